@@ -1,0 +1,110 @@
+#include "main_demo.h"
+
+#include <GL/glew.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/ticks.h"
+#include "platform/video.h"
+#include "scenes/scene_standin/scene_standin.h"
+#include "util/video_settings.h"
+
+const std::vector<TimelineSlot>& timeline() {
+  static const std::vector<TimelineSlot> slots = {
+      {"Credits", 0, 114, [] { return static_cast<Scene*>(new StandIn(0.10f, 0.12f, 0.22f)); }},
+      {"Train", 114, 258, [] { return static_cast<Scene*>(new StandIn(0.22f, 0.14f, 0.08f)); }},
+      {"Clown", 258, 354, [] { return static_cast<Scene*>(new StandIn(0.24f, 0.08f, 0.12f)); }},
+      {"CodeScroller", 354, 450, [] { return static_cast<Scene*>(new StandIn(0.05f, 0.16f, 0.08f)); }},
+      {"Metaballmarch", 354, 450, [] { return static_cast<Scene*>(new StandIn(0.08f, 0.20f, 0.20f)); }},
+      {"DadezAruv", 354, 450, [] { return static_cast<Scene*>(new StandIn(0.14f, 0.14f, 0.16f)); }},
+      {"Tiles", 450, 546, [] { return static_cast<Scene*>(new StandIn(0.20f, 0.18f, 0.06f)); }},
+      {"Endtext", 546, 579, [] { return static_cast<Scene*>(new StandIn(0.12f, 0.06f, 0.20f)); }},
+  };
+  return slots;
+}
+
+Demo::Demo() : width_(videoSettings.width), height_(videoSettings.height) {
+  music_ = std::make_unique<Music>();
+  for (const TimelineSlot& slot : timeline()) {
+    scenes_.emplace_back(slot.create());
+    Scene* scene = scenes_.back().get();
+    scene->start = slot.start;
+    scene->end = slot.end;
+    scene->music = music_.get();
+    scene->load();
+  }
+}
+
+Demo::~Demo() {
+  for (auto& scene : scenes_) scene->release();
+}
+
+void Demo::resize(int width, int height) {
+  width_ = width;
+  height_ = height;
+}
+
+void Demo::startShow() {
+  std::srand(ticksMs());
+  music_->setVolume(1.0f);
+  music_->play();
+  while (music_->time() < 0.0f) {
+  }
+}
+
+void Demo::run() {
+  bool ending = false;
+  while (true) {
+    WindowEvent event;
+    while (pollWindowEvent(event)) {
+      switch (event.kind) {
+        case WindowEventKind::EscapePressed:
+        case WindowEventKind::Quit:
+          ending = true;
+          break;
+        case WindowEventKind::EscapeReleased:
+          printFrameTimes();
+          std::exit(0);  // at once, without the teardown
+        case WindowEventKind::Resized:
+          resize(event.width, event.height);
+          break;
+        case WindowEventKind::Other:
+          break;
+      }
+    }
+    frame();
+    if (ending) break;
+  }
+  printFrameTimes();
+}
+
+void Demo::frame() {
+  auto begun = std::chrono::steady_clock::now();
+
+  music_->update();
+  if (!music_->isPlaying()) postQuit();  // the frame is still drawn
+
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  for (auto& scene : scenes_) {
+    if (!slotContains(scene->start, scene->end, music_->time())) continue;
+    scene->resetState();
+    scene->resizeView(width_, height_);
+    scene->draw();
+  }
+  swapVideoBuffers();
+
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+  ++frames_;
+  frameSeconds_ += seconds;
+  if (seconds > worstFrameSeconds_) worstFrameSeconds_ = seconds;
+}
+
+void Demo::printFrameTimes() const {
+  if (!reportFrameTimes_ || frames_ == 0) return;
+  std::fprintf(stderr, "tinlantern: %llu frames in %.2f s, mean %.2f ms (%.1f fps), worst %.2f ms\n",
+               static_cast<unsigned long long>(frames_), frameSeconds_,
+               1000.0 * frameSeconds_ / frames_, frames_ / frameSeconds_,
+               1000.0 * worstFrameSeconds_);
+}

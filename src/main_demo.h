@@ -1,0 +1,58 @@
+#pragma once
+// Demo: the show. Owns the shared resources and the timeline of scenes,
+// starts the music and runs the main loop that draws, every frame, each
+// scene whose slot contains the show time.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "scenes/scene.h"
+#include "util/music/music.h"
+
+// One row of the timeline: a scene and its slot in beats, closed at both ends.
+struct TimelineSlot {
+  const char* scene;
+  float start;
+  float end;
+  Scene* (*create)();
+};
+
+// The timeline in drawing order. Scenes sharing a slot, or meeting at a
+// boundary, are all drawn, in this order.
+const std::vector<TimelineSlot>& timeline();
+
+inline bool slotContains(float start, float end, float time) {
+  return start <= time && time <= end;
+}
+
+class Demo {
+ public:
+  // Builds the music and every scene of the timeline: all loading happens here.
+  Demo();
+  // Releases every scene.
+  ~Demo();
+
+  // The drawing size changed (and once right after construction).
+  void resize(int width, int height);
+  // Starts the music and returns once the show clock has reached beat 0.
+  void startShow();
+  // The main loop; returns when the show ends.
+  void run();
+
+  // Frame times on standard error when the show ends (for batch runs).
+  void reportFrameTimes(bool on) { reportFrameTimes_ = on; }
+
+ private:
+  void frame();
+  void printFrameTimes() const;
+
+  std::vector<std::unique_ptr<Scene>> scenes_;
+  int width_;
+  int height_;
+  std::unique_ptr<Music> music_;
+
+  bool reportFrameTimes_ = false;
+  uint64_t frames_ = 0;
+  double frameSeconds_ = 0.0;
+  double worstFrameSeconds_ = 0.0;
+};

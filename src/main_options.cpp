@@ -1,0 +1,94 @@
+#include "main_options.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool parseInt(const char* text, int& value) {
+  if (!text || !*text) return false;
+  char* end = nullptr;
+  long parsed = std::strtol(text, &end, 10);
+  if (*end != '\0' || parsed < 0 || parsed > 100000) return false;
+  value = static_cast<int>(parsed);
+  return true;
+}
+
+bool parseSize(const char* text, int& width, int& height) {
+  if (!text) return false;
+  const char* x = std::strchr(text, 'x');
+  if (!x) return false;
+  std::string w(text, x);
+  return parseInt(w.c_str(), width) && parseInt(x + 1, height) && width > 0 && height > 0;
+}
+
+}  // namespace
+
+bool parseOptions(int argc, const char* const* argv, Options& options, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
+    } else if (arg == "--batch") {
+      options.batch = true;
+    } else if (arg == "--fullscreen") {
+      options.fullscreen = true;
+    } else if (arg == "--window") {
+      if (!parseSize(value, options.width, options.height)) {
+        error = "--window wants a size such as 1280x720";
+        return false;
+      }
+      ++i;
+    } else if (arg == "--samples") {
+      int n;
+      if (!parseInt(value, n) || (n != 0 && n != 2 && n != 4 && n != 8 && n != 16)) {
+        error = "--samples wants 0, 2, 4, 8 or 16";
+        return false;
+      }
+      options.samples = n;
+      ++i;
+    } else if (arg == "--vsync") {
+      int n;
+      if (!parseInt(value, n) || n > 1) {
+        error = "--vsync wants 0 or 1";
+        return false;
+      }
+      options.vsync = n;
+      ++i;
+    } else {
+      error = "unknown option " + arg;
+      return false;
+    }
+  }
+  return true;
+}
+
+void applyVideoOptions(const Options& options, VideoSettings& settings) {
+  if (options.width > 0) {
+    settings.width = options.width;
+    settings.height = options.height;
+    if (!options.fullscreen) settings.videoFlags &= ~kVideoFullscreen;
+  }
+  if (options.fullscreen) settings.videoFlags |= kVideoFullscreen;
+  if (options.samples >= 0) settings.samples = options.samples;
+  if (options.vsync >= 0) settings.vsync = options.vsync;
+}
+
+const char* usageText() {
+  return "usage: tinlantern [options]\n"
+         "\n"
+         "Plays the show. With no options it asks for the screen settings first.\n"
+         "\n"
+         "  --window WxH     open a window of that size (skips the set-up dialog)\n"
+         "  --fullscreen     full screen (at the --window size, else the desktop's)\n"
+         "  --samples N      multisampling: 0, 2, 4, 8 or 16 (default 4)\n"
+         "  --vsync 0|1      wait for the vertical retrace (default 1)\n"
+         "  --batch          nothing waits for a person: no dialog, no message boxes;\n"
+         "                   errors go to standard error only; frame times are reported\n"
+         "  --help           this text\n"
+         "  --version        the program's version\n";
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The program's command line: additions for the people who make, test and
+// capture the show. None changes what a plain run does.
+#include <string>
+
+#include "util/video_settings.h"
+
+struct Options {
+  bool help = false;
+  bool version = false;
+  bool batch = false;  // nothing waits for a person: no dialog, no boxes
+  // Video settings; any of them skips the set-up dialog.
+  int width = -1;  // --window WxH
+  int height = -1;
+  bool fullscreen = false;
+  int samples = -1;  // -1: not given
+  int vsync = -1;
+
+  bool setsVideo() const { return width > 0 || fullscreen || samples >= 0 || vsync >= 0; }
+};
+
+// Parses the arguments; false with a one-line `error` on anything unknown or malformed.
+bool parseOptions(int argc, const char* const* argv, Options& options, std::string& error);
+
+// Writes the video options over the dialog's defaults: --window opens a
+// window unless --fullscreen is given too.
+void applyVideoOptions(const Options& options, VideoSettings& settings);
+
+const char* usageText();

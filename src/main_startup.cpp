@@ -1,0 +1,112 @@
+#include "main_startup.h"
+
+#include <GL/glew.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/messagebox.h"
+#include "platform/setup_dialog.h"
+#include "platform/video.h"
+#include "util/error.h"
+#include "util/video_settings.h"
+
+namespace {
+
+const char* const kCaption = "Morvella - Tin Lantern";
+
+const char* const kExtensionWarning =
+    " not supported, which means this demo probably won't run very well or at all. If you still "
+    "want to risk it, press OK. \n\n(Side effects may include bubonic plague, outbreaks of "
+    "cholera, Spontaneous Massive Existence Failures and other conditions too horrible for mere "
+    "words. The author of this application does not take responsibility for any damages, "
+    "injuries or death resulting from the erroneous use of this product.)";
+
+// GLEW's flags, valid once glewInit has run, in the order of requiredExtensions.
+std::vector<bool> extensionFlags() {
+  return {GLEW_ARB_vertex_program != 0,        GLEW_ARB_fragment_program != 0,
+          GLEW_ARB_multitexture != 0,          GLEW_ARB_vertex_shader != 0,
+          GLEW_ARB_fragment_shader != 0,       GLEW_ARB_multisample != 0,
+          GLEW_ARB_point_sprite != 0,          GLEW_EXT_texture_filter_anisotropic != 0,
+          GLEW_ARB_vertex_buffer_object != 0,  GLEW_EXT_framebuffer_object != 0,
+          GLEW_ARB_texture_non_power_of_two != 0, GLEW_ARB_texture_float != 0,
+          GLEW_ARB_draw_buffers != 0,          GLEW_ARB_depth_texture != 0};
+}
+
+}  // namespace
+
+const std::vector<std::string>& requiredExtensions() {
+  static const std::vector<std::string> names = {
+      "GLEW_ARB_vertex_program",
+      "GLEW_ARB_fragment_program",
+      "GLEW_ARB_multitexture",
+      "GLEW_ARB_vertex_shader",
+      "GLEW_ARB_fragment_shader",
+      "GLEW_ARB_multisample",
+      "GLEW_ARB_point_sprite",
+      "GLEW_EXT_texture_filter_anisotropic",
+      "GLEW_ARB_vertex_buffer_object",
+      "GLEW_EXT_framebuffer_object",
+      "GLEW_ARB_texture_non_power_of_two",
+      "GLEW_ARB_texture_float",
+      "GLEW_ARB_draw_buffers",
+      "GLEW_ARB_depth_texture",
+  };
+  return names;
+}
+
+std::string extensionMessage(const std::vector<std::string>& missing) {
+  if (missing.empty()) return std::string();
+  std::string message = missing.size() == 1 ? "Extension " : "Extensions ";
+  message += missing[0];
+  for (size_t i = 1; i < missing.size(); ++i) message += ", " + missing[i];
+  return message + kExtensionWarning;
+}
+
+void checkGlExtensions() {
+  std::vector<bool> present = extensionFlags();
+  std::vector<std::string> missing;
+  for (size_t i = 0; i < present.size(); ++i)
+    if (!present[i]) missing.push_back(requiredExtensions()[i]);
+  std::string message = extensionMessage(missing);
+  if (message.empty()) return;
+
+  std::fprintf(stderr, "Missing extension(s)\n\n%s\n", message.c_str());
+  if (!messageBoxesAvailable()) return;  // nobody to ask: go on and risk it
+  if (!showMessageBox("Missing extension(s)", message, BoxButtons::OkCancel, BoxIcon::Question))
+    std::exit(1);
+}
+
+bool startVideo(const Options& options) {
+  if (!videoInit()) FATAL("Video initialization failed: %s\n", videoError().c_str());
+  DesktopFormat desktop = desktopFormat();
+
+  applyVideoOptions(options, videoSettings);
+  if (!options.setsVideo() && !options.batch) {
+    std::vector<DisplayMode> modes;
+    ModeQuery query = fullscreenModes(modes);
+    if (runSetupDialog(videoSettings, query, modes) != SetupDialogModel::kRun) return false;
+  }
+  // Confirmed without a resolution (the video layer listed no modes): the
+  // desktop's size is the one size that surely works.
+  if (videoSettings.width <= 0 || videoSettings.height <= 0) {
+    videoSettings.width = desktop.width > 0 ? desktop.width : 1280;
+    videoSettings.height = desktop.height > 0 ? desktop.height : 720;
+  }
+
+  requestGlAttributes(videoSettings.samples, videoSettings.vsync);
+  videoSettings.videoFlags |= kVideoOpenGL | kVideoResizable;
+  if (!openVideoWindow(kCaption, videoSettings.width, videoSettings.height, desktop,
+                       videoSettings.videoFlags))
+    FATAL("Video mode set failed: %s\n", videoError().c_str());
+
+  GLenum glew = glewInit();
+  // Without GLX (the offscreen driver) GLEW still loads every GL entry point
+  // and only fails to find the GLX display: that is fine for drawing.
+  if (glew != GLEW_OK && !(glew == GLEW_ERROR_NO_GLX_DISPLAY && !videoUsesGlx()))
+    FATAL("GLEW Error: %s\n", reinterpret_cast<const char*>(glewGetErrorString(glew)));
+
+  checkGlExtensions();
+  if (videoSettings.fullscreen()) setCursorVisible(false);
+  return true;
+}

@@ -1,0 +1,23 @@
+#pragma once
+// The program's start-up up to a ready OpenGL window: the video layer, the
+// set-up dialog, the window with its GL attributes, GLEW and the extension
+// check.
+#include <string>
+#include <vector>
+
+#include "main_options.h"
+
+// Runs the start-up; false when the user cancelled the set-up dialog (the
+// program then ends with 0 and opens nothing). Every failure is fatal.
+bool startVideo(const Options& options);
+
+// The extensions the show checks for, by GLEW's names, in checking order.
+const std::vector<std::string>& requiredExtensions();
+
+// The question asked when some are missing; empty when none is.
+std::string extensionMessage(const std::vector<std::string>& missing);
+
+// Asks whether to go on when extensions are missing; declining ends the
+// process with exit code 1. Without message boxes the question goes to
+// standard error and the start-up goes on.
+void checkGlExtensions();

@@ -1,0 +1,5 @@
+#pragma once
+// A millisecond counter since some fixed moment (the system's uptime).
+#include <cstdint>
+
+uint32_t ticksMs();

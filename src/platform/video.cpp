@@ -1,0 +1,171 @@
+#include "platform/video.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+SDL_Window* window = nullptr;
+SDL_GLContext context = nullptr;
+int requestedSamples = 0;
+int requestedVsync = 0;
+
+void setMultisampling(int samples) {
+  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, samples > 0 ? 1 : 0);
+  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, samples);
+}
+
+bool tryOpen(const char* caption, int width, int height, const DesktopFormat& desktop,
+             uint32_t videoFlags) {
+  Uint32 flags = 0;
+  if (videoFlags & kVideoOpenGL) flags |= SDL_WINDOW_OPENGL;
+  if (videoFlags & kVideoResizable) flags |= SDL_WINDOW_RESIZABLE;
+  bool fullscreen = (videoFlags & kVideoFullscreen) != 0;
+  window = SDL_CreateWindow(caption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
+                            flags);
+  if (!window) return false;
+  if (fullscreen) {
+    // A real mode change to the chosen size, in the desktop's pixel format.
+    SDL_DisplayMode mode = {desktop.pixelFormat, width, height, 0, nullptr};
+    SDL_SetWindowDisplayMode(window, &mode);
+    if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0) {
+      SDL_DestroyWindow(window);
+      window = nullptr;
+      return false;
+    }
+  }
+  context = SDL_GL_CreateContext(window);
+  if (!context) {
+    SDL_DestroyWindow(window);
+    window = nullptr;
+    return false;
+  }
+  return true;
+}
+}  // namespace
+
+bool videoInit() {
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+  // Whatever way the process ends, the desktop gets its own video mode back.
+  std::atexit(SDL_Quit);
+  return true;
+}
+
+void videoShutdown() {
+  if (context) SDL_GL_DeleteContext(context);
+  if (window) SDL_DestroyWindow(window);
+  context = nullptr;
+  window = nullptr;
+  SDL_Quit();
+}
+
+std::string videoError() { return SDL_GetError(); }
+
+DesktopFormat desktopFormat() {
+  DesktopFormat desktop;
+  SDL_DisplayMode mode;
+  if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+    desktop.width = mode.w;
+    desktop.height = mode.h;
+    desktop.pixelFormat = mode.format;
+    if (SDL_BITSPERPIXEL(mode.format) > 0) desktop.bitsPerPixel = SDL_BITSPERPIXEL(mode.format);
+  }
+  return desktop;
+}
+
+std::vector<DisplayMode> distinctModes(std::vector<DisplayMode> modes) {
+  std::sort(modes.begin(), modes.end(), [](const DisplayMode& a, const DisplayMode& b) {
+    return a.width != b.width ? a.width > b.width : a.height > b.height;
+  });
+  modes.erase(std::unique(modes.begin(), modes.end(),
+                          [](const DisplayMode& a, const DisplayMode& b) {
+                            return a.width == b.width && a.height == b.height;
+                          }),
+              modes.end());
+  return modes;
+}
+
+ModeQuery fullscreenModes(std::vector<DisplayMode>& modes) {
+  modes.clear();
+  int count = SDL_GetNumDisplayModes(0);
+  if (count < 0) return ModeQuery::Any;
+  for (int i = 0; i < count; ++i) {
+    SDL_DisplayMode mode;
+    if (SDL_GetDisplayMode(0, i, &mode) == 0) modes.push_back({mode.w, mode.h});
+  }
+  modes = distinctModes(modes);
+  return modes.empty() ? ModeQuery::None : ModeQuery::List;
+}
+
+void requestGlAttributes(int samples, int vsync) {
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  setMultisampling(samples);
+  // The swap interval belongs to the context; it is applied once that exists.
+  requestedSamples = samples;
+  requestedVsync = vsync;
+}
+
+bool openVideoWindow(const char* caption, int width, int height, const DesktopFormat& desktop,
+                     uint32_t videoFlags) {
+  int samples = requestedSamples;
+  while (!tryOpen(caption, width, height, desktop, videoFlags)) {
+    if (samples <= 0) return false;
+    int fewer = samples / 2 >= 2 ? samples / 2 : 0;
+    std::fprintf(stderr, "tinlantern: %ix multisampling is not available (%s); trying %s\n",
+                 samples, SDL_GetError(), fewer ? (std::to_string(fewer) + "x").c_str() : "none");
+    samples = fewer;
+    setMultisampling(samples);
+  }
+  // Not every driver can change the swap interval; the loop then runs unpaced.
+  SDL_GL_SetSwapInterval(requestedVsync);
+  return true;
+}
+
+bool videoUsesGlx() { return std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0; }
+
+void setCursorVisible(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+
+void swapVideoBuffers() { SDL_GL_SwapWindow(window); }
+
+void drawableSize(int& width, int& height) { SDL_GL_GetDrawableSize(window, &width, &height); }
+
+bool pollWindowEvent(WindowEvent& event) {
+  SDL_Event e;
+  if (!SDL_PollEvent(&e)) return false;
+  event = WindowEvent();
+  switch (e.type) {
+    case SDL_KEYDOWN:
+      if (e.key.keysym.sym == SDLK_ESCAPE) event.kind = WindowEventKind::EscapePressed;
+      break;
+    case SDL_KEYUP:
+      if (e.key.keysym.sym == SDLK_ESCAPE) event.kind = WindowEventKind::EscapeReleased;
+      break;
+    case SDL_QUIT:
+      event.kind = WindowEventKind::Quit;
+      break;
+    case SDL_WINDOWEVENT:
+      if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+        event.kind = WindowEventKind::Resized;
+        drawableSize(event.width, event.height);
+      }
+      break;
+    default:
+      break;
+  }
+  return true;
+}
+
+void postQuit() {
+  SDL_Event quit;
+  SDL_zero(quit);
+  quit.type = SDL_QUIT;
+  SDL_PushEvent(&quit);
+}

@@ -1,0 +1,61 @@
+#pragma once
+// The video layer (SDL2): the program's one OpenGL window, its context,
+// buffer swaps and window events. Everything that draws runs on the thread
+// that opened the window.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/setup_dialog_model.h"
+
+// Initialises the video subsystem; false on failure (see videoError).
+bool videoInit();
+void videoShutdown();
+// The video layer's last error text.
+std::string videoError();
+
+struct DesktopFormat {
+  int width = 0;
+  int height = 0;
+  int bitsPerPixel = 32;
+  uint32_t pixelFormat = 0;
+};
+DesktopFormat desktopFormat();
+
+// The full-screen modes of the main display for the set-up dialog, largest
+// first, each size once. Modes that cannot be enumerated answer Any.
+ModeQuery fullscreenModes(std::vector<DisplayMode>& modes);
+
+// Sizes largest first (by width, then height), each once: the video layer
+// reports one entry per refresh rate and pixel format.
+std::vector<DisplayMode> distinctModes(std::vector<DisplayMode> modes);
+
+// OpenGL attributes for the window: 8 bits per colour channel, double
+// buffered, multisampled when samples > 0, swap interval from vsync.
+void requestGlAttributes(int samples, int vsync);
+
+// Opens the window (centred when windowed) with its OpenGL context. When the
+// requested multisampling cannot be had, tries fewer samples, then none,
+// and says so on standard error. False when no window could be opened.
+bool openVideoWindow(const char* caption, int width, int height, const DesktopFormat& desktop,
+                     uint32_t videoFlags);
+
+// True when the window runs on a GLX display (false for the offscreen driver).
+bool videoUsesGlx();
+
+void setCursorVisible(bool visible);
+void swapVideoBuffers();
+// The window's size in pixels as OpenGL draws it.
+void drawableSize(int& width, int& height);
+
+enum class WindowEventKind { EscapePressed, EscapeReleased, Quit, Resized, Other };
+struct WindowEvent {
+  WindowEventKind kind = WindowEventKind::Other;
+  int width = 0;  // Resized: the new drawable size
+  int height = 0;
+};
+
+// Takes the next pending window event; false when the queue is empty.
+bool pollWindowEvent(WindowEvent& event);
+// Posts a quit event, as closing the window would.
+void postQuit();

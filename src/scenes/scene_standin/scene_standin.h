@@ -1,0 +1,16 @@
+#pragma once
+// StandIn holds a slot of the timeline until its scene lands: it loads
+// nothing and clears its 16:9 picture to its own colour, so the timeline can
+// be watched (and tested) before the scenes exist.
+#include "scenes/scene.h"
+
+class StandIn : public Scene {
+ public:
+  StandIn(float red, float green, float blue) : red_(red), green_(green), blue_(blue) {}
+
+  void load() override {}
+  void draw() override;
+
+ private:
+  float red_, green_, blue_;
+};

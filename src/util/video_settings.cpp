@@ -1,0 +1,3 @@
+#include "util/video_settings.h"
+
+VideoSettings videoSettings;

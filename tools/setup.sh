@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and generating the
+# show's assets need. Idempotent: only what is missing is installed, and the
+# package lists are refreshed once, only when something must be installed.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake pkg-config
+  # window, GL context, events, audio device; GL entry points
+  libsdl2-dev libglew-dev libgl1-mesa-dev libglu1-mesa-dev
+  # set-up dialog and message boxes
+  libgtk-3-dev
+  # fonts, images, XML, compressed music
+  libfreetype-dev libftgl-dev libjpeg62-turbo-dev libtinyxml-dev
+  libvorbis-dev libmpg123-dev libstb-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # headless GL for tests: Xvfb with Mesa's llvmpipe, synthetic key events
+  xvfb xauth libgl1-mesa-dri mesa-utils xdotool
+  # asset generator
+  python3 python3-numpy python3-pil python3-collada python3-mido
+  fluidsynth fluid-soundfont-gm vorbis-tools
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo="sudo"
+fi
+
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
