@@ -86,6 +86,9 @@ void Demo::frame() {
   music_->update();
   if (!music_->isPlaying()) postQuit();  // the frame is still drawn
 
+  // Black, whatever clear colour the last scene left: the bands around the
+  // picture and the frames outside every slot stay black.
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   for (auto& scene : scenes_) {
     if (!slotContains(scene->start, scene->end, music_->time())) continue;

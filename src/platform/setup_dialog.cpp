@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include <SDL.h>
+
 #include "platform/gtk_session.h"
 
 namespace {
@@ -104,9 +106,17 @@ int runSetupDialog(VideoSettings& settings, ModeQuery query, const std::vector<D
                    }),
                    &model);
 
+  // The video layer turns an interrupt or terminate signal into a quit
+  // request; while the dialog runs, that request closes it like "&Nah".
+  guint watch = g_timeout_add(100, +[](gpointer d) -> gboolean {
+    if (SDL_QuitRequested()) gtk_dialog_response(GTK_DIALOG(d), SetupDialogModel::kCancel);
+    return G_SOURCE_CONTINUE;
+  }, dialog);
+
   gtk_widget_show_all(dialog);
   gtk_widget_grab_focus(run);
   int response = gtk_dialog_run(GTK_DIALOG(dialog));
+  g_source_remove(watch);
   gtk_widget_destroy(dialog);
   gtkSessionFlush();
   return response == SetupDialogModel::kRun ? SetupDialogModel::kRun : SetupDialogModel::kCancel;

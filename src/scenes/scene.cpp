@@ -10,6 +10,9 @@ void Scene::load() { FATAL_SHORT(); }
 void Scene::draw() { FATAL_SHORT(); }
 
 void Scene::resetState() {
+  // The capabilities and the 1D binding below belong to the active texture
+  // unit: start from unit 0, whatever unit the last scene left active.
+  glActiveTextureARB(GL_TEXTURE0_ARB);
   glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
   glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 1);
   glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);

@@ -1,0 +1,178 @@
+// The program itself: options, a windowed batch run under a private X
+// server, the ways the show ends, and a fatal start-up error.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "process.h"
+#include "xvfb.h"
+
+// After everything else: Xlib's macros (None, Bool, Status) clash with C++ names.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace {
+
+const char* const kBinary = TINLANTERN_BIN;
+
+void sleepSeconds(double seconds) {
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+struct Rgb {
+  int r, g, b;
+};
+
+class ShowUnderXvfb : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(xvfb_.running()) << "Xvfb did not start";
+    env_ = {"DISPLAY=" + xvfb_.display(), "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy"};
+    display_ = XOpenDisplay(xvfb_.display().c_str());
+    ASSERT_NE(display_, nullptr);
+  }
+  void TearDown() override {
+    if (show_.pid > 0) waitProcess(show_, 0);
+    if (display_) XCloseDisplay(display_);
+    if (!show_.stderrPath.empty()) unlink(show_.stderrPath.c_str());
+  }
+
+  // Starts the show in a window and waits for the window to appear.
+  void startShow(const std::vector<std::string>& extra) {
+    std::vector<std::string> args = {kBinary, "--batch"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    show_ = spawnProcess(args, env_);
+    std::string found;
+    ASSERT_EQ(xdotool({"search", "--sync", "--name", "Morvella - Tin Lantern"}, found), 0)
+        << readFile(show_.stderrPath);
+    window_ = std::stoul(found);
+    sleepSeconds(1.0);  // let it draw some frames
+  }
+
+  int xdotool(std::vector<std::string> args, std::string& output) {
+    args.insert(args.begin(), "xdotool");
+    return runCapture(args, env_, output, 20.0);
+  }
+
+  void sendKeys(const std::vector<std::string>& keys) {
+    std::vector<std::string> args = {"windowfocus", "--sync", std::to_string(window_)};
+    args.insert(args.end(), keys.begin(), keys.end());
+    std::string ignored;
+    ASSERT_EQ(xdotool(args, ignored), 0);
+  }
+
+  Rgb pixel(int x, int y) {
+    XImage* image = XGetImage(display_, window_, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image) return {-1, -1, -1};
+    unsigned long value = XGetPixel(image, 0, 0);
+    XDestroyImage(image);
+    return {static_cast<int>((value >> 16) & 0xff), static_cast<int>((value >> 8) & 0xff),
+            static_cast<int>(value & 0xff)};
+  }
+
+  std::string showErrors() { return readFile(show_.stderrPath); }
+
+  XvfbServer xvfb_;
+  std::vector<std::string> env_;
+  Display* display_ = nullptr;
+  Window window_ = 0;
+  Child show_;
+};
+
+bool isBlack(Rgb c) { return c.r == 0 && c.g == 0 && c.b == 0; }
+
+TEST(Options, UnknownOptionPrintsUsageAndExitsWith2) {
+  Child child = spawnProcess({kBinary, "--no-such-option"}, {});
+  EXPECT_EQ(waitProcess(child, 20), 2);
+  std::string errors = readFile(child.stderrPath);
+  EXPECT_NE(errors.find("unknown option --no-such-option"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("usage: tinlantern"), std::string::npos) << errors;
+  unlink(child.stderrPath.c_str());
+}
+
+TEST(Options, MalformedValuesAreRejected) {
+  for (auto args : std::vector<std::vector<std::string>>{
+           {"--window", "640"}, {"--window"}, {"--samples", "3"}, {"--vsync", "2"}}) {
+    args.insert(args.begin(), kBinary);
+    std::string out;
+    EXPECT_EQ(runCapture(args, {}, out), 2) << args[1];
+  }
+}
+
+TEST(Options, HelpAndVersionNeedNoDisplay) {
+  std::string out;
+  EXPECT_EQ(runCapture({kBinary, "--help"}, {"DISPLAY="}, out), 0);
+  EXPECT_NE(out.find("--window WxH"), std::string::npos);
+  EXPECT_EQ(runCapture({kBinary, "--version"}, {"DISPLAY="}, out), 0);
+  EXPECT_EQ(out.rfind("tinlantern ", 0), 0u) << out;
+}
+
+TEST(FatalErrors, VideoInitFailureReportsAndExitsWith1) {
+  Child child = spawnProcess({kBinary, "--batch", "--window", "640x360"},
+                             {"SDL_VIDEODRIVER=no-such-driver"});
+  EXPECT_EQ(waitProcess(child, 20), 1);
+  std::string errors = readFile(child.stderrPath);
+  EXPECT_TRUE(::testing::internal::RE::PartialMatch(
+      errors, ::testing::internal::RE("^Error in file src/[a-z_/]+\\.cpp:[0-9]+\n\n"
+                                      "Video initialization failed: ")))
+      << errors;
+  unlink(child.stderrPath.c_str());
+}
+
+TEST_F(ShowUnderXvfb, DrawsLetterboxedFramesAndEscapeReleaseEndsWith0) {
+  // 640x480 is taller than 16:9: the picture is 360 high with 60-pixel bands.
+  startShow({"--window", "640x480"});
+  EXPECT_TRUE(isBlack(pixel(320, 30)));
+  EXPECT_TRUE(isBlack(pixel(320, 450)));
+  Rgb inside = pixel(320, 240);
+  EXPECT_FALSE(isBlack(inside)) << "the opening slot's picture is cleared to its colour";
+  EXPECT_TRUE(isBlack(pixel(320, 59)) && !isBlack(pixel(320, 60)) && !isBlack(pixel(320, 419)) &&
+              isBlack(pixel(320, 420)));
+
+  sendKeys({"key", "Escape"});
+  EXPECT_EQ(waitProcess(show_, 20), 0) << showErrors();
+  EXPECT_NE(showErrors().find(" frames in "), std::string::npos) << showErrors();
+}
+
+TEST_F(ShowUnderXvfb, ResizeMovesThePictureOnTheNextFrames) {
+  startShow({"--window", "640x360"});
+  EXPECT_FALSE(isBlack(pixel(320, 5)));  // exactly 16:9: no bands
+  std::string ignored;
+  ASSERT_EQ(xdotool({"windowsize", "--sync", std::to_string(window_), "800", "600"}, ignored), 0);
+  sleepSeconds(0.5);
+  // 800x600: a 450-pixel picture at y = 75.
+  EXPECT_TRUE(isBlack(pixel(400, 74)));
+  EXPECT_FALSE(isBlack(pixel(400, 75)));
+  EXPECT_FALSE(isBlack(pixel(400, 524)));
+  EXPECT_TRUE(isBlack(pixel(400, 525)));
+  sendKeys({"key", "Escape"});
+  EXPECT_EQ(waitProcess(show_, 20), 0) << showErrors();
+}
+
+TEST_F(ShowUnderXvfb, EscapePressAloneEndsTheShowNormally) {
+  startShow({"--window", "320x180", "--samples", "0"});
+  sendKeys({"keydown", "Escape"});
+  EXPECT_EQ(waitProcess(show_, 20), 0) << showErrors();
+  EXPECT_NE(showErrors().find(" frames in "), std::string::npos) << showErrors();
+}
+
+TEST_F(ShowUnderXvfb, QuitRequestEndsTheShowNormally) {
+  startShow({"--window", "320x180"});
+  kill(show_.pid, SIGTERM);  // arrives as the window's quit event
+  EXPECT_EQ(waitProcess(show_, 20), 0) << showErrors();
+  EXPECT_NE(showErrors().find(" frames in "), std::string::npos) << showErrors();
+}
+
+TEST_F(ShowUnderXvfb, UnavailableMultisamplingFallsBackInsteadOfFailing) {
+  // llvmpipe under Xvfb has no 16x visual.
+  startShow({"--window", "320x180", "--samples", "16"});
+  sendKeys({"key", "Escape"});
+  EXPECT_EQ(waitProcess(show_, 20), 0) << showErrors();
+}
+
+}  // namespace

@@ -1,0 +1,97 @@
+#include "process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+std::string tempPath() {
+  char path[] = "/tmp/tinlantern-test-XXXXXX";
+  int fd = mkstemp(path);
+  if (fd >= 0) close(fd);
+  return path;
+}
+
+[[noreturn]] void execWith(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+  for (const std::string& entry : env) putenv(strdup(entry.c_str()));
+  std::vector<char*> argv;
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  execvp(argv[0], argv.data());
+  _exit(127);
+}
+
+}  // namespace
+
+Child spawnProcess(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+  Child child;
+  child.stderrPath = tempPath();
+  pid_t pid = fork();
+  if (pid == 0) {
+    int err = open(child.stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(err, 2);
+    int in = open("/dev/null", O_RDONLY);
+    dup2(in, 0);
+    execWith(args, env);
+  }
+  child.pid = pid;
+  return child;
+}
+
+int waitProcess(Child& child, double seconds) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (true) {
+    int status = 0;
+    pid_t done = waitpid(child.pid, &status, WNOHANG);
+    if (done == child.pid) {
+      child.pid = -1;
+      if (WIFEXITED(status)) return WEXITSTATUS(status);
+      if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+      return -1;
+    }
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(child.pid, SIGKILL);
+      waitpid(child.pid, nullptr, 0);
+      child.pid = -1;
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+int runCapture(const std::vector<std::string>& args, const std::vector<std::string>& env,
+               std::string& output, double seconds) {
+  std::string outPath = tempPath();
+  Child child;
+  child.stderrPath = tempPath();
+  pid_t pid = fork();
+  if (pid == 0) {
+    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, 1);
+    int err = open(child.stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(err, 2);
+    execWith(args, env);
+  }
+  child.pid = pid;
+  int code = waitProcess(child, seconds);
+  output = readFile(outPath);
+  unlink(outPath.c_str());
+  unlink(child.stderrPath.c_str());
+  return code;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}

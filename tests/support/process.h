@@ -1,0 +1,24 @@
+#pragma once
+// Runs programs for end-to-end tests: the binary under test and X tools.
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+struct Child {
+  pid_t pid = -1;
+  std::string stderrPath;  // the child's standard error, kept in a file
+};
+
+// Starts `args` with `env` ("NAME=value") added to this process's environment.
+Child spawnProcess(const std::vector<std::string>& args, const std::vector<std::string>& env);
+
+// Waits up to `seconds`: the exit code, 128 + signal when killed by one, or
+// -1 on time-out (the child is then killed).
+int waitProcess(Child& child, double seconds);
+
+// Runs a command to completion, returning its exit code and standard output.
+int runCapture(const std::vector<std::string>& args, const std::vector<std::string>& env,
+               std::string& output, double seconds = 30.0);
+
+std::string readFile(const std::string& path);

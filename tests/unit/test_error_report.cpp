@@ -1,0 +1,51 @@
+// The fatal error report's forms and exit code, and the scene base's
+// operations that every scene must override.
+#include <gtest/gtest.h>
+
+#include "platform/messagebox.h"
+#include "scenes/scene.h"
+#include "util/error.h"
+
+namespace {
+
+using ::testing::ExitedWithCode;
+
+void quietly() { setMessageBoxesEnabled(false); }
+
+TEST(ErrorReportDeathTest, FormattedMessageUnderItsLocation) {
+  EXPECT_EXIT((quietly(), FATAL("Loading %s failed!", "data/x.mid")), ExitedWithCode(1),
+              "^Error in file tests/unit/test_error_report.cpp:[0-9]+\n\nLoading data/x.mid failed!\n$");
+}
+
+TEST(ErrorReportDeathTest, FailedAssertionNamesTheExpression) {
+  bool tex_loading = false;
+  EXPECT_EXIT((quietly(), ASSERT(tex_loading)), ExitedWithCode(1),
+              "^Error in file tests/unit/test_error_report.cpp:[0-9]+\n\nFailed assert tex_loading\n$");
+}
+
+TEST(ErrorReportDeathTest, PercentSignsInTheExpressionAreNotFormats) {
+  int frames = 3;
+  EXPECT_EXIT((quietly(), ASSERT(frames % 2 == 0)), ExitedWithCode(1),
+              "Failed assert frames % 2 == 0\n$");
+}
+
+TEST(ErrorReportDeathTest, PassingAssertionDoesNothing) {
+  int calls = 0;
+  ASSERT(++calls == 1);
+  EXPECT_EQ(calls, 1);
+}
+
+TEST(ErrorReportDeathTest, ShortFormIsTheLocationAlone) {
+  EXPECT_EXIT((quietly(), FATAL_SHORT()), ExitedWithCode(1),
+              "^Error in file tests/unit/test_error_report.cpp:[0-9]+\n$");
+}
+
+TEST(SceneBaseDeathTest, LoadAndDrawMustBeOverridden) {
+  Scene scene;
+  EXPECT_EXIT((quietly(), scene.load()), ExitedWithCode(1),
+              "^Error in file src/scenes/scene.cpp:[0-9]+\n$");
+  EXPECT_EXIT((quietly(), scene.draw()), ExitedWithCode(1),
+              "^Error in file src/scenes/scene.cpp:[0-9]+\n$");
+}
+
+}  // namespace

@@ -1,0 +1,100 @@
+// Start-up logic without a display: the options and the extension question.
+#include <gtest/gtest.h>
+
+#include "main_options.h"
+#include "main_startup.h"
+
+namespace {
+
+const char* const kWarningStart = " not supported, which means this demo probably won't run";
+
+bool parse(std::vector<const char*> args, Options& options, std::string& error) {
+  args.insert(args.begin(), "tinlantern");
+  return parseOptions(static_cast<int>(args.size()), args.data(), options, error);
+}
+
+TEST(ExtensionMessage, NothingMissingAsksNothing) { EXPECT_EQ(extensionMessage({}), ""); }
+
+TEST(ExtensionMessage, OneMissingName) {
+  std::string message = extensionMessage({"GLEW_ARB_point_sprite"});
+  EXPECT_EQ(message.rfind(std::string("Extension GLEW_ARB_point_sprite") + kWarningStart, 0), 0u)
+      << message;
+}
+
+TEST(ExtensionMessage, SeveralMissingNamesInListOrder) {
+  std::string message =
+      extensionMessage({"GLEW_ARB_multitexture", "GLEW_ARB_multisample", "GLEW_ARB_depth_texture"});
+  std::string names = "Extensions GLEW_ARB_multitexture, GLEW_ARB_multisample, GLEW_ARB_depth_texture";
+  ASSERT_EQ(message.rfind(names + kWarningStart, 0), 0u) << message;
+  // The fixed text is 418 characters, ending the question.
+  std::string fixed = message.substr(names.size());
+  EXPECT_EQ(fixed.size(), 418u);
+  EXPECT_NE(fixed.find("press OK. \n\n(Side effects"), std::string::npos);
+  const std::string end = "resulting from the erroneous use of this product.)";
+  EXPECT_EQ(fixed.substr(fixed.size() - end.size()), end);
+}
+
+TEST(ExtensionMessage, CheckedExtensionsAreTheFourteenInOrder) {
+  const auto& names = requiredExtensions();
+  ASSERT_EQ(names.size(), 14u);
+  EXPECT_EQ(names.front(), "GLEW_ARB_vertex_program");
+  EXPECT_EQ(names[7], "GLEW_EXT_texture_filter_anisotropic");
+  EXPECT_EQ(names.back(), "GLEW_ARB_depth_texture");
+}
+
+TEST(Options, NoneKeepTheDialog) {
+  Options options;
+  std::string error;
+  ASSERT_TRUE(parse({}, options, error));
+  EXPECT_FALSE(options.setsVideo());
+  ASSERT_TRUE(parse({"--batch"}, options, error));
+  EXPECT_TRUE(options.batch);
+  EXPECT_FALSE(options.setsVideo());
+}
+
+TEST(Options, WindowOpensAWindowOverTheDefaults) {
+  Options options;
+  std::string error;
+  ASSERT_TRUE(parse({"--window", "640x360", "--samples", "0"}, options, error)) << error;
+  EXPECT_TRUE(options.setsVideo());
+  VideoSettings settings;
+  applyVideoOptions(options, settings);
+  EXPECT_EQ(settings.width, 640);
+  EXPECT_EQ(settings.height, 360);
+  EXPECT_FALSE(settings.fullscreen());
+  EXPECT_EQ(settings.samples, 0);
+  EXPECT_EQ(settings.vsync, 1);  // not given: the dialog's default
+}
+
+TEST(Options, FullscreenKeepsTheSizeUnchosenUnlessAWindowSizeIsGiven) {
+  Options options;
+  std::string error;
+  ASSERT_TRUE(parse({"--fullscreen", "--vsync", "0"}, options, error)) << error;
+  VideoSettings settings;
+  applyVideoOptions(options, settings);
+  EXPECT_TRUE(settings.fullscreen());
+  EXPECT_EQ(settings.width, -1);
+  EXPECT_EQ(settings.vsync, 0);
+
+  Options sized;
+  ASSERT_TRUE(parse({"--window", "1024x768", "--fullscreen"}, sized, error)) << error;
+  VideoSettings fullSized;
+  applyVideoOptions(sized, fullSized);
+  EXPECT_TRUE(fullSized.fullscreen());
+  EXPECT_EQ(fullSized.width, 1024);
+  EXPECT_EQ(fullSized.height, 768);
+}
+
+TEST(Options, MalformedOrUnknownOptionsAreErrors) {
+  for (std::vector<const char*> args : std::vector<std::vector<const char*>>{
+           {"--window"}, {"--window", "640"}, {"--window", "0x360"}, {"--window", "x"},
+           {"--window", "640x-1"}, {"--samples", "6"}, {"--samples"}, {"--vsync", "yes"},
+           {"--vsync", "2"}, {"--pack"}, {"-x"}, {"window"}}) {
+    Options options;
+    std::string error;
+    EXPECT_FALSE(parse(args, options, error)) << args[0];
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+}  // namespace
