@@ -77,6 +77,13 @@ void checkGlExtensions() {
     std::exit(1);
 }
 
+void fillUnchosenSize(VideoSettings& settings, const DesktopFormat& desktop) {
+  if (settings.width > 0 && settings.height > 0) return;
+  bool known = desktop.width > 0 && desktop.height > 0;
+  settings.width = known ? desktop.width : 1280;
+  settings.height = known ? desktop.height : 720;
+}
+
 bool startVideo(const Options& options) {
   if (!videoInit()) FATAL("Video initialization failed: %s\n", videoError().c_str());
   DesktopFormat desktop = desktopFormat();
@@ -87,12 +94,7 @@ bool startVideo(const Options& options) {
     ModeQuery query = fullscreenModes(modes);
     if (runSetupDialog(videoSettings, query, modes) != SetupDialogModel::kRun) return false;
   }
-  // Confirmed without a resolution (the video layer listed no modes): the
-  // desktop's size is the one size that surely works.
-  if (videoSettings.width <= 0 || videoSettings.height <= 0) {
-    videoSettings.width = desktop.width > 0 ? desktop.width : 1280;
-    videoSettings.height = desktop.height > 0 ? desktop.height : 720;
-  }
+  fillUnchosenSize(videoSettings, desktop);
 
   requestGlAttributes(videoSettings.samples, videoSettings.vsync);
   videoSettings.videoFlags |= kVideoOpenGL | kVideoResizable;

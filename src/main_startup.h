@@ -6,10 +6,16 @@
 #include <vector>
 
 #include "main_options.h"
+#include "platform/video.h"
 
 // Runs the start-up; false when the user cancelled the set-up dialog (the
 // program then ends with 0 and opens nothing). Every failure is fatal.
 bool startVideo(const Options& options);
+
+// A size still unchosen (the dialog confirmed with no modes listed, or full
+// screen asked for without a size) becomes the desktop's: the one size that
+// surely works.
+void fillUnchosenSize(VideoSettings& settings, const DesktopFormat& desktop);
 
 // The extensions the show checks for, by GLEW's names, in checking order.
 const std::vector<std::string>& requiredExtensions();

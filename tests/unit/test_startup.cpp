@@ -42,6 +42,29 @@ TEST(ExtensionMessage, CheckedExtensionsAreTheFourteenInOrder) {
   EXPECT_EQ(names.back(), "GLEW_ARB_depth_texture");
 }
 
+TEST(WindowSize, UnchosenSizeBecomesTheDesktops) {
+  DesktopFormat desktop;
+  desktop.width = 1920;
+  desktop.height = 1200;
+
+  VideoSettings confirmedWithoutModes;  // still -1 x -1
+  fillUnchosenSize(confirmedWithoutModes, desktop);
+  EXPECT_EQ(confirmedWithoutModes.width, 1920);
+  EXPECT_EQ(confirmedWithoutModes.height, 1200);
+
+  VideoSettings chosen;
+  chosen.width = 800;
+  chosen.height = 600;
+  fillUnchosenSize(chosen, desktop);
+  EXPECT_EQ(chosen.width, 800);
+  EXPECT_EQ(chosen.height, 600);
+
+  VideoSettings unknownDesktop;
+  fillUnchosenSize(unknownDesktop, DesktopFormat());
+  EXPECT_EQ(unknownDesktop.width, 1280);
+  EXPECT_EQ(unknownDesktop.height, 720);
+}
+
 TEST(Options, NoneKeepTheDialog) {
   Options options;
   std::string error;
