@@ -13,14 +13,14 @@
 
 const std::vector<TimelineSlot>& timeline() {
   static const std::vector<TimelineSlot> slots = {
-      {"Credits", 0, 114, [] { return static_cast<Scene*>(new StandIn(0.10f, 0.12f, 0.22f)); }},
-      {"Train", 114, 258, [] { return static_cast<Scene*>(new StandIn(0.22f, 0.14f, 0.08f)); }},
-      {"Clown", 258, 354, [] { return static_cast<Scene*>(new StandIn(0.24f, 0.08f, 0.12f)); }},
-      {"CodeScroller", 354, 450, [] { return static_cast<Scene*>(new StandIn(0.05f, 0.16f, 0.08f)); }},
-      {"Metaballmarch", 354, 450, [] { return static_cast<Scene*>(new StandIn(0.08f, 0.20f, 0.20f)); }},
-      {"DadezAruv", 354, 450, [] { return static_cast<Scene*>(new StandIn(0.14f, 0.14f, 0.16f)); }},
-      {"Tiles", 450, 546, [] { return static_cast<Scene*>(new StandIn(0.20f, 0.18f, 0.06f)); }},
-      {"Endtext", 546, 579, [] { return static_cast<Scene*>(new StandIn(0.12f, 0.06f, 0.20f)); }},
+      {"Credits", 0, 114, []() -> Scene* { return new StandIn(0.10f, 0.12f, 0.22f); }},
+      {"Train", 114, 258, []() -> Scene* { return new StandIn(0.22f, 0.14f, 0.08f); }},
+      {"Clown", 258, 354, []() -> Scene* { return new StandIn(0.24f, 0.08f, 0.12f); }},
+      {"CodeScroller", 354, 450, []() -> Scene* { return new StandIn(0.05f, 0.16f, 0.08f); }},
+      {"Metaballmarch", 354, 450, []() -> Scene* { return new StandIn(0.08f, 0.20f, 0.20f); }},
+      {"DadezAruv", 354, 450, []() -> Scene* { return new StandIn(0.14f, 0.14f, 0.16f); }},
+      {"Tiles", 450, 546, []() -> Scene* { return new StandIn(0.20f, 0.18f, 0.06f); }},
+      {"Endtext", 546, 579, []() -> Scene* { return new StandIn(0.12f, 0.06f, 0.20f); }},
   };
   return slots;
 }

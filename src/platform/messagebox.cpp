@@ -1,8 +1,7 @@
 #include "platform/messagebox.h"
 
-#include <cstdlib>
-
 #include "platform/gtk_session.h"
+#include "platform/video.h"
 
 namespace {
 bool boxesEnabled = true;
@@ -16,6 +15,7 @@ bool showMessageBox(const std::string& caption, const std::string& text, BoxButt
                     BoxIcon icon) {
   if (!messageBoxesAvailable()) return true;
 
+  bool windowWasShown = hideVideoWindow();
   GtkWidget* box = gtk_message_dialog_new(
       nullptr, GTK_DIALOG_MODAL, icon == BoxIcon::Error ? GTK_MESSAGE_ERROR : GTK_MESSAGE_QUESTION,
       buttons == BoxButtons::Ok ? GTK_BUTTONS_OK : GTK_BUTTONS_OK_CANCEL, "%s", text.c_str());
@@ -24,5 +24,6 @@ bool showMessageBox(const std::string& caption, const std::string& text, BoxButt
   gint answer = gtk_dialog_run(GTK_DIALOG(box));
   gtk_widget_destroy(box);
   gtkSessionFlush();
+  if (windowWasShown) showVideoWindow();
   return answer == GTK_RESPONSE_OK;
 }

@@ -131,6 +131,16 @@ bool openVideoWindow(const char* caption, int width, int height, const DesktopFo
 
 bool videoUsesGlx() { return std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0; }
 
+bool hideVideoWindow() {
+  if (!window || !(SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN)) return false;
+  SDL_HideWindow(window);
+  return true;
+}
+
+void showVideoWindow() {
+  if (window) SDL_ShowWindow(window);
+}
+
 void setCursorVisible(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
 
 void swapVideoBuffers() { SDL_GL_SwapWindow(window); }

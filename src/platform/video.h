@@ -43,6 +43,11 @@ bool openVideoWindow(const char* caption, int width, int height, const DesktopFo
 // True when the window runs on a GLX display (false for the offscreen driver).
 bool videoUsesGlx();
 
+// Steps the window aside while a message box is up, so that a full-screen
+// window never covers it: hideVideoWindow answers whether it was showing.
+bool hideVideoWindow();
+void showVideoWindow();
+
 void setCursorVisible(bool visible);
 void swapVideoBuffers();
 // The window's size in pixels as OpenGL draws it.

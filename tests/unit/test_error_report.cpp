@@ -2,6 +2,8 @@
 // operations that every scene must override.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "platform/messagebox.h"
 #include "scenes/scene.h"
 #include "util/error.h"
@@ -38,6 +40,12 @@ TEST(ErrorReportDeathTest, PassingAssertionDoesNothing) {
 TEST(ErrorReportDeathTest, ShortFormIsTheLocationAlone) {
   EXPECT_EXIT((quietly(), FATAL_SHORT()), ExitedWithCode(1),
               "^Error in file tests/unit/test_error_report.cpp:[0-9]+\n$");
+}
+
+TEST(ErrorReportDeathTest, WithoutADisplayNoBoxWaits) {
+  EXPECT_EXIT((unsetenv("DISPLAY"), unsetenv("WAYLAND_DISPLAY"), setMessageBoxesEnabled(true),
+               FATAL("Video mode set failed: %s\n", "no mode")),
+              ExitedWithCode(1), "Video mode set failed: no mode\n\n$");
 }
 
 TEST(SceneBaseDeathTest, LoadAndDrawMustBeOverridden) {
