@@ -14,8 +14,8 @@ packages=(
   # fonts, images, XML, compressed music
   libfreetype-dev libftgl-dev libjpeg62-turbo-dev libtinyxml-dev
   libvorbis-dev libmpg123-dev libstb-dev
-  # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev
+  # tests, benchmarks (zlib as a yardstick) and fuzzing (clang's libFuzzer)
+  libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev clang libclang-rt-14-dev
   # headless GL for tests: Xvfb with Mesa's llvmpipe, synthetic key events
   xvfb xauth libgl1-mesa-dri mesa-utils xdotool
   # asset generator

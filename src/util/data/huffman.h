@@ -1,0 +1,26 @@
+#pragma once
+// Static Huffman coding of the packed data file's chunk stream.
+//
+// A block is: "HUFF", N (distinct byte values, 1..256), L (uncompressed
+// length), the block length, N records of (4-byte frequency, 1-byte value)
+// in descending order of frequency, then the code bits, most significant
+// bit of each byte first. All integers little-endian. Encoder and decoder
+// build the same tree from the same table with the same sort procedure, so
+// a block packed on one machine reads on every other.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The exact length of the block huffmanCompress writes for this input.
+size_t huffmanBlockLength(const uint8_t* input, size_t length);
+
+// Compresses `length` (at least 1) bytes into `output`, which holds at least
+// huffmanBlockLength bytes; returns the block length.
+size_t huffmanCompress(const uint8_t* input, size_t length, uint8_t* output);
+
+// Decompresses the block of `blockLength` bytes into `output` (resized to L).
+// Returns an empty string on success, else what is wrong with the block. A
+// broken block never makes it read or write outside the buffers, and L is
+// checked against the code bits before anything is allocated.
+std::string huffmanDecompress(const uint8_t* block, size_t blockLength, std::vector<uint8_t>& output);
