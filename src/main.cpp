@@ -6,6 +6,8 @@
 #include "main_startup.h"
 #include "platform/messagebox.h"
 #include "platform/video.h"
+#include "util/data/data.h"
+#include "util/data/loadingscreen.h"
 
 int main(int argc, char** argv) {
   Options options;
@@ -26,8 +28,12 @@ int main(int argc, char** argv) {
 
   if (!startVideo(options)) return 0;  // the set-up dialog was cancelled
 
+  dataMode = options.pack ? kDataPacking : kDataReading;
+  startLoadingScreen();
+  openDataFile();
   {
     Demo demo;
+    writeDataFile();
     demo.reportFrameTimes(options.batch);
     int width, height;
     drawableSize(width, height);

@@ -35,6 +35,8 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       options.version = true;
     } else if (arg == "--batch") {
       options.batch = true;
+    } else if (arg == "--pack") {
+      options.pack = true;
     } else if (arg == "--fullscreen") {
       options.fullscreen = true;
     } else if (arg == "--window") {
@@ -89,6 +91,8 @@ const char* usageText() {
          "  --vsync 0|1      wait for the vertical retrace (default 1)\n"
          "  --batch          nothing waits for a person: no dialog, no message boxes;\n"
          "                   errors go to standard error only; frame times are reported\n"
+         "  --pack           load every asset from the plain data/ tree and write\n"
+         "                   them into data.mvl beside the program\n"
          "  --help           this text\n"
          "  --version        the program's version\n";
 }

@@ -9,6 +9,7 @@ struct Options {
   bool help = false;
   bool version = false;
   bool batch = false;  // nothing waits for a person: no dialog, no boxes
+  bool pack = false;   // assets from the plain data/ tree, then a new data.mvl
   // Video settings; any of them skips the set-up dialog.
   int width = -1;  // --window WxH
   int height = -1;

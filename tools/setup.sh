@@ -18,6 +18,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev clang libclang-rt-14-dev
   # headless GL for tests: Xvfb with Mesa's llvmpipe, synthetic key events
   xvfb xauth libgl1-mesa-dri mesa-utils xdotool
+  # fonts (the show's and the tests')
+  fonts-dejavu-core
   # asset generator
   python3 python3-numpy python3-pil python3-collada python3-mido
   fluidsynth fluid-soundfont-gm vorbis-tools

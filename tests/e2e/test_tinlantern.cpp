@@ -124,6 +124,23 @@ TEST(FatalErrors, VideoInitFailureReportsAndExitsWith1) {
   unlink(child.stderrPath.c_str());
 }
 
+TEST_F(ShowUnderXvfb, MissingDataFileIsFatal) {
+  // A copy of the program with no data.mvl beside it or in its working directory.
+  char dir[] = "/tmp/tinlantern-nodata-XXXXXX";
+  std::string lonely = std::string(mkdtemp(dir)) + "/tinlantern";
+  std::string out;
+  ASSERT_EQ(runCapture({"cp", kBinary, lonely}, {}, out), 0);
+  Child child = spawnProcess(
+      {"sh", "-c", std::string("cd ") + dir + " && ./tinlantern --batch --window 320x180"}, env_);
+  EXPECT_EQ(waitProcess(child, 20), 1);
+  std::string errors = readFile(child.stderrPath);
+  EXPECT_NE(errors.find("\n\nFailed to open data file data.mvl for reading.\n"), std::string::npos)
+      << errors;
+  unlink(child.stderrPath.c_str());
+  unlink(lonely.c_str());
+  rmdir(dir);
+}
+
 TEST_F(ShowUnderXvfb, DrawsLetterboxedFramesAndEscapeReleaseEndsWith0) {
   // 640x480 is taller than 16:9: the picture is 360 high with 60-pixel bands.
   startShow({"--window", "640x480"});

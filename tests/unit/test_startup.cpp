@@ -112,7 +112,7 @@ TEST(Options, MalformedOrUnknownOptionsAreErrors) {
   for (std::vector<const char*> args : std::vector<std::vector<const char*>>{
            {"--window"}, {"--window", "640"}, {"--window", "0x360"}, {"--window", "x"},
            {"--window", "640x-1"}, {"--samples", "6"}, {"--samples"}, {"--vsync", "yes"},
-           {"--vsync", "2"}, {"--pack"}, {"-x"}, {"window"}}) {
+           {"--vsync", "2"}, {"--capture"}, {"-x"}, {"window"}}) {
     Options options;
     std::string error;
     EXPECT_FALSE(parse(args, options, error)) << args[0];

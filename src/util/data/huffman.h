@@ -24,3 +24,9 @@ size_t huffmanCompress(const uint8_t* input, size_t length, uint8_t* output);
 // broken block never makes it read or write outside the buffers, and L is
 // checked against the code bits before anything is allocated.
 std::string huffmanDecompress(const uint8_t* block, size_t blockLength, std::vector<uint8_t>& output);
+
+// The plain decoder: one bit at a time down the tree. Slow, but obviously
+// right; huffmanDecompress must give the same output and the same error
+// string for every block, which the tests and the fuzz target check.
+std::string huffmanDecompressByTree(const uint8_t* block, size_t blockLength,
+                                    std::vector<uint8_t>& output);

@@ -1,0 +1,254 @@
+#include "util/data/data.h"
+
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "util/data/huffman.h"
+#include "util/data/loadingscreen.h"
+#include "util/error.h"
+
+int dataMode = kDataPlain;
+DataIndex dataIndex;
+
+namespace {
+
+const char kSignature[19] = "Morvella Data File";  // 18 characters and the zero byte
+const uint8_t kMajorVersion = 0;
+const uint8_t kMinorVersion = 2;
+const size_t kHeaderLength = sizeof kSignature + 2;
+const char kChunkTag[7] = "MVLDFC";  // 6 characters and the zero byte
+
+uint32_t readLe32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+void appendLe32(std::vector<uint8_t>& out, uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* fmt, ...) {
+  char buffer[1024];
+  va_list args;
+  va_start(args, fmt);
+  std::vsnprintf(buffer, sizeof buffer, fmt, args);
+  va_end(args);
+  return buffer;
+}
+
+// Bytes read from a broken file, shown as text: up to `length`, stopping at a zero byte.
+std::string shown(const uint8_t* bytes, size_t length) {
+  return std::string(reinterpret_cast<const char*>(bytes), strnlen(reinterpret_cast<const char*>(bytes), length));
+}
+
+bool fileExists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// The chunk stream parsed from the decompressed block.
+std::string parseChunks(const std::vector<uint8_t>& stream, DataIndex& index) {
+  size_t at = 0;
+  uint32_t chunks = 0;
+  double megabytes = 0.0;
+  while (stream.size() - at >= sizeof kChunkTag) {
+    const uint8_t* tag = stream.data() + at;
+    if (std::memcmp(tag, kChunkTag, sizeof kChunkTag) != 0)
+      return format("Unrecognized chunk header: %s. \nRead %i chunks, %.1f MB before this\n",
+                    shown(tag, sizeof kChunkTag).c_str(), chunks, megabytes);
+    at += sizeof kChunkTag;
+    if (stream.size() - at < 8) return "Unexpected end of datafile!";
+    uint32_t nameLength = readLe32(stream.data() + at);
+    uint32_t contentLength = readLe32(stream.data() + at + 4);
+    at += 8;
+    // Both lengths are checked against what is really there before any allocation.
+    if (stream.size() - at < nameLength) return "Unexpected end of datafile!";
+    std::string name(reinterpret_cast<const char*>(stream.data() + at), nameLength);
+    at += nameLength;
+    if (stream.size() - at < contentLength) return "Unexpected end of datafile!";
+    auto entry = std::make_unique<DataEntry>();
+    entry->name = std::move(name);
+    entry->data.assign(stream.begin() + static_cast<long>(at),
+                       stream.begin() + static_cast<long>(at + contentLength));
+    at += contentLength;
+    index.push_back(std::move(entry));
+    ++chunks;
+    megabytes += contentLength / 1048576.0;
+  }
+  return std::string();
+}
+
+DataEntry* findEntry(const char* path) {
+  DataEntry* found = nullptr;
+  for (auto& entry : dataIndex) {
+    if (entry->name != path) continue;
+    if (found)
+      FATAL("Ouch, found more than one entry for %s in datafile. Duplicates make no sense here.",
+            path);
+    found = entry.get();
+  }
+  return found;
+}
+
+// Opens the plain file and, in packing mode, records it in the index.
+// `fresh` tells whether something new was loaded (false for a duplicate).
+FILE* openPlain(const char* path, const char* mode, bool& fresh) {
+  fresh = true;
+  FILE* file = std::fopen(path, mode);
+  if (!file || dataMode != kDataPacking) return file;
+
+  for (auto& entry : dataIndex) {
+    if (entry->name == path) {
+      dataLog("[DATA] Skipping duplicate entry for %s\n", path);
+      fresh = false;
+      return file;
+    }
+  }
+  std::fseek(file, 0, SEEK_END);
+  long length = std::ftell(file);
+  std::rewind(file);
+  if (length < 0) FATAL("Negative file length: %i", static_cast<int>(length));
+  auto entry = std::make_unique<DataEntry>();
+  entry->name = path;
+  entry->data.resize(static_cast<size_t>(length));
+  size_t got = length > 0 ? std::fread(entry->data.data(), 1, entry->data.size(), file) : 0;
+  if (got < 1)
+    FATAL("Tried to read %i bytes from %s, got %i", static_cast<int>(length), path,
+          static_cast<int>(got));
+  entry->data.resize(got);
+  std::rewind(file);
+  dataIndex.push_back(std::move(entry));
+  return file;
+}
+
+}  // namespace
+
+void dataLog(const char* fmt, ...) {
+  timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  tm utc;
+  gmtime_r(&now.tv_sec, &utc);
+  std::printf("%04d-%02d-%02d %2d:%02d:%02d:%03d ", utc.tm_year + 1900, utc.tm_mon + 1,
+              utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+              static_cast<int>(now.tv_nsec / 1000000));
+  va_list args;
+  va_start(args, fmt);
+  std::vprintf(fmt, args);
+  va_end(args);
+  std::fflush(stdout);
+}
+
+std::string dataFilePath() {
+  char exe[4096];
+  ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
+  if (length > 0) {
+    std::string dir(exe, static_cast<size_t>(length));
+    dir = dir.substr(0, dir.rfind('/') + 1);
+    if (fileExists(dir + "data.mvl")) return dir + "data.mvl";
+    if (dataMode == kDataPacking) return dir + "data.mvl";
+  }
+  return "data.mvl";
+}
+
+std::string parseArchive(const uint8_t* bytes, size_t length, DataIndex& index) {
+  if (length < 1) return format("Negative or zero file length: %i", static_cast<int>(length));
+  if (length < sizeof kSignature) return "Failed to read header!";
+  if (std::memcmp(bytes, kSignature, sizeof kSignature) != 0)
+    return format("Unrecognized datafile header: %s", shown(bytes, sizeof kSignature).c_str());
+  if (length < sizeof kSignature + 1) return "Failed to read major version!";
+  if (length < kHeaderLength) return "Failed to read minor version!";
+  uint8_t major = bytes[sizeof kSignature];
+  uint8_t minor = bytes[sizeof kSignature + 1];
+  if (major != kMajorVersion || minor != kMinorVersion)
+    return format("Expected datafile format %i.%i, got %i.%i\n", kMajorVersion, kMinorVersion,
+                  major, minor);
+
+  std::vector<uint8_t> stream;
+  std::string error = huffmanDecompress(bytes + kHeaderLength, length - kHeaderLength, stream);
+  if (!error.empty()) return error;
+  return parseChunks(stream, index);
+}
+
+void readArchive(const std::string& path, DataIndex& index) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) FATAL("Failed to open data file %s for reading.\n", path.c_str());
+  std::fseek(file, 0, SEEK_END);
+  long length = std::ftell(file);
+  std::rewind(file);
+  if (length < 1) FATAL("Negative or zero file length: %i", static_cast<int>(length));
+  std::vector<uint8_t> bytes(static_cast<size_t>(length));
+  size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+  if (got != bytes.size())
+    FATAL("Failed to read %i bytes from %s.", static_cast<int>(length), path.c_str());
+  std::string error = parseArchive(bytes.data(), bytes.size(), index);
+  if (!error.empty()) FATAL("%s", error.c_str());
+}
+
+void writeArchive(const std::string& path, const DataIndex& index) {
+  dataLog("Writing datafile %s:\n", path.c_str());
+  std::vector<uint8_t> stream;
+  for (const auto& entry : index) {
+    dataLog("..file: %s, %i bytes\n", entry->name.c_str(), static_cast<int>(entry->size()));
+    stream.insert(stream.end(), kChunkTag, kChunkTag + sizeof kChunkTag);
+    appendLe32(stream, static_cast<uint32_t>(entry->name.size()));
+    appendLe32(stream, entry->size());
+    stream.insert(stream.end(), entry->name.begin(), entry->name.end());
+    stream.insert(stream.end(), entry->data.begin(), entry->data.end());
+  }
+  if (stream.empty()) FATAL("Negative or zero file length: %i", 0);
+  if (stream.size() > 0xffffffffu)
+    FATAL("Datafile contents of %zu bytes do not fit the format's 4 GB.", stream.size());
+
+  std::vector<uint8_t> block(huffmanBlockLength(stream.data(), stream.size()));
+  size_t blockLength = huffmanCompress(stream.data(), stream.size(), block.data());
+
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file)
+    FATAL("Failed to open data file %s for writing. Gimme permissions, bitch!\n", path.c_str());
+  if (std::fwrite(kSignature, sizeof kSignature, 1, file) != 1) FATAL("Failed to write header!");
+  if (std::fwrite(&kMajorVersion, 1, 1, file) != 1) FATAL("Failed to write major version!");
+  if (std::fwrite(&kMinorVersion, 1, 1, file) != 1) FATAL("Failed to write minor version!");
+  if (std::fwrite(block.data(), blockLength, 1, file) != 1 || std::fclose(file) != 0)
+    FATAL("Failed to write file contents!");
+
+  int original = static_cast<int>(stream.size());
+  int compressed = static_cast<int>(blockLength);
+  dataLog("Done writing datafile \"%s\" of %.1fMB!\n", path.c_str(), original / 1048576.0);
+  dataLog(" ..original file size:  %9i bytes\n", original);
+  dataLog(" ..compressed file size:%9i bytes\n", compressed);
+  dataLog(" ..lost in compression: %9i bytes\n", original - compressed);
+  dataLog(" ..compression rate:      %7.2f %%\n", (original - compressed) * 100.0 / original);
+}
+
+void openDataFile() {
+  if (dataMode == kDataReading) readArchive(dataFilePath(), dataIndex);
+}
+
+void writeDataFile() {
+  if (dataMode == kDataPacking) writeArchive(dataFilePath(), dataIndex);
+}
+
+FILE* dataFopen(const char* path, const char* mode) {
+  FILE* file = nullptr;
+  if (dataMode == kDataReading) {
+    DataEntry* entry = findEntry(path);
+    if (!entry) return nullptr;
+    // A read-only stream straight over the entry's memory: no disk write.
+    file = fmemopen(entry->data.data(), entry->data.size(), "rb");
+    if (!file) return nullptr;
+    entry->used = true;
+  } else {
+    bool fresh;
+    file = openPlain(path, mode, fresh);
+    if (!file) return nullptr;
+    if (!fresh) return file;  // a skipped duplicate: nothing new to show
+  }
+  drawLoadingScreen();
+  return file;
+}

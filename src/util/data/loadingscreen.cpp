@@ -1,0 +1,108 @@
+#include "util/data/loadingscreen.h"
+
+#include <GL/glew.h>
+#include <GL/glu.h>
+
+#include <cstdlib>
+
+#include "platform/video.h"
+#include "util/data/data.h"
+#include "util/letterbox.h"
+
+namespace {
+
+bool started = false;
+int width = 0;
+int height = 0;
+LoadingProgress progress;
+
+void quad(float x0, float x1, float y0, float y1) {
+  glVertex2f(x0, y0);
+  glVertex2f(x1, y0);
+  glVertex2f(x1, y1);
+  glVertex2f(x0, y1);
+}
+
+void clearAndSwap() {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  swapVideoBuffers();
+}
+
+}  // namespace
+
+void LoadingProgress::advance(int mode, const DataIndex& index) {
+  if (mode == kDataReading) {
+    total = static_cast<uint32_t>(index.size());
+    done = 0;
+    for (const auto& entry : index) done += entry->used ? 1 : 0;
+  } else {
+    ++done;
+    if (done > total) total = done;
+  }
+}
+
+float LoadingProgress::fraction() const {
+  return total == 0 ? 0.0f : static_cast<float>(done) / static_cast<float>(total);
+}
+
+float LoadingProgress::brightness() const {
+  float f = 2.0f * fraction();
+  return f <= 1.0f ? f : 2.0f - f;
+}
+
+const LoadingProgress& loadingProgress() { return progress; }
+
+void startLoadingScreen() {
+  drawableSize(width, height);
+  clearAndSwap();
+  clearAndSwap();
+  started = true;
+  renderLoadingScreen();
+  swapVideoBuffers();
+}
+
+void drawLoadingScreen() {
+  if (started) {
+    WindowEvent event;
+    if (pollWindowEvent(event) &&
+        (event.kind == WindowEventKind::EscapePressed || event.kind == WindowEventKind::Quit))
+      std::exit(1);
+  }
+  progress.advance(dataMode, dataIndex);
+  if (!started) return;
+  renderLoadingScreen();
+  swapVideoBuffers();
+}
+
+void renderLoadingScreen() {
+  Viewport view = letterbox(width, height == 0 ? 1 : height);
+  glViewport(view.x, view.y, view.width, view.height);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  glDisable(GL_BLEND);
+  glBlendFunc(GL_ONE, GL_ONE);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_DEPTH_TEST);
+  glEnable(GL_TEXTURE_2D);
+
+  float p = progress.fraction();
+  float b = progress.brightness();
+  glColor4f(b, b, b, 1.0f);
+
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluOrtho2D(0.0, 1.0, 0.0, 1.0);
+  glDisable(GL_TEXTURE_2D);
+
+  // The bar's frame and fill, in picture coordinates. A horizontal edge is
+  // as many pixels high as a vertical one is wide in a 16:9 picture.
+  const float t = 0.0088889f;
+  glBegin(GL_QUADS);
+  quad(0.1f, 0.9f, 0.1f - t, 0.1f);     // top edge
+  quad(0.1f, 0.9f, 0.05f, 0.05f + t);   // bottom edge
+  quad(0.095f, 0.1f, 0.05f, 0.1f);      // left edge
+  quad(0.9f, 0.905f, 0.05f, 0.1f);      // right edge
+  quad(0.1f, 0.1f + 0.8f * p, 0.05f, 0.1f);  // fill
+  glEnd();
+}

@@ -1,0 +1,37 @@
+#pragma once
+// The loading screen: a progress bar (and, with the rendering core, the
+// group logo) redrawn by the file access layer after every opened file, so
+// progress needs no thread and no loader knows about it. It fades in over
+// the first half of the files and out over the second, so the screen is
+// black again when the show starts. Escape or closing the window while
+// loading ends the program with exit code 1.
+#include <cstdint>
+
+#include "util/data/data.h"
+
+// Once the OpenGL window exists: blacks out both buffers and draws.
+void startLoadingScreen();
+
+// Advances the progress and, once started, takes one window event and
+// redraws. Called after every open that loaded something.
+void drawLoadingScreen();
+
+// Files opened so far of the expected number.
+struct LoadingProgress {
+  uint32_t done = 0;
+  uint32_t total = 150;
+
+  // After an open. Reading mode: the archive's used entries of all its
+  // entries. Other modes: one more, and the total grows whenever passed.
+  void advance(int mode, const DataIndex& index);
+  // done / total, 0 when there is nothing to count.
+  float fraction() const;
+  // Of logo and bar: rises from 0 to 1 at half the files, back to 0 at the last.
+  float brightness() const;
+};
+
+// The loading screen's own progress.
+const LoadingProgress& loadingProgress();
+
+// Draws the current screen into the back buffer (no events, no swap).
+void renderLoadingScreen();
