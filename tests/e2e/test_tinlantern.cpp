@@ -84,6 +84,21 @@ class ShowUnderXvfb : public ::testing::Test {
   Child show_;
 };
 
+// A folder holding only a copy of the program (no data.mvl), so that runs
+// which read or write the archive touch nothing of the build's.
+std::string lonelyCopy() {
+  char dir[] = "/tmp/tinlantern-alone-XXXXXX";
+  std::string path = mkdtemp(dir);
+  std::string out;
+  EXPECT_EQ(runCapture({"cp", kBinary, path + "/tinlantern"}, {}, out), 0);
+  return path;
+}
+
+void removeCopy(const std::string& dir) {
+  std::string out;
+  runCapture({"rm", "-rf", dir}, {}, out);
+}
+
 bool isBlack(Rgb c) { return c.r == 0 && c.g == 0 && c.b == 0; }
 
 TEST(Options, UnknownOptionPrintsUsageAndExitsWith2) {
@@ -126,19 +141,25 @@ TEST(FatalErrors, VideoInitFailureReportsAndExitsWith1) {
 
 TEST_F(ShowUnderXvfb, MissingDataFileIsFatal) {
   // A copy of the program with no data.mvl beside it or in its working directory.
-  char dir[] = "/tmp/tinlantern-nodata-XXXXXX";
-  std::string lonely = std::string(mkdtemp(dir)) + "/tinlantern";
-  std::string out;
-  ASSERT_EQ(runCapture({"cp", kBinary, lonely}, {}, out), 0);
-  Child child = spawnProcess(
-      {"sh", "-c", std::string("cd ") + dir + " && ./tinlantern --batch --window 320x180"}, env_);
+  std::string dir = lonelyCopy();
+  Child child =
+      spawnProcess({"sh", "-c", "cd " + dir + " && ./tinlantern --batch --window 320x180"}, env_);
   EXPECT_EQ(waitProcess(child, 20), 1);
   std::string errors = readFile(child.stderrPath);
   EXPECT_NE(errors.find("\n\nFailed to open data file data.mvl for reading.\n"), std::string::npos)
       << errors;
   unlink(child.stderrPath.c_str());
-  unlink(lonely.c_str());
-  rmdir(dir);
+  removeCopy(dir);
+}
+
+TEST_F(ShowUnderXvfb, PackingWithNothingOpenedFails) {
+  std::string dir = lonelyCopy();
+  Child child = spawnProcess({dir + "/tinlantern", "--batch", "--window", "320x180", "--pack"}, env_);
+  EXPECT_EQ(waitProcess(child, 20), 1);
+  std::string errors = readFile(child.stderrPath);
+  EXPECT_NE(errors.find("\n\nNegative or zero file length: 0\n"), std::string::npos) << errors;
+  unlink(child.stderrPath.c_str());
+  removeCopy(dir);
 }
 
 TEST_F(ShowUnderXvfb, DrawsLetterboxedFramesAndEscapeReleaseEndsWith0) {
