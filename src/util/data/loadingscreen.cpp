@@ -56,6 +56,7 @@ void startLoadingScreen() {
   drawableSize(width, height);
   clearAndSwap();
   clearAndSwap();
+  progress.done = 0;
   started = true;
   renderLoadingScreen();
   swapVideoBuffers();
