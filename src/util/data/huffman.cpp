@@ -158,19 +158,16 @@ struct Header {
   size_t codeBytes;
 };
 
-std::string format(const char* pattern, unsigned a, unsigned long long b = 0) {
-  char text[128];
-  std::snprintf(text, sizeof text, pattern, a, b);
-  return text;
-}
-
 std::string readHeader(const uint8_t* block, size_t blockLength, Header& header) {
   if (blockLength < kHeaderBytes) return "Unexpected end of datafile!";
   if (std::memcmp(block, "HUFF", 4) != 0) return "Unrecognized compressed block header!";
   header.symbolCount = load32le(block + 4);
   header.length = load32le(block + 8);
-  if (header.symbolCount == 0 || header.symbolCount > 256)
-    return format("Invalid symbol count %u in datafile!", header.symbolCount);
+  char text[96];
+  if (header.symbolCount == 0 || header.symbolCount > 256) {
+    std::snprintf(text, sizeof text, "Invalid symbol count %u in datafile!", header.symbolCount);
+    return text;
+  }
   const size_t tableEnd = kHeaderBytes + kRecordBytes * header.symbolCount;
   if (blockLength < tableEnd) return "Unexpected end of datafile!";
   header.table = block + kHeaderBytes;
@@ -179,9 +176,11 @@ std::string readHeader(const uint8_t* block, size_t blockLength, Header& header)
   // Every byte costs at least one bit: a bigger L is a lie, and believing it
   // would allocate up to 4 GiB for a tiny block.
   const unsigned long long codeBits = static_cast<unsigned long long>(header.codeBytes) * 8;
-  if (header.length > codeBits)
-    return format("Datafile asks for %u bytes but holds only %llu code bits!", header.length,
-                  codeBits);
+  if (header.length > codeBits) {
+    std::snprintf(text, sizeof text, "Datafile asks for %u bytes but holds only %llu code bits!",
+                  header.length, codeBits);
+    return text;
+  }
   return std::string();
 }
 

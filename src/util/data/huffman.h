@@ -16,7 +16,8 @@
 size_t huffmanBlockLength(const uint8_t* input, size_t length);
 
 // Compresses `length` (at least 1) bytes into `output`, which holds at least
-// huffmanBlockLength bytes; returns the block length.
+// huffmanBlockLength bytes; returns the block length. L and the frequencies
+// are 32-bit, so `length` must be under 4 GiB.
 size_t huffmanCompress(const uint8_t* input, size_t length, uint8_t* output);
 
 // Decompresses the block of `blockLength` bytes into `output` (resized to L).
