@@ -1,9 +1,10 @@
 #!/bin/sh
-# Builds the Huffman fuzz target with clang's libFuzzer, ASan and UBSan, apart
-# from the CMake build (which uses g++), and writes its seed blocks.
+# Builds the fuzz targets with clang's libFuzzer, ASan and UBSan, apart from
+# the CMake build (which uses g++), and writes the Huffman target's seeds.
 #
 #   fuzz/build.sh [OUTDIR]            default OUTDIR: build/fuzz
 #   OUTDIR/fuzz_huffman -max_total_time=300 OUTDIR/corpus OUTDIR/seeds
+#   OUTDIR/fuzz_archive -max_total_time=300 OUTDIR/archive-corpus
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/build/fuzz}
@@ -18,4 +19,37 @@ sources="$root/src/util/data/huffman.cpp $root/fuzz/fuzz_huffman.cpp"
 # shellcheck disable=SC2086
 "$cxx" $flags -DHUFFMAN_FUZZ_SEEDS $sources -o "$out/make_seeds"
 "$out/make_seeds" "$out/seeds"
-echo "built $out/fuzz_huffman"
+
+# The whole archive reader: header, block and chunk stream.
+# shellcheck disable=SC2086
+"$cxx" $flags -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+  "$root/src/util/data/huffman.cpp" "$root/src/util/data/data.cpp" "$root/fuzz/fuzz_archive.cpp" \
+  -o "$out/fuzz_archive"
+mkdir -p "$out/archive-corpus"
+echo "built $out/fuzz_huffman $out/fuzz_archive"
+
+# The MIDI reader and the modulators, with seed files and a dictionary.
+#   OUTDIR/fuzz_midi -max_total_time=300 -dict=OUTDIR/midi.dict OUTDIR/midi-corpus OUTDIR/midi-seeds
+midi_sources="$root/src/util/music/midi.cpp $root/src/util/music/modulators/modulator.cpp \
+  $root/src/util/music/modulators/adsr.cpp $root/src/util/music/modulators/lfo.cpp \
+  $root/fuzz/fuzz_midi.cpp"
+# shellcheck disable=SC2086
+"$cxx" $flags -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+  $midi_sources -o "$out/fuzz_midi"
+# shellcheck disable=SC2086
+"$cxx" $flags -DMIDI_FUZZ_SEEDS $root/fuzz/fuzz_midi.cpp -o "$out/make_midi_seeds"
+mkdir -p "$out/midi-seeds" "$out/midi-corpus"
+"$out/make_midi_seeds" "$out/midi-seeds"
+cat > "$out/midi.dict" <<'DICT'
+"MThd"
+"MTrk"
+"\x00\x00\x00\x06"
+"\xFF\x2F\x00"
+"\xFF\x51\x03"
+"\xFF\x58\x04"
+"\xFF\x59\x02"
+"\xFF\x01"
+"\xFF\x02"
+"\xFF\x03"
+DICT
+echo "built $out/fuzz_midi"
