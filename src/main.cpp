@@ -8,6 +8,7 @@
 #include "platform/video.h"
 #include "util/data/data.h"
 #include "util/data/loadingscreen.h"
+#include "util/music/audio.h"
 
 int main(int argc, char** argv) {
   Options options;
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
   }
   setMessageBoxesEnabled(!options.batch);
 
+  setAudioOffline(options.offline());
   if (!startVideo(options)) return 0;  // the set-up dialog was cancelled
 
   dataMode = options.pack ? kDataPacking : kDataReading;
@@ -38,8 +40,15 @@ int main(int argc, char** argv) {
     int width, height;
     drawableSize(width, height);
     demo.resize(width, height);
-    demo.startShow();
-    demo.run();
+    if (options.offline()) {
+      FrameCapture capture(options.frame ? options.out : options.capture, width, height,
+                           options.fps, demo.music());
+      demo.startShow(options.frame ? options.frameBeat : options.start, true);
+      demo.runOffline(capture, options.fps, options.frame);
+    } else {
+      demo.startShow(options.start);
+      demo.run();
+    }
   }
   videoShutdown();
   return 0;

@@ -26,7 +26,7 @@ const std::vector<TimelineSlot>& timeline() {
 }
 
 Demo::Demo() : width_(videoSettings.width), height_(videoSettings.height) {
-  music_ = std::make_unique<Music>();
+  music_ = std::make_unique<Music>(kSyncConfiguration);
   for (const TimelineSlot& slot : timeline()) {
     scenes_.emplace_back(slot.create());
     Scene* scene = scenes_.back().get();
@@ -46,41 +46,56 @@ void Demo::resize(int width, int height) {
   height_ = height;
 }
 
-void Demo::startShow() {
-  std::srand(ticksMs());
+void Demo::startShow(float startBeat, bool fixedSeed) {
+  std::srand(fixedSeed ? 1u : ticksMs());
   music_->setVolume(1.0f);
   music_->play();
+  if (startBeat > 0.0f) music_->seekToBeat(startBeat);
   while (music_->time() < 0.0f) {
   }
 }
 
-void Demo::run() {
-  bool ending = false;
-  while (true) {
-    WindowEvent event;
-    while (pollWindowEvent(event)) {
-      switch (event.kind) {
-        case WindowEventKind::EscapePressed:
-        case WindowEventKind::Quit:
-          ending = true;
-          break;
-        case WindowEventKind::EscapeReleased:
-          printFrameTimes();
-          std::exit(0);  // at once, without the teardown
-        case WindowEventKind::Resized:
-          resize(event.width, event.height);
-          break;
-        case WindowEventKind::Other:
-          break;
-      }
+bool Demo::takeEvents() {
+  WindowEvent event;
+  while (pollWindowEvent(event)) {
+    switch (event.kind) {
+      case WindowEventKind::EscapePressed:
+      case WindowEventKind::Quit:
+        ending_ = true;
+        break;
+      case WindowEventKind::EscapeReleased:
+        printFrameTimes();
+        std::exit(0);  // at once, without the teardown
+      case WindowEventKind::Resized:
+        resize(event.width, event.height);
+        break;
+      case WindowEventKind::Other:
+        break;
     }
+  }
+  return !ending_;
+}
+
+void Demo::run() {
+  // One more frame is drawn after the end was asked for.
+  for (bool going = true; going;) {
+    going = takeEvents();
     frame();
-    if (ending) break;
   }
   printFrameTimes();
 }
 
-void Demo::frame() {
+void Demo::runOffline(FrameCapture& capture, int fps, bool singleFrame) {
+  for (bool going = true; going;) {
+    going = takeEvents() && !singleFrame;
+    frame(&capture);
+    music_->advance(1.0 / fps);
+  }
+  capture.finish();
+  printFrameTimes();
+}
+
+void Demo::frame(FrameCapture* capture) {
   auto begun = std::chrono::steady_clock::now();
 
   music_->update();
@@ -96,6 +111,7 @@ void Demo::frame() {
     scene->resizeView(width_, height_);
     scene->draw();
   }
+  if (capture) capture->grab();
   swapVideoBuffers();
 
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();

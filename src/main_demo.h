@@ -6,8 +6,12 @@
 #include <memory>
 #include <vector>
 
+#include "main_capture.h"
 #include "scenes/scene.h"
 #include "util/music/music.h"
+
+// The show's music: the sync configuration names the stream and the MIDI data.
+constexpr const char* kSyncConfiguration = "data/common/music/sp10-invite.xml";
 
 // One row of the timeline: a scene and its slot in beats, closed at both ends.
 struct TimelineSlot {
@@ -34,16 +38,26 @@ class Demo {
 
   // The drawing size changed (and once right after construction).
   void resize(int width, int height);
-  // Starts the music and returns once the show clock has reached beat 0.
-  void startShow();
+  // Starts the music (at `startBeat`) and returns once the show clock has
+  // reached beat 0. Random numbers are seeded from the clock, or with a
+  // fixed seed for pictures that must come out the same every time.
+  void startShow(float startBeat = 0.0f, bool fixedSeed = false);
   // The main loop; returns when the show ends.
   void run();
+  // The main loop offline: after every frame the capture takes the picture
+  // and the music's clock moves on by exactly 1 / fps seconds. With
+  // `singleFrame`, one frame only.
+  void runOffline(FrameCapture& capture, int fps, bool singleFrame);
+
+  const Music& music() const { return *music_; }
 
   // Frame times on standard error when the show ends (for batch runs).
   void reportFrameTimes(bool on) { reportFrameTimes_ = on; }
 
  private:
-  void frame();
+  // Takes the pending window events; false once the show must end.
+  bool takeEvents();
+  void frame(FrameCapture* capture = nullptr);
   void printFrameTimes() const;
 
   std::vector<std::unique_ptr<Scene>> scenes_;
@@ -51,6 +65,7 @@ class Demo {
   int height_;
   std::unique_ptr<Music> music_;
 
+  bool ending_ = false;
   bool reportFrameTimes_ = false;
   uint64_t frames_ = 0;
   double frameSeconds_ = 0.0;

@@ -15,6 +15,13 @@ bool parseInt(const char* text, int& value) {
   return true;
 }
 
+bool parseBeat(const char* text, float& beat) {
+  if (!text || !*text) return false;
+  char* end = nullptr;
+  beat = std::strtof(text, &end);
+  return *end == '\0' && beat >= 0.0f && beat < 100000.0f;
+}
+
 bool parseSize(const char* text, int& width, int& height) {
   if (!text) return false;
   const char* x = std::strchr(text, 'x');
@@ -61,10 +68,49 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       }
       options.vsync = n;
       ++i;
+    } else if (arg == "--start" || arg == "--frame") {
+      float& beat = arg == "--start" ? options.start : options.frameBeat;
+      if (!parseBeat(value, beat)) {
+        error = arg + " wants a beat such as 114 or 354.5";
+        return false;
+      }
+      options.frame = options.frame || arg == "--frame";
+      ++i;
+    } else if (arg == "--out" || arg == "--capture") {
+      if (!value || !*value) {
+        error = arg + " wants a file or folder name";
+        return false;
+      }
+      (arg == "--out" ? options.out : options.capture) = value;
+      ++i;
+    } else if (arg == "--size") {
+      if (!parseSize(value, options.sizeWidth, options.sizeHeight)) {
+        error = "--size wants a size such as 1280x720";
+        return false;
+      }
+      ++i;
+    } else if (arg == "--fps") {
+      if (!parseInt(value, options.fps) || options.fps < 1 || options.fps > 1000) {
+        error = "--fps wants a frame rate from 1 to 1000";
+        return false;
+      }
+      ++i;
     } else {
       error = "unknown option " + arg;
       return false;
     }
+  }
+  if (options.frame != !options.out.empty()) {
+    error = "--frame and --out go together";
+    return false;
+  }
+  if (options.frame && !options.capture.empty()) {
+    error = "--frame and --capture exclude each other";
+    return false;
+  }
+  if (options.frame && (options.out.size() < 5 || options.out.rfind(".png") != options.out.size() - 4)) {
+    error = "--out wants a .png file name";
+    return false;
   }
   return true;
 }
@@ -78,6 +124,12 @@ void applyVideoOptions(const Options& options, VideoSettings& settings) {
   if (options.fullscreen) settings.videoFlags |= kVideoFullscreen;
   if (options.samples >= 0) settings.samples = options.samples;
   if (options.vsync >= 0) settings.vsync = options.vsync;
+  if (options.offline()) {
+    settings.width = options.sizeWidth > 0 ? options.sizeWidth : options.width > 0 ? options.width : 1280;
+    settings.height = options.sizeWidth > 0 ? options.sizeHeight : options.width > 0 ? options.height : 720;
+    settings.videoFlags &= ~kVideoFullscreen;
+    settings.vsync = 0;
+  }
 }
 
 const char* usageText() {
@@ -93,6 +145,16 @@ const char* usageText() {
          "                   errors go to standard error only; frame times are reported\n"
          "  --pack           load every asset from the plain data/ tree and write\n"
          "                   them into data.mvl beside the program\n"
+         "  --start BEAT     start the show (and the music) at that beat\n"
+         "  --frame BEAT --out FILE.png\n"
+         "                   render the frame at that beat offline and save it\n"
+         "  --capture DIR|FILE.mp4\n"
+         "                   render the whole show offline at a fixed frame rate:\n"
+         "                   PNG frames into a folder, or a video with the music\n"
+         "                   (needs ffmpeg)\n"
+         "  --fps N          frame rate of --capture (default 60)\n"
+         "  --size WxH       picture size of --frame and --capture (default: the\n"
+         "                   --window size, else 1280x720)\n"
          "  --help           this text\n"
          "  --version        the program's version\n";
 }

@@ -17,14 +17,28 @@ struct Options {
   int samples = -1;  // -1: not given
   int vsync = -1;
 
-  bool setsVideo() const { return width > 0 || fullscreen || samples >= 0 || vsync >= 0; }
+  // The show's clock.
+  float start = 0.0f;  // --start BEAT: the show and the music start there
+  bool frame = false;  // --frame BEAT --out FILE.png: that one frame, offline
+  float frameBeat = 0.0f;
+  std::string out;
+  std::string capture;  // --capture DIR or FILE.mp4: the whole show, offline
+  int fps = 60;
+  int sizeWidth = -1;  // --size WxH of --frame and --capture pictures
+  int sizeHeight = -1;
+
+  bool offline() const { return frame || !capture.empty(); }
+  bool setsVideo() const {
+    return width > 0 || fullscreen || samples >= 0 || vsync >= 0 || offline();
+  }
 };
 
 // Parses the arguments; false with a one-line `error` on anything unknown or malformed.
 bool parseOptions(int argc, const char* const* argv, Options& options, std::string& error);
 
 // Writes the video options over the dialog's defaults: --window opens a
-// window unless --fullscreen is given too.
+// window unless --fullscreen is given too. Offline pictures are drawn in a
+// window of their size, without vertical sync.
 void applyVideoOptions(const Options& options, VideoSettings& settings);
 
 const char* usageText();

@@ -23,6 +23,8 @@ packages=(
   # asset generator
   python3 python3-numpy python3-pil python3-collada python3-mido
   fluidsynth fluid-soundfont-gm vorbis-tools
+  # encoders for the audio tests
+  lame
 )
 
 missing=()

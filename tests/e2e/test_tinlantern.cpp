@@ -5,11 +5,16 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <stb/stb_image.h>  // the implementation is in libstb
+
 #include "process.h"
+#include "util/music/audio.h"
+#include "util/music/midi.h"
 #include "xvfb.h"
 
 // After everything else: Xlib's macros (None, Bool, Status) clash with C++ names.
@@ -99,6 +104,12 @@ void removeCopy(const std::string& dir) {
   runCapture({"rm", "-rf", dir}, {}, out);
 }
 
+std::string frameName(int index) {
+  char name[32];
+  std::snprintf(name, sizeof name, "frame_%06d.png", index);
+  return name;
+}
+
 bool isBlack(Rgb c) { return c.r == 0 && c.g == 0 && c.b == 0; }
 
 TEST(Options, UnknownOptionPrintsUsageAndExitsWith2) {
@@ -152,13 +163,32 @@ TEST_F(ShowUnderXvfb, MissingDataFileIsFatal) {
   removeCopy(dir);
 }
 
-TEST_F(ShowUnderXvfb, PackingWithNothingOpenedFails) {
+TEST_F(ShowUnderXvfb, PackingWritesWhatTheShowOpensAndTheShowReadsIt) {
+  // Packed from the plain data/ tree of the working directory (the
+  // repository), written beside the copy of the program.
   std::string dir = lonelyCopy();
-  Child child = spawnProcess({dir + "/tinlantern", "--batch", "--window", "320x180", "--pack"}, env_);
-  EXPECT_EQ(waitProcess(child, 20), 1);
-  std::string errors = readFile(child.stderrPath);
-  EXPECT_NE(errors.find("\n\nNegative or zero file length: 0\n"), std::string::npos) << errors;
-  unlink(child.stderrPath.c_str());
+  show_ = spawnProcess({dir + "/tinlantern", "--batch", "--window", "160x90", "--pack"}, env_);
+  std::string found;
+  ASSERT_EQ(xdotool({"search", "--sync", "--name", "Morvella - Tin Lantern"}, found), 0);
+  window_ = std::stoul(found);
+  sendKeys({"key", "Escape"});
+  ASSERT_EQ(waitProcess(show_, 30), 0) << showErrors();
+
+  std::string listing;
+  ASSERT_EQ(runCapture({MVLTOOL_BIN, "list", dir + "/data.mvl"}, {}, listing), 0);
+  // Every file the show opened, in the order it opened them.
+  EXPECT_LT(listing.find("data/common/music/sp10-invite.xml"),
+            listing.find("data/common/music/sp10-invite.ogg"));
+  EXPECT_LT(listing.find("data/common/music/sp10-invite.ogg"),
+            listing.find("data/common/music/sp10-invite.mid"));
+  EXPECT_NE(listing.find("data/common/music/lfo-rates.xml"), std::string::npos);
+
+  // The copy now plays from its own archive, from any working directory.
+  show_ = spawnProcess({"sh", "-c", "cd / && exec " + dir + "/tinlantern --batch --window 160x90"}, env_);
+  ASSERT_EQ(xdotool({"search", "--sync", "--name", "Morvella - Tin Lantern"}, found), 0);
+  window_ = std::stoul(found);
+  sendKeys({"key", "Escape"});
+  EXPECT_EQ(waitProcess(show_, 30), 0) << showErrors();
   removeCopy(dir);
 }
 
@@ -204,6 +234,70 @@ TEST_F(ShowUnderXvfb, QuitRequestEndsTheShowNormally) {
   kill(show_.pid, SIGTERM);  // arrives as the window's quit event
   EXPECT_EQ(waitProcess(show_, 20), 0) << showErrors();
   EXPECT_NE(showErrors().find(" frames in "), std::string::npos) << showErrors();
+}
+
+// The colour of one pixel of a PNG file, or -1s when it cannot be read.
+Rgb pngPixel(const std::string& path, int x, int y, int* width = nullptr, int* height = nullptr) {
+  int w, h, channels;
+  unsigned char* pixels = stbi_load(path.c_str(), &w, &h, &channels, 3);
+  if (!pixels) return {-1, -1, -1};
+  if (width) *width = w;
+  if (height) *height = h;
+  const unsigned char* p = pixels + (static_cast<size_t>(y) * w + x) * 3;
+  Rgb colour = {p[0], p[1], p[2]};
+  stbi_image_free(pixels);
+  return colour;
+}
+
+TEST_F(ShowUnderXvfb, SingleFrameAtABeat) {
+  std::string dir = lonelyCopy();
+  for (const char* beat : {"50", "200"}) {
+    std::string png = dir + "/beat" + beat + ".png";
+    Child child = spawnProcess({kBinary, "--batch", "--frame", beat, "--out", png, "--size", "160x120"}, env_);
+    ASSERT_EQ(waitProcess(child, 60), 0) << readFile(child.stderrPath);
+    unlink(child.stderrPath.c_str());
+  }
+  int width = 0, height = 0;
+  Rgb opening = pngPixel(dir + "/beat50.png", 80, 60, &width, &height);
+  EXPECT_EQ(width, 160);
+  EXPECT_EQ(height, 120);
+  Rgb train = pngPixel(dir + "/beat200.png", 80, 60);
+  EXPECT_FALSE(isBlack(opening));
+  EXPECT_FALSE(isBlack(train));
+  EXPECT_NE(opening.r, train.r) << "beat 200 lies in another scene's slot";
+  // 160x120 is taller than 16:9: a 90-pixel picture with black bands.
+  EXPECT_TRUE(isBlack(pngPixel(dir + "/beat50.png", 80, 5)));
+  removeCopy(dir);
+}
+
+TEST_F(ShowUnderXvfb, CaptureWritesEveryFrameToTheEndOfTheMusic) {
+  // How long the music is, read the way the program reads it.
+  std::string ogg = readFile("data/common/music/sp10-invite.ogg");
+  ASSERT_FALSE(ogg.empty()) << "run from the repository root, after the asset generator";
+  auto stream = AudioStream::open(reinterpret_cast<const uint8_t*>(ogg.data()), ogg.size());
+  ASSERT_TRUE(stream);
+  double seconds = stream->bytesToSeconds(stream->lengthBytes());
+  std::string mid = readFile("data/common/music/sp10-invite.mid");
+  MidiError error;
+  MidiFile midi(reinterpret_cast<const uint8_t*>(mid.data()), mid.size(), error);
+  ASSERT_FALSE(error) << error.message;
+
+  std::string dir = lonelyCopy();
+  const int fps = 5;
+  const double startSeconds = seconds - 3.0;
+  // Start three seconds before the end: beat = seconds x tempo / 60 + 0.1.
+  std::string startBeat = std::to_string(startSeconds * midi.tempo / 60.0 + 0.1);
+  Child child = spawnProcess({kBinary, "--batch", "--capture", dir + "/frames", "--fps",
+                              std::to_string(fps), "--size", "64x36", "--start", startBeat},
+                             env_);
+  ASSERT_EQ(waitProcess(child, 120), 0) << readFile(child.stderrPath);
+  unlink(child.stderrPath.c_str());
+  // Frames until the one that finds the stream stopped, and one more after it.
+  int expected = static_cast<int>(std::ceil(3.0 * fps - 1e-6)) + 2;
+  int found = 0;
+  while (access((dir + "/frames/" + frameName(found)).c_str(), F_OK) == 0) ++found;
+  EXPECT_NEAR(found, expected, 1);
+  removeCopy(dir);
 }
 
 TEST_F(ShowUnderXvfb, UnavailableMultisamplingFallsBackInsteadOfFailing) {

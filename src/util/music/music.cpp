@@ -1,24 +1,126 @@
 #include "util/music/music.h"
 
-#include "platform/ticks.h"
+#include <cstdio>
+#include <cstring>
 
-void Music::play() {
-  playing_ = true;
-  startTicks_ = ticksMs();
-  lastTime_ = time();
-  beatStep = 0.0f;
+#include "util/data/data.h"
+#include "util/error.h"
+
+namespace {
+// The clock's wrap correction is shared by every reader of the clock.
+float lastReading = 0.0f;
+float correction = 0.0f;
+}  // namespace
+
+Music::Music(const char* path) {
+  size_t length = std::strlen(path);
+  std::string ending = length >= 4 ? std::string(path + length - 4) : std::string(path);
+  if (ending == ".mp3" || ending == ".ogg")
+    loadStream(path);
+  else if (ending == ".xml")
+    loadSync(path);
+  else
+    FATAL("Music format %s not supported", ending.c_str());
 }
 
-float Music::time() const {
-  if (!playing_) return beatOffset;
-  double seconds = static_cast<uint32_t>(ticksMs() - startTicks_) / 1000.0;
-  return static_cast<float>(seconds * (1.0 / 60.0) * tempo + beatOffset);
+void Music::loadStream(const std::string& path) {
+  if ((audioLayerVersion() >> 16) != (kAudioLayerVersion >> 16))
+    FATAL("An incorrect version of the audio layer was loaded");
+  if (!audioInit()) FATAL("Can't initialize device");
+
+  FILE* file = dataFopen(path.c_str(), "rb");
+  if (!file) FATAL("Failed to open %s", path.c_str());
+  std::fseek(file, 0, SEEK_END);
+  long size = std::ftell(file);
+  std::rewind(file);
+  file_.resize(size > 0 ? static_cast<size_t>(size) : 0);
+  if (file_.empty() || std::fread(file_.data(), file_.size(), 1, file) != 1)
+    FATAL("Failed to read music data from %s!", path.c_str());
+  std::fclose(file);
+  streamPath_ = path;
+
+  // A stream that cannot be decoded is not reported here: play reports it.
+  stream_ = AudioStream::open(file_.data(), file_.size());
+  if (stream_) {
+    lengthBytes = stream_->lengthBytes();
+    lengthSeconds = static_cast<int32_t>(stream_->bytesToSeconds(lengthBytes));
+  }
+}
+
+void Music::loadMidi(const std::string& path) {
+  midi = std::make_unique<MidiFile>(path.c_str());
+  tempo = midi->tempo;
+}
+
+void Music::play() {
+  for (int i = 0; i < 10; ++i) {
+    beatHistory[i] = beatOffset;
+    byteHistory[i] = 0;
+  }
+  beatStep = 0.0f;
+  byteStep = 0;
+  if (stream_) {
+    stream_->setLooping(false);
+    stream_->play();
+  }
+  if (!isPlaying()) FATAL("Failed to start the music!");
+}
+
+float Music::time() {
+  double seconds = stream_ ? stream_->positionSeconds() : 0.0;
+  float reading = static_cast<float>(seconds * (1.0 / 60.0) * tempo + beatOffset);
+  if (lastReading > reading + 1.0f) correction += lastReading;
+  lastReading = reading;
+  return reading + correction;
 }
 
 void Music::update() {
-  float now = time();
-  beatStep = now - lastTime_;
-  lastTime_ = now;
+  beatStep = 0.0f;
+  byteStep = 0;
+  for (int i = 0; i < 9; ++i) {
+    beatStep += beatHistory[i + 1] - beatHistory[i];
+    beatHistory[i] = beatHistory[i + 1];
+    byteStep += byteHistory[i + 1] - byteHistory[i];
+    byteHistory[i] = byteHistory[i + 1];
+  }
+  beatHistory[9] = time();
+  byteHistory[9] = static_cast<int32_t>(stream_ ? stream_->position() & 0xffffffffu : 0);
+  beatStep += beatHistory[9] - beatHistory[8];
+  byteStep += byteHistory[9] - byteHistory[8];
+  beatStep *= 0.1f;
+  byteStep /= 10;
 }
 
-bool Music::isPlaying() const { return playing_ && time() < lengthBeats; }
+std::vector<float> Music::noteStates(const char* trackName) const {
+  if (!midi) FATAL("Attempted to get note states without a valid MIDI file loaded!");
+  MidiTrack* track = midi->track(trackName);
+  if (!track) FATAL("Could not find track \"%s\"!", trackName);
+  for (const MidiNote& note : track->notes)
+    if (note.name == "C5") return note.events;
+  return std::vector<float>();
+}
+
+void Music::waveform(float* buffer) const {
+  if (!buffer) FATAL("Invalid buffer");
+  if (stream_)
+    stream_->currentSamples(buffer);
+  else
+    std::fill(buffer, buffer + 1024, 0.0f);
+}
+
+void Music::setVolume(float volume) {
+  if (stream_) stream_->setVolume(volume);
+}
+
+void Music::seekToBeat(float beat) {
+  if (stream_) stream_->setPositionSeconds((beat - beatOffset) * 60.0 / tempo);
+}
+
+void Music::advance(double seconds) {
+  if (stream_) stream_->advance(seconds);
+}
+
+void Music::resetClock() {
+  lastReading = 0.0f;
+  correction = 0.0f;
+}

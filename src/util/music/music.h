@@ -1,31 +1,68 @@
 #pragma once
-// Music: the soundtrack and the show clock, in beats.
+// Music: the soundtrack and the show clock.
 //
-// For now this is a stand-in: a silent clock that runs from the wall clock
-// at the soundtrack's tempo and "plays" for as long as the show lasts. The
-// music engine replaces its inside; the interface the Demo and the scenes
-// use (play, time, update, beatStep, isPlaying, setVolume) stays.
+// Built from the sync configuration (which names the music stream and the
+// MIDI file and attaches modulators to MIDI tracks) or straight from a
+// stream. The clock counts beats from the stream's playback position and
+// the MIDI file's tempo, so the whole show follows the music, not the wall
+// clock. Besides the clock: a smoothed per-frame beat step, the events of
+// one note of a named track, and the samples playing now.
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "util/music/audio.h"
+#include "util/music/midi.h"
 
 class Music {
  public:
-  float tempo = 130.0f;      // beats per minute
-  float beatOffset = 0.1f;   // beats added to every clock reading
-  float beatStep = 0.0f;     // clock advance of the last frame, in beats
-  float lengthBeats = 582.0f;  // the stream stops here
+  // By the path's ending: ".mp3" or ".ogg" a stream alone, ".xml" a sync
+  // configuration. Never starts playback.
+  explicit Music(const char* path);
 
-  // Starts playback; the clock runs from here.
+  void loadStream(const std::string& path);
+  void loadMidi(const std::string& path);
+  void loadSync(const std::string& path);
+
+  // Resets the step windows and starts playback.
   void play();
-  // The show clock in beats.
-  float time() const;
-  // Once per frame, before any scene draws.
+  // The show clock in beats. A jump back of more than one beat (the stream
+  // starting again) is corrected, process-wide, so the clock never runs back.
+  float time();
+  // Once per frame, before any scene draws: advances the step windows.
   void update();
-  bool isPlaying() const;
-  void setVolume(float volume) { volume_ = volume; }
+  // The events of note "C5" of the first track of that name: +beat on, -beat off.
+  std::vector<float> noteStates(const char* trackName) const;
+  // The 1024 samples (stereo interleaved) playing now.
+  void waveform(float* buffer) const;
+
+  bool isPlaying() const { return stream_ && stream_->isPlaying(); }
+  void setVolume(float volume);
+  // Moves playback (or the offline clock) to the moment the clock reads `beat`.
+  void seekToBeat(float beat);
+  // Offline mode: the clock moves only by this.
+  void advance(double seconds);
+
+  // For writing the sound beside a captured picture: the stream file as loaded.
+  const std::vector<uint8_t>& streamFile() const { return file_; }
+  const std::string& streamPath() const { return streamPath_; }
+
+  // Forgets the process-wide wrap correction (a new show in the same process).
+  static void resetClock();
+
+  std::unique_ptr<MidiFile> midi;
+  float tempo = 999.0f;     // beats per minute, from the MIDI file
+  float beatOffset = 0.1f;  // added to every clock reading
+  float beatHistory[10] = {};
+  float beatStep = 0.0f;    // mean clock advance per update over the last ten
+  int32_t byteHistory[10] = {};
+  int32_t byteStep = 0;
+  int32_t lengthSeconds = 0;
+  uint64_t lengthBytes = 0;
 
  private:
-  bool playing_ = false;
-  uint32_t startTicks_ = 0;
-  float lastTime_ = 0.0f;
-  float volume_ = 1.0f;
+  std::unique_ptr<AudioStream> stream_;
+  std::vector<uint8_t> file_;  // the compressed stream, kept for the stream's lifetime
+  std::string streamPath_;
 };

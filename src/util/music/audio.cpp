@@ -1,0 +1,261 @@
+#include "util/music/audio.h"
+
+#include <SDL.h>
+#include <mpg123.h>
+#include <vorbis/vorbisfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+bool offlineMode = false;
+
+// --- decoding --------------------------------------------------------------
+
+struct Memory {
+  const uint8_t* bytes;
+  size_t length;
+  size_t at;
+};
+
+size_t memoryRead(void* out, size_t size, size_t count, void* source) {
+  Memory* m = static_cast<Memory*>(source);
+  if (size == 0) return 0;
+  size_t items = std::min(count, (m->length - m->at) / size);
+  std::memcpy(out, m->bytes + m->at, items * size);
+  m->at += items * size;
+  return items;
+}
+
+int memorySeek(void* source, ogg_int64_t offset, int whence) {
+  Memory* m = static_cast<Memory*>(source);
+  ogg_int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? static_cast<ogg_int64_t>(m->at)
+                                                                 : static_cast<ogg_int64_t>(m->length);
+  ogg_int64_t to = base + offset;
+  if (to < 0 || to > static_cast<ogg_int64_t>(m->length)) return -1;
+  m->at = static_cast<size_t>(to);
+  return 0;
+}
+
+long memoryTell(void* source) { return static_cast<long>(static_cast<Memory*>(source)->at); }
+
+// Appends interleaved samples of any channel count as stereo.
+void appendStereo(std::vector<int16_t>& pcm, const int16_t* samples, size_t frames, int channels) {
+  for (size_t i = 0; i < frames; ++i) {
+    const int16_t* frame = samples + i * static_cast<size_t>(channels);
+    int16_t left = frame[0];
+    int16_t right = channels > 1 ? frame[1] : frame[0];
+    pcm.push_back(left);
+    pcm.push_back(right);
+  }
+}
+
+bool decodeVorbis(const uint8_t* bytes, size_t length, std::vector<int16_t>& pcm, int& rate) {
+  Memory source = {bytes, length, 0};
+  ov_callbacks callbacks = {memoryRead, memorySeek, nullptr, memoryTell};
+  OggVorbis_File file;
+  if (ov_open_callbacks(&source, &file, nullptr, 0, callbacks) != 0) return false;
+  vorbis_info* info = ov_info(&file, -1);
+  if (!info || info->channels < 1) {
+    ov_clear(&file);
+    return false;
+  }
+  rate = static_cast<int>(info->rate);
+  int channels = info->channels;
+  ogg_int64_t total = ov_pcm_total(&file, -1);
+  if (total > 0) pcm.reserve(static_cast<size_t>(total) * 2);
+  std::vector<int16_t> block(4096 * static_cast<size_t>(channels));
+  int section = 0;
+  while (true) {
+    long got = ov_read(&file, reinterpret_cast<char*>(block.data()),
+                       static_cast<int>(block.size() * sizeof(int16_t)), 0, 2, 1, &section);
+    if (got == OV_HOLE) continue;  // a gap in the data: go on after it
+    if (got <= 0) break;
+    vorbis_info* now = ov_info(&file, section);
+    if (!now || now->channels != channels) break;  // chained streams of another layout
+    appendStereo(pcm, block.data(), static_cast<size_t>(got) / (sizeof(int16_t) * static_cast<size_t>(channels)), channels);
+  }
+  ov_clear(&file);
+  return true;
+}
+
+bool looksLikeMp3(const uint8_t* bytes, size_t length) {
+  if (length >= 3 && std::memcmp(bytes, "ID3", 3) == 0) return true;
+  return length >= 2 && bytes[0] == 0xff && (bytes[1] & 0xe0) == 0xe0;
+}
+
+bool decodeMp3(const uint8_t* bytes, size_t length, std::vector<int16_t>& pcm, int& rate) {
+  static bool initialised = mpg123_init() == MPG123_OK;
+  if (!initialised) return false;
+  mpg123_handle* handle = mpg123_new(nullptr, nullptr);
+  if (!handle) return false;
+  // Always 16-bit samples, whatever the rate and channel count.
+  mpg123_format_none(handle);
+  const long* rates;
+  size_t rateCount;
+  mpg123_rates(&rates, &rateCount);
+  for (size_t i = 0; i < rateCount; ++i)
+    mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+  bool ok = mpg123_open_feed(handle) == MPG123_OK &&
+            mpg123_feed(handle, bytes, length) == MPG123_OK;
+  int channels = 0;
+  std::vector<int16_t> block(8192);
+  while (ok) {
+    size_t done = 0;
+    int result = mpg123_read(handle, reinterpret_cast<unsigned char*>(block.data()),
+                             block.size() * sizeof(int16_t), &done);
+    if (result == MPG123_NEW_FORMAT) {
+      long r;
+      int encoding;
+      mpg123_getformat(handle, &r, &channels, &encoding);
+      rate = static_cast<int>(r);
+      continue;
+    }
+    if (channels > 0 && done > 0)
+      appendStereo(pcm, block.data(), done / (sizeof(int16_t) * static_cast<size_t>(channels)), channels);
+    if (result != MPG123_OK) break;  // done, or nothing more to decode
+  }
+  mpg123_delete(handle);
+  return ok && channels > 0;
+}
+
+}  // namespace
+
+uint32_t audioLayerVersion() { return kAudioLayerVersion; }
+
+void setAudioOffline(bool offline) { offlineMode = offline; }
+bool audioOffline() { return offlineMode; }
+
+bool audioInit() {
+  if (offlineMode) return true;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  SDL_AudioSpec want;
+  SDL_zero(want);
+  want.freq = 44100;
+  want.format = AUDIO_S16SYS;
+  want.channels = 2;
+  want.samples = 1024;
+  SDL_AudioDeviceID probe = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+  if (probe == 0) return false;
+  SDL_CloseAudioDevice(probe);
+  return true;
+}
+
+std::unique_ptr<AudioStream> AudioStream::open(const uint8_t* bytes, size_t length) {
+  std::unique_ptr<AudioStream> stream(new AudioStream());
+  stream->offline_ = offlineMode;
+  bool decoded = length >= 4 && std::memcmp(bytes, "OggS", 4) == 0
+                     ? decodeVorbis(bytes, length, stream->pcm_, stream->rate_)
+                     : looksLikeMp3(bytes, length) && decodeMp3(bytes, length, stream->pcm_, stream->rate_);
+  if (!decoded || stream->pcm_.empty() || stream->rate_ <= 0) return nullptr;
+  return stream;
+}
+
+AudioStream::~AudioStream() {
+  if (device_) SDL_CloseAudioDevice(device_);
+}
+
+void AudioStream::setPositionSeconds(double seconds) {
+  seconds = std::max(0.0, seconds);
+  if (offline_) {
+    offlineSeconds_ = seconds;
+    return;
+  }
+  if (device_) SDL_LockAudioDevice(device_);
+  fedFrames_ = static_cast<uint64_t>(seconds * rate_);
+  lastFeedTicks_ = SDL_GetPerformanceCounter();
+  if (device_) SDL_UnlockAudioDevice(device_);
+}
+
+bool AudioStream::play() {
+  if (offline_) {
+    playing_ = true;
+    return true;
+  }
+  if (!device_) {
+    SDL_AudioSpec want, have;
+    SDL_zero(want);
+    want.freq = rate_;
+    want.format = AUDIO_S16SYS;
+    want.channels = 2;
+    want.samples = 1024;
+    want.callback = feed;
+    want.userdata = this;
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (!device_) return false;
+    bufferFrames_ = have.samples;
+  }
+  lastFeedTicks_ = SDL_GetPerformanceCounter();
+  playing_ = true;
+  SDL_PauseAudioDevice(device_, 0);
+  return true;
+}
+
+void AudioStream::feed(void* self, uint8_t* out, int length) {
+  AudioStream* stream = static_cast<AudioStream*>(self);
+  int16_t* samples = reinterpret_cast<int16_t*>(out);
+  size_t wanted = static_cast<size_t>(length) / 4;
+  uint64_t total = stream->frames();
+  float volume = stream->volume_;
+  for (size_t i = 0; i < wanted; ++i) {
+    uint64_t frame = stream->fedFrames_ + i;
+    if (stream->looping_) frame %= total;
+    for (int channel = 0; channel < 2; ++channel) {
+      int16_t value = 0;
+      if (frame < total) {
+        float scaled = stream->pcm_[frame * 2 + static_cast<uint64_t>(channel)] * volume;
+        value = static_cast<int16_t>(std::max(-32768.0f, std::min(32767.0f, scaled)));
+      }
+      samples[i * 2 + static_cast<size_t>(channel)] = value;
+    }
+  }
+  stream->fedFrames_ += wanted;
+  stream->lastFeedTicks_ = SDL_GetPerformanceCounter();
+}
+
+uint64_t AudioStream::heardFrames() const {
+  if (offline_) return static_cast<uint64_t>(offlineSeconds_ * rate_);
+  if (!playing_) return fedFrames_;
+  SDL_LockAudioDevice(device_);
+  uint64_t fed = fedFrames_;
+  uint64_t since = SDL_GetPerformanceCounter() - lastFeedTicks_;
+  SDL_UnlockAudioDevice(device_);
+  // What was handed over last is heard after one more buffer has played;
+  // in between, the position runs on at the stream's rate.
+  uint64_t oldest = fed > bufferFrames_ ? fed - bufferFrames_ : 0;
+  double elapsed = static_cast<double>(since) / static_cast<double>(SDL_GetPerformanceFrequency());
+  uint64_t heard = oldest + static_cast<uint64_t>(elapsed * rate_);
+  return std::min(heard, fed);
+}
+
+uint64_t AudioStream::position() const {
+  uint64_t heard = heardFrames();
+  if (looping_) heard %= frames();
+  return std::min(heard, frames()) * 4;
+}
+
+double AudioStream::positionSeconds() const {
+  if (offline_) return std::min(offlineSeconds_, bytesToSeconds(lengthBytes()));
+  return bytesToSeconds(position());
+}
+
+bool AudioStream::isPlaying() const {
+  if (!playing_) return false;
+  if (looping_) return true;
+  if (offline_) return offlineSeconds_ < bytesToSeconds(lengthBytes());
+  return heardFrames() < frames();
+}
+
+void AudioStream::advance(double seconds) {
+  if (offline_) offlineSeconds_ += seconds;
+}
+
+void AudioStream::currentSamples(float* out) const {
+  uint64_t start = position() / 4;
+  for (size_t i = 0; i < 1024; ++i) {
+    uint64_t sample = start * 2 + i;
+    out[i] = sample < pcm_.size() ? pcm_[sample] / 32768.0f : 0.0f;
+  }
+}

@@ -1,0 +1,84 @@
+#pragma once
+// The audio layer: the music stream under Music.
+//
+// A compressed stream (Ogg Vorbis or MP3) is decoded whole from memory when
+// it opens, then played through an SDL2 audio device. Positions and lengths
+// are in bytes of 16-bit stereo PCM at the stream's own rate. The position
+// is the one being heard: the device's buffering is taken into account, so
+// picture and sound stay together.
+//
+// Offline mode has no device at all: the position moves only when the
+// program advances it, exactly, one frame at a time (for rendering single
+// frames, capturing the show and tests).
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// The layer's version: major in the high 16 bits. Music checks that the
+// layer it runs with is the one it was written for.
+constexpr uint32_t kAudioLayerVersion = 0x00010000u;
+uint32_t audioLayerVersion();
+
+// Offline mode for every stream opened afterwards. Set before audioInit.
+void setAudioOffline(bool offline);
+bool audioOffline();
+
+// Makes sure an output device can be opened (always true offline).
+bool audioInit();
+
+class AudioStream {
+ public:
+  // Decodes a whole stream held in memory; null when it is neither a
+  // readable Ogg Vorbis nor MP3 stream, or holds no sound.
+  static std::unique_ptr<AudioStream> open(const uint8_t* bytes, size_t length);
+  ~AudioStream();
+  AudioStream(const AudioStream&) = delete;
+  AudioStream& operator=(const AudioStream&) = delete;
+
+  int rate() const { return rate_; }
+  uint64_t lengthBytes() const { return pcm_.size() * sizeof(int16_t); }
+  double bytesToSeconds(uint64_t bytes) const { return static_cast<double>(bytes) / (4.0 * rate_); }
+
+  void setLooping(bool looping) { looping_ = looping; }
+  void setVolume(float volume) { volume_ = volume; }
+  // Where playback starts, or where the offline clock stands.
+  void setPositionSeconds(double seconds);
+
+  // Starts playback; false when no device can play it.
+  bool play();
+  // Playing until the end has been heard (never ends while looping).
+  bool isPlaying() const;
+  // Bytes of 16-bit stereo PCM heard so far.
+  uint64_t position() const;
+  // The same in seconds; exact in offline mode.
+  double positionSeconds() const;
+  // Offline mode: moves the position on.
+  void advance(double seconds);
+
+  // The 512 stereo frames (1024 floats, interleaved) from the position on.
+  void currentSamples(float* out) const;
+
+  // The decoded sound, 16-bit stereo interleaved.
+  const std::vector<int16_t>& pcm() const { return pcm_; }
+
+ private:
+  AudioStream() = default;
+  static void feed(void* self, uint8_t* out, int length);
+  uint64_t heardFrames() const;
+  uint64_t frames() const { return pcm_.size() / 2; }
+
+  std::vector<int16_t> pcm_;
+  int rate_ = 44100;
+  bool looping_ = false;
+  float volume_ = 1.0f;
+  bool offline_ = false;
+  bool playing_ = false;
+  double offlineSeconds_ = 0.0;
+
+  // Shared with the device's thread, under the device lock.
+  uint32_t device_ = 0;
+  uint64_t fedFrames_ = 0;     // handed to the device so far (grows past the end too)
+  uint64_t lastFeedTicks_ = 0; // performance counter at the last feed
+  uint32_t bufferFrames_ = 0;
+};
