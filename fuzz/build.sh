@@ -53,3 +53,21 @@ cat > "$out/midi.dict" <<'DICT'
 "\xFF\x03"
 DICT
 echo "built $out/fuzz_midi"
+
+# The PNG decoder, seeded with the test fixtures and given a chunk dictionary.
+#   OUTDIR/fuzz_png -max_total_time=300 -dict=OUTDIR/png.dict OUTDIR/png-corpus tests/fixtures/png
+# shellcheck disable=SC2086
+"$cxx" $flags -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+  "$root/src/util/texture/png_decoder.cpp" "$root/fuzz/fuzz_png.cpp" -o "$out/fuzz_png"
+mkdir -p "$out/png-corpus"
+cat > "$out/png.dict" <<'DICT'
+"\x89PNG\x0d\x0a\x1a\x0a"
+"IHDR"
+"IDAT"
+"PLTE"
+"tRNS"
+"IEND"
+"\x78\x9c"
+"\x78\x01"
+DICT
+echo "built $out/fuzz_png"

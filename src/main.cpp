@@ -1,4 +1,5 @@
 // tinlantern: the program entry. Start-up, the show, the end.
+#include <chrono>
 #include <cstdio>
 
 #include "main_demo.h"
@@ -30,11 +31,16 @@ int main(int argc, char** argv) {
   setAudioOffline(options.offline());
   if (!startVideo(options)) return 0;  // the set-up dialog was cancelled
 
+  auto loadingBegan = std::chrono::steady_clock::now();
   dataMode = options.pack ? kDataPacking : kDataReading;
   startLoadingScreen();
   openDataFile();
   {
     Demo demo;
+    finishLoadingScreen();
+    if (options.batch)
+      std::fprintf(stderr, "tinlantern: loaded %u files in %.2f s\n", loadingProgress().done,
+                   std::chrono::duration<double>(std::chrono::steady_clock::now() - loadingBegan).count());
     writeDataFile();
     demo.reportFrameTimes(options.batch);
     int width, height;

@@ -26,6 +26,8 @@ const std::vector<TimelineSlot>& timeline() {
 }
 
 Demo::Demo() : width_(videoSettings.width), height_(videoSettings.height) {
+  shaders_ = std::make_unique<ShaderLibrary>();
+  renderTarget_ = std::make_unique<FBO>(512, 512, 1);
   music_ = std::make_unique<Music>(kSyncConfiguration);
   for (const TimelineSlot& slot : timeline()) {
     scenes_.emplace_back(slot.create());
@@ -33,6 +35,8 @@ Demo::Demo() : width_(videoSettings.width), height_(videoSettings.height) {
     scene->start = slot.start;
     scene->end = slot.end;
     scene->music = music_.get();
+    scene->shaders = shaders_.get();
+    scene->renderTarget = renderTarget_.get();
     scene->load();
   }
 }
@@ -44,6 +48,7 @@ Demo::~Demo() {
 void Demo::resize(int width, int height) {
   width_ = width;
   height_ = height;
+  renderTarget_->resize(width, height);
 }
 
 void Demo::startShow(float startBeat, bool fixedSeed) {

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "main_capture.h"
+#include "main_shaders.h"
 #include "scenes/scene.h"
+#include "util/fbo/fbo.h"
 #include "util/music/music.h"
 
 // The show's music: the sync configuration names the stream and the MIDI data.
@@ -63,6 +65,8 @@ class Demo {
   std::vector<std::unique_ptr<Scene>> scenes_;
   int width_;
   int height_;
+  std::unique_ptr<ShaderLibrary> shaders_;
+  std::unique_ptr<FBO> renderTarget_;  // 512 x 512 at first, then the window's size
   std::unique_ptr<Music> music_;
 
   bool ending_ = false;

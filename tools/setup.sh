@@ -14,6 +14,8 @@ packages=(
   # fonts, images, XML, compressed music
   libfreetype-dev libftgl-dev libjpeg62-turbo-dev libtinyxml-dev
   libvorbis-dev libmpg123-dev libstb-dev
+  # the PNG benchmark's yardstick
+  libpng-dev
   # tests, benchmarks (zlib as a yardstick) and fuzzing (clang's libFuzzer)
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev clang libclang-rt-14-dev
   # headless GL for tests: Xvfb with Mesa's llvmpipe, synthetic key events

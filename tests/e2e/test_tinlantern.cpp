@@ -56,7 +56,15 @@ class ShowUnderXvfb : public ::testing::Test {
     ASSERT_EQ(xdotool({"search", "--sync", "--name", "Morvella - Tin Lantern"}, found), 0)
         << readFile(show_.stderrPath);
     window_ = std::stoul(found);
-    sleepSeconds(1.0);  // let it draw some frames
+    waitUntilLoaded();
+    sleepSeconds(0.5);  // let it draw some frames
+  }
+
+  // The window opens before loading; Escape while loading ends with code 1.
+  void waitUntilLoaded() {
+    for (int i = 0; i < 600 && showErrors().find(" files in ") == std::string::npos; ++i)
+      sleepSeconds(0.05);
+    ASSERT_NE(showErrors().find(" files in "), std::string::npos) << showErrors();
   }
 
   int xdotool(std::vector<std::string> args, std::string& output) {
@@ -171,6 +179,7 @@ TEST_F(ShowUnderXvfb, PackingWritesWhatTheShowOpensAndTheShowReadsIt) {
   std::string found;
   ASSERT_EQ(xdotool({"search", "--sync", "--name", "Morvella - Tin Lantern"}, found), 0);
   window_ = std::stoul(found);
+  waitUntilLoaded();
   sendKeys({"key", "Escape"});
   ASSERT_EQ(waitProcess(show_, 30), 0) << showErrors();
 
@@ -187,6 +196,7 @@ TEST_F(ShowUnderXvfb, PackingWritesWhatTheShowOpensAndTheShowReadsIt) {
   show_ = spawnProcess({"sh", "-c", "cd / && exec " + dir + "/tinlantern --batch --window 160x90"}, env_);
   ASSERT_EQ(xdotool({"search", "--sync", "--name", "Morvella - Tin Lantern"}, found), 0);
   window_ = std::stoul(found);
+  waitUntilLoaded();
   sendKeys({"key", "Escape"});
   EXPECT_EQ(waitProcess(show_, 30), 0) << showErrors();
   removeCopy(dir);

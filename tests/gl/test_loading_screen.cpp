@@ -43,6 +43,7 @@ TEST(LoadingScreen, HalfTheArchiveOpenedShowsAFullBrightHalfBar) {
   drawLoadingScreen();
   renderLoadingScreen();
   EXPECT_LT(grey(200, 27), 0.05f);  // everything opened: black again
+  finishLoadingScreen();
   dataIndex.clear();
   dataMode = kDataPlain;
 }

@@ -216,6 +216,12 @@ TEST_F(DataFiles, ReadingModeServesIndependentStreamsFromMemory) {
   EXPECT_EQ(loadingProgress().done, 1u);
   EXPECT_EQ(loadingProgress().total, 2u);
 
+  addEntry(dataIndex, "data/empty.txt", "");
+  FILE* empty = dataFopen("data/empty.txt", "rb");
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(std::fgetc(empty), EOF);
+  std::fclose(empty);
+
   // Names match byte for byte; there is no fall-back to the plain tree.
   EXPECT_EQ(dataFopen("data/A.txt", "rb"), nullptr);
   EXPECT_EQ(dataFopen("data\\a.txt", "rb"), nullptr);

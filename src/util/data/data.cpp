@@ -240,7 +240,10 @@ FILE* dataFopen(const char* path, const char* mode) {
     DataEntry* entry = findEntry(path);
     if (!entry) return nullptr;
     // A read-only stream straight over the entry's memory: no disk write.
-    file = fmemopen(entry->data.data(), entry->data.size(), "rb");
+    // An empty entry has no memory of its own; glibc would allocate (and
+    // write past) a buffer of its own for a null one.
+    static uint8_t nothing;
+    file = fmemopen(entry->data.empty() ? &nothing : entry->data.data(), entry->data.size(), "rb");
     if (!file) return nullptr;
     entry->used = true;
   } else {

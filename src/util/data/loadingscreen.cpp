@@ -62,6 +62,8 @@ void startLoadingScreen() {
   swapVideoBuffers();
 }
 
+void finishLoadingScreen() { started = false; }
+
 void drawLoadingScreen() {
   if (started) {
     WindowEvent event;

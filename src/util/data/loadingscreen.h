@@ -16,6 +16,9 @@ void startLoadingScreen();
 // redraws. Called after every open that loaded something.
 void drawLoadingScreen();
 
+// Loading is over: later opens draw nothing over the show.
+void finishLoadingScreen();
+
 // Files opened so far of the expected number.
 struct LoadingProgress {
   uint32_t done = 0;

@@ -1,0 +1,60 @@
+// Normal-mapped diffuse and specular lighting by the first four lights, with
+// a glow texture on unit 2 added; colour unit 0, normal map unit 1.
+uniform sampler2D Texture0;
+uniform sampler2D NormalMap;
+uniform sampler2D ExtraMap;  // glow added on top, unit 2
+
+varying vec3 ecPosition;
+varying vec3 ecNormal;
+varying vec4 ecTangent;
+
+// One fixed-function light at the eye-space point p with unit normal n, as the
+// fixed pipeline weighs it: x = diffuse, y = specular, z = attenuation alone
+// (for the ambient part). Positional lights attenuate and honour spot cones.
+vec3 lightWeights(gl_LightSourceParameters light, vec3 p, vec3 n, float shininess)
+{
+    vec3 l;
+    float att = 1.0;
+    if (light.position.w == 0.0) {
+        l = normalize(light.position.xyz);
+    } else {
+        vec3 d = light.position.xyz - p;
+        float dist = length(d);
+        l = d / max(dist, 1e-6);
+        att = 1.0 / max(light.constantAttenuation + light.linearAttenuation * dist
+                        + light.quadraticAttenuation * dist * dist, 1e-6);
+        if (light.spotCutoff <= 90.0) {
+            float spot = dot(-l, normalize(light.spotDirection));
+            att *= spot < light.spotCosCutoff ? 0.0 : pow(max(spot, 0.0), light.spotExponent);
+        }
+    }
+    float nl = max(dot(n, l), 0.0);
+    vec3 h = normalize(l - normalize(p));
+    float spec = nl > 0.0 ? pow(max(dot(n, h), 0.0), max(shininess, 1.0)) : 0.0;
+    return vec3(nl, spec, 1.0) * att;
+}
+
+void main()
+{
+    vec3 n = normalize(ecNormal);
+    vec3 t = normalize(ecTangent.xyz - n * dot(n, ecTangent.xyz));
+    vec3 b = cross(n, t) * ecTangent.w;
+    vec3 bumped = texture2D(NormalMap, gl_TexCoord[0].st).xyz * 2.0 - 1.0;
+    n = normalize(t * bumped.x + b * bumped.y + n * bumped.z);
+    vec4 tex = texture2D(Texture0, gl_TexCoord[0].st);
+    // The base colour is the interpolated current colour (per-vertex colours
+    // with colour material on); untouched materials still get a highlight.
+    vec4 base = gl_Color * tex;
+    vec3 ks = max(gl_FrontMaterial.specular.rgb, vec3(0.25));
+    float shininess = max(gl_FrontMaterial.shininess, 16.0);
+    vec3 light = gl_LightModel.ambient.rgb;
+    vec3 highlight = vec3(0.0);
+    for (int i = 0; i < 4; ++i) {
+        vec3 w = lightWeights(gl_LightSource[i], ecPosition, n, shininess);
+        light += gl_LightSource[i].ambient.rgb * w.z + gl_LightSource[i].diffuse.rgb * w.x;
+        highlight += gl_LightSource[i].specular.rgb * ks * w.y;
+    }
+    vec3 color = base.rgb * light + highlight;
+    color += texture2D(ExtraMap, gl_TexCoord[0].st).rgb;
+    gl_FragColor = vec4(color, base.a);
+}

@@ -1,0 +1,43 @@
+// Diffuse lighting by light 0, untextured.
+
+varying vec3 ecPosition;
+varying vec3 ecNormal;
+
+// One fixed-function light at the eye-space point p with unit normal n, as the
+// fixed pipeline weighs it: x = diffuse, y = specular, z = attenuation alone
+// (for the ambient part). Positional lights attenuate and honour spot cones.
+vec3 lightWeights(gl_LightSourceParameters light, vec3 p, vec3 n, float shininess)
+{
+    vec3 l;
+    float att = 1.0;
+    if (light.position.w == 0.0) {
+        l = normalize(light.position.xyz);
+    } else {
+        vec3 d = light.position.xyz - p;
+        float dist = length(d);
+        l = d / max(dist, 1e-6);
+        att = 1.0 / max(light.constantAttenuation + light.linearAttenuation * dist
+                        + light.quadraticAttenuation * dist * dist, 1e-6);
+        if (light.spotCutoff <= 90.0) {
+            float spot = dot(-l, normalize(light.spotDirection));
+            att *= spot < light.spotCosCutoff ? 0.0 : pow(max(spot, 0.0), light.spotExponent);
+        }
+    }
+    float nl = max(dot(n, l), 0.0);
+    vec3 h = normalize(l - normalize(p));
+    float spec = nl > 0.0 ? pow(max(dot(n, h), 0.0), max(shininess, 1.0)) : 0.0;
+    return vec3(nl, spec, 1.0) * att;
+}
+
+void main()
+{
+    vec3 n = normalize(ecNormal);
+    vec4 tex = vec4(1.0);
+    vec4 lit = gl_FrontLightModelProduct.sceneColor;
+    for (int i = 0; i < 1; ++i) {
+        vec3 w = lightWeights(gl_LightSource[i], ecPosition, n, gl_FrontMaterial.shininess);
+        lit.rgb += gl_FrontLightProduct[i].ambient.rgb * w.z + gl_FrontLightProduct[i].diffuse.rgb * w.x;
+    }
+    // Alpha is the material's, so translucent materials stay translucent.
+    gl_FragColor = vec4(lit.rgb * tex.rgb, gl_FrontMaterial.diffuse.a * tex.a);
+}

@@ -1,0 +1,24 @@
+// The PNG front-end of the texture loaders: the engine's own decoder, rows
+// flipped for OpenGL, only 8-bit samples accepted.
+#include "util/texture/image_loader.h"
+#include "util/texture/png_decoder.h"
+#include "util/texture/texture.h"
+
+bool loadPNG(Texture& texture, const char* fileName) {
+  QxRawPngDecoder decoder;
+  if (decoder.decodeFile(fileName) != 1) return false;
+  decoder.flipRows();
+  const uint32_t bpp = 4 * uint32_t(decoder.bitDepth);
+  if (decoder.imageWidth == 0 || decoder.imageHeight == 0 || (bpp != 24 && bpp != 32)) {
+    loaderMessageAt(__FILE__, __LINE__, "Invalid texture information");
+    return false;
+  }
+  texture.width = decoder.imageWidth;
+  texture.height = decoder.imageHeight;
+  texture.bpp = bpp;
+  texture.format = GL_RGBA;
+  // The decoder's buffer becomes the texture's; create frees it after the upload.
+  texture.imageData = decoder.pixels;
+  decoder.ownsPixels = 0;
+  return true;
+}

@@ -1,0 +1,266 @@
+#include "util/texture/texture.h"
+
+#include <GL/glu.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/messagebox.h"
+#include "util/error.h"
+
+namespace {
+
+// The last `count` characters of the name, lower-cased byte by byte.
+std::string lowerTail(const char* fileName, size_t count) {
+  size_t length = std::strlen(fileName);
+  std::string tail(fileName + (length > count ? length - count : 0));
+  for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return tail;
+}
+
+enum class PixelKind { Byte, Float, Depth, Unknown };
+
+PixelKind pixelKind(GLint internalFormat) {
+  switch (internalFormat) {
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case GL_RGBA8:
+      return PixelKind::Byte;
+    case GL_RGBA32F:
+    case GL_RGB32F:
+    case GL_RGBA16F:
+    case GL_RGB16F:
+      return PixelKind::Float;
+    case GL_DEPTH_COMPONENT16:
+    case GL_DEPTH_COMPONENT24:
+    case GL_DEPTH_COMPONENT32:
+    case GL_DEPTH_COMPONENT32F:
+      return PixelKind::Depth;
+    default:
+      return PixelKind::Unknown;
+  }
+}
+
+// On ATI drivers the mipmap chain comes from GL_GENERATE_MIPMAP rather than
+// glGenerateMipmapEXT. A plain substring test, so "Corporation" matches too.
+bool vendorIsAti() {
+  const char* vendor = reinterpret_cast<const char*>(glGetString(GL_VENDOR));
+  if (!vendor) return false;
+  std::string lower(vendor);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower.find("ati") != std::string::npos;
+}
+
+void drawQuad(const Texture& texture, const float corners[4][4]) {
+  glEnable(GL_TEXTURE_2D);
+  glDisable(GL_DEPTH_TEST);
+  glPushAttrib(GL_TRANSFORM_BIT);
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  gluOrtho2D(0, 1, 0, 1);
+  texture.bind();
+  glBegin(GL_QUADS);
+  for (int i = 0; i < 4; ++i) {
+    glTexCoord2f(corners[i][0], corners[i][1]);
+    glVertex2f(corners[i][2], corners[i][3]);
+  }
+  glEnd();
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+  glPopAttrib();
+}
+
+}  // namespace
+
+Texture::Texture(const char* fileName) { load(fileName, false, true, GL_LINEAR, GL_LINEAR); }
+
+Texture::Texture(const char* fileName, bool mipmaps, bool repeat) {
+  load(fileName, mipmaps, repeat, GL_LINEAR, GL_LINEAR);
+}
+
+Texture::~Texture() {
+  if (id != 0) {
+    glDeleteTextures(1, &id);
+    id = 0;
+  }
+}
+
+bool Texture::load(const char* fileName, bool mipmaps, bool repeat, GLenum minFilter,
+                   GLenum magFilter) {
+  this->minFilter = minFilter;
+  this->magFilter = magFilter;
+  this->wrap = repeat ? GL_REPEAT : GL_CLAMP_TO_EDGE;
+  this->mipmaps = mipmaps;
+
+  std::string extension = lowerTail(fileName, 4);
+  bool loaded;
+  if (extension == ".tga") {
+    loaded = loadTGA(fileName, *this);
+  } else if (extension == ".png") {
+    loaded = loadPNG(*this, fileName);
+  } else if (extension == ".jpg" || lowerTail(fileName, 5) == ".jpeg") {
+    loaded = loadJPG(fileName, *this);
+  } else if (extension == ".bmp") {
+    loaded = loadBMP(fileName, *this);
+  } else {
+    std::string text =
+        "Sorry, image format " + extension + " is not yet supported.\nTry .tga or .png.";
+    std::fprintf(stderr, "Unsupported image format!: %s\n", text.c_str());
+    std::fflush(stderr);
+    showMessageBox("Unsupported image format!", text, BoxButtons::Ok, BoxIcon::Error);
+    loaded = false;
+  }
+  if (!loaded) FATAL("Failed to load image %s!", fileName);
+
+  internalFormat = static_cast<GLint>(bpp / 8);
+  return create();
+}
+
+bool Texture::create() {
+  if (id != 0) FATAL("Attempt to create an already initialized texture!");
+  GLenum tgt = target();
+  bool multisample = samples > 0;
+  glGenTextures(1, &id);
+  glBindTexture(tgt, id);
+
+  // Sampler state does not exist for multisample textures (setting it is an
+  // error), so it is only set on ordinary ones.
+  if (mipmaps) {
+    GLfloat maxAnisotropy = 1.0f;
+    glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
+    if (!multisample) {
+      glTexParameterf(tgt, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
+      glTexParameteri(tgt, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+      glTexParameteri(tgt, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    }
+  } else if (!multisample) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(minFilter));
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(magFilter));
+  }
+  if (!multisample) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, static_cast<GLint>(wrap));
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, static_cast<GLint>(wrap));
+  }
+
+  // Loaded pixels are tightly packed: a 24-bit row need not be a multiple of 4 bytes.
+  GLint unpackAlignment = 4;
+  glGetIntegerv(GL_UNPACK_ALIGNMENT, &unpackAlignment);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  GLsizei w = static_cast<GLsizei>(width);
+  GLsizei h = static_cast<GLsizei>(height);
+  PixelKind kind = pixelKind(internalFormat);
+  if (kind == PixelKind::Unknown) FATAL("Unrecognized texture format %i!", internalFormat);
+  if (kind == PixelKind::Depth) {
+    glTexParameteri(GL_TEXTURE_2D, GL_DEPTH_TEXTURE_MODE, GL_INTENSITY);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_MODE, GL_NONE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  }
+  if (multisample) {
+    glTexImage2DMultisample(tgt, static_cast<GLsizei>(samples), internalFormat, w, h, GL_FALSE);
+  } else {
+    GLenum transfer = kind == PixelKind::Depth ? GL_DEPTH_COMPONENT : format;
+    GLenum type = kind == PixelKind::Byte ? GL_UNSIGNED_BYTE : GL_FLOAT;
+    glTexImage2D(tgt, 0, internalFormat, w, h, 0, transfer, type, imageData);
+  }
+  glPixelStorei(GL_UNPACK_ALIGNMENT, unpackAlignment);
+
+  if (mipmaps) {
+    if (vendorIsAti())
+      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, 1);  // takes effect on the next upload
+    else
+      glGenerateMipmapEXT(tgt);
+  } else if (!multisample) {
+    glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, 0);
+  }
+
+  std::free(imageData);
+  imageData = nullptr;
+  return true;
+}
+
+void Texture::createEmpty(uint32_t width, uint32_t height, GLint internalFormat, bool mipmaps) {
+  this->width = width;
+  this->height = height;
+  this->internalFormat = internalFormat;
+  this->mipmaps = mipmaps;
+  minFilter = magFilter = GL_LINEAR;
+  wrap = GL_CLAMP_TO_EDGE;
+  format = GL_RGBA;
+  bpp = 32;
+  create();
+}
+
+void Texture::resize(uint32_t width, uint32_t height) {
+  if (imageData) FATAL("Attempted to resize a texture with current imageData");
+  if (id == 0) FATAL("Attempted to resize a texture that is not initialized!");
+  glDeleteTextures(1, &id);
+  id = 0;
+  this->width = width;
+  this->height = height;
+  create();
+}
+
+void Texture::bind() const {
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(target(), id);
+}
+
+float Texture::aspect() const {
+  if (width == 0 || height == 0) FATAL("Invalid texture!");
+  return static_cast<float>(width) / static_cast<float>(height);
+}
+
+uint8_t* Texture::readPixels() const {
+  uint32_t bytespp = bpp / 8;
+  ASSERT(4 == bytespp);
+  uint8_t* tempdata = static_cast<uint8_t*>(std::malloc(size_t{width} * height * 4));
+  ASSERT(tempdata);
+  bind();
+  GLint packAlignment = 4;
+  glGetIntegerv(GL_PACK_ALIGNMENT, &packAlignment);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, tempdata);
+  glPixelStorei(GL_PACK_ALIGNMENT, packAlignment);
+  return tempdata;
+}
+
+void Texture::fill(float r, float g, float b, float a) {
+  bind();
+  ASSERT(32 == bpp);
+  size_t count = size_t{width} * height;
+  uint8_t* temp_buffer = static_cast<uint8_t*>(std::malloc(count * 4));
+  ASSERT(temp_buffer);
+  // Truncation toward zero: 0.5 becomes 127.
+  const uint8_t color[4] = {static_cast<uint8_t>(static_cast<int>(r * 255)),
+                            static_cast<uint8_t>(static_cast<int>(g * 255)),
+                            static_cast<uint8_t>(static_cast<int>(b * 255)),
+                            static_cast<uint8_t>(static_cast<int>(a * 255))};
+  for (size_t i = 0; i < count; ++i) std::memcpy(temp_buffer + i * 4, color, 4);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(width),
+                  static_cast<GLsizei>(height), GL_RGBA, GL_UNSIGNED_BYTE, temp_buffer);
+  std::free(temp_buffer);
+  if (mipmaps) glGenerateMipmapEXT(GL_TEXTURE_2D);
+}
+
+void drawTexture(const Texture& texture, float x, float y, float w, float h) {
+  const float corners[4][4] = {
+      {0, 0, x, y}, {1, 0, x + w, y}, {1, 1, x + w, y + h}, {0, 1, x, y + h}};
+  drawQuad(texture, corners);
+}
+
+void drawTextureWindow(const Texture& texture, float sw, float th, float s0, float t0) {
+  const float corners[4][4] = {
+      {s0, t0, 0, 0}, {s0 + sw, t0, 1, 0}, {s0 + sw, t0 + th, 1, 1}, {s0, t0 + th, 0, 1}};
+  drawQuad(texture, corners);
+}

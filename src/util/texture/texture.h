@@ -1,0 +1,70 @@
+#pragma once
+// Texture: the engine's one wrapper around an OpenGL 2D texture.
+//
+// Loads an image file by its extension (TGA, PNG, JPEG, BMP), uploads it
+// with the requested filtering, wrapping and mipmaps and frees the CPU copy
+// of the pixels right after the upload. Also makes empty textures (render
+// targets: byte, float and depth formats, optionally multisampled), resizes
+// them, reads them back, fills them with one colour and draws them as
+// screen-aligned quads. Every failure is fatal.
+#include <GL/glew.h>
+
+#include <cstdint>
+
+class Texture {
+ public:
+  Texture() = default;
+  // Loads with mipmaps off, repeat on, linear filters.
+  explicit Texture(const char* fileName);
+  Texture(const char* fileName, bool mipmaps, bool repeat);
+  ~Texture();
+  Texture(const Texture&) = delete;
+  Texture& operator=(const Texture&) = delete;
+
+  bool load(const char* fileName, bool mipmaps, bool repeat, GLenum minFilter, GLenum magFilter);
+  // Creates and fills the GL texture from the fields.
+  bool create();
+  void createEmpty(uint32_t width, uint32_t height, GLint internalFormat, bool mipmaps);
+  // For render targets: a new GL texture of the new size.
+  void resize(uint32_t width, uint32_t height);
+
+  uint32_t get_width() const { return width; }
+  uint32_t get_height() const { return height; }
+  // Makes unit 0 active and binds the texture there.
+  void bind() const;
+  float aspect() const;
+  // Level 0 as width x height x 4 bytes; the caller frees the buffer with free.
+  uint8_t* readPixels() const;
+  // Every texel of level 0 to one colour (components 0..1, truncated to bytes).
+  void fill(float r, float g, float b, float a);
+
+  GLenum target() const { return samples > 0 ? GL_TEXTURE_2D_MULTISAMPLE : GL_TEXTURE_2D; }
+
+  // CPU pixels, rows bottom-up, tightly packed: allocated by a loader with
+  // malloc, released by create right after the upload; null otherwise.
+  uint8_t* imageData = nullptr;
+  uint32_t bpp = 0;  // bits per pixel of imageData: 24 or 32
+  uint32_t width = 0;
+  uint32_t height = 0;
+  GLenum format = 0;  // GL_RGB or GL_RGBA
+  GLuint id = 0;      // 0 while no GL texture exists
+  GLenum wrap = GL_CLAMP_TO_EDGE;
+  GLint internalFormat = 0;  // component count (3, 4) for loaded images
+  bool mipmaps = false;
+  GLenum minFilter = GL_LINEAR;
+  GLenum magFilter = GL_LINEAR;
+  uint32_t samples = 0;  // above 0: a multisample texture
+};
+
+// Draws the whole texture on the screen rectangle (x, y)-(x + w, y + h), in
+// normalised screen coordinates (0..1, origin lower left).
+void drawTexture(const Texture& texture, float x, float y, float w, float h);
+// A full-screen quad showing the texture window s0..s0 + sw, t0..t0 + th.
+void drawTextureWindow(const Texture& texture, float sw, float th, float s0, float t0);
+
+// The image loaders: fill imageData, bpp, width, height and format and
+// return true, or return false (after their own message box, if any).
+bool loadTGA(const char* fileName, Texture& texture);
+bool loadBMP(const char* fileName, Texture& texture);
+bool loadJPG(const char* fileName, Texture& texture);
+bool loadPNG(Texture& texture, const char* fileName);
