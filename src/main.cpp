@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
   dataMode = options.pack ? kDataPacking : kDataReading;
   startLoadingScreen();
   openDataFile();
+  loadLoadingLogo();
   {
     Demo demo;
     finishLoadingScreen();

@@ -2,6 +2,11 @@
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
+#include <stb/stb_image_write.h>
+
+#include <algorithm>
+#include <cstdlib>
+
 #include "util/data/data.h"
 #include "util/data/loadingscreen.h"
 
@@ -46,6 +51,32 @@ TEST(LoadingScreen, HalfTheArchiveOpenedShowsAFullBrightHalfBar) {
   finishLoadingScreen();
   dataIndex.clear();
   dataMode = kDataPlain;
+}
+
+TEST(LoadingScreen, LogoIsCentredAtSeventyPercentOfTheWidth) {
+  dataMode = kDataPlain;  // the generated logo in the repository's tree
+  dataIndex.clear();
+  startLoadingScreen();
+  for (int i = 0; i < 75; ++i) drawLoadingScreen();  // half of the expected files: full brightness
+  loadLoadingLogo();
+  renderLoadingScreen();
+  ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  // A 1024 x 256 logo at 70 % of 640 pixels: 448 x 112, from x 96 to 544,
+  // centred on the picture's middle row.
+  float brightest = 0.0f;
+  for (int x = 100; x < 540; x += 4) brightest = std::max(brightest, grey(x, 180));
+  EXPECT_GT(brightest, 0.5f) << "the lettering crosses the middle row";
+  for (int y = 0; y < 360; y += 8) {
+    EXPECT_LT(grey(40, y), 0.05f) << "left of the logo stays black";
+    EXPECT_LT(grey(600, y), 0.05f) << "right of the logo stays black";
+  }
+  if (const char* dump = std::getenv("TINLANTERN_DUMP")) {
+    std::vector<unsigned char> rgb(640 * 360 * 3);
+    glReadPixels(0, 0, 640, 360, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    stbi_flip_vertically_on_write(1);
+    stbi_write_png(dump, 640, 360, 3, rgb.data(), 640 * 3);
+  }
+  finishLoadingScreen();
 }
 
 }  // namespace

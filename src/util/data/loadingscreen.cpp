@@ -7,7 +7,9 @@
 
 #include "platform/video.h"
 #include "util/data/data.h"
+#include "util/error.h"
 #include "util/letterbox.h"
+#include "util/texture/texture.h"
 
 namespace {
 
@@ -15,6 +17,7 @@ bool started = false;
 int width = 0;
 int height = 0;
 LoadingProgress progress;
+Texture* logo = nullptr;  // kept for the rest of the run
 
 void quad(float x0, float x1, float y0, float y1) {
   glVertex2f(x0, y0);
@@ -56,10 +59,20 @@ void startLoadingScreen() {
   drawableSize(width, height);
   clearAndSwap();
   clearAndSwap();
-  progress.done = 0;
+  progress = LoadingProgress();
   started = true;
   renderLoadingScreen();
   swapVideoBuffers();
+}
+
+void loadLoadingLogo() {
+  Texture* tex_loading = new Texture("data/common/images/morvella_logo_transp.png", true, false);
+  ASSERT(tex_loading);
+  logo = tex_loading;
+  if (started) {
+    renderLoadingScreen();
+    swapVideoBuffers();
+  }
 }
 
 void finishLoadingScreen() { started = false; }
@@ -90,6 +103,12 @@ void renderLoadingScreen() {
   float p = progress.fraction();
   float b = progress.brightness();
   glColor4f(b, b, b, 1.0f);
+
+  if (logo) {
+    // 70 % of the picture's width, its own aspect ratio on screen, centred.
+    float h = 0.7f / (logo->aspect() * 0.5625f);
+    drawTexture(*logo, 0.15f, (1.0f - h) / 2.0f, 0.7f, h);
+  }
 
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();

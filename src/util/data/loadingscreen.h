@@ -12,6 +12,9 @@
 // Once the OpenGL window exists: blacks out both buffers and draws.
 void startLoadingScreen();
 
+// Once the archive is read: the group logo, drawn above the bar.
+void loadLoadingLogo();
+
 // Advances the progress and, once started, takes one window event and
 // redraws. Called after every open that loaded something.
 void drawLoadingScreen();

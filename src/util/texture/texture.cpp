@@ -136,13 +136,7 @@ bool Texture::create() {
   // Sampler state does not exist for multisample textures (setting it is an
   // error), so it is only set on ordinary ones.
   if (mipmaps) {
-    GLfloat maxAnisotropy = 1.0f;
-    glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
-    if (!multisample) {
-      glTexParameterf(tgt, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
-      glTexParameteri(tgt, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-      glTexParameteri(tgt, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    }
+    if (!multisample) useTrilinearAnisotropic(tgt);
   } else if (!multisample) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(minFilter));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(magFilter));
@@ -175,18 +169,31 @@ bool Texture::create() {
   }
   glPixelStorei(GL_UNPACK_ALIGNMENT, unpackAlignment);
 
-  if (mipmaps) {
-    if (vendorIsAti())
-      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, 1);  // takes effect on the next upload
-    else
-      glGenerateMipmapEXT(tgt);
-  } else if (!multisample) {
-    glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, 0);
-  }
+  if (mipmaps || !multisample) buildMipmaps(tgt, mipmaps);
 
   std::free(imageData);
   imageData = nullptr;
   return true;
+}
+
+void useTrilinearAnisotropic(GLenum target) {
+  GLfloat maxAnisotropy = 1.0f;
+  glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
+  glTexParameterf(target, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
+  glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+}
+
+void buildMipmaps(GLenum target, bool mipmaps) {
+  // The automatic flag belongs to ordinary textures; a multisample one has
+  // no mipmaps to switch off.
+  GLenum flagTarget = target == GL_TEXTURE_2D_MULTISAMPLE ? GL_TEXTURE_2D : target;
+  if (!mipmaps)
+    glTexParameteri(flagTarget, GL_GENERATE_MIPMAP, 0);
+  else if (vendorIsAti())
+    glTexParameteri(flagTarget, GL_GENERATE_MIPMAP, 1);  // takes effect on the next upload
+  else
+    glGenerateMipmapEXT(target);
 }
 
 void Texture::createEmpty(uint32_t width, uint32_t height, GLint internalFormat, bool mipmaps) {

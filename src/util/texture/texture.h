@@ -62,6 +62,15 @@ void drawTexture(const Texture& texture, float x, float y, float w, float h);
 // A full-screen quad showing the texture window s0..s0 + sw, t0..t0 + th.
 void drawTextureWindow(const Texture& texture, float sw, float th, float s0, float t0);
 
+// For the texture bound to `target`: trilinear filtering with the card's
+// maximum anisotropy.
+void useTrilinearAnisotropic(GLenum target);
+// The mipmap chain of the texture bound to `target`, after its upload. ATI
+// drivers build it through GL_GENERATE_MIPMAP (any vendor string containing
+// "ati" counts), the others with glGenerateMipmapEXT. Without mipmaps the
+// automatic generation is switched off.
+void buildMipmaps(GLenum target, bool mipmaps);
+
 // The image loaders: fill imageData, bpp, width, height and format and
 // return true, or return false (after their own message box, if any).
 bool loadTGA(const char* fileName, Texture& texture);
