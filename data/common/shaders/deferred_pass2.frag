@@ -29,9 +29,9 @@ void main()
                         + gl_LightSource[i].quadraticAttenuation * dist * dist, 1e-6);
         float nl = max(dot(n, l), 0.0);
         vec3 h = normalize(l - normalize(p));
-        float spec = nl > 0.0 ? pow(max(dot(n, h), 0.0), 32.0) : 0.0;
+        float shine = nl > 0.0 ? pow(max(dot(n, h), 0.0), 32.0) : 0.0;
         light += att * (gl_LightSource[i].ambient.rgb + gl_LightSource[i].diffuse.rgb * nl);
-        highlight += att * 0.3 * spec * gl_LightSource[i].specular.rgb;
+        highlight += att * 0.3 * shine * gl_LightSource[i].specular.rgb;
     }
     gl_FragColor = gl_Color * vec4(albedo.rgb * light + highlight, albedo.a);
 }

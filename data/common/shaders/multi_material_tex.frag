@@ -27,8 +27,8 @@ vec3 lightWeights(gl_LightSourceParameters light, vec3 p, vec3 n, float shinines
     }
     float nl = max(dot(n, l), 0.0);
     vec3 h = normalize(l - normalize(p));
-    float spec = nl > 0.0 ? pow(max(dot(n, h), 0.0), max(shininess, 1.0)) : 0.0;
-    return vec3(nl, spec, 1.0) * att;
+    float shine = nl > 0.0 ? pow(max(dot(n, h), 0.0), max(shininess, 1.0)) : 0.0;
+    return vec3(nl, shine, 1.0) * att;
 }
 
 void main()

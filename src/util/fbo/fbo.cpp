@@ -1,7 +1,5 @@
 #include "util/fbo/fbo.h"
 
-#include <GL/glu.h>
-
 #include "util/error.h"
 
 namespace {
@@ -160,29 +158,6 @@ void FBO::bindDepthTexture() const {
 }
 
 void FBO::drawFullscreen() const {
-  glEnable(GL_TEXTURE_2D);
-  glDisable(GL_DEPTH_TEST);
-  glPushAttrib(GL_TRANSFORM_BIT);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  gluOrtho2D(0, width, 0, height);
-  bindColorTexture(0);
-  glBegin(GL_QUADS);
-  glTexCoord2i(0, 0);
-  glVertex2i(0, 0);
-  glTexCoord2i(1, 0);
-  glVertex2i(width, 0);
-  glTexCoord2i(1, 1);
-  glVertex2i(width, height);
-  glTexCoord2i(0, 1);
-  glVertex2i(0, height);
-  glEnd();
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-  glPopAttrib();
+  // The whole of the current viewport; the texture's bind selects unit 0.
+  drawTexture(*colorTextures[0], 0.0f, 0.0f, 1.0f, 1.0f);
 }
