@@ -23,7 +23,7 @@ packages=(
   # fonts (the show's and the tests')
   fonts-dejavu-core fonts-league-spartan fonts-comfortaa
   # asset generator
-  python3 python3-numpy python3-pil python3-collada python3-mido
+  python3 python3-numpy python3-pil python3-collada python3-mido assimp-utils
   fluidsynth fluid-soundfont-gm vorbis-tools
   # encoders for the audio tests
   lame
