@@ -71,3 +71,87 @@ cat > "$out/png.dict" <<'DICT'
 "\x78\x01"
 DICT
 echo "built $out/fuzz_png"
+
+# The SGL model reader and its extent routines, with seed models and a
+# dictionary of the three formats. GL itself is linked but never called.
+#   OUTDIR/fuzz_sgl -max_total_time=300 -dict=OUTDIR/sgl.dict OUTDIR/sgl-corpus OUTDIR/sgl-seeds
+# shellcheck disable=SC2086
+"$cxx" $flags -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+  "$root/src/util/objects3d/model_sgl.cpp" "$root/fuzz/fuzz_sgl.cpp" -lGLEW -lGL -o "$out/fuzz_sgl"
+# shellcheck disable=SC2086
+"$cxx" $flags -DSGL_FUZZ_SEEDS "$root/fuzz/fuzz_sgl.cpp" -o "$out/make_sgl_seeds"
+mkdir -p "$out/sgl-seeds" "$out/sgl-corpus"
+"$out/make_sgl_seeds" "$out/sgl-seeds"
+cat > "$out/sgl.dict" <<'DICT'
+"\x21\x2A\x00\x00"
+"\x25\x2A\x00\x00"
+"\x2B\x2A\x00\x00"
+"\x04\x00\x00\x00"
+"\x05\x00\x00\x00"
+"\xFF\xFF\xFF\x7F"
+"\x00\x00\x80\x7F"
+DICT
+echo "built $out/fuzz_sgl"
+
+# The COLLADA reader over parsed documents, with seed documents and a
+# dictionary of its element names. Its fatal report throws in this build.
+#   OUTDIR/fuzz_collada -max_total_time=300 -dict=OUTDIR/collada.dict OUTDIR/collada-corpus OUTDIR/collada-seeds
+# shellcheck disable=SC2086
+"$cxx" $flags -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+  "$root/src/util/objects3d/dae_loader.cpp" "$root/src/util/objects3d/matrix.cpp" \
+  "$root/src/util/camera/camera.cpp" "$root/fuzz/fuzz_collada.cpp" \
+  -ltinyxml -lGLEW -lGLU -lGL -o "$out/fuzz_collada"
+# shellcheck disable=SC2086
+"$cxx" $flags -DCOLLADA_FUZZ_SEEDS "$root/fuzz/fuzz_collada.cpp" -o "$out/make_collada_seeds"
+mkdir -p "$out/collada-seeds" "$out/collada-corpus"
+"$out/make_collada_seeds" "$out/collada-seeds"
+cat > "$out/collada.dict" <<'DICT'
+"<COLLADA>"
+"</COLLADA>"
+"library_geometries"
+"library_visual_scenes"
+"library_materials"
+"library_effects"
+"library_images"
+"library_cameras"
+"library_lights"
+"visual_scene"
+"geometry"
+"mesh"
+"source"
+"float_array"
+"technique_common"
+"accessor"
+"stride=\"3\""
+"vertices"
+"triangles"
+"input"
+"semantic=\"VERTEX\""
+"semantic=\"NORMAL\""
+"semantic=\"TEXCOORD\""
+"semantic=\"POSITION\""
+"offset=\"1\""
+"<p>"
+"node"
+"translate"
+"rotate"
+"scale"
+"matrix"
+"instance_geometry"
+"instance_camera"
+"instance_light"
+"instance_material"
+"bind_material"
+"newparam"
+"sampler2D"
+"surface"
+"init_from"
+"texture"
+"color"
+"transparent"
+"transparency"
+"opaque=\"A_ONE\""
+"url=\"#"
+"id=\""
+DICT
+echo "built $out/fuzz_collada"
