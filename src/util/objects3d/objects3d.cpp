@@ -1,0 +1,287 @@
+#include "util/objects3d/objects3d.h"
+
+#include <cctype>
+#include <cstring>
+#include <map>
+
+#include "util/error.h"
+#include "util/objects3d/dae_loader.h"
+#include "util/shaderprogram/shaderprogram.h"
+#include "util/texture/texture.h"
+
+namespace {
+
+// Byte offsets into the bound buffer, as the gl*Pointer calls take them.
+const void* bufferOffset(uint32_t bytes) {
+  return reinterpret_cast<const void*>(static_cast<uintptr_t>(bytes));
+}
+
+void appendGroup(std::vector<float>& out, const std::vector<float>& source, uint32_t index,
+                 uint32_t stride) {
+  const size_t at = static_cast<size_t>(index) * stride;
+  out.insert(out.end(), source.begin() + at, source.begin() + at + stride);
+}
+
+void setMaterialColour(GLenum which, const float* colour, const float* offset) {
+  const float sum[4] = {colour[0] + offset[0], colour[1] + offset[1], colour[2] + offset[2],
+                        colour[3] + offset[3]};
+  glMaterialfv(GL_FRONT_AND_BACK, which, sum);
+}
+
+template <typename Flag>
+void setNamedNodeFlag(Node* node, const char* name, bool value, Flag flag) {
+  if (node->name == name) {
+    node->*flag = value;
+    return;
+  }
+  for (auto& child : node->children) setNamedNodeFlag(child.get(), name, value, flag);
+}
+
+const Node* findNode(const Node* node, const char* name) {
+  if (node->name == name) return node;
+  for (const auto& child : node->children)
+    if (const Node* found = findNode(child.get(), name)) return found;
+  return nullptr;
+}
+
+}  // namespace
+
+bool Geometry::createVBOs() {
+  const size_t corners = positionIndices.size();
+  vertices.clear();
+  normals.clear();
+  texcoords.clear();
+  indices.clear();
+  vertices.reserve(corners * positionStride);
+  for (size_t i = 0; i < corners; ++i) {
+    appendGroup(vertices, positionSource, positionIndices[i], positionStride);
+    if (normalStride > 0) appendGroup(normals, normalSource, normalIndices[i], normalStride);
+    if (texcoordStride > 0)
+      appendGroup(texcoords, texcoordSource, texcoordIndices[i], texcoordStride);
+    indices.push_back(static_cast<uint32_t>(i));
+  }
+
+  glGenBuffers(1, &vertexBuffer);
+  glGenBuffers(1, &indexBuffer);
+  if (vertexBuffer == 0 || indexBuffer == 0) return false;
+
+  vertexBytes = static_cast<uint32_t>(4 * vertices.size());
+  normalBytes = static_cast<uint32_t>(4 * normals.size());
+  texcoordBytes = static_cast<uint32_t>(4 * texcoords.size());
+  indexBytes = static_cast<uint32_t>(4 * indices.size());
+
+  glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+  glBufferData(GL_ARRAY_BUFFER, vertexBytes + normalBytes + texcoordBytes, nullptr,
+               GL_STATIC_DRAW);
+  if (positionStride > 0) glBufferSubData(GL_ARRAY_BUFFER, 0, vertexBytes, vertices.data());
+  if (normalStride > 0) glBufferSubData(GL_ARRAY_BUFFER, vertexBytes, normalBytes, normals.data());
+  if (texcoordStride > 0)
+    glBufferSubData(GL_ARRAY_BUFFER, vertexBytes + normalBytes, texcoordBytes, texcoords.data());
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, indexBytes, indices.data(), GL_STATIC_DRAW);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  return true;
+}
+
+Object3D::Object3D() : root(std::make_unique<Node>()) {}
+
+Object3D::~Object3D() {
+  // Buffers go with the object; at exit the context may already be gone,
+  // and then GL is not called at all.
+  if (!glDeleteBuffers) return;
+  for (Geometry& geometry : geometries) {
+    if (geometry.vertexBuffer) glDeleteBuffers(1, &geometry.vertexBuffer);
+    if (geometry.indexBuffer) glDeleteBuffers(1, &geometry.indexBuffer);
+  }
+}
+
+bool Object3D::load(const char* fileName) {
+  const size_t length = std::strlen(fileName);
+  std::string extension(length >= 4 ? fileName + length - 4 : fileName);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension == ".ase") return loadAse(fileName);
+  if (extension == ".dae") return loadCollada(fileName);
+  return false;
+}
+
+bool Object3D::loadCollada(const char* fileName) {
+  ColladaScene scene;
+  // One texture per image file, however many effects use it.
+  std::map<std::string, Texture*> loaded;
+  ColladaTextureLoader loadTexture = [this, &loaded](const std::string& path) {
+    Texture*& texture = loaded[path];
+    if (!texture) {
+      ownedTextures.push_back(std::make_unique<Texture>());
+      texture = ownedTextures.back().get();
+      texture->load(path.c_str(), true, true, GL_LINEAR, GL_LINEAR);
+    }
+    return texture;
+  };
+  readCollada(fileName, scene, *root, loadTexture);
+  cameras = std::move(scene.cameras);
+  lights = std::move(scene.lights);
+  materials = std::move(scene.materials);
+  geometries = std::move(scene.geometries);
+  preDraw();
+  return true;
+}
+
+void Object3D::preDraw() {
+  glPushMatrix();
+  glMultMatrixf(matrix.data());
+  drawNode(root.get(), root->mirrored);
+  glPopMatrix();
+}
+
+void Object3D::drawNode(const Node* node, bool flip) {
+  glPushMatrix();
+  glMultMatrixf(node->matrix.data());
+  const bool mirrored = node->mirrored != flip;
+  if (node->enabled)
+    for (const auto& child : node->children) drawNode(child.get(), mirrored);
+  // Left as set: a mirrored transform turns the winding of its triangles.
+  glFrontFace(mirrored ? GL_CW : GL_CCW);
+  if (node->enabled && node->showGeometry) {
+    for (uint32_t index : node->geometryIndices) {
+      ShaderProgram* shader = geometries[index].textured ? texturedShader : plainShader;
+      if (shader) {
+        shader->use();
+      } else {
+        glDisable(GL_FRAGMENT_PROGRAM_ARB);
+        glDisable(GL_VERTEX_PROGRAM_ARB);
+        glUseProgramObjectARB(0);
+      }
+      drawGeometry(index);
+    }
+  }
+  glPopMatrix();
+}
+
+void Object3D::drawGeometry(uint32_t index) {
+  Geometry& geometry = geometries[index];
+  if (!geometry.visible) return;
+  const Material& material = materials[geometry.materialIndex];
+  glPushMatrix();
+  glMultMatrixf(geometry.matrix.data());
+  if (geometry.vertexBuffer == 0 || geometry.indexBuffer == 0) {
+    if (!geometry.createVBOs()) FATAL("Failed to create VBOs!");
+  }
+
+  glColor4f(1, 1, 1, 1);
+  glDisable(GL_COLOR_MATERIAL);
+  glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, material.shininess);
+  setMaterialColour(GL_AMBIENT, material.ambient, material.colourOffset);
+  setMaterialColour(GL_DIFFUSE, material.diffuse, material.colourOffset);
+  setMaterialColour(GL_SPECULAR, material.specular, material.colourOffset);
+  setMaterialColour(GL_EMISSION, material.emission, material.colourOffset);
+
+  if (geometry.textured) {
+    glEnable(GL_TEXTURE_2D);
+    material.texture->bind();
+  } else {
+    glDisable(GL_TEXTURE_2D);
+  }
+
+  glBindBuffer(GL_ARRAY_BUFFER, geometry.vertexBuffer);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, geometry.indexBuffer);
+  const bool hasVertices = !geometry.vertices.empty();
+  const bool hasNormals = !geometry.normals.empty();
+  const bool hasTexcoords = !geometry.texcoords.empty();
+  if (hasVertices) {
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(static_cast<GLint>(geometry.positionStride), GL_FLOAT, 0, bufferOffset(0));
+  }
+  if (hasNormals) {
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glNormalPointer(GL_FLOAT, 0, bufferOffset(geometry.vertexBytes));
+  }
+  if (hasTexcoords) {
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glTexCoordPointer(static_cast<GLint>(geometry.texcoordStride), GL_FLOAT, 0,
+                      bufferOffset(geometry.vertexBytes + geometry.normalBytes));
+  }
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(geometry.indices.size()), GL_UNSIGNED_INT,
+                 bufferOffset(0));
+  if (hasTexcoords) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  if (hasNormals) glDisableClientState(GL_NORMAL_ARRAY);
+  if (hasVertices) glDisableClientState(GL_VERTEX_ARRAY);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  glPopMatrix();
+}
+
+void Object3D::bindLights() const {
+  glPushMatrix();
+  glMultMatrixf(matrix.data());
+  for (int i = 0; i < 8; ++i) glDisable(GL_LIGHT0 + i);
+  for (size_t i = 0; i < lights.size(); ++i) lights[i].apply(static_cast<int>(i));
+  glPopMatrix();
+}
+
+void Object3D::setNodeShowGeometry(const char* name, bool value, Node* start) {
+  setNamedNodeFlag(start ? start : root.get(), name, value, &Node::showGeometry);
+}
+
+void Object3D::setSubtreeShowGeometry(bool value, Node* start) {
+  Node* node = start ? start : root.get();
+  node->showGeometry = value;
+  for (auto& child : node->children) setSubtreeShowGeometry(value, child.get());
+}
+
+void Object3D::setNodeEnabled(const char* name, bool value, Node* start) {
+  setNamedNodeFlag(start ? start : root.get(), name, value, &Node::enabled);
+}
+
+void Object3D::getNodeWorldMatrix(Matrix& out, const char* name) const {
+  const Node* node = findNode(root.get(), name);
+  if (!node) FATAL("Couldn't find node %s!", name);
+  Matrix chain = node->matrix;
+  for (const Node* up = node->parent; up; up = up->parent) chain = up->matrix * chain;
+  out = matrix * chain;
+}
+
+void Object3D::setAllGeometriesVisible(bool value) {
+  for (Geometry& geometry : geometries) geometry.visible = value;
+}
+
+void Object3D::setGeometryVisible(const char* name, bool value) {
+  bool found = false;
+  for (Geometry& geometry : geometries) {
+    if (geometry.name != name) continue;
+    geometry.visible = value;
+    found = true;
+  }
+  if (!found) FATAL("Can't find %s\n", name);
+}
+
+void Object3D::setScreenTexture(Texture* texture) {
+  const char* screen = "screen_001";
+  bool found = false;
+  for (Material& material : materials) {
+    if (material.name.find(screen) == std::string::npos) continue;
+    material.texture = texture;
+    found = true;
+  }
+  if (!found) FATAL("Couldn't find material %s", screen);
+}
+
+void Object3D::setMaterialColourOffset(const char* name, float r, float g, float b, float a) {
+  bool found = false;
+  for (Material& material : materials) {
+    if (material.name.find(name) == std::string::npos) continue;
+    material.colourOffset[0] = r;
+    material.colourOffset[1] = g;
+    material.colourOffset[2] = b;
+    material.colourOffset[3] = a;
+    found = true;
+  }
+  if (!found) FATAL("Couldn't find material %s", name);
+}
+
+// Until the ASE reader is in, an .ase model stops the show with a clear
+// message rather than drawing nothing. The ASE module replaces this
+// definition (delete it here when adding ase_loader.cpp).
+bool Object3D::loadAse(const char* fileName) {
+  FATAL("Can't load %s: ASE models are not supported yet", fileName);
+}

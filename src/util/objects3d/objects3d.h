@@ -1,0 +1,155 @@
+#pragma once
+// Object3D: a loaded 3D model as a small scene graph. Named nodes form a
+// tree under `root`; each node draws geometries that live in one flat list
+// and are referred to by index; each geometry uses one of the materials.
+// Cameras and lights that came with the file are kept by value for the
+// owning scene to apply.
+//
+// Loading goes by extension (".dae" COLLADA, ".ase" ASE) and builds every
+// vertex buffer at once, so the first frame of a scene does not stall.
+// Scenes then draw the whole graph or a subtree every frame, switch named
+// parts on and off, read node world matrices and tint or re-texture
+// materials.
+//
+// The object owns its nodes, geometries, materials, cameras, lights, the GL
+// buffers of its geometries and the textures its loader created. The two
+// shader programs are the shader library's; the owning scene assigns them
+// (the engine does not know the library) and may leave them null for
+// fixed-function drawing.
+#include <GL/glew.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "util/camera/camera.h"
+#include "util/lights/light.h"
+#include "util/objects3d/matrix.h"
+
+class ShaderProgram;
+class Texture;
+
+struct Node {
+  Node() = default;
+  Node(const Node&) = delete;
+  Node& operator=(const Node&) = delete;
+
+  // Held by pointer so that `parent` links stay valid while the tree grows.
+  std::vector<std::unique_ptr<Node>> children;
+  std::vector<uint32_t> geometryIndices;  // into Object3D::geometries
+  Node* parent = nullptr;                 // null for the root
+  Matrix matrix;                          // local transform
+  bool mirrored = false;  // the upper-left 3 x 3 of `matrix` has a negative determinant
+  std::string name;       // the node id exactly as written in the file
+  bool showGeometry = true;  // draw this node's own geometries
+  bool enabled = true;       // draw this node and its subtree at all
+};
+
+// One triangle list. The file's indexed arrays are kept; createVBOs turns
+// them into plain per-corner arrays (no sharing) in one static buffer of
+// three blocks, positions, normals, texture coordinates, not interleaved.
+struct Geometry {
+  uint32_t positionStride = 0;  // floats per position: 2 or 3
+  std::vector<float> positionSource;
+  std::vector<uint32_t> positionIndices;  // one per triangle corner
+  uint32_t normalStride = 0;              // 0: no normals
+  std::vector<float> normalSource;
+  std::vector<uint32_t> normalIndices;
+  uint32_t texcoordStride = 0;  // 0: no texture coordinates
+  std::vector<float> texcoordSource;
+  std::vector<uint32_t> texcoordIndices;
+  Matrix matrix;  // extra transform applied when drawn
+
+  GLuint vertexBuffer = 0;
+  GLuint indexBuffer = 0;
+  std::vector<float> vertices;  // de-indexed, positionStride floats per corner
+  std::vector<float> normals;
+  std::vector<float> texcoords;
+  std::vector<uint32_t> indices;  // 0, 1, 2, ... one per corner
+  uint32_t vertexBytes = 0;       // also the byte offset of the normals in the buffer
+  uint32_t normalBytes = 0;
+  uint32_t texcoordBytes = 0;
+  uint32_t indexBytes = 0;
+
+  std::string name;                     // the file's geometry id (COLLADA: lower case)
+  std::string materialSymbol = "dummy";  // loader work field
+  uint32_t materialIndex = 0;           // into Object3D::materials; 0 is "dummy"
+  bool textured = false;  // has texture coordinates and its material a texture
+  bool visible = true;
+
+  // Fills the per-corner arrays and uploads them; false when GL gives no
+  // buffer names. Needs the GL context. The index lists must be of equal
+  // length (or empty) and in range of their sources: the loaders check that.
+  bool createVBOs();
+};
+
+struct Material {
+  Texture* texture = nullptr;  // diffuse texture, not owned
+  std::string name = "dummy";    // lower case
+  std::string effect = "dummy";  // COLLADA effect id, lower case
+  float emission[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+  float ambient[4] = {0.1f, 0.1f, 0.1f, 1.0f};
+  float diffuse[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+  float specular[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+  float colourOffset[4] = {0.0f, 0.0f, 0.0f, 0.0f};  // added to all four colours; scenes tint with it
+  float shininess = 20.0f;
+};
+
+class Object3D {
+ public:
+  Object3D();
+  ~Object3D();
+  Object3D(const Object3D&) = delete;
+  Object3D& operator=(const Object3D&) = delete;
+
+  // By the last four characters of the name, in any case: ".dae" or ".ase".
+  // Any other extension returns false without a message (the scene reports
+  // it); every failure inside a loader is fatal. Needs the GL context.
+  bool load(const char* fileName);
+  bool loadCollada(const char* fileName);
+  // The ASE reader lives in its own module, which defines this.
+  bool loadAse(const char* fileName);
+
+  // Draws a subtree: children first, then the node's own geometries, with
+  // front faces flipped wherever an odd number of mirroring transforms lies
+  // on the way down. Usual call: push, glMultMatrixf(matrix),
+  // drawNode(root.get(), root->mirrored), pop. Allocates nothing.
+  void drawNode(const Node* node, bool flip);
+  void drawGeometry(uint32_t index);
+  // Disables GL lights 0 to 7, then applies every light (the first eight
+  // matter) through the object's matrix on top of the current modelview.
+  void bindLights() const;
+
+  // Sets the flag on every node named exactly `name` (below a match nothing
+  // more is searched); start null means the root.
+  void setNodeShowGeometry(const char* name, bool value, Node* start = nullptr);
+  void setSubtreeShowGeometry(bool value, Node* start = nullptr);
+  void setNodeEnabled(const char* name, bool value, Node* start = nullptr);
+  // out := matrix x the chain of local matrices from the root down to the
+  // first node named exactly `name` (pre-order); no such node is fatal.
+  void getNodeWorldMatrix(Matrix& out, const char* name) const;
+
+  void setAllGeometriesVisible(bool value);
+  // Exact name; none is fatal.
+  void setGeometryVisible(const char* name, bool value);
+  // Every material whose name contains "screen_001"; none is fatal.
+  void setScreenTexture(Texture* texture);
+  // Every material whose name contains `name`; none is fatal.
+  void setMaterialColourOffset(const char* name, float r, float g, float b, float a);
+
+  std::vector<Camera> cameras;
+  std::vector<Light> lights;
+  std::vector<Material> materials;  // element 0 is the loader's "dummy"
+  std::vector<Geometry> geometries;
+  Matrix matrix;  // the object's own placement, applied by the scene
+  std::unique_ptr<Node> root;
+  ShaderProgram* plainShader = nullptr;     // for untextured geometry
+  ShaderProgram* texturedShader = nullptr;  // for textured geometry
+  // Textures the loaders created for materials; they live with the object.
+  std::vector<std::unique_ptr<Texture>> ownedTextures;
+
+ private:
+  // The pre-draw at the end of loading, which creates every buffer.
+  void preDraw();
+};

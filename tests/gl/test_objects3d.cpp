@@ -1,0 +1,157 @@
+// Object3D drawn: buffers built while loading, the switches that hide
+// geometries and subtrees, and front faces under mirroring transforms,
+// checked on the picture with back faces culled.
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "platform/messagebox.h"
+#include "util/data/data.h"
+#include "util/objects3d/objects3d.h"
+
+namespace {
+
+// A counter-clockwise full-screen quad with 2-float positions, placed under
+// several node chains that the tests switch on one at a time.
+const char* kModel =
+    "<?xml version=\"1.0\"?><COLLADA version=\"1.4.1\"><library_geometries>"
+    "<geometry id=\"Quad\"><mesh><source id=\"q\"><float_array>-1 -1 1 -1 1 1 -1 1</float_array>"
+    "<technique_common><accessor stride=\"2\"/></technique_common></source>"
+    "<triangles count=\"2\"><input semantic=\"VERTEX\" source=\"#q\" offset=\"0\"/>"
+    "<p>0 1 2 0 2 3</p></triangles></mesh></geometry></library_geometries>"
+    "<library_visual_scenes><visual_scene id=\"s\">"
+    "<node id=\"parent\"><instance_geometry url=\"#quad\"/>"
+    "<node id=\"child\"><instance_geometry url=\"#quad\"/></node></node>"
+    "<node id=\"once\"><scale>-1 1 1</scale><instance_geometry url=\"#quad\"/></node>"
+    "<node id=\"twice\"><scale>-1 1 1</scale>"
+    "<node id=\"inner\"><scale>1 -1 1</scale><instance_geometry url=\"#quad\"/></node></node>"
+    "</visual_scene></library_visual_scenes></COLLADA>";
+
+class Objects3D : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setMessageBoxesEnabled(false);
+    dataIndex.clear();
+    dataMode = kDataReading;
+    auto entry = std::make_unique<DataEntry>();
+    entry->name = "data/models/quad.DAE";
+    entry->data.assign(kModel, kModel + std::strlen(kModel));
+    dataIndex.push_back(std::move(entry));
+
+    glViewport(0, 0, 640, 360);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    ASSERT_TRUE(object_.load("data/models/quad.DAE"));
+  }
+  void TearDown() override {
+    glDisable(GL_CULL_FACE);
+    glFrontFace(GL_CCW);
+    dataIndex.clear();
+    dataMode = kDataPlain;
+  }
+
+  // Draws the whole object on black and reads the centre's red.
+  int drawnRed() {
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    object_.drawNode(object_.root.get(), object_.root->mirrored);
+    uint8_t rgba[4] = {};
+    glReadPixels(320, 180, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    return rgba[0];
+  }
+
+  void only(const char* name) {
+    for (const char* node : {"parent", "once", "twice"})
+      object_.setNodeEnabled(node, std::strcmp(node, name) == 0);
+  }
+
+  Object3D object_;
+};
+
+TEST_F(Objects3D, UpperCaseExtensionLoadsAndBuildsTheBuffersWhileLoading) {
+  ASSERT_EQ(object_.geometries.size(), 1u);
+  const Geometry& quad = object_.geometries[0];
+  EXPECT_NE(quad.vertexBuffer, 0u);
+  EXPECT_NE(quad.indexBuffer, 0u);
+  EXPECT_EQ(quad.vertexBytes, 6u * 2u * 4u);
+  EXPECT_EQ(quad.normalBytes, 0u);
+  EXPECT_EQ(quad.indices, (std::vector<uint32_t>{0, 1, 2, 3, 4, 5}));
+  // Without normals and texture coordinates the buffer holds positions only.
+  GLint size = 0;
+  glBindBuffer(GL_ARRAY_BUFFER, quad.vertexBuffer);
+  glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &size);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  EXPECT_EQ(size, 48);
+}
+
+TEST_F(Objects3D, TwoFloatPositionsDrawAndLeaveNoArrayStateBehind) {
+  only("parent");
+  EXPECT_EQ(drawnRed(), 255);
+  GLint value = 0;
+  glGetIntegerv(GL_VERTEX_ARRAY_SIZE, &value);
+  EXPECT_EQ(value, 2);
+  EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
+  EXPECT_FALSE(glIsEnabled(GL_NORMAL_ARRAY));
+  glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &value);
+  EXPECT_EQ(value, 0);
+  glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &value);
+  EXPECT_EQ(value, 0);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(Objects3D, VisibilityShowGeometryAndEnabledHideWhatTheySay) {
+  only("parent");
+  // Only the parent's own geometry goes: the child still covers the screen.
+  object_.setNodeShowGeometry("parent", false);
+  EXPECT_EQ(drawnRed(), 255);
+  object_.setSubtreeShowGeometry(false);
+  EXPECT_EQ(drawnRed(), 0);
+  object_.setSubtreeShowGeometry(true);
+  // A disabled node hides its whole subtree.
+  object_.setNodeEnabled("parent", false);
+  EXPECT_EQ(drawnRed(), 0);
+  object_.setNodeEnabled("parent", true);
+  object_.setGeometryVisible("quad", false);
+  EXPECT_EQ(drawnRed(), 0);
+  object_.setAllGeometriesVisible(true);
+  EXPECT_EQ(drawnRed(), 255);
+}
+
+TEST_F(Objects3D, MirroredNodesFlipFrontFacesAndMirrorsUnderMirrorsFlipBack) {
+  glEnable(GL_CULL_FACE);
+  glCullFace(GL_BACK);
+  only("once");
+  EXPECT_EQ(drawnRed(), 255);
+  only("twice");
+  EXPECT_EQ(drawnRed(), 255);
+  GLint face = 0;
+  object_.drawNode(object_.root->children[2]->children[0].get(), true);
+  glGetIntegerv(GL_FRONT_FACE, &face);
+  EXPECT_EQ(face, GL_CCW);
+  object_.drawNode(object_.root->children[1].get(), false);
+  glGetIntegerv(GL_FRONT_FACE, &face);
+  EXPECT_EQ(face, GL_CW);
+}
+
+TEST_F(Objects3D, MaterialColourOffsetTintsTheLitColour) {
+  only("parent");
+  object_.setNodeShowGeometry("parent", false);
+  glEnable(GL_LIGHTING);
+  glDisable(GL_LIGHT0);
+  // The dummy material's emission is 0.1 grey; the offset adds to it.
+  object_.setMaterialColourOffset("dummy", 0.5f, 0.0f, 0.0f, 0.0f);
+  int red = drawnRed();
+  glDisable(GL_LIGHTING);
+  // 0.1 emission + 0.1 ambient x 0.2 global ambient, plus 0.5 offset on both.
+  EXPECT_NEAR(red, (0.6 + 0.6 * 0.2) * 255, 3);
+}
+
+}  // namespace
