@@ -19,7 +19,14 @@
 
 namespace {
 
-struct Stop {};
+struct Stop {
+  std::string message;
+};
+
+// COLLADA_REPORT=1 says what became of each input (for runs over real files).
+void report(const char* outcome, const std::string& detail = std::string()) {
+  if (std::getenv("COLLADA_REPORT")) std::fprintf(stderr, "collada: %s %s\n", outcome, detail.c_str());
+}
 
 void check(bool ok, const char* what) {
   if (!ok) {
@@ -56,8 +63,15 @@ Texture* fakeTexture(const std::string&) {
 }  // namespace
 
 // The engine's error report, as the reader sees it: here it unwinds.
-void fatalError(const char*, int, const char*, ...) { throw Stop(); }
-void fatalErrorShort(const char*, int) { throw Stop(); }
+void fatalError(const char*, int, const char* format, ...) {
+  char message[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(message, sizeof message, format, args);
+  va_end(args);
+  throw Stop{message};
+}
+void fatalErrorShort(const char*, int) { throw Stop{"(short report)"}; }
 // readCollada opens files; the fuzzer only feeds parsed documents.
 FILE* dataFopen(const char*, const char*) { return nullptr; }
 
@@ -65,14 +79,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
   std::string text(reinterpret_cast<const char*>(bytes), length);
   TiXmlDocument document;
   document.Parse(text.c_str());
-  if (document.Error()) return 0;
+  if (document.Error()) {
+    report("not XML:", document.ErrorDesc());
+    return 0;
+  }
   ColladaScene scene;
   Node root;
   try {
     readColladaDocument(document, scene, root, fakeTexture);
-  } catch (const Stop&) {
+  } catch (const Stop& stop) {
+    report("stopped:", stop.message);
     return 0;
   }
+  report("loaded");
   check(!scene.materials.empty() && scene.materials[0].name == "dummy", "no dummy material");
   for (const Geometry& g : scene.geometries) {
     size_t corners = g.positionIndices.size();
