@@ -74,6 +74,7 @@ bool Demo::takeEvents() {
       case WindowEventKind::Resized:
         resize(event.width, event.height);
         break;
+      case WindowEventKind::Dragged:
       case WindowEventKind::Other:
         break;
     }

@@ -161,6 +161,13 @@ bool pollWindowEvent(WindowEvent& event) {
     case SDL_QUIT:
       event.kind = WindowEventKind::Quit;
       break;
+    case SDL_MOUSEMOTION:
+      if (e.motion.state & SDL_BUTTON_LMASK) {
+        event.kind = WindowEventKind::Dragged;
+        event.width = e.motion.xrel;
+        event.height = e.motion.yrel;
+      }
+      break;
     case SDL_WINDOWEVENT:
       if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
         event.kind = WindowEventKind::Resized;

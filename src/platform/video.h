@@ -53,10 +53,10 @@ void swapVideoBuffers();
 // The window's size in pixels as OpenGL draws it.
 void drawableSize(int& width, int& height);
 
-enum class WindowEventKind { EscapePressed, EscapeReleased, Quit, Resized, Other };
+enum class WindowEventKind { EscapePressed, EscapeReleased, Quit, Resized, Dragged, Other };
 struct WindowEvent {
   WindowEventKind kind = WindowEventKind::Other;
-  int width = 0;  // Resized: the new drawable size
+  int width = 0;  // Resized: the new drawable size; Dragged: the mouse's move in pixels
   int height = 0;
 };
 
