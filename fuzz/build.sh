@@ -155,3 +155,40 @@ cat > "$out/collada.dict" <<'DICT'
 "id=\""
 DICT
 echo "built $out/fuzz_collada"
+
+# The ASE reader over texts in memory, with seed models and a dictionary of
+# its keywords. Its file loader is linked against stand-ins and never called.
+#   OUTDIR/fuzz_ase -max_total_time=300 -dict=OUTDIR/ase.dict OUTDIR/ase-corpus OUTDIR/ase-seeds
+# shellcheck disable=SC2086
+"$cxx" $flags -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+  "$root/src/util/objects3d/ase_loader.cpp" "$root/src/util/objects3d/matrix.cpp" \
+  "$root/fuzz/fuzz_ase.cpp" -o "$out/fuzz_ase"
+# shellcheck disable=SC2086
+"$cxx" $flags -DASE_FUZZ_SEEDS "$root/fuzz/fuzz_ase.cpp" -o "$out/make_ase_seeds"
+mkdir -p "$out/ase-seeds" "$out/ase-corpus"
+"$out/make_ase_seeds" "$out/ase-seeds"
+cat > "$out/ase.dict" <<'DICT'
+"*MATERIAL "
+" {"
+"\x09}"
+"*BITMAP \""
+"*MATERIAL_DIFFUSE "
+"*GEOMOBJECT "
+"*MESH_VERTEX_LIST "
+"*MESH_VERTEX "
+"*MESH_FACE_LIST "
+"*MESH_FACE "
+"*MESH_TVERTLIST "
+"*MESH_TVERT "
+"*MESH_TFACELIST "
+"*MESH_TFACE "
+"*MESH_NORMALS "
+"*MESH_FACENORMAL "
+"*MATERIAL_REF "
+" A: "
+" B: "
+" C: "
+"\x09-1"
+"\x0999999999999"
+DICT
+echo "built $out/fuzz_ase"

@@ -278,10 +278,3 @@ void Object3D::setMaterialColourOffset(const char* name, float r, float g, float
   }
   if (!found) FATAL("Couldn't find material %s", name);
 }
-
-// Until the ASE reader is in, an .ase model stops the show with a clear
-// message rather than drawing nothing. The ASE module replaces this
-// definition (delete it here when adding ase_loader.cpp).
-bool Object3D::loadAse(const char* fileName) {
-  FATAL("Can't load %s: ASE models are not supported yet", fileName);
-}
