@@ -41,6 +41,14 @@ TEST(AseModel, LoadsFromThePlainFileAndDraws) {
   unlink(path);
   std::ofstream(file) << kQuad;
 
+  // Loading draws once too (building the buffers), and sets materials: leave
+  // the shared window's state as found for the tests after this one.
+  glPushAttrib(GL_ALL_ATTRIB_BITS);
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+
   Object3D model;
   ASSERT_TRUE(model.load(file.c_str()));
   ASSERT_EQ(model.geometries.size(), 1u);
@@ -66,6 +74,12 @@ TEST(AseModel, LoadsFromThePlainFileAndDraws) {
   EXPECT_GT(centre[0] + centre[1] + centre[2], 0) << "the quad covers the middle";
   EXPECT_EQ(corner[0] + corner[1] + corner[2], 0) << "and not the corner";
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+  glPopAttrib();
   unlink(file.c_str());
 }
 
