@@ -28,6 +28,7 @@ const std::vector<TimelineSlot>& timeline() {
 Demo::Demo() : width_(videoSettings.width), height_(videoSettings.height) {
   shaders_ = std::make_unique<ShaderLibrary>();
   renderTarget_ = std::make_unique<FBO>(512, 512, 1);
+  ascii_ = std::make_unique<AsciiEngine>();
   music_ = std::make_unique<Music>(kSyncConfiguration);
   for (const TimelineSlot& slot : timeline()) {
     scenes_.emplace_back(slot.create());
@@ -37,6 +38,7 @@ Demo::Demo() : width_(videoSettings.width), height_(videoSettings.height) {
     scene->music = music_.get();
     scene->shaders = shaders_.get();
     scene->renderTarget = renderTarget_.get();
+    scene->ascii = ascii_.get();
     scene->load();
   }
 }
@@ -49,6 +51,8 @@ void Demo::resize(int width, int height) {
   width_ = width;
   height_ = height;
   renderTarget_->resize(width, height);
+  ascii_->screenWidth = width;
+  ascii_->screenHeight = height;
 }
 
 void Demo::startShow(float startBeat, bool fixedSeed) {

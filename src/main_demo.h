@@ -9,6 +9,7 @@
 #include "main_capture.h"
 #include "main_shaders.h"
 #include "scenes/scene.h"
+#include "util/ascii/asciiengine.h"
 #include "util/fbo/fbo.h"
 #include "util/music/music.h"
 
@@ -67,6 +68,7 @@ class Demo {
   int height_;
   std::unique_ptr<ShaderLibrary> shaders_;
   std::unique_ptr<FBO> renderTarget_;  // 512 x 512 at first, then the window's size
+  std::unique_ptr<AsciiEngine> ascii_;
   std::unique_ptr<Music> music_;
 
   bool ending_ = false;

@@ -2,6 +2,9 @@
 
 #include <FTGL/ftgl.h>
 
+#include <GL/glew.h>
+
+#include <cstdarg>
 #include <cstdio>
 
 #include "util/data/data.h"
@@ -24,6 +27,58 @@ void readLines(const char* path, std::vector<std::string>& lines) {
   }
   if (open) lines.push_back(line);
   std::fclose(file);
+}
+
+namespace {
+
+const int kTextBuffer = 256;
+
+// What both text operations do first: format the line (cut to the buffer),
+// keep units 1 to 4 from tinting the glyphs on unit 0, and scale with the
+// picture's width.
+void beginText(char (&text)[kTextBuffer], int viewWidth, const char* format, va_list args) {
+  std::vsnprintf(text, sizeof text, format, args);
+  for (GLenum unit = 1; unit <= 4; ++unit) {
+    glActiveTexture(GL_TEXTURE0 + unit);
+    glBindTexture(GL_TEXTURE_2D, 0);
+  }
+  glActiveTexture(GL_TEXTURE0);
+  glPushMatrix();
+  float s = viewWidth * 0.00078125f;  // 1 / 1280
+  glScalef(s, s, s);
+}
+
+void renderLine(FTBufferFont* font, const char* text) {
+  font->Render(text, -1, FTPoint(0, 0, 0), FTPoint(0, 0, 0), FTGL::RENDER_ALL);
+}
+
+}  // namespace
+
+void drawText(FTBufferFont* font, int viewWidth, const char* format, ...) {
+  if (!format) return;
+  char text[kTextBuffer];
+  va_list args;
+  va_start(args, format);
+  beginText(text, viewWidth, format, args);
+  va_end(args);
+  renderLine(font, text);
+  glPopMatrix();
+}
+
+void drawTextShadowed(FTBufferFont* font, int viewWidth, float shadowOffset, float alpha,
+                      const char* format, ...) {
+  if (!format) return;
+  char text[kTextBuffer];
+  va_list args;
+  va_start(args, format);
+  beginText(text, viewWidth, format, args);
+  va_end(args);
+  glColor4f(0.0f, 0.0f, 0.0f, alpha);
+  renderLine(font, text);
+  glTranslatef(shadowOffset, shadowOffset, 0.0f);
+  glColor4f(1.0f, 1.0f, 1.0f, alpha);
+  renderLine(font, text);
+  glPopMatrix();
 }
 
 FTBufferFont* loadFont(const char* path) {
