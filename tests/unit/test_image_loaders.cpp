@@ -150,7 +150,7 @@ TEST_F(ImageLoaders, TgaRunsBeyondTheImageAreRefused) {
 
 TEST_F(ImageLoaders, TgaHeaderMustMatchATemplateExactly) {
   // Image ID, colour map type, colour-mapped / grey / other types, colour map
-  // specification, x and y origin.
+  // layout fields, x and y origin.
   const std::vector<std::pair<size_t, uint8_t>> changes = {
       {0, 4}, {1, 1}, {2, 1}, {2, 3}, {2, 11}, {5, 16}, {8, 1}, {11, 1}};
   for (auto [at, value] : changes) {
