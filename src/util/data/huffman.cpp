@@ -337,23 +337,36 @@ size_t huffmanCompress(const uint8_t* input, size_t length, uint8_t* output) {
   return plan.blockLength;
 }
 
-std::string huffmanDecompressByTree(const uint8_t* block, size_t blockLength,
-                                    std::vector<uint8_t>& output) {
-  Header header;
-  std::string error = readHeader(block, blockLength, header);
+namespace {
+
+// What both decoders do first: the header, the output's size, the block of
+// one value (no inner node: every bit stands for it, and the length check
+// has made sure there are enough bits) and the tree. False when nothing is
+// left to decode; `error` then says whether the block was broken.
+bool beginDecode(const uint8_t* block, size_t blockLength, std::vector<uint8_t>& output,
+                 Header& header, Tree& tree, std::string& error) {
+  error = readHeader(block, blockLength, header);
   if (!error.empty()) {
     output.clear();
-    return error;
+    return false;
   }
   output.resize(header.length);
   if (header.symbolCount == 1) {
-    // No inner node: every bit stands for the one value, and the length check
-    // has made sure there are enough bits.
     if (header.length) std::memset(output.data(), header.table[4], header.length);
-    return std::string();
+    return false;
   }
-  Tree tree;
   readTree(header, tree);
+  return true;
+}
+
+}  // namespace
+
+std::string huffmanDecompressByTree(const uint8_t* block, size_t blockLength,
+                                    std::vector<uint8_t>& output) {
+  Header header;
+  Tree tree;
+  std::string error;
+  if (!beginDecode(block, blockLength, output, header, tree, error)) return error;
   const size_t totalBits = header.codeBytes * 8;
   size_t bit = 0;
   for (uint32_t i = 0; i < header.length; ++i) {
@@ -379,18 +392,9 @@ std::string huffmanDecompressByTree(const uint8_t* block, size_t blockLength,
 std::string huffmanDecompress(const uint8_t* block, size_t blockLength,
                               std::vector<uint8_t>& output) {
   Header header;
-  std::string error = readHeader(block, blockLength, header);
-  if (!error.empty()) {
-    output.clear();
-    return error;
-  }
-  output.resize(header.length);
-  if (header.symbolCount == 1) {
-    if (header.length) std::memset(output.data(), header.table[4], header.length);
-    return std::string();
-  }
   Tree tree;
-  readTree(header, tree);
+  std::string error;
+  if (!beginDecode(block, blockLength, output, header, tree, error)) return error;
   std::unique_ptr<uint32_t[]> table(new uint32_t[kTableSize]);  // 64 KiB: not on the stack
   buildTable(tree, table.get());
 
