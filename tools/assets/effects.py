@@ -1,0 +1,162 @@
+#!/usr/bin/python3
+"""Assets of the shared effects: the sky dome's mesh and its two textures.
+
+    /usr/bin/python3 tools/assets/effects.py [--data DIR]
+
+writes, under DIR (default: the repository's data/):
+
+    effects/skydome/sky.sgl       hemisphere, T2F_N3F_V3F triangles
+    effects/skydome/cloud.png     tileable clouds, RGBA (alpha = coverage)
+    effects/skydome/thunder0.jpg  tileable storm clouds lit by lightning
+
+Deterministic: fixed seeds, no time stamps in the files.
+"""
+import argparse
+import os
+import sys
+
+import numpy as np
+from PIL import Image, ImageDraw, ImageFilter
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from sgl import GL_TRIANGLES, write_sgl  # noqa: E402
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+TEX_SIZE = 512
+
+
+def dome_mesh(rings=16, segments=48):
+    """Unit hemisphere (y up, rim at y = 0) seen from inside: normals point
+    to the centre. The texture coordinates project a flat cloud deck above
+    the viewer onto the dome, so clouds shrink toward the horizon instead of
+    pinching at the zenith as a longitude/latitude mapping would."""
+    def vertex(ring, seg):
+        elevation = np.pi / 2 * ring / rings          # 0 at the rim
+        azimuth = 2 * np.pi * seg / segments
+        d = np.array([np.cos(elevation) * np.cos(azimuth), np.sin(elevation),
+                      np.cos(elevation) * np.sin(azimuth)])
+        # Ray to the plane y = 1, softened at the rim to stay finite.
+        uv = 0.35 * np.array([d[0], d[2]]) / (d[1] + 0.15) + 0.5
+        return d, -d, uv
+
+    positions, normals, texcoords = [], [], []
+    for ring in range(rings):
+        for seg in range(segments):
+            a, b = vertex(ring, seg), vertex(ring, seg + 1)
+            c, e = vertex(ring + 1, seg + 1), vertex(ring + 1, seg)
+            # The top ring closes on the pole: c and e coincide there.
+            tris = [(a, c, b)] if ring == rings - 1 else [(a, c, b), (a, e, c)]
+            for tri in tris:
+                for p, n, uv in tri:
+                    positions.append(p)
+                    normals.append(n)
+                    texcoords.append(uv)
+    return np.array(positions), np.array(normals), np.array(texcoords)
+
+
+def periodic_noise(rng, n, beta, low_cut=1.0):
+    """Tileable fractal noise: white noise shaped to a 1/f^beta spectrum
+    in the frequency domain is periodic by construction. Scaled to 0..1."""
+    white = rng.standard_normal((n, n))
+    fx = np.fft.fftfreq(n)[None, :] * n
+    fy = np.fft.fftfreq(n)[:, None] * n
+    f = np.sqrt(fx * fx + fy * fy)
+    f[0, 0] = 1.0
+    amp = 1.0 / np.maximum(f, low_cut) ** beta
+    amp[0, 0] = 0.0
+    field = np.real(np.fft.ifft2(np.fft.fft2(white) * amp))
+    field -= field.min()
+    return field / field.max()
+
+
+def smoothstep(e0, e1, x):
+    t = np.clip((x - e0) / (e1 - e0), 0.0, 1.0)
+    return t * t * (3 - 2 * t)
+
+
+def make_cloud(n=TEX_SIZE):
+    rng = np.random.default_rng(6601)
+    base = periodic_noise(rng, n, 1.9, low_cut=3.0)
+    detail = periodic_noise(rng, n, 1.4, low_cut=6.0)
+    field = 0.85 * base + 0.15 * detail
+    density = smoothstep(0.50, 0.78, field)
+    # Light from the upper left: texels whose neighbour toward the light is
+    # thinner are lit, the rest sit in their own shadow.
+    toward = np.roll(np.roll(density, 6, axis=0), 6, axis=1)
+    lit = np.clip(0.8 + 1.2 * (density - toward), 0.0, 1.0)
+    # Thick cores go grey-blue underneath, thin edges stay bright.
+    core = smoothstep(0.5, 1.0, density)
+    shade = lit * (1.0 - 0.35 * core)
+    r = 0.55 + 0.45 * shade
+    g = 0.56 + 0.43 * shade
+    b = 0.62 + 0.38 * shade
+    alpha = density ** 0.8
+    rgba = np.stack([r, g, b, alpha], axis=-1)
+    return Image.fromarray(np.round(rgba * 255).astype(np.uint8), "RGBA")
+
+
+def bolt(draw, rng, start, length, width, n, depth=0):
+    """A jagged branching bolt, drawn at the nine tile offsets so that it
+    wraps across the texture's edges."""
+    x, y = start
+    angle = np.pi / 2 + rng.normal(0, 0.25)
+    for _ in range(int(length)):
+        angle += rng.normal(0, 0.45)
+        angle = np.clip(angle, np.pi / 2 - 1.1, np.pi / 2 + 1.1)
+        step = rng.uniform(6, 14)
+        nx, ny = x + np.cos(angle) * step, y + np.sin(angle) * step
+        for ox in (-n, 0, n):
+            for oy in (-n, 0, n):
+                draw.line([(x + ox, y + oy), (nx + ox, ny + oy)], fill=255, width=max(1, int(width)))
+        if depth < 1 and rng.random() < 0.08:
+            bolt(draw, rng, (nx, ny), length * 0.4, width * 0.6, n, depth + 1)
+        x, y = nx, ny
+        width = max(1.0, width * 0.985)
+
+
+def make_thunder(n=TEX_SIZE):
+    rng = np.random.default_rng(6602)
+    clouds = periodic_noise(rng, n, 1.7, low_cut=2.0)
+    fine = periodic_noise(rng, n, 1.0, low_cut=10.0)
+    body = np.clip(0.7 * clouds + 0.3 * fine, 0, 1)
+
+    bolts = Image.new("L", (n, n), 0)
+    draw = ImageDraw.Draw(bolts)
+    for start in ((0.3 * n, 0.05 * n), (0.78 * n, 0.45 * n)):
+        bolt(draw, rng, start, 40, 3.0, n)
+    core = np.asarray(bolts, dtype=np.float64) / 255.0
+    # Glow in two widths, wrapped so the tile stays seamless.
+    glow = np.zeros_like(core)
+    wide = Image.fromarray(np.tile(bolts, (3, 3)))
+    for radius, weight in ((5, 1.5), (28, 5.0), (90, 9.0)):
+        g = np.asarray(wide.filter(ImageFilter.GaussianBlur(radius)), dtype=np.float64) / 255.0
+        glow += weight * g[n:2 * n, n:2 * n]
+    # The clouds around a bolt are lit from inside: brightest where dense.
+    light = np.clip(glow, 0, 1) * (0.35 + 0.65 * body)
+    base = 0.10 + 0.22 * body
+    r = base * 0.55 + light * 0.78 + core * 0.9
+    g = base * 0.55 + light * 0.80 + core * 0.9
+    b = base * 0.85 + light * 1.00 + core
+    rgb = np.clip(np.stack([r, g, b], axis=-1), 0, 1)
+    return Image.fromarray(np.round(rgb * 255).astype(np.uint8), "RGB")
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--data", default=os.path.join(ROOT, "data"))
+    args = parser.parse_args(argv)
+    out = os.path.join(args.data, "effects", "skydome")
+    os.makedirs(out, exist_ok=True)
+
+    positions, normals, texcoords = dome_mesh()
+    write_sgl(os.path.join(out, "sky.sgl"), positions, normals, texcoords, GL_TRIANGLES)
+    # No text chunks or time stamps: PIL writes only IHDR, IDAT and IEND.
+    make_cloud().save(os.path.join(out, "cloud.png"), format="PNG", optimize=False,
+                      compress_level=9)
+    make_thunder().save(os.path.join(out, "thunder0.jpg"), format="JPEG", quality=90,
+                        subsampling=0, progressive=False, optimize=False)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
