@@ -74,6 +74,7 @@ bool showMessageBox(const std::string&, const std::string&, BoxButtons, BoxIcon)
 Texture::~Texture() {}
 bool Texture::load(const char*, bool, bool, GLenum, GLenum) { std::abort(); }
 void Object3D::preDraw() { std::abort(); }
+std::vector<uint8_t> readAndClose(FILE*) { std::abort(); }
 
 #else
 

@@ -95,6 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
 [[noreturn]] void fatalError(const char*, int, const char*, ...) { std::abort(); }
 [[noreturn]] void fatalErrorShort(const char*, int) { std::abort(); }
 FILE* dataFopen(const char*, const char*) { std::abort(); }
+std::vector<uint8_t> readAndClose(FILE*) { std::abort(); }
 
 #else
 

@@ -143,6 +143,16 @@ void dataLog(const char* fmt, ...) {
   std::fflush(stdout);
 }
 
+std::vector<uint8_t> readAndClose(FILE* file) {
+  std::vector<uint8_t> bytes;
+  uint8_t block[65536];
+  size_t got;
+  while ((got = std::fread(block, 1, sizeof block, file)) > 0)
+    bytes.insert(bytes.end(), block, block + got);
+  std::fclose(file);
+  return bytes;
+}
+
 std::string dataFilePath() {
   char exe[4096];
   ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);

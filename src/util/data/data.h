@@ -48,6 +48,10 @@ void writeDataFile();
 // open redraws the loading screen.
 FILE* dataFopen(const char* path, const char* mode);
 
+// Everything left in an open stream, read in steps so that no length from
+// elsewhere is trusted; the stream is closed.
+std::vector<uint8_t> readAndClose(FILE* file);
+
 // The archive itself, for the program, the archive tool and the tests.
 // Reading and writing report every failure as a fatal error.
 void readArchive(const std::string& path, DataIndex& index);

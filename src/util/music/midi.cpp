@@ -287,12 +287,7 @@ MidiFile::MidiFile(const uint8_t* bytes, size_t length, MidiError& error) {
 MidiFile::MidiFile(const char* path) {
   FILE* stream = dataFopen(path, "rb");
   if (!stream) FATAL("Failed to open file %s", path);
-  std::vector<uint8_t> bytes;
-  uint8_t block[65536];
-  size_t got;
-  while ((got = std::fread(block, 1, sizeof block, stream)) > 0)
-    bytes.insert(bytes.end(), block, block + got);
-  std::fclose(stream);
+  std::vector<uint8_t> bytes = readAndClose(stream);
 
   MidiError error;
   MidiParser(bytes.data(), bytes.size(), *this, error).parse();

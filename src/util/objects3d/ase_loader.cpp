@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/messagebox.h"
+#include "util/data/data.h"
 #include "util/error.h"
 #include "util/texture/texture.h"
 
@@ -316,11 +317,8 @@ bool Object3D::loadAse(const char* fileName) {
   // A loose file on disk: ASE models are never packed into the archive.
   FILE* file = std::fopen(fileName, "r");
   if (!file) FATAL("Failed to open file %s", fileName);
-  std::string text;
-  char block[65536];
-  size_t got;
-  while ((got = std::fread(block, 1, sizeof block, file)) > 0) text.append(block, got);
-  std::fclose(file);
+  std::vector<uint8_t> bytes = readAndClose(file);
+  std::string text(bytes.begin(), bytes.end());
 
   AseTextureLoader loadTexture = [this](const std::string& path) {
     ownedTextures.push_back(std::make_unique<Texture>());

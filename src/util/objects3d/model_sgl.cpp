@@ -128,14 +128,9 @@ bool Model_sgl::load(const char* fileName) {
   release();
   FILE* file = dataFopen(fileName, "rb");
   if (!file) FATAL("Failed to load file %s", fileName);
-  // Read what the file really holds, in steps, so a lying header can never
-  // make us allocate more than the file's own size.
-  std::vector<uint8_t> bytes;
-  uint8_t chunk[65536];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-    bytes.insert(bytes.end(), chunk, chunk + got);
-  std::fclose(file);
+  // What the file really holds: a lying header can never make us allocate
+  // more than the file's own size.
+  std::vector<uint8_t> bytes = readAndClose(file);
   // A broken model is bad data like any other: stopping here says so,
   // where an empty model would only leave a hole in the picture.
   const char* why = nullptr;
