@@ -4,7 +4,8 @@
 The faces come from Debian's free font packages; each is copied under the
 name the show asks for, with its package's licence text beside it:
 
-    MOVIPB__.ttf     the bold display face of titles and credits (League Spartan Bold)
+    MOVIPB__.ttf     the bold display face of titles and credits (Bebas Neue Bold,
+                     a condensed poster face)
     courier_new.ttf  the monospace face of the code scroller (Liberation Mono)
     times.ttf        the serif face of captions (Liberation Serif)
 
@@ -16,8 +17,8 @@ import shutil
 import sys
 
 FONTS = {
-    "MOVIPB__.ttf": ("/usr/share/fonts/opentype/league-spartan/LeagueSpartan-Bold.otf",
-                     "fonts-league-spartan"),
+    "MOVIPB__.ttf": ("/usr/share/fonts/opentype/bebas-neue/BebasNeue-Bold.otf",
+                     "fonts-bebas-neue"),
     "courier_new.ttf": ("/usr/share/fonts/truetype/liberation/LiberationMono-Regular.ttf",
                         "fonts-liberation"),
     "times.ttf": ("/usr/share/fonts/truetype/liberation/LiberationSerif-Regular.ttf",
