@@ -8,6 +8,8 @@
 
 #include "platform/ticks.h"
 #include "platform/video.h"
+#include "scenes/scene_codescroller/scene_codescroller.h"
+#include "scenes/scene_endtext/scene_endtext.h"
 #include "scenes/scene_standin/scene_standin.h"
 #include "util/video_settings.h"
 
@@ -16,11 +18,11 @@ const std::vector<TimelineSlot>& timeline() {
       {"Credits", 0, 114, []() -> Scene* { return new StandIn(0.10f, 0.12f, 0.22f); }},
       {"Train", 114, 258, []() -> Scene* { return new StandIn(0.22f, 0.14f, 0.08f); }},
       {"Clown", 258, 354, []() -> Scene* { return new StandIn(0.24f, 0.08f, 0.12f); }},
-      {"CodeScroller", 354, 450, []() -> Scene* { return new StandIn(0.05f, 0.16f, 0.08f); }},
+      {"CodeScroller", 354, 450, []() -> Scene* { return new CodeScroller; }},
       {"Metaballmarch", 354, 450, []() -> Scene* { return new StandIn(0.08f, 0.20f, 0.20f); }},
       {"DadezAruv", 354, 450, []() -> Scene* { return new StandIn(0.14f, 0.14f, 0.16f); }},
       {"Tiles", 450, 546, []() -> Scene* { return new StandIn(0.20f, 0.18f, 0.06f); }},
-      {"Endtext", 546, 579, []() -> Scene* { return new StandIn(0.12f, 0.06f, 0.20f); }},
+      {"Endtext", 546, 579, []() -> Scene* { return new Endtext; }},
   };
   return slots;
 }

@@ -1,0 +1,17 @@
+#pragma once
+// The words of the invitation: what the opening credits and the end text
+// say about the party this show invites to.
+namespace Invitation {
+
+// Where the show itself is released.
+constexpr const char* kEventLine = "Released at Glimmer 2026";
+constexpr const char* kInviteLine = "we would like to invite you to";
+// The party's name: its first word on its own, then the whole.
+constexpr const char* kPartyFirstWord = "Sandpit";
+constexpr const char* kPartyName = "Sandpit Ten";
+constexpr const char* kDatesLine = "April 16th - 18th 2027";
+constexpr const char* kComeLine = "Come to Sandpit Ten 2027";
+constexpr const char* kWebAddress = "www.sandpitparty.no";
+constexpr const char* kVenueLine = "Bryggeloftet, Bergen - Norway";
+
+}  // namespace Invitation

@@ -1,0 +1,99 @@
+#include "scenes/scene_codescroller/scene_codescroller.h"
+
+#include <FTGL/ftgl.h>
+#include <GL/glu.h>
+
+#include "util/fbo/fbo.h"
+#include "util/music/music.h"
+#include "util/util.h"
+
+namespace {
+
+const char* const kSources[] = {
+    "data/codescroller/reverb_asm.nas",
+    "data/codescroller/delay_lfo_asm.nas",
+    "data/codescroller/waveform_asm.nas",
+};
+
+constexpr float kScrollPerBeat = 200.0f;
+
+}  // namespace
+
+LineWindow visibleLines(float beat, float startBeat, float pictureHeight, float lineHeight,
+                        size_t lineCount) {
+  LineWindow window{lineCount, lineCount, (beat - startBeat) * kScrollPerBeat + pictureHeight};
+  float y = window.top;
+  for (size_t k = 0; k < lineCount; ++k) {
+    y -= lineHeight;
+    if (y > pictureHeight + lineHeight) continue;
+    if (y < -lineHeight) {
+      window.end = k;
+      break;
+    }
+    if (window.first == lineCount) window.first = k;
+  }
+  if (window.first > window.end) window.first = window.end;
+  return window;
+}
+
+CodeScroller::CodeScroller() {
+  colorMaterial = true;
+  texture2D = true;
+  blend = false;
+  depthTest = false;
+  lighting = false;
+}
+
+CodeScroller::~CodeScroller() { delete font; }
+
+void CodeScroller::load() {
+  // The listing runs through the three sources twice.
+  for (int pass = 0; pass < 2; ++pass)
+    for (const char* source : kSources) readLines(source, lines);
+  font = loadFont("data/common/fonts/courier_new.ttf");
+  font->FaceSize(32, 72);
+  font->CharMap(ft_encoding_unicode);
+}
+
+void CodeScroller::resizeView(int width, int height) {
+  Scene::resizeView(width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluOrtho2D(0, viewWidth, 0, pictureHeight);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  glDisable(GL_VERTEX_PROGRAM_ARB);
+  glDisable(GL_FRAGMENT_PROGRAM_ARB);
+  glUseProgramObjectARB(0);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_LIGHTING);
+}
+
+void CodeScroller::draw() {
+  const float beat = music->time();
+  music->waveform(samples);
+  glColor4f(0.0f, 1.0f, 0.0f, 1.0f);
+  glLineWidth(2.5f);
+
+  renderTarget->bind(true);
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+
+  if (!started_) {
+    startBeat = beat;
+    started_ = true;
+  }
+
+  const float lineHeight = pictureHeight * 0.04f;
+  LineWindow window = visibleLines(beat, startBeat, pictureHeight, lineHeight, lines.size());
+  for (size_t k = window.first; k < window.end; ++k) {
+    glPushMatrix();
+    glTranslatef(0.0f, window.top - (k + 1) * lineHeight, 0.0f);
+    drawText(font, viewWidth, "%s", lines[k].c_str());
+    glPopMatrix();
+  }
+
+  glPopAttrib();
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+}

@@ -1,0 +1,41 @@
+#pragma once
+// CodeScroller: the show's own assembler source scrolling up in green on
+// black, drawn into the shared render target (the robot scene shows it on a
+// monitor), never on the screen itself.
+#include <string>
+#include <vector>
+
+#include "scenes/scene.h"
+
+class FTBufferFont;
+
+class CodeScroller : public Scene {
+ public:
+  CodeScroller();
+  ~CodeScroller() override;
+
+  void load() override;
+  void draw() override;
+  void resizeView(int width, int height) override;
+
+  float samples[1024] = {};
+  std::vector<std::string> lines;
+  FTBufferFont* font = nullptr;
+  float startBeat = 0.0f;  // the beat of the first drawn frame
+
+ private:
+  bool started_ = false;
+};
+
+// Which lines of the scrolling block are on the picture. The block's top
+// starts just above the picture's top edge at `startBeat` and rises 200
+// units per beat; line k (from 0) sits at top - (k + 1) x lineHeight. Lines
+// [first, end) are drawn: those still more than one line above the top are
+// skipped, and the first one more than a line below the bottom ends the block.
+struct LineWindow {
+  size_t first;
+  size_t end;
+  float top;  // the block's top, in picture units
+};
+LineWindow visibleLines(float beat, float startBeat, float pictureHeight, float lineHeight,
+                        size_t lineCount);

@@ -1,0 +1,67 @@
+#include "scenes/scene_endtext/scene_endtext.h"
+
+#include <FTGL/ftgl.h>
+#include <GL/glu.h>
+
+#include "scenes/invitation.h"
+#include "util/music/music.h"
+#include "util/util.h"
+
+const char* endtextLine(int index) {
+  static const char* const lines[kEndtextLines] = {
+      "Tin Lantern",           "by Morvella",          "", Invitation::kComeLine,
+      Invitation::kWebAddress, "",                     Invitation::kDatesLine,
+      Invitation::kVenueLine,
+  };
+  return lines[index];
+}
+
+Endtext::Endtext() {
+  blend = true;
+  lighting = true;
+}
+
+Endtext::~Endtext() { delete font; }
+
+void Endtext::load() {
+  font = loadFont("data/common/fonts/MOVIPB__.ttf");
+  font->FaceSize(100, 72);
+  font->CharMap(ft_encoding_unicode);
+  fadeIn = std::make_unique<Effects::Fader>(start, start + 6.0f, 0, 0, 0, 1, 0, 0, 0, 0);
+  fadeOut = std::make_unique<Effects::Fader>(end - 6.0f, end + 0.1f, 0, 0, 0, 0, 0, 0, 0, 1);
+}
+
+void Endtext::draw() {
+  const float beat = music->time();
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+
+  if (beat < end) {
+    glEnable(GL_COLOR_MATERIAL);
+    for (int unit = 4; unit >= 0; --unit) {
+      glActiveTextureARB(GL_TEXTURE0_ARB + unit);
+      glBindTexture(GL_TEXTURE_2D, 0);
+    }
+    glDisable(GL_FRAGMENT_PROGRAM_ARB);
+    glDisable(GL_VERTEX_PROGRAM_ARB);
+    glUseProgramObjectARB(0);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0, viewWidth, 0, pictureHeight);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glTranslatef(0.15f * viewWidth, 0.85f * pictureHeight, 0.0f);
+    for (int i = 0; i < kEndtextLines; ++i) {
+      if (i > 0) glTranslatef(0.0f, -0.1f * pictureHeight, 0.0f);
+      if (endtextLine(i)[0] != '\0')
+        drawTextShadowed(font, viewWidth, 2.0f, 1.0f, "%s", endtextLine(i));
+    }
+  }
+
+  fadeIn->draw(beat);
+  fadeOut->draw(beat);
+}
