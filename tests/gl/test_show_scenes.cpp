@@ -1,0 +1,160 @@
+// The show's scenes drawn with the real music clock (offline) and the
+// repository's generated data, read back from the window and the shared
+// render target.
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "main_demo.h"
+#include "platform/messagebox.h"
+#include "scenes/scene_codescroller/scene_codescroller.h"
+#include "scenes/scene_endtext/scene_endtext.h"
+#include "util/data/data.h"
+#include "util/fbo/fbo.h"
+#include "util/music/audio.h"
+#include "util/music/music.h"
+
+namespace {
+
+constexpr int kWidth = 640, kHeight = 360;  // the test window, exactly 16:9
+
+// Counts of the pixels of an RGBA image by what they look like.
+struct Census {
+  int black = 0, green = 0, white = 0, other = 0;
+};
+
+Census census(const uint8_t* rgba, int width, int height) {
+  Census c;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const uint8_t* p = rgba + (static_cast<size_t>(y) * width + x) * 4;
+      if (p[0] < 8 && p[1] < 8 && p[2] < 8) {
+        ++c.black;
+      } else if (p[1] > 100 && p[0] < 8 && p[2] < 8) {
+        ++c.green;
+      } else if (p[0] > 200 && p[1] > 200 && p[2] > 200) {
+        ++c.white;
+      } else {
+        ++c.other;
+      }
+    }
+  return c;
+}
+
+Census screenCensus() {
+  std::vector<uint8_t> pixels(kWidth * kHeight * 4);
+  glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  return census(pixels.data(), kWidth, kHeight);
+}
+
+class ShowScenes : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    setMessageBoxesEnabled(false);
+    dataMode = kDataPlain;
+    setAudioOffline(true);
+    Music::resetClock();
+    music_ = new Music(kSyncConfiguration);
+    music_->play();
+    target_ = new FBO(512, 512, 1);
+    target_->resize(kWidth, kHeight);
+  }
+  static void TearDownTestSuite() {
+    delete target_;
+    delete music_;
+    setAudioOffline(false);
+  }
+
+  // Loads the scene into its slot with the shared resources.
+  template <class S>
+  std::unique_ptr<S> make(float start, float end) {
+    auto scene = std::make_unique<S>();
+    scene->start = start;
+    scene->end = end;
+    scene->music = music_;
+    scene->renderTarget = target_;
+    scene->load();
+    return scene;
+  }
+
+  // One frame of the scene at the beat, as the Demo draws it.
+  void frameAt(Scene& scene, float beat) {
+    music_->seekToBeat(beat);
+    music_->update();
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    scene.resetState();
+    scene.resizeView(kWidth, kHeight);
+    scene.draw();
+    ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  }
+
+  Census targetCensus() {
+    uint8_t* pixels = target_->colorTextures[0]->readPixels();
+    Census c = census(pixels, target_->width, target_->height);
+    std::free(pixels);
+    return c;
+  }
+
+  static Music* music_;
+  static FBO* target_;
+};
+
+Music* ShowScenes::music_ = nullptr;
+FBO* ShowScenes::target_ = nullptr;
+
+TEST_F(ShowScenes, CodeScrollerDrawsGreenCodeIntoTheTargetOnlyAndScrollsUp) {
+  auto scroller = make<CodeScroller>(354.0f, 450.0f);
+  EXPECT_EQ(scroller->lines.size() % 2, 0u);
+  EXPECT_GT(scroller->lines.size(), 600u);  // three listings, twice
+
+  frameAt(*scroller, 354.0f);
+  EXPECT_FLOAT_EQ(scroller->startBeat, 354.0f);
+  Census screen = screenCensus();
+  EXPECT_EQ(screen.black, kWidth * kHeight) << "nothing of the code reaches the screen";
+
+  uint8_t* first = target_->colorTextures[0]->readPixels();
+  Census before = census(first, target_->width, target_->height);
+  EXPECT_GT(before.green, 2000) << "the monitor starts full of code";
+  EXPECT_EQ(before.white, 0);
+
+  // Half a beat later the block has risen 100 units of the picture's 360:
+  // every row of the picture shows what the row 100 below it showed.
+  frameAt(*scroller, 354.5f);
+  uint8_t* later = target_->colorTextures[0]->readPixels();
+  const int width = target_->width;
+  int same = 0, compared = 0;
+  for (int y = 0; y < kHeight - 100; ++y)
+    for (int x = 0; x < width; ++x, ++compared)
+      same += std::memcmp(first + (static_cast<size_t>(y) * width + x) * 4,
+                          later + (static_cast<size_t>(y + 100) * width + x) * 4, 4) == 0;
+  EXPECT_GT(same, compared * 99 / 100);
+  EXPECT_FLOAT_EQ(scroller->startBeat, 354.0f);
+  std::free(first);
+  std::free(later);
+}
+
+TEST_F(ShowScenes, EndTextShowsWhiteLinesAndDarkensToItsEnd) {
+  auto endtext = make<Endtext>(546.0f, 579.0f);
+  frameAt(*endtext, 546.0f);
+  EXPECT_EQ(screenCensus().white, 0) << "the fade starts from black";
+
+  frameAt(*endtext, 560.0f);
+  Census full = screenCensus();
+  EXPECT_GT(full.white, 2000);
+  EXPECT_EQ(full.green, 0);
+
+  frameAt(*endtext, 575.5f);
+  Census fading = screenCensus();
+  EXPECT_EQ(fading.white, 0) << "three beats from the end the text is at half strength";
+  EXPECT_GT(fading.other, 1000);
+
+  frameAt(*endtext, 579.0f);
+  Census last = screenCensus();
+  EXPECT_EQ(last.black, kWidth * kHeight);
+}
+
+}  // namespace
