@@ -7,7 +7,7 @@ writes, under DIR (default: the repository's data/):
 
     effects/skydome/sky.sgl       hemisphere, T2F_N3F_V3F triangles
     effects/skydome/cloud.png     tileable clouds, RGBA (alpha = coverage)
-    effects/skydome/thunder0.jpg  tileable storm clouds lit by lightning
+    effects/skydome/thunder0.jpg  tileable storm clouds lit from inside by lightning
 
 Deterministic: fixed seeds, no time stamps in the files.
 """
@@ -124,19 +124,21 @@ def make_thunder(n=TEX_SIZE):
     draw = ImageDraw.Draw(bolts)
     for start in ((0.3 * n, 0.05 * n), (0.78 * n, 0.45 * n)):
         bolt(draw, rng, start, 40, 3.0, n)
-    core = np.asarray(bolts, dtype=np.float64) / 255.0
-    # Glow in two widths, wrapped so the tile stays seamless.
-    glow = np.zeros_like(core)
+    # The bolts themselves stay hidden inside the clouds: a sky lit by them
+    # for a whole scene must not show a frozen flash (the scenes flash their
+    # own lightning). Only their glow, in two widths, wrapped so the tile
+    # stays seamless, lights the clouds.
+    glow = np.zeros((n, n))
     wide = Image.fromarray(np.tile(bolts, (3, 3)))
-    for radius, weight in ((5, 1.5), (28, 5.0), (90, 9.0)):
+    for radius, weight in ((28, 4.0), (90, 9.0)):
         g = np.asarray(wide.filter(ImageFilter.GaussianBlur(radius)), dtype=np.float64) / 255.0
         glow += weight * g[n:2 * n, n:2 * n]
     # The clouds around a bolt are lit from inside: brightest where dense.
     light = np.clip(glow, 0, 1) * (0.35 + 0.65 * body)
     base = 0.10 + 0.22 * body
-    r = base * 0.55 + light * 0.78 + core * 0.9
-    g = base * 0.55 + light * 0.80 + core * 0.9
-    b = base * 0.85 + light * 1.00 + core
+    r = base * 0.55 + light * 0.78
+    g = base * 0.55 + light * 0.80
+    b = base * 0.85 + light * 1.00
     rgb = np.clip(np.stack([r, g, b], axis=-1), 0, 1)
     return Image.fromarray(np.round(rgb * 255).astype(np.uint8), "RGB")
 
