@@ -1,0 +1,224 @@
+#include "scenes/scene_metaballmarch/marching_cubes.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+// The corners each cell edge joins, lower point first.
+const int kEdgeCorners[12][2] = {{0, 1}, {1, 3}, {2, 3}, {0, 2}, {4, 5}, {5, 7},
+                                 {6, 7}, {4, 6}, {0, 4}, {1, 5}, {3, 7}, {2, 6}};
+
+int edgeJoining(int c0, int c1) {
+  for (int e = 0; e < 12; ++e)
+    if (kEdgeCorners[e][0] == c0 && kEdgeCorners[e][1] == c1) return e;
+  return -1;
+}
+
+// For edge e of a cell and axis k: the number of the same grid edge in the
+// neighbour one step lower along k, or -1 when e is not on the cell's low
+// face across k (so that neighbour does not have it).
+struct SharedEdges {
+  int lower[3][12];
+  SharedEdges() {
+    for (int k = 0; k < 3; ++k)
+      for (int e = 0; e < 12; ++e) {
+        const int bit = 1 << k;
+        const int c0 = kEdgeCorners[e][0], c1 = kEdgeCorners[e][1];
+        lower[k][e] = (c0 & bit) || (c1 & bit) ? -1 : edgeJoining(c0 | bit, c1 | bit);
+      }
+  }
+};
+
+template <typename T>
+T* grow(T* array, uint32_t count) {
+  void* larger = std::realloc(array, sizeof(T) * count);
+  if (!larger) throw std::bad_alloc();
+  return static_cast<T*>(larger);
+}
+
+}  // namespace
+
+MarchingCubes::MarchingCubes() : work_(new WorkRange[kMaxWorkers]) {
+  for (int i = 0; i < workerCount_; ++i) {
+    work_[i] = WorkRange{0, 0};
+    workers_[i].reset(new MessageWorker([this](const WorkerMessage& m) { handle(m); }));
+  }
+}
+
+MarchingCubes::~MarchingCubes() {
+  for (auto& worker : workers_) worker.reset();
+  std::free(vertices_);
+  std::free(indices_);
+}
+
+void MarchingCubes::setActiveWorkers(int count) {
+  activeWorkers_ = count < 1 ? 1 : count > workerCount_ ? workerCount_ : count;
+}
+
+void MarchingCubes::buildGrid(const float max[3], const float min[3]) {
+  cellsX_ = cellsY_ = cellsZ_ = 40;
+  float* steps[3] = {stepX_, stepY_, stepZ_};
+  for (int k = 0; k < 3; ++k) {
+    for (int i = 0; i < 3; ++i) steps[k][i] = 0.0f;
+    steps[k][k] = (max[k] - min[k]) * 0.003125f;
+    steps[k][3] = 1.0f;
+  }
+
+  const int32_t px = cellsX_ + 1, py = cellsY_ + 1, pz = cellsZ_ + 1;
+  pointCount_ = static_cast<size_t>(px) * py * pz;
+  points_.reset(new GridPoint[pointCount_]);
+  GridPoint* point = points_.get();
+  for (int32_t z = 0; z < pz; ++z)
+    for (int32_t y = 0; y < py; ++y)
+      for (int32_t x = 0; x < px; ++x, ++point) {
+        const int32_t index[3] = {x, y, z};
+        for (int k = 0; k < 3; ++k) {
+          const float t = static_cast<float>(index[k]) * 0.025f;
+          point->position[k] = (1.0f - t) * min[k] + t * max[k];
+        }
+        point->position[3] = 1.0f;
+        point->value = 0.0f;
+      }
+
+  cellCount_ = static_cast<size_t>(cellsX_) * cellsY_ * cellsZ_;
+  edgeCount_ = static_cast<size_t>(cellsX_) * py * pz + static_cast<size_t>(px) * cellsY_ * pz +
+               static_cast<size_t>(px) * py * cellsZ_;
+  cells_.reset(new GridCell[cellCount_]);
+  edges_.reset(new GridEdge[edgeCount_]);
+  crossings_.reset(new GridEdge*[edgeCount_]);
+
+  static const SharedEdges shared;
+  const ptrdiff_t lowerCell[3] = {1, cellsX_, static_cast<ptrdiff_t>(cellsX_) * cellsY_};
+  size_t created = 0;
+  GridCell* cell = cells_.get();
+  for (int32_t z = 0; z < cellsZ_; ++z)
+    for (int32_t y = 0; y < cellsY_; ++y)
+      for (int32_t x = 0; x < cellsX_; ++x, ++cell) {
+        for (int c = 0; c < 8; ++c) {
+          const int32_t cx = x + (c & 1), cy = y + ((c >> 1) & 1), cz = z + ((c >> 2) & 1);
+          cell->corners[c] = &points_[(static_cast<size_t>(cz) * py + cy) * px + cx];
+        }
+        const bool hasLower[3] = {x > 0, y > 0, z > 0};
+        for (int e = 0; e < 12; ++e) {
+          GridEdge* edge = nullptr;
+          for (int k = 0; k < 3 && !edge; ++k)
+            if (hasLower[k] && shared.lower[k][e] >= 0)
+              edge = (cell - lowerCell[k])->edges[shared.lower[k][e]];
+          if (!edge) {
+            edge = &edges_[created++];
+            edge->a = cell->corners[kEdgeCorners[e][0]];
+            edge->b = cell->corners[kEdgeCorners[e][1]];
+            edge->vertex = 0;
+          }
+          cell->edges[e] = edge;
+        }
+      }
+  edgeCount_ = created;  // the count above, unless the walk is wrong (tested)
+}
+
+void MarchingCubes::handle(const WorkerMessage& message) {
+  if (message.message != kEvaluatePoints && message.message != kComputeVertices) return;
+  const size_t index = message.wParam;
+  if (index >= static_cast<size_t>(workerCount_)) return;
+  const FieldFunction f = reinterpret_cast<FieldFunction>(message.lParam);
+  if (message.message == kEvaluatePoints)
+    evaluatePoints(work_[index], f);
+  else
+    computeVertices(work_[index], f);
+  done_[index].signal();
+}
+
+void MarchingCubes::evaluatePoints(const WorkRange& range, FieldFunction f) {
+  GridPoint* points = points_.get();
+  for (int32_t p = range.begin; p < range.end; ++p) points[p].value = f(points[p].position);
+}
+
+void MarchingCubes::computeVertices(const WorkRange& range, FieldFunction f) {
+  for (int32_t i = range.begin; i < range.end; ++i) {
+    const GridEdge& edge = *crossings_[i];
+    const float va = edge.a->value, vb = edge.b->value;
+    const float difference = va - vb;
+    // +0 against -0 differ in sign bit but not in value: take a, not 0/0.
+    const float t = difference == 0.0f ? 0.0f : va / difference;
+    const float* pa = edge.a->position;
+    const float* pb = edge.b->position;
+    const float p[3] = {pa[0] + t * (pb[0] - pa[0]), pa[1] + t * (pb[1] - pa[1]),
+                        pa[2] + t * (pb[2] - pa[2])};
+    const float f0 = f(p);
+    const float px[3] = {p[0] + stepX_[0], p[1] + stepX_[1], p[2] + stepX_[2]};
+    const float py[3] = {p[0] + stepY_[0], p[1] + stepY_[1], p[2] + stepY_[2]};
+    const float pz[3] = {p[0] + stepZ_[0], p[1] + stepZ_[1], p[2] + stepZ_[2]};
+    float n[3] = {f0 - f(px), f0 - f(py), f0 - f(pz)};
+    const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    if (length > 0.0f) {
+      const float inverse = 1.0f / length;
+      for (float& component : n) component *= inverse;
+    }
+    MeshVertex& v = vertices_[edge.vertex];
+    v.position[0] = p[0];
+    v.position[1] = p[1];
+    v.position[2] = p[2];
+    v.pad = 1.0f;
+    v.normal[0] = n[0];
+    v.normal[1] = n[1];
+    v.normal[2] = n[2];
+    v.pad2 = 0.0f;
+  }
+}
+
+void MarchingCubes::runOnWorkers(unsigned message, int32_t count, FieldFunction f) {
+  const int workers = activeWorkers_;
+  for (int i = 0; i < workers; ++i)
+    work_[i] = WorkRange{static_cast<int32_t>(static_cast<int64_t>(count) * i / workers),
+                         static_cast<int32_t>(static_cast<int64_t>(count) * (i + 1) / workers)};
+  for (int i = 0; i < workers; ++i)
+    workers_[i]->post(message, static_cast<uintptr_t>(i), reinterpret_cast<void*>(f));
+  for (int i = 0; i < workers; ++i) done_[i].wait();
+}
+
+void MarchingCubes::polygonise(FieldFunction f) {
+  if (!points_) return;
+
+  runOnWorkers(kEvaluatePoints, static_cast<int32_t>(pointCount_), f);
+
+  vertexCount_ = 0;
+  GridEdge* edges = edges_.get();
+  GridEdge** crossings = crossings_.get();
+  for (size_t e = 0; e < edgeCount_; ++e) {
+    GridEdge& edge = edges[e];
+    if (std::signbit(edge.a->value) != std::signbit(edge.b->value)) {
+      edge.vertex = vertexCount_;
+      crossings[vertexCount_++] = &edge;
+    }
+  }
+
+  // Grows to the largest count seen; a frame with no crossings allocates nothing.
+  if (vertexCount_ > vertexCapacity_) {
+    vertices_ = grow(vertices_, vertexCount_);
+    vertexCapacity_ = vertexCount_;
+  }
+
+  if (splitVertices_ && vertexCount_ > 0)
+    runOnWorkers(kComputeVertices, static_cast<int32_t>(vertexCount_), f);
+  else
+    computeVertices(WorkRange{0, static_cast<int32_t>(vertexCount_)}, f);
+
+  indexCount_ = 0;
+  const GridCell* cell = cells_.get();
+  for (size_t c = 0; c < cellCount_; ++c, ++cell) {
+    unsigned cubeCase = 0;
+    for (int k = 0; k < 8; ++k)
+      cubeCase |= static_cast<unsigned>(std::signbit(cell->corners[k]->value)) << k;
+    const int8_t* row = kTriangleTable[cubeCase];
+    const uint32_t n = static_cast<uint32_t>(row[0]);
+    if (n == 0) continue;
+    if (indexCount_ + n >= indexCapacity_) {
+      // Only the first frames come here: 64 more entries each time.
+      indices_ = grow(indices_, indexCapacity_ + 64);
+      indexCapacity_ += 64;
+    }
+    for (uint32_t i = 0; i < n; ++i) indices_[indexCount_++] = cell->edges[row[1 + i]]->vertex;
+  }
+}

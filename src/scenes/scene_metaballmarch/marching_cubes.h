@@ -1,0 +1,156 @@
+#pragma once
+// MarchingCubes: turns a scalar field into a triangle mesh on a fixed
+// 40 x 40 x 40 cell grid, once per frame.
+//
+// buildGrid lays out the 41 x 41 x 41 points between min and max (x fastest,
+// then y, then z), the cells (same order) and every grid edge exactly once;
+// each cell points at its 8 corners and 12 edges. Corner c of the cell whose
+// lowest point is (x, y, z) is the point (x + (c & 1), y + ((c >> 1) & 1),
+// z + ((c >> 2) & 1)); the cell's edges 0..11 join its corners (0,1) (1,3)
+// (2,3) (0,2) (4,5) (5,7) (6,7) (4,6) (0,4) (1,5) (3,7) (2,6), always from
+// the lower point (a) to the higher (b).
+//
+// polygonise(f) per frame:
+//  1. evaluates f at every point, split over the workers;
+//  2. numbers the edges whose two values differ in sign bit, in edge order;
+//  3. places a vertex on each of them, where the field's linear
+//     interpolation crosses zero, with a normal from forward differences of f
+//     (f(P) - f(P + step) per axis, normalised: it points down the field, out
+//     of the positive region; a zero difference leaves the normal (0,0,0));
+//     an edge between +0 and -0 puts its vertex on a rather than at 0/0;
+//  4. walks the cells (x fastest) and appends three vertex indices per
+//     triangle from kTriangleTable. A cell's case sets bit c for each corner
+//     c whose value has its sign bit set, so the positive region is inside.
+// The results are vertices()/vertexCount() and indices()/indexCount(), ready
+// for glDrawElements(GL_TRIANGLES, ...).
+//
+// The point values are computed the same way whatever the number of workers, so
+// the mesh is the same bit for bit with 1 worker or 4. The vertices are placed
+// on the calling thread: a frame of the show has only a couple of thousand, and
+// handing them to the workers costs more than it saves (bench_marching_cubes);
+// setSplitVertices(true) hands them over all the same, with the same result bit
+// for bit. The vertex array grows to the largest count seen, the index array by
+// 64 entries at a time; neither shrinks, so nothing is allocated per frame once
+// the show has run a while. The field function is called on the worker
+// threads; whatever it reads must be set before polygonise and left alone
+// during it.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "platform/workers.h"
+
+// The triangles of each of the 256 cases: the count of edge numbers (a
+// multiple of 3, at most 15), then that many cell edge numbers, three per
+// triangle; unused entries are -1. The well-known marching-cubes table,
+// renumbered for this engine's corner order (bit c is corner c).
+extern const int8_t kTriangleTable[256][16];
+
+struct GridPoint {
+  float position[4];  // w = 1
+  float value;
+};
+
+struct GridEdge {
+  GridPoint* a;
+  GridPoint* b;
+  uint32_t vertex;  // this frame's vertex, if the edge is crossed
+};
+
+struct GridCell {
+  GridPoint* corners[8];
+  GridEdge* edges[12];
+};
+
+struct MeshVertex {
+  float position[3];
+  float pad;  // 1
+  float normal[3];
+  float pad2;  // 0
+};
+static_assert(sizeof(MeshVertex) == 32, "MeshVertex is two vec4s");
+static_assert(offsetof(MeshVertex, position) == 0, "position at byte 0");
+static_assert(offsetof(MeshVertex, normal) == 16, "normal at byte 16");
+
+typedef float (*FieldFunction)(const float point[3]);
+
+struct WorkRange {
+  int32_t begin, end;  // half-open
+};
+
+class MarchingCubes {
+ public:
+  static constexpr int kMaxWorkers = 4;
+  // Worker messages: wParam is the worker's index, lParam the FieldFunction.
+  static constexpr unsigned kEvaluatePoints = 0x401;
+  static constexpr unsigned kComputeVertices = 0x402;
+
+  MarchingCubes();
+  ~MarchingCubes();
+  MarchingCubes(const MarchingCubes&) = delete;
+  MarchingCubes& operator=(const MarchingCubes&) = delete;
+
+  void buildGrid(const float max[3], const float min[3]);
+  void polygonise(FieldFunction f);
+
+  // How many workers share a frame's work, 1..4 (default 4; clamped).
+  void setActiveWorkers(int count);
+  int activeWorkers() const { return activeWorkers_; }
+  // Whether the active workers share the vertices too (default false).
+  void setSplitVertices(bool split) { splitVertices_ = split; }
+
+  const MeshVertex* vertices() const { return vertices_; }
+  uint32_t vertexCount() const { return vertexCount_; }
+  uint32_t vertexCapacity() const { return vertexCapacity_; }
+  const uint32_t* indices() const { return indices_; }
+  uint32_t indexCount() const { return indexCount_; }
+  uint32_t indexCapacity() const { return indexCapacity_; }
+
+  int32_t cellsX() const { return cellsX_; }
+  int32_t cellsY() const { return cellsY_; }
+  int32_t cellsZ() const { return cellsZ_; }
+  // The gradient offsets (d, 0, 0, 1), (0, d, 0, 1), (0, 0, d, 1).
+  const float* stepX() const { return stepX_; }
+  const float* stepY() const { return stepY_; }
+  const float* stepZ() const { return stepZ_; }
+
+  const GridPoint* points() const { return points_.get(); }
+  size_t pointCount() const { return pointCount_; }
+  const GridCell* cells() const { return cells_.get(); }
+  size_t cellCount() const { return cellCount_; }
+  const GridEdge* edges() const { return edges_.get(); }
+  size_t edgeCount() const { return edgeCount_; }
+
+ private:
+  void handle(const WorkerMessage& message);
+  void evaluatePoints(const WorkRange& range, FieldFunction f);
+  void computeVertices(const WorkRange& range, FieldFunction f);
+  // Splits [0, count) into activeWorkers_ ranges, posts message to each of
+  // those workers and waits for them all.
+  void runOnWorkers(unsigned message, int32_t count, FieldFunction f);
+
+  int32_t cellsX_ = 0, cellsY_ = 0, cellsZ_ = 0;
+  float stepX_[4] = {0, 0, 0, 1};
+  float stepY_[4] = {0, 0, 0, 1};
+  float stepZ_[4] = {0, 0, 0, 1};
+
+  std::unique_ptr<GridPoint[]> points_;
+  size_t pointCount_ = 0;
+  std::unique_ptr<GridCell[]> cells_;
+  size_t cellCount_ = 0;
+  std::unique_ptr<GridEdge[]> edges_;
+  size_t edgeCount_ = 0;
+  std::unique_ptr<GridEdge*[]> crossings_;  // edgeCount_ entries
+
+  MeshVertex* vertices_ = nullptr;
+  uint32_t vertexCapacity_ = 0, vertexCount_ = 0;
+  uint32_t* indices_ = nullptr;
+  uint32_t indexCapacity_ = 0, indexCount_ = 0;
+
+  int activeWorkers_ = kMaxWorkers;
+  bool splitVertices_ = false;
+  const int workerCount_ = kMaxWorkers;
+  std::unique_ptr<WorkRange[]> work_;
+  AutoResetEvent done_[kMaxWorkers];
+  std::unique_ptr<MessageWorker> workers_[kMaxWorkers];  // after done_: ends first
+};
