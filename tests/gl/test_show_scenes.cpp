@@ -7,11 +7,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
+
+#include <stb/stb_image_write.h>
 
 #include "main_demo.h"
 #include "platform/messagebox.h"
 #include "scenes/scene_codescroller/scene_codescroller.h"
 #include "scenes/scene_endtext/scene_endtext.h"
+#include "scenes/scene_metaballmarch/scene_metaballmarch.h"
 #include "util/data/data.h"
 #include "util/fbo/fbo.h"
 #include "util/music/audio.h"
@@ -68,6 +72,35 @@ class ShowScenes : public ::testing::Test {
     setAudioOffline(false);
   }
 
+  // The scenes leave their state behind as in the show; the tests after
+  // these must not see it.
+  void SetUp() override {
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+  }
+  void TearDown() override {
+    glUseProgram(0);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    for (int unit = 5; unit >= 0; --unit) {
+      glActiveTexture(GL_TEXTURE0 + unit);
+      glBindTexture(GL_TEXTURE_2D, 0);
+      glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+    }
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopClientAttrib();
+    glPopAttrib();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  }
+
   // Loads the scene into its slot with the shared resources.
   template <class S>
   std::unique_ptr<S> make(float start, float end) {
@@ -80,16 +113,31 @@ class ShowScenes : public ::testing::Test {
     return scene;
   }
 
-  // One frame of the scene at the beat, as the Demo draws it.
-  void frameAt(Scene& scene, float beat) {
+  // One frame of the scenes at the beat, as the Demo draws it.
+  void frameAt(std::initializer_list<Scene*> scenes, float beat) {
     music_->seekToBeat(beat);
     music_->update();
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    scene.resetState();
-    scene.resizeView(kWidth, kHeight);
-    scene.draw();
+    for (Scene* scene : scenes) {
+      scene->resetState();
+      scene->resizeView(kWidth, kHeight);
+      scene->draw();
+    }
     ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  }
+  void frameAt(Scene& scene, float beat) { frameAt({&scene}, beat); }
+
+  // With TINLANTERN_DUMP set to a folder, the target goes there as a PNG to look at.
+  void dumpTarget(const char* name) {
+    const char* dir = std::getenv("TINLANTERN_DUMP");
+    if (!dir) return;
+    uint8_t* pixels = target_->colorTextures[0]->readPixels();
+    std::string path = std::string(dir) + "/" + name + ".png";
+    const int w = target_->width, h = target_->height;
+    // Bottom row first in GL: flip for the file.
+    stbi_write_png(path.c_str(), w, h, 4, pixels + static_cast<size_t>(h - 1) * w * 4, -w * 4);
+    std::free(pixels);
   }
 
   Census targetCensus() {
@@ -155,6 +203,22 @@ TEST_F(ShowScenes, EndTextShowsWhiteLinesAndDarkensToItsEnd) {
   frameAt(*endtext, 579.0f);
   Census last = screenCensus();
   EXPECT_EQ(last.black, kWidth * kHeight);
+}
+
+TEST_F(ShowScenes, MetaballsDrawOverTheListingInTheTarget) {
+  auto scroller = make<CodeScroller>(354.0f, 450.0f);
+  auto blobs = make<Metaballmarch>(354.0f, 450.0f);
+  // Two seconds of frames at 60 per second: the balls fall together.
+  for (int frame = 0; frame < 120; ++frame) {
+    float beat = 380.0f + frame * (125.0f / 60.0f / 60.0f);
+    frameAt({scroller.get(), blobs.get()}, beat);
+  }
+  EXPECT_GT(blobs->engine->indexCount(), 3000u);
+  dumpTarget("metaballs");
+  Census target = targetCensus();
+  EXPECT_GT(target.other, 5000) << "the blobs' sky colours";
+  EXPECT_GT(target.green, 500) << "the listing around them";
+  EXPECT_EQ(screenCensus().black, kWidth * kHeight) << "nothing reaches the screen";
 }
 
 }  // namespace

@@ -1,0 +1,23 @@
+#pragma once
+// Metaballmarch: four chrome metaballs that attract each other and the
+// origin, rebuilt every frame by marching cubes and drawn, reflecting the
+// Glacier2 sky, over whatever the shared render target already holds (the
+// code scroller's listing). The robot scene shows the result on its monitor.
+#include <memory>
+
+#include "scenes/scene.h"
+#include "scenes/scene_metaballmarch/marching_cubes.h"
+#include "scenes/scene_metaballmarch/metaballs.h"
+#include "util/shaderprogram/shaderprogram.h"
+#include "util/texture/texturecube.h"
+
+class Metaballmarch : public Scene {
+ public:
+  void load() override;
+  void draw() override;
+
+  std::unique_ptr<ShaderProgram> shader;
+  TextureCube environment;
+  std::unique_ptr<MarchingCubes> engine;
+  Ball balls[kBallCount];
+};
