@@ -9,17 +9,19 @@
 #include "platform/ticks.h"
 #include "platform/video.h"
 #include "scenes/scene_codescroller/scene_codescroller.h"
+#include "scenes/scene_credits/scene_credits.h"
 #include "scenes/scene_endtext/scene_endtext.h"
+#include "scenes/scene_metaballmarch/scene_metaballmarch.h"
 #include "scenes/scene_standin/scene_standin.h"
 #include "util/video_settings.h"
 
 const std::vector<TimelineSlot>& timeline() {
   static const std::vector<TimelineSlot> slots = {
-      {"Credits", 0, 114, []() -> Scene* { return new StandIn(0.10f, 0.12f, 0.22f); }},
+      {"Credits", 0, 114, []() -> Scene* { return new Credits; }},
       {"Train", 114, 258, []() -> Scene* { return new StandIn(0.22f, 0.14f, 0.08f); }},
       {"Clown", 258, 354, []() -> Scene* { return new StandIn(0.24f, 0.08f, 0.12f); }},
       {"CodeScroller", 354, 450, []() -> Scene* { return new CodeScroller; }},
-      {"Metaballmarch", 354, 450, []() -> Scene* { return new StandIn(0.08f, 0.20f, 0.20f); }},
+      {"Metaballmarch", 354, 450, []() -> Scene* { return new Metaballmarch; }},
       {"DadezAruv", 354, 450, []() -> Scene* { return new StandIn(0.14f, 0.14f, 0.16f); }},
       {"Tiles", 450, 546, []() -> Scene* { return new StandIn(0.20f, 0.18f, 0.06f); }},
       {"Endtext", 546, 579, []() -> Scene* { return new Endtext; }},
