@@ -21,7 +21,8 @@ packages=(
   # headless GL for tests: Xvfb with Mesa's llvmpipe, synthetic key events
   xvfb xauth libgl1-mesa-dri mesa-utils xdotool
   # fonts (the show's and the tests')
-  fonts-bebas-neue fonts-dejavu-core fonts-league-spartan fonts-liberation
+  fonts-bebas-neue fonts-comfortaa fonts-dejavu-core fonts-dejavu-extra fonts-league-spartan
+  fonts-liberation
   # asset generator
   python3 python3-numpy python3-pil python3-collada python3-mido assimp-utils
   fluidsynth fluid-soundfont-gm vorbis-tools
