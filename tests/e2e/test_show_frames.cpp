@@ -21,37 +21,37 @@ struct Image {
   int width = 0, height = 0;
   std::vector<unsigned char> rgb;
 
-  // Mean of channel c (0..2, or 3 for all) over the rectangle, in fractions
-  // of the picture with y from the top.
-  double mean(double x0, double y0, double x1, double y1, int c = 3) const {
-    double sum = 0;
+  // Calls f(pixel) for every pixel of the rectangle, given in fractions of
+  // the picture with y from the top; returns the number of pixels.
+  template <class F>
+  int each(double x0, double y0, double x1, double y1, F f) const {
     int n = 0;
     for (int y = static_cast<int>(y0 * height); y < static_cast<int>(y1 * height); ++y)
-      for (int x = static_cast<int>(x0 * width); x < static_cast<int>(x1 * width); ++x, ++n) {
-        const unsigned char* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
-        sum += c == 3 ? (p[0] + p[1] + p[2]) / 3.0 : p[c];
-      }
+      for (int x = static_cast<int>(x0 * width); x < static_cast<int>(x1 * width); ++x, ++n)
+        f(&rgb[(static_cast<size_t>(y) * width + x) * 3]);
+    return n;
+  }
+  // Mean of channel c (0..2, or 3 for all) over the rectangle.
+  double mean(double x0, double y0, double x1, double y1, int c = 3) const {
+    double sum = 0;
+    int n = each(x0, y0, x1, y1, [&](const unsigned char* p) {
+      sum += c == 3 ? (p[0] + p[1] + p[2]) / 3.0 : p[c];
+    });
     return n ? sum / n : 0.0;
   }
   // Pixels in the rectangle with every channel at least `level`.
   int brightPixels(double x0, double y0, double x1, double y1, int level = 230) const {
-    int n = 0;
-    for (int y = static_cast<int>(y0 * height); y < static_cast<int>(y1 * height); ++y)
-      for (int x = static_cast<int>(x0 * width); x < static_cast<int>(x1 * width); ++x) {
-        const unsigned char* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
-        n += p[0] >= level && p[1] >= level && p[2] >= level;
-      }
-    return n;
+    int bright = 0;
+    each(x0, y0, x1, y1, [&](const unsigned char* p) {
+      bright += p[0] >= level && p[1] >= level && p[2] >= level;
+    });
+    return bright;
   }
   // Bright pixels where red leads blue: the group logo's gold and lamp light.
   int warmPixels(double x0, double y0, double x1, double y1) const {
-    int n = 0;
-    for (int y = static_cast<int>(y0 * height); y < static_cast<int>(y1 * height); ++y)
-      for (int x = static_cast<int>(x0 * width); x < static_cast<int>(x1 * width); ++x) {
-        const unsigned char* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
-        n += p[0] > 150 && p[0] > p[2] + 20;
-      }
-    return n;
+    int warm = 0;
+    each(x0, y0, x1, y1, [&](const unsigned char* p) { warm += p[0] > 150 && p[0] > p[2] + 20; });
+    return warm;
   }
   double whole() const { return mean(0, 0, 1, 1); }
 };

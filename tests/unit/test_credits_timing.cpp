@@ -71,7 +71,7 @@ TEST(CreditsTiming, LayersDriftLeftAndKeepTheirProportions) {
   EXPECT_FLOAT_EQ(near.y, -0.3f);
   EXPECT_FLOAT_EQ(near.height, 1.5f);
   // A 16:9 image 0.5 high is half the picture wide.
-  EXPECT_FLOAT_EQ(layerWidth(0.5f, 16.0f / 9.0f), 0.5f);
+  EXPECT_FLOAT_EQ(pictureWidth(0.5f, 16.0f / 9.0f), 0.5f);
   EXPECT_FLOAT_EQ(layerBaseColour(0)[0], 0.16f);
   EXPECT_FLOAT_EQ(layerBaseColour(5)[3], 1.0f);
 }

@@ -5,6 +5,7 @@
 
 #include "scenes/invitation.h"
 #include "util/error.h"
+#include "util/letterbox.h"
 
 namespace CreditsTiming {
 
@@ -36,7 +37,6 @@ const RainWindow kRainSpeeds[kRainSheets] = {
     {15.0f, 0.032258064f, 2.0f},
 };
 
-constexpr float kPictureAspect = 16.0f / 9.0f;
 constexpr float kBlinkBeats = 1.2f;
 
 }  // namespace
@@ -46,7 +46,7 @@ LayerPlacement layerPlacement(int layer, float beat) {
   return {m.x0 - m.drift * beat, m.y, m.height};
 }
 
-float layerWidth(float height, float imageAspect) { return height * imageAspect / kPictureAspect; }
+float pictureWidth(float height, float imageAspect) { return height * imageAspect / kPictureAspect; }
 
 const float* layerBaseColour(int layer) { return kLayers[layer].colour; }
 

@@ -22,8 +22,9 @@ struct LayerPlacement {
   float height;
 };
 LayerPlacement layerPlacement(int layer, float beat);
-// The layer's on-screen width for an image of the given width / height.
-float layerWidth(float height, float imageAspect);
+// The width, in picture units, of an image of the given width / height
+// drawn `height` high with its proportions kept (layers and logos).
+float pictureWidth(float height, float imageAspect);
 // The layer's colour before dawn (RGBA).
 const float* layerBaseColour(int layer);
 

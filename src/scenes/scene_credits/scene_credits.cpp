@@ -29,7 +29,6 @@ const char* const kPhotos[kPhotoCount] = {
 // picture and the letters stay sharp on large screens.
 constexpr float kTextScale = 0.45f;
 constexpr float kShadowOffset = 3.5f;
-constexpr float kPictureAspect = 16.0f / 9.0f;
 
 void loadImage(Texture& texture, const char* path, bool repeat) {
   texture.load(path, true, repeat, GL_LINEAR, GL_LINEAR);  // fatal on failure
@@ -117,7 +116,7 @@ void Credits::drawLandscape(float beat) {
     if (layerColours_[i][1] < green) layerColours_[i][1] = green;
     LayerPlacement at = layerPlacement(i, beat);
     glColor4fv(layerColours_[i]);
-    drawTexture(layers[i], at.x, at.y, layerWidth(at.height, layers[i].aspect()), at.height);
+    drawTexture(layers[i], at.x, at.y, pictureWidth(at.height, layers[i].aspect()), at.height);
   }
 }
 
@@ -135,7 +134,7 @@ void Credits::drawRain(float beat) {
 void Credits::drawLogo(const Texture& logo, float alpha) {
   glColor4f(1.0f, 1.0f, 1.0f, alpha);
   const float height = 0.5f;
-  const float width = height * logo.aspect() / kPictureAspect;
+  const float width = pictureWidth(height, logo.aspect());
   drawTexture(logo, 0.5f * (1.0f - width), 0.25f, width, height);
 }
 
