@@ -59,6 +59,19 @@ void Scene::resetState() {
   glUseProgramObjectARB(0);
 }
 
+void Scene::beginFlat2D() const {
+  glDisable(GL_VERTEX_PROGRAM_ARB);
+  glDisable(GL_FRAGMENT_PROGRAM_ARB);
+  glUseProgramObjectARB(0);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_LIGHTING);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluOrtho2D(0, viewWidth, 0, pictureHeight);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
 void Scene::resizeView(int width, int height) {
   Viewport view = letterbox(width, height);
   aspect = kPictureAspect;

@@ -31,6 +31,10 @@ class Scene {
 
   // Puts the OpenGL state to the scene's declared defaults.
   void resetState();
+  // Flat 2D drawing in pixels of the picture: ARB programs and GLSL off,
+  // depth test and lighting off, an orthographic projection over
+  // 0..viewWidth x 0..pictureHeight and an identity modelview.
+  void beginFlat2D() const;
 
   // The declared starting state: a derived scene changes these in its
   // constructor or load.

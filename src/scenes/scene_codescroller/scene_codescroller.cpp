@@ -1,7 +1,6 @@
 #include "scenes/scene_codescroller/scene_codescroller.h"
 
 #include <FTGL/ftgl.h>
-#include <GL/glu.h>
 
 #include "util/fbo/fbo.h"
 #include "util/music/music.h"
@@ -57,17 +56,8 @@ void CodeScroller::load() {
 
 void CodeScroller::resizeView(int width, int height) {
   Scene::resizeView(width, height);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluOrtho2D(0, viewWidth, 0, pictureHeight);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  beginFlat2D();
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-  glDisable(GL_VERTEX_PROGRAM_ARB);
-  glDisable(GL_FRAGMENT_PROGRAM_ARB);
-  glUseProgramObjectARB(0);
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_LIGHTING);
 }
 
 void CodeScroller::draw() {

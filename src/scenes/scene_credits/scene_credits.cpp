@@ -1,7 +1,6 @@
 #include "scenes/scene_credits/scene_credits.h"
 
 #include <FTGL/ftgl.h>
-#include <GL/glu.h>
 
 #include <cstring>
 
@@ -80,17 +79,8 @@ void Credits::draw() {
 
   // Flat 2D from here: the textured quads bring their own 0..1 projection,
   // the text works in pixels of the picture.
-  glDisable(GL_FRAGMENT_PROGRAM_ARB);
-  glDisable(GL_VERTEX_PROGRAM_ARB);
-  glUseProgramObjectARB(0);
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_LIGHTING);
+  beginFlat2D();
   glEnable(GL_BLEND);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluOrtho2D(0, viewWidth, 0, pictureHeight);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
 
   drawLightning(beat);
   drawLandscape(beat);

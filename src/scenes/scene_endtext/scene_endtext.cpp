@@ -1,7 +1,6 @@
 #include "scenes/scene_endtext/scene_endtext.h"
 
 #include <FTGL/ftgl.h>
-#include <GL/glu.h>
 
 #include "scenes/invitation.h"
 #include "util/music/music.h"
@@ -43,16 +42,7 @@ void Endtext::draw() {
       glActiveTextureARB(GL_TEXTURE0_ARB + unit);
       glBindTexture(GL_TEXTURE_2D, 0);
     }
-    glDisable(GL_FRAGMENT_PROGRAM_ARB);
-    glDisable(GL_VERTEX_PROGRAM_ARB);
-    glUseProgramObjectARB(0);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluOrtho2D(0, viewWidth, 0, pictureHeight);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    beginFlat2D();
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     glTranslatef(0.15f * viewWidth, 0.85f * pictureHeight, 0.0f);
     for (int i = 0; i < kEndtextLines; ++i) {
