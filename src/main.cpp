@@ -9,6 +9,7 @@
 #include "platform/video.h"
 #include "util/data/data.h"
 #include "util/data/loadingscreen.h"
+#include "util/gl_debug.h"
 #include "util/music/audio.h"
 
 int main(int argc, char** argv) {
@@ -58,5 +59,5 @@ int main(int argc, char** argv) {
     }
   }
   videoShutdown();
-  return 0;
+  return glDebugExitCode(0);
 }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "platform/ticks.h"
+#include "util/gl_debug.h"
 #include "platform/video.h"
 #include "scenes/scene_codescroller/scene_codescroller.h"
 #include "scenes/scene_credits/scene_credits.h"
@@ -30,11 +31,22 @@ const std::vector<TimelineSlot>& timeline() {
 }
 
 Demo::Demo() : width_(videoSettings.width), height_(videoSettings.height) {
-  shaders_ = std::make_unique<ShaderLibrary>();
-  renderTarget_ = std::make_unique<FBO>(512, 512, 1);
-  ascii_ = std::make_unique<AsciiEngine>();
+  {
+    GlOperation operation("loading the shader library");
+    shaders_ = std::make_unique<ShaderLibrary>();
+  }
+  {
+    GlOperation operation("making the shared render target");
+    renderTarget_ = std::make_unique<FBO>(512, 512, 1);
+  }
+  {
+    GlOperation operation("loading the text engine");
+    ascii_ = std::make_unique<AsciiEngine>();
+  }
   music_ = std::make_unique<Music>(kSyncConfiguration);
+  checkGlErrors();
   for (const TimelineSlot& slot : timeline()) {
+    GlOperation operation("loading", slot.scene);
     scenes_.emplace_back(slot.create());
     Scene* scene = scenes_.back().get();
     scene->start = slot.start;
@@ -44,6 +56,7 @@ Demo::Demo() : width_(videoSettings.width), height_(videoSettings.height) {
     scene->renderTarget = renderTarget_.get();
     scene->ascii = ascii_.get();
     scene->load();
+    checkGlErrors();
   }
 }
 
@@ -52,6 +65,7 @@ Demo::~Demo() {
 }
 
 void Demo::resize(int width, int height) {
+  GlOperation operation("resizing the shared render target");
   width_ = width;
   height_ = height;
   renderTarget_->resize(width, height);
@@ -78,7 +92,7 @@ bool Demo::takeEvents() {
         break;
       case WindowEventKind::EscapeReleased:
         printFrameTimes();
-        std::exit(0);  // at once, without the teardown
+        std::exit(glDebugExitCode(0));  // at once, without the teardown
       case WindowEventKind::Resized:
         resize(event.width, event.height);
         break;
@@ -117,16 +131,30 @@ void Demo::frame(FrameCapture* capture) {
 
   // Black, whatever clear colour the last scene left: the bands around the
   // picture and the frames outside every slot stay black.
-  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-  for (auto& scene : scenes_) {
-    if (!slotContains(scene->start, scene->end, music_->time())) continue;
-    scene->resetState();
-    scene->resizeView(width_, height_);
-    scene->draw();
+  {
+    GlOperation operation("clearing the frame");
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    checkGlErrors();
   }
+  for (size_t i = 0; i < scenes_.size(); ++i) {
+    Scene* scene = scenes_[i].get();
+    if (!slotContains(scene->start, scene->end, music_->time())) continue;
+    GlOperation operation(timeline()[i].scene);
+    {
+      GlOperation step("state reset and view");
+      scene->resetState();
+      scene->resizeView(width_, height_);
+      checkGlErrors();
+    }
+    GlOperation step("draw");
+    scene->draw();
+    checkGlErrors();
+  }
+  GlOperation operation("finishing the frame");
   if (capture) capture->grab();
   swapVideoBuffers();
+  checkGlErrors();
 
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
   ++frames_;

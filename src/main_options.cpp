@@ -44,6 +44,14 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       options.batch = true;
     } else if (arg == "--pack") {
       options.pack = true;
+    } else if (arg == "--gl-debug") {
+      options.glDebug = true;
+    } else if (arg == "--anisotropy") {
+      if (!parseInt(value, options.anisotropy) || options.anisotropy < 1 || options.anisotropy > 64) {
+        error = "--anisotropy wants a filtering level from 1 to 64";
+        return false;
+      }
+      ++i;
     } else if (arg == "--fullscreen") {
       options.fullscreen = true;
     } else if (arg == "--window") {
@@ -155,6 +163,11 @@ const char* usageText() {
          "  --fps N          frame rate of --capture (default 60)\n"
          "  --size WxH       picture size of --frame and --capture (default: the\n"
          "                   --window size, else 1280x720)\n"
+         "  --anisotropy N   anisotropic filtering of mipmapped textures (default:\n"
+         "                   the driver's maximum, 1 on a software renderer)\n"
+         "  --gl-debug       report every OpenGL error and driver message with the\n"
+         "                   scene or operation it came from; any error makes the\n"
+         "                   exit code 1\n"
          "  --help           this text\n"
          "  --version        the program's version\n";
 }

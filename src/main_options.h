@@ -27,6 +27,10 @@ struct Options {
   int sizeWidth = -1;  // --size WxH of --frame and --capture pictures
   int sizeHeight = -1;
 
+  // Drivers.
+  int anisotropy = 0;    // --anisotropy N; 0: chosen by the renderer
+  bool glDebug = false;  // --gl-debug: report every GL error and driver message
+
   bool offline() const { return frame || !capture.empty(); }
   bool setsVideo() const {
     return width > 0 || fullscreen || samples >= 0 || vsync >= 0 || offline();

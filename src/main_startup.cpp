@@ -9,6 +9,8 @@
 #include "platform/setup_dialog.h"
 #include "platform/video.h"
 #include "util/error.h"
+#include "util/gl_debug.h"
+#include "util/texture/texture.h"
 #include "util/video_settings.h"
 
 namespace {
@@ -97,6 +99,7 @@ bool startVideo(const Options& options) {
   fillUnchosenSize(videoSettings, desktop);
 
   requestGlAttributes(videoSettings.samples, videoSettings.vsync);
+  requestGlDebugContext(options.glDebug);
   videoSettings.videoFlags |= kVideoOpenGL | kVideoResizable;
   if (!openVideoWindow(kCaption, videoSettings.width, videoSettings.height, desktop,
                        videoSettings.videoFlags))
@@ -108,7 +111,30 @@ bool startVideo(const Options& options) {
   if (glew != GLEW_OK && !(glew == GLEW_ERROR_NO_GLX_DISPLAY && !videoUsesGlx()))
     FATAL("GLEW Error: %s\n", reinterpret_cast<const char*>(glewGetErrorString(glew)));
 
+  if (options.glDebug) {
+    bool khr = enableGlDebug();
+    std::fprintf(stderr, "tinlantern: GL debug output through %s\n",
+                 khr ? "KHR_debug" : "glGetError after each scene");
+  }
+
   checkGlExtensions();
+  configureDriver(options);
   if (videoSettings.fullscreen()) setCursorVisible(false);
   return true;
+}
+
+void configureDriver(const Options& options) {
+  const char* vendor = reinterpret_cast<const char*>(glGetString(GL_VENDOR));
+  const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  GLfloat maximum = 1.0f;
+  glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maximum);
+  float anisotropy = chooseAnisotropy(renderer, maximum, options.anisotropy);
+  setTextureAnisotropy(anisotropy);
+  if (options.batch)
+    std::fprintf(stderr, "tinlantern: OpenGL %s, %s (%s); anisotropic filtering %gx (%s)\n",
+                 glGetString(GL_VERSION), renderer ? renderer : "?", vendor ? vendor : "?",
+                 anisotropy,
+                 options.anisotropy > 0         ? "chosen with --anisotropy"
+                 : isSoftwareRenderer(renderer) ? "software renderer"
+                                                : "the driver's maximum");
 }

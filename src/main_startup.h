@@ -12,6 +12,10 @@
 // program then ends with 0 and opens nothing). Every failure is fatal.
 bool startVideo(const Options& options);
 
+// After the context exists: the anisotropic filtering for this renderer
+// (and, in --batch, a line on standard error naming the driver and the choice).
+void configureDriver(const Options& options);
+
 // A size still unchosen (the dialog confirmed with no modes listed, or full
 // screen asked for without a size) becomes the desktop's: the one size that
 // surely works.

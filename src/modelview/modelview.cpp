@@ -6,6 +6,7 @@
 //   modelview FILE.dae                       a window: drag to orbit, Escape to quit
 //   modelview FILE.dae --out FILE.png        one picture, nothing waits for a person
 //   modelview FILE.dae [--size WxH]          picture or window size (default 1280x720)
+//   modelview FILE.dae --gl-debug            every GL error reported; any makes the exit code 1
 #include <GL/glew.h>
 #include <stb/stb_image_write.h>  // the implementation is in libstb
 
@@ -21,6 +22,7 @@
 #include "platform/video.h"
 #include "util/data/data.h"
 #include "util/error.h"
+#include "util/gl_debug.h"
 #include "util/objects3d/objects3d.h"
 
 namespace {
@@ -127,7 +129,7 @@ bool parseSize(const char* text, int& width, int& height) {
 }
 
 int usage() {
-  std::fputs("usage: modelview FILE.dae [--out FILE.png] [--size WxH]\n", stderr);
+  std::fputs("usage: modelview FILE.dae [--out FILE.png] [--size WxH] [--gl-debug]\n", stderr);
   return 2;
 }
 
@@ -138,8 +140,11 @@ int main(int argc, char** argv) {
   const char* file = argv[1];
   std::string out;
   int width = 1280, height = 720;
+  bool glDebug = false;
   for (int i = 2; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc)
+    if (std::strcmp(argv[i], "--gl-debug") == 0)
+      glDebug = true;
+    else if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc)
       out = argv[++i];
     else if (std::strcmp(argv[i], "--size") == 0 && parseSize(i + 1 < argc ? argv[i + 1] : nullptr, width, height))
       ++i;
@@ -151,12 +156,14 @@ int main(int argc, char** argv) {
 
   if (!videoInit()) FATAL("Video initialization failed: %s\n", videoError().c_str());
   requestGlAttributes(headless ? 0 : 4, 1);
+  requestGlDebugContext(glDebug);
   std::string caption = std::string("Tin Lantern model viewer - ") + file;
   if (!openVideoWindow(caption.c_str(), width, height, desktopFormat(), kVideoOpenGL | kVideoResizable))
     FATAL("Video mode set failed: %s\n", videoError().c_str());
   GLenum glew = glewInit();
   if (glew != GLEW_OK && !(glew == GLEW_ERROR_NO_GLX_DISPLAY && !videoUsesGlx()))
     FATAL("GLEW Error: %s\n", reinterpret_cast<const char*>(glewGetErrorString(glew)));
+  if (glDebug) enableGlDebug();
   drawableSize(width, height);
 
   dataMode = kDataPlain;  // the file as it is, not the archive
@@ -179,8 +186,9 @@ int main(int argc, char** argv) {
     stbi_flip_vertically_on_write(1);
     if (!stbi_write_png(out.c_str(), width, height, 3, pixels.data(), width * 3))
       FATAL("Failed to write %s", out.c_str());
+    checkGlErrors();
     videoShutdown();
-    return 0;
+    return glDebugExitCode(0);
   }
 
   for (bool going = true; going;) {
@@ -207,7 +215,8 @@ int main(int argc, char** argv) {
     }
     draw(model, camera, width, height);
     swapVideoBuffers();
+    checkGlErrors();
   }
   videoShutdown();
-  return 0;
+  return glDebugExitCode(0);
 }

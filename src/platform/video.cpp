@@ -113,6 +113,10 @@ void requestGlAttributes(int samples, int vsync) {
   requestedVsync = vsync;
 }
 
+void requestGlDebugContext(bool debug) {
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, debug ? SDL_GL_CONTEXT_DEBUG_FLAG : 0);
+}
+
 bool openVideoWindow(const char* caption, int width, int height, const DesktopFormat& desktop,
                      uint32_t videoFlags) {
   int samples = requestedSamples;

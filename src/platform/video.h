@@ -33,6 +33,8 @@ std::vector<DisplayMode> distinctModes(std::vector<DisplayMode> modes);
 // OpenGL attributes for the window: 8 bits per colour channel, double
 // buffered, multisampled when samples > 0, swap interval from vsync.
 void requestGlAttributes(int samples, int vsync);
+// Asks for a debug context, in which drivers report more through KHR_debug.
+void requestGlDebugContext(bool debug);
 
 // Opens the window (centred when windowed) with its OpenGL context. When the
 // requested multisampling cannot be had, tries fewer samples, then none,

@@ -42,7 +42,7 @@ TEST_F(ModelViewer, RendersTheSampleModelToAPicture) {
   ASSERT_FALSE(model.empty());
 
   std::string png = dir_ + "/view.png";
-  Child viewer = spawnProcess({kViewer, model, "--out", png, "--size", "320x180"}, env_);
+  Child viewer = spawnProcess({kViewer, model, "--out", png, "--size", "320x180", "--gl-debug"}, env_);
   ASSERT_EQ(waitProcess(viewer, 60), 0) << readFile(viewer.stderrPath);
   unlink(viewer.stderrPath.c_str());
 

@@ -71,7 +71,7 @@ class ShowFrames : public ::testing::Test {
     std::vector<std::pair<std::string, Child>> children;
     for (const char* beat : beats) {
       std::string png = dir_ + "/" + beat + ".png";
-      children.emplace_back(beat, spawnProcess({TINLANTERN_BIN, "--batch", "--frame", beat, "--out",
+      children.emplace_back(beat, spawnProcess({TINLANTERN_BIN, "--batch", "--gl-debug", "--frame", beat, "--out",
                                                 png, "--size", "320x180"},
                                                env));
     }

@@ -49,7 +49,7 @@ class ShowUnderXvfb : public ::testing::Test {
 
   // Starts the show in a window and waits for the window to appear.
   void startShow(const std::vector<std::string>& extra) {
-    std::vector<std::string> args = {kBinary, "--batch"};
+    std::vector<std::string> args = {kBinary, "--batch", "--gl-debug"};
     args.insert(args.end(), extra.begin(), extra.end());
     show_ = spawnProcess(args, env_);
     std::string found;
@@ -147,7 +147,7 @@ TEST(Options, HelpAndVersionNeedNoDisplay) {
 }
 
 TEST(FatalErrors, VideoInitFailureReportsAndExitsWith1) {
-  Child child = spawnProcess({kBinary, "--batch", "--window", "640x360"},
+  Child child = spawnProcess({kBinary, "--batch", "--gl-debug", "--window", "640x360"},
                              {"SDL_VIDEODRIVER=no-such-driver"});
   EXPECT_EQ(waitProcess(child, 20), 1);
   std::string errors = readFile(child.stderrPath);
@@ -162,7 +162,7 @@ TEST_F(ShowUnderXvfb, MissingDataFileIsFatal) {
   // A copy of the program with no data.mvl beside it or in its working directory.
   std::string dir = lonelyCopy();
   Child child =
-      spawnProcess({"sh", "-c", "cd " + dir + " && ./tinlantern --batch --window 320x180"}, env_);
+      spawnProcess({"sh", "-c", "cd " + dir + " && ./tinlantern --batch --gl-debug --window 320x180"}, env_);
   EXPECT_EQ(waitProcess(child, 20), 1);
   std::string errors = readFile(child.stderrPath);
   EXPECT_NE(errors.find("\n\nFailed to open data file data.mvl for reading.\n"), std::string::npos)
@@ -175,7 +175,7 @@ TEST_F(ShowUnderXvfb, PackingWritesWhatTheShowOpensAndTheShowReadsIt) {
   // Packed from the plain data/ tree of the working directory (the
   // repository), written beside the copy of the program.
   std::string dir = lonelyCopy();
-  show_ = spawnProcess({dir + "/tinlantern", "--batch", "--window", "160x90", "--pack"}, env_);
+  show_ = spawnProcess({dir + "/tinlantern", "--batch", "--gl-debug", "--window", "160x90", "--pack"}, env_);
   std::string found;
   ASSERT_EQ(xdotool({"search", "--sync", "--name", "Morvella - Tin Lantern"}, found), 0);
   window_ = std::stoul(found);
@@ -193,7 +193,7 @@ TEST_F(ShowUnderXvfb, PackingWritesWhatTheShowOpensAndTheShowReadsIt) {
   EXPECT_NE(listing.find("data/common/music/lfo-rates.xml"), std::string::npos);
 
   // The copy now plays from its own archive, from any working directory.
-  show_ = spawnProcess({"sh", "-c", "cd / && exec " + dir + "/tinlantern --batch --window 160x90"}, env_);
+  show_ = spawnProcess({"sh", "-c", "cd / && exec " + dir + "/tinlantern --batch --gl-debug --window 160x90"}, env_);
   ASSERT_EQ(xdotool({"search", "--sync", "--name", "Morvella - Tin Lantern"}, found), 0);
   window_ = std::stoul(found);
   waitUntilLoaded();
@@ -263,7 +263,7 @@ TEST_F(ShowUnderXvfb, SingleFrameAtABeat) {
   std::string dir = lonelyCopy();
   for (const char* beat : {"200", "300"}) {
     std::string png = dir + "/beat" + beat + ".png";
-    Child child = spawnProcess({kBinary, "--batch", "--frame", beat, "--out", png, "--size", "160x120"}, env_);
+    Child child = spawnProcess({kBinary, "--batch", "--gl-debug", "--frame", beat, "--out", png, "--size", "160x120"}, env_);
     ASSERT_EQ(waitProcess(child, 60), 0) << readFile(child.stderrPath);
     unlink(child.stderrPath.c_str());
   }
@@ -297,7 +297,7 @@ TEST_F(ShowUnderXvfb, CaptureWritesEveryFrameToTheEndOfTheMusic) {
   const double startSeconds = seconds - 3.0;
   // Start three seconds before the end: beat = seconds x tempo / 60 + 0.1.
   std::string startBeat = std::to_string(startSeconds * midi.tempo / 60.0 + 0.1);
-  Child child = spawnProcess({kBinary, "--batch", "--capture", dir + "/frames", "--fps",
+  Child child = spawnProcess({kBinary, "--batch", "--gl-debug", "--capture", dir + "/frames", "--fps",
                               std::to_string(fps), "--size", "64x36", "--start", startBeat},
                              env_);
   ASSERT_EQ(waitProcess(child, 120), 0) << readFile(child.stderrPath);

@@ -7,9 +7,16 @@
 #include <memory>
 
 #include "platform/video.h"
+#include "util/gl_debug.h"
 #include "xvfb.h"
 
 namespace {
+
+void failOnGlError(const GlMessage& message) {
+  printGlMessage(message);
+  if (message.error)
+    ADD_FAILURE() << "GL error in " << message.operation << ": " << message.text;
+}
 
 class GlEnvironment : public ::testing::Environment {
  public:
@@ -20,8 +27,12 @@ class GlEnvironment : public ::testing::Environment {
     setenv("SDL_VIDEODRIVER", "x11", 1);
     ASSERT_TRUE(videoInit()) << videoError();
     requestGlAttributes(0, 0);
+    requestGlDebugContext(true);
     ASSERT_TRUE(openVideoWindow("gl tests", 640, 360, desktopFormat(), kVideoOpenGL)) << videoError();
     ASSERT_EQ(glewInit(), static_cast<GLenum>(GLEW_OK));
+    // Every GL error fails the test that caused it, at the call that caused it.
+    ASSERT_TRUE(enableGlDebug()) << "llvmpipe has KHR_debug";
+    setGlMessageHandler(failOnGlError);
   }
   void TearDown() override {
     videoShutdown();

@@ -189,6 +189,21 @@ TEST_F(Textures, MipmapsOverrideTheFiltersWithTrilinearAnisotropic) {
   EXPECT_EQ(levelPixels(texture, 3, GL_RGB, 3), Bytes({200, 100, 50}));
 }
 
+TEST_F(Textures, ChosenAnisotropyReplacesTheMaximumUpToIt) {
+  add("data/img/floor.bmp", bmp(8, 8, 10, 20, 30));
+  GLfloat maximum = 0;
+  glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maximum);
+  for (float chosen : {1.0f, 4.0f, 1000.0f}) {
+    setTextureAnisotropy(chosen);
+    Texture texture("data/img/floor.bmp", true, true);
+    texture.bind();
+    GLfloat anisotropy = 0;
+    glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &anisotropy);
+    EXPECT_EQ(anisotropy, chosen < maximum ? chosen : maximum) << chosen;
+  }
+  setTextureAnisotropy(0.0f);
+}
+
 TEST_F(Textures, JpegNamesInAnyCaseLoadAsJpeg) {
   for (const char* name : {"data/img/photo.jpeg", "data/img/photo.JPG", "data/img/PHOTO.JPEG"}) {
     add(name, jpeg(16, 8, 40, 160, 220));
@@ -328,6 +343,7 @@ TEST_F(Textures, DrawTexturePutsEachTexelWhereItBelongs) {
   glDisable(GL_BLEND);
   glColor4f(1, 1, 1, 1);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glMatrixMode(GL_MODELVIEW);  // the attribute pop gives back the mode the call found
   drawTexture(texture, 0.25f, 0.5f, 0.5f, 0.25f);  // pixels x 160..480, y 180..270
 
   EXPECT_EQ(windowPixel(200, 200), Bytes({255, 0, 0, 255}));

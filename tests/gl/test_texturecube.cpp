@@ -66,6 +66,16 @@ TEST(TextureCube, FacesGoToTheirTargetsWithTheFirstFileRowFirst) {
     EXPECT_GT(first[2], 240) << "face " << i;
     for (int c = 0; c < 3; ++c) EXPECT_NEAR(last[c], kColours[i][c], 12) << "face " << i;
   }
+  // The whole mipmap chain, whatever the driver: its 1 x 1 level is the
+  // face's mean (a quarter white, the rest the face's colour).
+  for (int i = 0; i < 6; ++i) {
+    GLint width = 0;
+    glGetTexLevelParameteriv(targets[i], 6, GL_TEXTURE_WIDTH, &width);
+    ASSERT_EQ(width, 1) << "face " << i;
+    uint8_t texel[4] = {};
+    glGetTexImage(targets[i], 6, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(texel[c], 64 + 0.75 * kColours[i][c], 8) << "face " << i;
+  }
   GLint minFilter = 0;
   glGetTexParameteriv(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, &minFilter);
   EXPECT_EQ(minFilter, GL_LINEAR_MIPMAP_LINEAR);

@@ -112,12 +112,25 @@ TEST(Options, MalformedOrUnknownOptionsAreErrors) {
   for (std::vector<const char*> args : std::vector<std::vector<const char*>>{
            {"--window"}, {"--window", "640"}, {"--window", "0x360"}, {"--window", "x"},
            {"--window", "640x-1"}, {"--samples", "6"}, {"--samples"}, {"--vsync", "yes"},
-           {"--vsync", "2"}, {"--capture"}, {"-x"}, {"window"}}) {
+           {"--vsync", "2"}, {"--capture"}, {"-x"}, {"window"}, {"--anisotropy"},
+           {"--anisotropy", "0"}, {"--anisotropy", "65"}, {"--anisotropy", "4x"}}) {
     Options options;
     std::string error;
     EXPECT_FALSE(parse(args, options, error)) << args[0];
     EXPECT_FALSE(error.empty());
   }
+}
+
+TEST(Options, DriverOptionsChangeNoVideoSetting) {
+  Options options;
+  std::string error;
+  ASSERT_TRUE(parse({"--anisotropy", "4", "--gl-debug"}, options, error)) << error;
+  EXPECT_EQ(options.anisotropy, 4);
+  EXPECT_TRUE(options.glDebug);
+  EXPECT_FALSE(options.setsVideo()) << "the set-up dialog still asks";
+  Options plain;
+  EXPECT_EQ(plain.anisotropy, 0) << "chosen by the renderer";
+  EXPECT_FALSE(plain.glDebug);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "platform/video.h"
 #include "util/data/data.h"
 #include "util/error.h"
+#include "util/gl_debug.h"
 #include "util/letterbox.h"
 #include "util/texture/texture.h"
 
@@ -91,6 +92,7 @@ void drawLoadingScreen() {
 }
 
 void renderLoadingScreen() {
+  GlOperation operation("loading screen");
   Viewport view = letterbox(width, height == 0 ? 1 : height);
   glViewport(view.x, view.y, view.width, view.height);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);

@@ -2,6 +2,7 @@
 
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 
 #include "platform/messagebox.h"
 #include "util/error.h"
+#include "util/gl_debug.h"
 
 namespace {
 
@@ -46,14 +48,31 @@ PixelKind pixelKind(GLint internalFormat) {
   }
 }
 
-// On ATI drivers the mipmap chain comes from GL_GENERATE_MIPMAP rather than
-// glGenerateMipmapEXT. A plain substring test, so "Corporation" matches too.
-bool vendorIsAti() {
-  const char* vendor = reinterpret_cast<const char*>(glGetString(GL_VENDOR));
-  if (!vendor) return false;
-  std::string lower(vendor);
+const char* glString(GLenum name) {
+  const char* text = reinterpret_cast<const char*>(glGetString(name));
+  return text ? text : "";
+}
+
+// 0 until start-up chooses: the driver's maximum.
+float chosenAnisotropy = 0.0f;
+
+bool containsWord(const char* text, const char* word) {
+  std::string lower(text ? text : "");
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower.find("ati") != std::string::npos;
+  size_t length = std::strlen(word);
+  for (size_t at = lower.find(word); at != std::string::npos; at = lower.find(word, at + 1)) {
+    bool before = at == 0 || !std::isalnum(static_cast<unsigned char>(lower[at - 1]));
+    bool after = at + length == lower.size() ||
+                 !std::isalnum(static_cast<unsigned char>(lower[at + length]));
+    if (before && after) return true;
+  }
+  return false;
+}
+
+// The automatic flag belongs to ordinary textures; a multisample one has
+// no mipmaps to switch off.
+GLenum mipmapFlagTarget(GLenum target) {
+  return target == GL_TEXTURE_2D_MULTISAMPLE ? GL_TEXTURE_2D : target;
 }
 
 void drawQuad(const Texture& texture, const float corners[4][4]) {
@@ -97,6 +116,7 @@ Texture::~Texture() {
 
 bool Texture::load(const char* fileName, bool mipmaps, bool repeat, GLenum minFilter,
                    GLenum magFilter) {
+  GlOperation operation("texture", fileName);
   this->minFilter = minFilter;
   this->magFilter = magFilter;
   this->wrap = repeat ? GL_REPEAT : GL_CLAMP_TO_EDGE;
@@ -160,6 +180,7 @@ bool Texture::create() {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
   }
+  if (!multisample) prepareMipmaps(tgt, mipmaps);
   if (multisample) {
     glTexImage2DMultisample(tgt, static_cast<GLsizei>(samples), internalFormat, w, h, GL_FALSE);
   } else {
@@ -169,7 +190,7 @@ bool Texture::create() {
   }
   glPixelStorei(GL_UNPACK_ALIGNMENT, unpackAlignment);
 
-  if (mipmaps || !multisample) buildMipmaps(tgt, mipmaps);
+  if (mipmaps || !multisample) finishMipmaps(tgt, mipmaps);
 
   std::free(imageData);
   imageData = nullptr;
@@ -179,20 +200,38 @@ bool Texture::create() {
 void useTrilinearAnisotropic(GLenum target) {
   GLfloat maxAnisotropy = 1.0f;
   glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
-  glTexParameterf(target, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
+  GLfloat anisotropy = chosenAnisotropy > 0.0f && chosenAnisotropy < maxAnisotropy
+                           ? chosenAnisotropy
+                           : maxAnisotropy;
+  glTexParameterf(target, GL_TEXTURE_MAX_ANISOTROPY_EXT, anisotropy);
   glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
   glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 }
 
-void buildMipmaps(GLenum target, bool mipmaps) {
-  // The automatic flag belongs to ordinary textures; a multisample one has
-  // no mipmaps to switch off.
-  GLenum flagTarget = target == GL_TEXTURE_2D_MULTISAMPLE ? GL_TEXTURE_2D : target;
+void setTextureAnisotropy(float anisotropy) { chosenAnisotropy = anisotropy; }
+
+bool isSoftwareRenderer(const char* renderer) {
+  return containsWord(renderer, "llvmpipe") || containsWord(renderer, "softpipe") ||
+         containsWord(renderer, "swrast") || containsWord(renderer, "software rasterizer");
+}
+
+float chooseAnisotropy(const char* renderer, float driverMaximum, int requested) {
+  float maximum = driverMaximum < 1.0f ? 1.0f : driverMaximum;
+  if (requested > 0) return std::min(static_cast<float>(requested), maximum);
+  return isSoftwareRenderer(renderer) ? 1.0f : maximum;
+}
+
+bool vendorIsAti(const char* vendor) { return containsWord(vendor, "ati"); }
+
+void prepareMipmaps(GLenum target, bool mipmaps) {
+  if (mipmaps && vendorIsAti(glString(GL_VENDOR)))
+    glTexParameteri(mipmapFlagTarget(target), GL_GENERATE_MIPMAP, 1);  // builds on the upload
+}
+
+void finishMipmaps(GLenum target, bool mipmaps) {
   if (!mipmaps)
-    glTexParameteri(flagTarget, GL_GENERATE_MIPMAP, 0);
-  else if (vendorIsAti())
-    glTexParameteri(flagTarget, GL_GENERATE_MIPMAP, 1);  // takes effect on the next upload
-  else
+    glTexParameteri(mipmapFlagTarget(target), GL_GENERATE_MIPMAP, 0);
+  else if (!vendorIsAti(glString(GL_VENDOR)))
     glGenerateMipmapEXT(target);
 }
 

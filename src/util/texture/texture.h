@@ -62,14 +62,33 @@ void drawTexture(const Texture& texture, float x, float y, float w, float h);
 // A full-screen quad showing the texture window s0..s0 + sw, t0..t0 + th.
 void drawTextureWindow(const Texture& texture, float sw, float th, float s0, float t0);
 
-// For the texture bound to `target`: trilinear filtering with the card's
-// maximum anisotropy.
+// For the texture bound to `target`: trilinear filtering with the chosen
+// anisotropy (below).
 void useTrilinearAnisotropic(GLenum target);
-// The mipmap chain of the texture bound to `target`, after its upload. ATI
-// drivers build it through GL_GENERATE_MIPMAP (any vendor string containing
-// "ati" counts), the others with glGenerateMipmapEXT. Without mipmaps the
-// automatic generation is switched off.
-void buildMipmaps(GLenum target, bool mipmaps);
+
+// Anisotropic filtering of every mipmapped texture, chosen once at start-up
+// (process-wide, like the video settings). Until a choice is made, and for a
+// choice of 0, textures get the driver's maximum.
+void setTextureAnisotropy(float anisotropy);
+// The choice for a driver: `requested` (from the command line) when above 0,
+// limited to 1..maximum; otherwise 1 on a software renderer, where filtering
+// with more samples costs most of the frame, and the maximum everywhere else.
+float chooseAnisotropy(const char* renderer, float driverMaximum, int requested);
+// Mesa's software rasterisers (llvmpipe, softpipe, swrast), by GL_RENDERER.
+bool isSoftwareRenderer(const char* renderer);
+
+// Mipmap chains of 2D textures, around the upload of level 0 of the texture
+// bound to `target` (a cube map builds its chain after all six faces). ATI's drivers build the chain through GL_GENERATE_MIPMAP, which
+// acts on uploads made after it is set, so prepareMipmaps sets it before the
+// upload; every other driver builds the chain with glGenerateMipmapEXT in
+// finishMipmaps. Without mipmaps the automatic generation is switched off.
+// Either way every mipmapped texture has its whole chain after finishMipmaps.
+void prepareMipmaps(GLenum target, bool mipmaps);
+void finishMipmaps(GLenum target, bool mipmaps);
+// The vendor rule: true when one of the words of GL_VENDOR is "ati" in any
+// case ("ATI Technologies Inc."), not for words that merely contain it
+// ("NVIDIA Corporation").
+bool vendorIsAti(const char* vendor);
 
 // The image loaders: fill imageData, bpp, width, height and format and
 // return true, or return false (after their own message box, if any).

@@ -82,7 +82,13 @@ bool TextureCube::create() {
   for (const auto& upload : uploads)
     glTexImage2D(upload.face, 0, cube.internalFormat, static_cast<GLsizei>(cube.width),
                  static_cast<GLsizei>(cube.height), 0, cube.format, GL_UNSIGNED_BYTE, upload.data);
-  buildMipmaps(GL_TEXTURE_CUBE_MAP, cube.mipmaps);
+  // The chain is built once all six faces are there, on every driver: ATI's
+  // automatic generation would build it at each face's upload while the
+  // other faces are still undefined (Mesa crashes on that).
+  if (cube.mipmaps)
+    glGenerateMipmapEXT(GL_TEXTURE_CUBE_MAP);
+  else
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_GENERATE_MIPMAP, 0);
   for (const auto& upload : uploads) {
     std::free(upload.data);
     upload.data = nullptr;

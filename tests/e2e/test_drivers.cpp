@@ -1,0 +1,89 @@
+// The show is the same on every driver: Mesa pretends to be each of the
+// common vendors (it changes only the GL_VENDOR string), and the frames at
+// beats that use mipmapped pictures and the cube map must match Mesa's own
+// within one level per channel, with no GL error on the way.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <stb/stb_image.h>  // the implementation is in libstb
+
+#include "process.h"
+#include "xvfb.h"
+
+namespace {
+
+struct Frame {
+  int width = 0, height = 0;
+  std::vector<unsigned char> rgb;
+};
+
+Frame readPng(const std::string& path) {
+  Frame frame;
+  int channels = 0;
+  unsigned char* pixels = stbi_load(path.c_str(), &frame.width, &frame.height, &channels, 3);
+  if (pixels) {
+    frame.rgb.assign(pixels, pixels + static_cast<size_t>(frame.width) * frame.height * 3);
+    stbi_image_free(pixels);
+  }
+  return frame;
+}
+
+TEST(Drivers, EveryVendorGetsMesasOwnFrames) {
+  XvfbServer xvfb;
+  ASSERT_TRUE(xvfb.running()) << "Xvfb did not start";
+  char dir[] = "/tmp/tinlantern-drivers-XXXXXX";
+  std::string folder = mkdtemp(dir);
+
+  // "" is Mesa's own vendor string.
+  const std::vector<std::string> vendors = {"", "NVIDIA Corporation", "ATI Technologies Inc.",
+                                            "Advanced Micro Devices, Inc.", "Intel"};
+  // The group logo and the landscape layers, the rain, the chrome metaballs
+  // in the cube map's sky over the listing, the end text.
+  const std::vector<std::string> beats = {"10", "30", "400", "560"};
+  struct Run {
+    size_t vendor;
+    std::string beat, png;
+    Child child;
+  };
+  std::vector<Run> runs;
+  for (size_t v = 0; v < vendors.size(); ++v)
+    for (const std::string& beat : beats) {
+      std::vector<std::string> env = {"DISPLAY=" + xvfb.display(), "SDL_VIDEODRIVER=x11",
+                                      "SDL_AUDIODRIVER=dummy"};
+      if (!vendors[v].empty()) env.push_back("force_gl_vendor=" + vendors[v]);
+      std::string png = folder + "/" + std::to_string(v) + "-" + beat + ".png";
+      runs.push_back({v, beat, png,
+                      spawnProcess({TINLANTERN_BIN, "--batch", "--gl-debug", "--frame", beat,
+                                    "--out", png, "--size", "320x180"},
+                                   env)});
+    }
+  for (Run& run : runs) {
+    EXPECT_EQ(waitProcess(run.child, 120), 0)
+        << "'" << vendors[run.vendor] << "' at beat " << run.beat << ": "
+        << readFile(run.child.stderrPath);
+    std::string errors = readFile(run.child.stderrPath);
+    EXPECT_EQ(errors.find("GL error"), std::string::npos) << errors;
+    unlink(run.child.stderrPath.c_str());
+  }
+
+  for (const std::string& beat : beats) {
+    Frame mesa = readPng(folder + "/0-" + beat + ".png");
+    ASSERT_EQ(mesa.width, 320) << "beat " << beat;
+    for (size_t v = 1; v < vendors.size(); ++v) {
+      Frame other = readPng(folder + "/" + std::to_string(v) + "-" + beat + ".png");
+      ASSERT_EQ(other.rgb.size(), mesa.rgb.size()) << vendors[v] << " at beat " << beat;
+      int worst = 0;
+      for (size_t i = 0; i < mesa.rgb.size(); ++i)
+        worst = std::max(worst, std::abs(int(mesa.rgb[i]) - int(other.rgb[i])));
+      EXPECT_LE(worst, 1) << vendors[v] << " at beat " << beat;
+    }
+  }
+  std::string out;
+  runCapture({"rm", "-rf", folder}, {}, out);
+}
+
+}  // namespace
