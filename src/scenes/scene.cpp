@@ -2,6 +2,8 @@
 
 #include <GL/glu.h>
 
+#include <algorithm>
+
 #include "util/error.h"
 #include "util/letterbox.h"
 
@@ -57,6 +59,79 @@ void Scene::resetState() {
   glDisable(GL_FRAGMENT_PROGRAM_ARB);
   glDisable(GL_VERTEX_PROGRAM_ARB);
   glUseProgramObjectARB(0);
+
+  resetLeftovers();
+}
+
+void Scene::resetLeftovers() {
+  // What the driver has, asked once. Fixed-function texture units can be
+  // fewer than the image units (four on some drivers): enabling texturing or
+  // setting the environment past them is an error.
+  static const struct Limits {
+    GLint imageUnits, fixedUnits;
+    GLenum colourBuffer;
+  } limits = [] {
+    GLint images = 1, units = 1, coords = 1;
+    GLboolean doubleBuffered = GL_TRUE;
+    glGetIntegerv(GL_MAX_COMBINED_TEXTURE_IMAGE_UNITS, &images);
+    glGetIntegerv(GL_MAX_TEXTURE_UNITS, &units);
+    glGetIntegerv(GL_MAX_TEXTURE_COORDS, &coords);
+    glGetBooleanv(GL_DOUBLEBUFFER, &doubleBuffered);
+    GLint imageUnits = std::min(kTextureUnits, images);
+    return Limits{imageUnits, std::min(imageUnits, std::min(units, coords)),
+                  static_cast<GLenum>(doubleBuffered ? GL_BACK : GL_FRONT)};
+  }();
+
+  // Where the picture goes: the window's colour buffer, every channel, depth written.
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  glDrawBuffer(limits.colourBuffer);
+  glReadBuffer(limits.colourBuffer);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDepthMask(GL_TRUE);
+  glDisable(GL_SCISSOR_TEST);
+  glDisable(GL_STENCIL_TEST);
+  glDisable(GL_ALPHA_TEST);
+  glDisable(GL_POLYGON_OFFSET_FILL);
+  glBlendEquation(GL_FUNC_ADD);
+
+  // Geometry.
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  glCullFace(GL_BACK);
+  glFrontFace(GL_CCW);
+  glLineWidth(1.0f);
+  glPointSize(1.0f);
+
+  // The current colour and the material parts that colour material leaves alone.
+  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  const GLfloat black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+  glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, black);
+  glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 0.0f);
+
+  // No texture of any kind on any unit the scenes use, and on units above 0
+  // no fixed-function texturing (unit 0 follows the flags).
+  for (GLint unit = limits.imageUnits - 1; unit >= 0; --unit) {
+    glActiveTextureARB(GL_TEXTURE0_ARB + unit);
+    glBindTexture(GL_TEXTURE_1D, 0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+    if (unit >= limits.fixedUnits) continue;
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    if (unit > 0) {
+      glDisable(GL_TEXTURE_1D);
+      glDisable(GL_TEXTURE_2D);
+      glDisable(GL_TEXTURE_CUBE_MAP);
+    }
+    glClientActiveTextureARB(GL_TEXTURE0_ARB + unit);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  }
+
+  // No vertex data from buffers or client arrays.
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glDisableClientState(GL_COLOR_ARRAY);
 }
 
 void Scene::beginFlat2D() const {

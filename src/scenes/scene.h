@@ -29,8 +29,21 @@ class Scene {
   // gives the letterboxed 16:9 perspective view.
   virtual void resizeView(int width, int height);
 
-  // Puts the OpenGL state to the scene's declared defaults.
+  // Puts the OpenGL state to the scene's declared defaults, then undoes
+  // whatever else a scene may have changed (resetLeftovers).
   void resetState();
+  // The rest of the state a scene can leave behind: the window's back buffer
+  // as the target with every channel and depth written, no scissor, stencil,
+  // alpha test or polygon offset, additive blend equation, filled polygons
+  // culled at the back with counter-clockwise fronts, lines and points of
+  // one pixel, a white current colour, a dull black material besides what
+  // colour material tracks, no texture bound on units 0 to kTextureUnits - 1
+  // and no fixed-function texturing on units above 0, no buffer or client
+  // array bound for vertex data.
+  static void resetLeftovers();
+  // Texture units the scenes use (0 colour, 1 second texture, 2 depth, and
+  // the depth-of-field and robot passes up to 7).
+  static constexpr GLint kTextureUnits = 8;
   // Flat 2D drawing in pixels of the picture: ARB programs and GLSL off,
   // depth test and lighting off, an orthographic projection over
   // 0..viewWidth x 0..pictureHeight and an identity modelview.

@@ -24,7 +24,7 @@ int depth = 0;  // may exceed kMaxDepth: the deeper scopes are then not named
 
 // The operations in progress, outermost first.
 std::string operationText() {
-  if (depth == 0) return "start-up";
+  if (depth == 0) return "no named operation";
   std::string text;
   for (int i = 0; i < depth && i < kMaxDepth; ++i) {
     if (i) text += " / ";

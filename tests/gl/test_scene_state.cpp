@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "scenes/scene.h"
 
@@ -116,6 +117,187 @@ TEST(SceneState, ResetRestoresTheDeclaredDefaults) {
   }
   glActiveTexture(GL_TEXTURE0);
   EXPECT_EQ(integer(GL_CURRENT_PROGRAM), 0);
+}
+
+// Leaves behind, the way a careless draw might, everything the reset must
+// undo beyond the declared flags: drawn after it without a reset, the plain
+// scene below would show nothing at all.
+class MessyScene : public QuietScene {
+ public:
+  ~MessyScene() override {
+    glDeleteFramebuffersEXT(1, &framebuffer_);
+    glDeleteTextures(2, textures_);
+    glDeleteProgram(program_);
+    glDeleteShader(shader_);
+  }
+  void draw() override {
+    glGenTextures(2, textures_);
+    const GLubyte black[4] = {0, 0, 0, 255};
+    for (int unit : {1, 0}) {
+      glActiveTexture(GL_TEXTURE0 + unit);
+      glBindTexture(GL_TEXTURE_2D, textures_[unit]);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+      glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, black);
+      glEnable(GL_TEXTURE_2D);
+      glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    }
+    glGenFramebuffersEXT(1, &framebuffer_);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D,
+                              textures_[0], 0);
+    shader_ = glCreateShader(GL_FRAGMENT_SHADER);
+    const char* source = "void main() { gl_FragColor = vec4(0.0, 1.0, 0.0, 1.0); }";
+    glShaderSource(shader_, 1, &source, nullptr);
+    glCompileShader(shader_);
+    program_ = glCreateProgram();
+    glAttachShader(program_, shader_);
+    glLinkProgram(program_);
+    glUseProgram(program_);
+
+    glLineWidth(7.0f);
+    glPointSize(5.0f);
+    glColor4f(1.0f, 0.0f, 0.0f, 0.0f);
+    glDepthMask(GL_FALSE);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 0, 1, 1);
+    glEnable(GL_STENCIL_TEST);
+    glStencilFunc(GL_NEVER, 0, 0);
+    glEnable(GL_ALPHA_TEST);
+    glAlphaFunc(GL_NEVER, 0.0f);
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glCullFace(GL_FRONT_AND_BACK);
+    glFrontFace(GL_CW);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    glBlendEquation(GL_FUNC_REVERSE_SUBTRACT);
+    const GLfloat shiny[4] = {1, 1, 1, 1};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, shiny);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glClientActiveTexture(GL_TEXTURE1);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glActiveTexture(GL_TEXTURE4);
+  }
+
+ private:
+  GLuint textures_[2] = {};
+  GLuint framebuffer_ = 0, shader_ = 0, program_ = 0;
+};
+
+// Blended and culled by its declared defaults, depth-tested: a white square
+// (the current colour) in front of a larger blue one drawn after it, and a
+// red line across the lower part of the picture.
+class PlainScene : public QuietScene {
+ public:
+  PlainScene() {
+    blend = true;
+    cullFace = true;
+  }
+  void draw() override {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, 1, 0, 1, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    square(0.4f, 0.6f, 0.5f);
+    glColor4f(0.0f, 0.0f, 1.0f, 1.0f);
+    square(0.2f, 0.8f, -0.5f);
+    glColor4f(1.0f, 0.0f, 0.0f, 1.0f);
+    glBegin(GL_LINES);
+    glVertex3f(0.05f, 0.1f, 0.9f);
+    glVertex3f(0.95f, 0.1f, 0.9f);
+    glEnd();
+  }
+
+ private:
+  static void square(float from, float to, float z) {  // counter-clockwise: a front face
+    glBegin(GL_QUADS);
+    glVertex3f(from, from, z);
+    glVertex3f(to, from, z);
+    glVertex3f(to, to, z);
+    glVertex3f(from, to, z);
+    glEnd();
+  }
+};
+
+TEST(SceneState, TheNextScenesPictureIsUntouchedByWhatTheLastLeftBehind) {
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  glViewport(0, 0, 640, 360);
+  glClearColor(0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  MessyScene messy;
+  PlainScene plain;
+  for (Scene* scene : {static_cast<Scene*>(&messy), static_cast<Scene*>(&plain)}) {
+    scene->resetState();
+    scene->resizeView(640, 360);  // 640 x 360: the picture fills the window
+    scene->draw();
+  }
+  glFinish();
+  auto pixel = [](int x, int y) {
+    GLubyte rgba[4] = {};
+    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    return std::vector<int>{rgba[0], rgba[1], rgba[2]};
+  };
+  QuietScene().resetState();  // reads from the window's back buffer
+
+  EXPECT_EQ(pixel(320, 180), (std::vector<int>{255, 255, 255})) << "the white square in front";
+  EXPECT_EQ(pixel(170, 100), (std::vector<int>{0, 0, 255})) << "the blue one around it";
+  EXPECT_EQ(pixel(40, 180), (std::vector<int>{0, 0, 0})) << "nothing outside";
+  int redRows = 0;
+  for (int y = 20; y < 60; ++y) redRows += pixel(320, y) == std::vector<int>{255, 0, 0};
+  EXPECT_EQ(redRows, 1) << "a line one pixel wide";
+}
+
+TEST(SceneState, ResetUndoesWhatNoFlagDeclares) {
+  MessyScene messy;
+  messy.resetState();
+  messy.draw();
+  QuietScene scene;
+  scene.resetState();
+
+  EXPECT_EQ(integer(GL_FRAMEBUFFER_BINDING_EXT), 0);
+  EXPECT_EQ(integer(GL_DRAW_BUFFER), GL_BACK);
+  EXPECT_EQ(integer(GL_DEPTH_WRITEMASK), GL_TRUE);
+  GLboolean mask[4];
+  glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+  for (GLboolean channel : mask) EXPECT_TRUE(channel);
+  for (GLenum off : {GL_SCISSOR_TEST, GL_STENCIL_TEST, GL_ALPHA_TEST, GL_POLYGON_OFFSET_FILL,
+                     GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_COLOR_ARRAY})
+    EXPECT_FALSE(glIsEnabled(off)) << std::hex << off;
+  EXPECT_EQ(integer(GL_BLEND_EQUATION), GL_FUNC_ADD);
+  EXPECT_EQ(integer(GL_CULL_FACE_MODE), GL_BACK);
+  EXPECT_EQ(integer(GL_FRONT_FACE), GL_CCW);
+  GLint polygonMode[2];
+  glGetIntegerv(GL_POLYGON_MODE, polygonMode);
+  EXPECT_EQ(polygonMode[0], GL_FILL);
+  EXPECT_EQ(polygonMode[1], GL_FILL);
+  GLfloat width = 0, size = 0, colour[4], emission[4];
+  glGetFloatv(GL_LINE_WIDTH, &width);
+  glGetFloatv(GL_POINT_SIZE, &size);
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  glGetMaterialfv(GL_FRONT, GL_EMISSION, emission);
+  EXPECT_EQ(width, 1.0f);
+  EXPECT_EQ(size, 1.0f);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(colour[i], 1.0f);
+    EXPECT_EQ(emission[i], i < 3 ? 0.0f : 1.0f);
+  }
+  EXPECT_EQ(integer(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
+  EXPECT_EQ(integer(GL_CLIENT_ACTIVE_TEXTURE), GL_TEXTURE0);
+  for (int unit = 0; unit < Scene::kTextureUnits; ++unit) {
+    glActiveTexture(GL_TEXTURE0 + unit);
+    glClientActiveTexture(GL_TEXTURE0 + unit);
+    EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), 0) << "unit " << unit;
+    EXPECT_EQ(integer(GL_TEXTURE_BINDING_CUBE_MAP), 0) << "unit " << unit;
+    GLint mode = 0;
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
+    EXPECT_EQ(mode, GL_MODULATE) << "unit " << unit;
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY)) << "unit " << unit;
+    if (unit > 0) EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << "unit " << unit;
+  }
+  glActiveTexture(GL_TEXTURE0);
+  glClientActiveTexture(GL_TEXTURE0);
 }
 
 TEST(SceneState, ADerivedSceneDeclaresItsOwnStart) {
