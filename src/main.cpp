@@ -31,6 +31,9 @@ int main(int argc, char** argv) {
 
   setAudioOffline(options.offline());
   if (!startVideo(options)) return 0;  // the set-up dialog was cancelled
+  if (!videoHasDisplay() && !options.offline())
+    std::fprintf(stderr, "tinlantern: there is no display: the show plays without a picture "
+                         "(--frame and --capture write pictures)\n");
 
   auto loadingBegan = std::chrono::steady_clock::now();
   dataMode = options.pack ? kDataPacking : kDataReading;

@@ -3,9 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include <SDL.h>
-
 #include "platform/gtk_session.h"
+#include "platform/video.h"
 
 namespace {
 
@@ -109,7 +108,7 @@ int runSetupDialog(VideoSettings& settings, ModeQuery query, const std::vector<D
   // The video layer turns an interrupt or terminate signal into a quit
   // request; while the dialog runs, that request closes it like "&Nah".
   guint watch = g_timeout_add(100, +[](gpointer d) -> gboolean {
-    if (SDL_QuitRequested()) gtk_dialog_response(GTK_DIALOG(d), SetupDialogModel::kCancel);
+    if (quitSignalled()) gtk_dialog_response(GTK_DIALOG(d), SetupDialogModel::kCancel);
     return G_SOURCE_CONTINUE;
   }, dialog);
 

@@ -1,14 +1,32 @@
 #include "platform/video.h"
 
 #include <SDL.h>
+#include <SDL_opengl.h>
+#include <signal.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 namespace {
+// An interrupt or terminate signal: the first asks the show to end (it
+// arrives as a quit event), a second ends the process at once, whatever it
+// is doing.
+volatile sig_atomic_t quitSignal = 0;
+bool quitDelivered = false;
+
+void onQuitSignal(int number) {
+  if (quitSignal) {
+    std::signal(number, SIG_DFL);
+    std::raise(number);
+    return;
+  }
+  quitSignal = number;
+}
+
 SDL_Window* window = nullptr;
 SDL_GLContext context = nullptr;
 int requestedSamples = 0;
@@ -49,7 +67,13 @@ bool tryOpen(const char* caption, int width, int height, const DesktopFormat& de
 }  // namespace
 
 bool videoInit() {
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // ours, below
   if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+  struct sigaction action = {};
+  action.sa_handler = onQuitSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
   // Whatever way the process ends, the desktop gets its own video mode back.
   std::atexit(SDL_Quit);
   return true;
@@ -135,6 +159,13 @@ bool openVideoWindow(const char* caption, int width, int height, const DesktopFo
 
 bool videoUsesGlx() { return std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0; }
 
+bool videoHasDisplay() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
+}
+
+bool quitSignalled() { return quitSignal != 0; }
+
 bool hideVideoWindow() {
   if (!window || !(SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN)) return false;
   SDL_HideWindow(window);
@@ -147,11 +178,22 @@ void showVideoWindow() {
 
 void setCursorVisible(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
 
-void swapVideoBuffers() { SDL_GL_SwapWindow(window); }
+void swapVideoBuffers() {
+  SDL_GL_SwapWindow(window);
+  // With no display, nothing ever waits for the driver to work off the
+  // frames it was given: it would queue them without bound.
+  if (!videoHasDisplay()) glFinish();
+}
 
 void drawableSize(int& width, int& height) { SDL_GL_GetDrawableSize(window, &width, &height); }
 
 bool pollWindowEvent(WindowEvent& event) {
+  if (quitSignal && !quitDelivered) {
+    quitDelivered = true;
+    event = WindowEvent();
+    event.kind = WindowEventKind::Quit;
+    return true;
+  }
   SDL_Event e;
   if (!SDL_PollEvent(&e)) return false;
   event = WindowEvent();

@@ -44,6 +44,9 @@ bool openVideoWindow(const char* caption, int width, int height, const DesktopFo
 
 // True when the window runs on a GLX display (false for the offscreen driver).
 bool videoUsesGlx();
+// False when there is no display at all (SDL's offscreen driver): frames go
+// nowhere, and each is finished before the next (see swapVideoBuffers).
+bool videoHasDisplay();
 
 // Steps the window aside while a message box is up, so that a full-screen
 // window never covers it: hideVideoWindow answers whether it was showing.
@@ -51,6 +54,7 @@ bool hideVideoWindow();
 void showVideoWindow();
 
 void setCursorVisible(bool visible);
+// Shows the frame; without a display, waits until the driver has drawn it.
 void swapVideoBuffers();
 // The window's size in pixels as OpenGL draws it.
 void drawableSize(int& width, int& height);
@@ -66,3 +70,7 @@ struct WindowEvent {
 bool pollWindowEvent(WindowEvent& event);
 // Posts a quit event, as closing the window would.
 void postQuit();
+// An interrupt or terminate signal arrived. After videoInit the first such
+// signal becomes one quit event (the show ends as if the window was closed);
+// a second ends the process at once.
+bool quitSignalled();
