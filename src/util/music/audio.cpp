@@ -157,6 +157,18 @@ AudioStream::~AudioStream() {
   if (device_) SDL_CloseAudioDevice(device_);
 }
 
+void AudioStream::setLooping(bool looping) {
+  if (device_) SDL_LockAudioDevice(device_);
+  looping_ = looping;
+  if (device_) SDL_UnlockAudioDevice(device_);
+}
+
+void AudioStream::setVolume(float volume) {
+  if (device_) SDL_LockAudioDevice(device_);
+  volume_ = volume;
+  if (device_) SDL_UnlockAudioDevice(device_);
+}
+
 void AudioStream::setPositionSeconds(double seconds) {
   seconds = std::max(0.0, seconds);
   if (offline_) {

@@ -40,8 +40,9 @@ class AudioStream {
   uint64_t lengthBytes() const { return pcm_.size() * sizeof(int16_t); }
   double bytesToSeconds(uint64_t bytes) const { return static_cast<double>(bytes) / (4.0 * rate_); }
 
-  void setLooping(bool looping) { looping_ = looping; }
-  void setVolume(float volume) { volume_ = volume; }
+  // Both take effect from the device's next buffer.
+  void setLooping(bool looping);
+  void setVolume(float volume);
   // Where playback starts, or where the offline clock stands.
   void setPositionSeconds(double seconds);
 
@@ -70,14 +71,16 @@ class AudioStream {
 
   std::vector<int16_t> pcm_;
   int rate_ = 44100;
-  bool looping_ = false;
-  float volume_ = 1.0f;
   bool offline_ = false;
   bool playing_ = false;
   double offlineSeconds_ = 0.0;
 
-  // Shared with the device's thread, under the device lock.
+  // Shared with the device's thread: written under the device lock (which
+  // the device holds while it asks for sound), read by the main thread,
+  // which is the only writer, without it.
   uint32_t device_ = 0;
+  bool looping_ = false;
+  float volume_ = 1.0f;
   uint64_t fedFrames_ = 0;     // handed to the device so far (grows past the end too)
   uint64_t lastFeedTicks_ = 0; // performance counter at the last feed
   uint32_t bufferFrames_ = 0;
