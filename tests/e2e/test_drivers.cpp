@@ -86,4 +86,31 @@ TEST(Drivers, EveryVendorGetsMesasOwnFrames) {
   runCapture({"rm", "-rf", folder}, {}, out);
 }
 
+TEST(Drivers, TheStartUpSaysTheAnisotropyItChose) {
+  XvfbServer xvfb;
+  ASSERT_TRUE(xvfb.running()) << "Xvfb did not start";
+  char dir[] = "/tmp/tinlantern-anisotropy-XXXXXX";
+  std::string folder = mkdtemp(dir);
+  const std::vector<std::string> env = {"DISPLAY=" + xvfb.display(), "SDL_VIDEODRIVER=x11",
+                                        "SDL_AUDIODRIVER=dummy"};
+  std::vector<std::string> args = {TINLANTERN_BIN, "--batch", "--gl-debug", "--frame", "400",
+                                   "--out", folder + "/f.png", "--size", "160x90"};
+  Child automatic = spawnProcess(args, env);
+  args[6] = folder + "/g.png";
+  args.insert(args.end(), {"--anisotropy", "4"});
+  Child chosen = spawnProcess(args, env);
+  EXPECT_EQ(waitProcess(automatic, 60), 0);
+  EXPECT_EQ(waitProcess(chosen, 60), 0);
+  std::string said = readFile(automatic.stderrPath);
+  EXPECT_NE(said.find("llvmpipe"), std::string::npos) << said;
+  EXPECT_NE(said.find("anisotropic filtering 1x (software renderer)"), std::string::npos) << said;
+  said = readFile(chosen.stderrPath);
+  EXPECT_NE(said.find("anisotropic filtering 4x (chosen with --anisotropy)"), std::string::npos)
+      << said;
+  unlink(automatic.stderrPath.c_str());
+  unlink(chosen.stderrPath.c_str());
+  std::string out;
+  runCapture({"rm", "-rf", folder}, {}, out);
+}
+
 }  // namespace
