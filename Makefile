@@ -1,3 +1,4 @@
+# On a bare system (no make yet): tools/setup.sh && make test
 # make        set up (install missing packages) and build
 # make run    ... and play the show
 # make test   ... and run every test

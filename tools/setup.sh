@@ -26,8 +26,8 @@ packages=(
   # asset generator
   python3 python3-numpy python3-pil python3-collada python3-mido assimp-utils
   fluidsynth fluid-soundfont-gm vorbis-tools
-  # encoders for the audio tests
-  lame
+  # encoders for the audio tests; the video encoder of --capture FILE.mp4
+  lame ffmpeg
 )
 
 missing=()
@@ -43,6 +43,12 @@ fi
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    echo "setup: these packages are missing: ${missing[*]}" >&2
+    echo "setup: installing them needs root, and there is no sudo here; as root, run:" >&2
+    echo "apt-get update && apt-get install -y --no-install-recommends ${missing[*]}" >&2
+    exit 1
+  fi
   sudo="sudo"
 fi
 

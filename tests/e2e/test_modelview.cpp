@@ -44,7 +44,6 @@ TEST_F(ModelViewer, RendersTheSampleModelToAPicture) {
   std::string png = dir_ + "/view.png";
   Child viewer = spawnProcess({kViewer, model, "--out", png, "--size", "320x180", "--gl-debug"}, env_);
   ASSERT_EQ(waitProcess(viewer, 60), 0) << readFile(viewer.stderrPath);
-  unlink(viewer.stderrPath.c_str());
 
   int width, height, channels;
   unsigned char* pixels = stbi_load(png.c_str(), &width, &height, &channels, 3);
@@ -70,11 +69,9 @@ TEST_F(ModelViewer, BrokenModelsStopWithTheReadersMessage) {
   EXPECT_EQ(waitProcess(viewer, 60), 1);
   EXPECT_NE(readFile(viewer.stderrPath).find("Error in file src/util/objects3d/"), std::string::npos)
       << readFile(viewer.stderrPath);
-  unlink(viewer.stderrPath.c_str());
 
   Child usage = spawnProcess({kViewer}, env_);
   EXPECT_EQ(waitProcess(usage, 20), 2);
-  unlink(usage.stderrPath.c_str());
 }
 
 }  // namespace

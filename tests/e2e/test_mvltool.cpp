@@ -37,7 +37,6 @@ class ArchiveTool : public ::testing::Test {
     Child child = spawnProcess(command, {});
     int code = waitProcess(child, 60);
     errors = readFile(child.stderrPath);
-    unlink(child.stderrPath.c_str());
     out.clear();
     return code;
   }

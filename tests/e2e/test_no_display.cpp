@@ -56,7 +56,6 @@ TEST(NoDisplay, LiveRunFinishesEachFrameAndEndsOnInterrupt) {
   EXPECT_NE(errors.find("there is no display"), std::string::npos) << errors;
   EXPECT_NE(errors.find(" frames in "), std::string::npos) << errors;
   EXPECT_EQ(errors.find("GL error"), std::string::npos) << errors;
-  unlink(show.stderrPath.c_str());
 }
 
 TEST(NoDisplay, TerminateWhileLoadingEndsWith1) {
@@ -67,7 +66,6 @@ TEST(NoDisplay, TerminateWhileLoadingEndsWith1) {
   EXPECT_EQ(waitProcess(show, 15), 1) << readFile(show.stderrPath);
   EXPECT_EQ(readFile(show.stderrPath).find(" frames in "), std::string::npos)
       << "ended while loading, before any frame";
-  unlink(show.stderrPath.c_str());
 }
 
 TEST(NoDisplay, OfflinePicturesNeedNoDisplay) {
@@ -79,7 +77,6 @@ TEST(NoDisplay, OfflinePicturesNeedNoDisplay) {
                              kNoDisplay);
   EXPECT_EQ(waitProcess(frame, 60), 0) << readFile(frame.stderrPath);
   EXPECT_EQ(access(png.c_str(), R_OK), 0);
-  unlink(frame.stderrPath.c_str());
   unlink(png.c_str());
   rmdir(folder.c_str());
 }

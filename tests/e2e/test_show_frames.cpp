@@ -78,7 +78,6 @@ class ShowFrames : public ::testing::Test {
     for (auto& [beat, child] : children) {
       int code = waitProcess(child, 120);
       EXPECT_EQ(code, 0) << "beat " << beat << ": " << readFile(child.stderrPath);
-      unlink(child.stderrPath.c_str());
       Image& image = (*frames_)[beat];
       int channels = 0;
       unsigned char* pixels =

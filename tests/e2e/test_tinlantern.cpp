@@ -44,7 +44,6 @@ class ShowUnderXvfb : public ::testing::Test {
   void TearDown() override {
     if (show_.pid > 0) waitProcess(show_, 0);
     if (display_) XCloseDisplay(display_);
-    if (!show_.stderrPath.empty()) unlink(show_.stderrPath.c_str());
   }
 
   // Starts the show in a window and waits for the window to appear.
@@ -126,7 +125,6 @@ TEST(Options, UnknownOptionPrintsUsageAndExitsWith2) {
   std::string errors = readFile(child.stderrPath);
   EXPECT_NE(errors.find("unknown option --no-such-option"), std::string::npos) << errors;
   EXPECT_NE(errors.find("usage: tinlantern"), std::string::npos) << errors;
-  unlink(child.stderrPath.c_str());
 }
 
 TEST(Options, MalformedValuesAreRejected) {
@@ -155,7 +153,6 @@ TEST(FatalErrors, VideoInitFailureReportsAndExitsWith1) {
       errors, ::testing::internal::RE("^Error in file src/[a-z_/]+\\.cpp:[0-9]+\n\n"
                                       "Video initialization failed: ")))
       << errors;
-  unlink(child.stderrPath.c_str());
 }
 
 TEST_F(ShowUnderXvfb, MissingDataFileIsFatal) {
@@ -167,7 +164,6 @@ TEST_F(ShowUnderXvfb, MissingDataFileIsFatal) {
   std::string errors = readFile(child.stderrPath);
   EXPECT_NE(errors.find("\n\nFailed to open data file data.mvl for reading.\n"), std::string::npos)
       << errors;
-  unlink(child.stderrPath.c_str());
   removeCopy(dir);
 }
 
@@ -265,7 +261,6 @@ TEST_F(ShowUnderXvfb, SingleFrameAtABeat) {
     std::string png = dir + "/beat" + beat + ".png";
     Child child = spawnProcess({kBinary, "--batch", "--gl-debug", "--frame", beat, "--out", png, "--size", "160x120"}, env_);
     ASSERT_EQ(waitProcess(child, 60), 0) << readFile(child.stderrPath);
-    unlink(child.stderrPath.c_str());
   }
   int width = 0, height = 0;
   Rgb train = pngPixel(dir + "/beat200.png", 80, 60, &width, &height);
@@ -301,7 +296,6 @@ TEST_F(ShowUnderXvfb, CaptureWritesEveryFrameToTheEndOfTheMusic) {
                               std::to_string(fps), "--size", "64x36", "--start", startBeat},
                              env_);
   ASSERT_EQ(waitProcess(child, 120), 0) << readFile(child.stderrPath);
-  unlink(child.stderrPath.c_str());
   // Frames until the one that finds the stream stopped, and one more after it.
   int expected = static_cast<int>(std::ceil(3.0 * fps - 1e-6)) + 2;
   int found = 0;

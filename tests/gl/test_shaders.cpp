@@ -12,6 +12,7 @@
 
 #include "main_shaders.h"
 #include "platform/messagebox.h"
+#include "tempfiles.h"
 #include "util/data/data.h"
 #include "util/shaderprogram/shaderprogram.h"
 
@@ -20,12 +21,10 @@ namespace {
 constexpr int kWidth = 640;
 constexpr int kHeight = 360;
 
+// Shader files on disk, for the loaders that read them; removed at exit.
 std::string writeTemp(const std::string& name, const std::string& text) {
-  std::string path = "/tmp/tl_shader_test_" + std::to_string(getpid()) + "_" + name;
-  FILE* file = std::fopen(path.c_str(), "wb");
-  std::fwrite(text.data(), 1, text.size(), file);
-  std::fclose(file);
-  return path;
+  static TempDir* dir = new TempDir;
+  return dir->write(name, text);
 }
 
 GLuint makeTexture(int size, const std::vector<unsigned char>& rgba) {

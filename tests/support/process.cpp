@@ -32,6 +32,26 @@ std::string tempPath() {
 
 }  // namespace
 
+Child::~Child() {
+  if (!stderrPath.empty()) unlink(stderrPath.c_str());
+}
+
+Child::Child(Child&& other) noexcept : pid(other.pid), stderrPath(std::move(other.stderrPath)) {
+  other.pid = -1;
+  other.stderrPath.clear();
+}
+
+Child& Child::operator=(Child&& other) noexcept {
+  if (this != &other) {
+    if (!stderrPath.empty()) unlink(stderrPath.c_str());
+    pid = other.pid;
+    stderrPath = std::move(other.stderrPath);
+    other.pid = -1;
+    other.stderrPath.clear();
+  }
+  return *this;
+}
+
 Child spawnProcess(const std::vector<std::string>& args, const std::vector<std::string>& env) {
   Child child;
   child.stderrPath = tempPath();
@@ -85,7 +105,6 @@ int runCapture(const std::vector<std::string>& args, const std::vector<std::stri
   int code = waitProcess(child, seconds);
   output = readFile(outPath);
   unlink(outPath.c_str());
-  unlink(child.stderrPath.c_str());
   return code;
 }
 

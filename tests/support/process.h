@@ -5,9 +5,18 @@
 #include <string>
 #include <vector>
 
+// A started program. Its standard error is kept in a file of its own, which
+// lives as long as the Child (moved along with it, removed with it).
 struct Child {
+  Child() = default;
+  ~Child();
+  Child(Child&& other) noexcept;
+  Child& operator=(Child&& other) noexcept;
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
   pid_t pid = -1;
-  std::string stderrPath;  // the child's standard error, kept in a file
+  std::string stderrPath;
 };
 
 // Starts `args` with `env` ("NAME=value") added to this process's environment.

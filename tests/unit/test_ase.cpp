@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/messagebox.h"
+#include "tempfiles.h"
 #include "util/objects3d/ase_loader.h"
 #include "util/objects3d/objects3d.h"
 
@@ -286,14 +287,8 @@ TEST_F(Ase, AttachedGeometriesAllDrawAtTheRoot) {
 
 class AseFile : public Ase {
  protected:
-  std::string write(const std::string& text) {
-    const std::string path = ::testing::TempDir() + "ase_test_model.ase";
-    FILE* out = std::fopen(path.c_str(), "w");
-    EXPECT_NE(out, nullptr);
-    std::fwrite(text.data(), 1, text.size(), out);
-    std::fclose(out);
-    return path;
-  }
+  std::string write(const std::string& text) { return dir_.write("model.ase", text); }
+  TempDir dir_;
 };
 
 TEST_F(AseFile, MissingFileIsFatal) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/messagebox.h"
+#include "tempfiles.h"
 #include "util/data/data.h"
 #include "util/data/huffman.h"
 #include "util/data/loadingscreen.h"
@@ -55,14 +56,6 @@ std::string parse(const Bytes& archive) {
   return parse(archive, index);
 }
 
-std::string tempFile(const std::string& contents) {
-  char path[] = "/tmp/tinlantern-data-XXXXXX";
-  int fd = mkstemp(path);
-  close(fd);
-  std::ofstream(path, std::ios::binary) << contents;
-  return path;
-}
-
 std::string readAll(FILE* file) {
   std::string out;
   for (int c; (c = std::fgetc(file)) != EOF;) out += static_cast<char>(c);
@@ -86,13 +79,12 @@ class DataFiles : public ::testing::Test {
   void TearDown() override {
     dataIndex.clear();
     dataMode = kDataPlain;
-    for (const std::string& path : temporaries_) unlink(path.c_str());
   }
   std::string temporary(const std::string& contents) {
-    temporaries_.push_back(tempFile(contents));
-    return temporaries_.back();
+    return dir_.write("file" + std::to_string(++count_), contents);
   }
-  std::vector<std::string> temporaries_;
+  TempDir dir_;
+  int count_ = 0;
 };
 
 TEST_F(DataFiles, ArchiveRoundTripKeepsNamesContentsAndOrder) {
