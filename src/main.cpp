@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tinlantern: there is no display: the show plays without a picture "
                          "(--frame and --capture write pictures)\n");
 
+  int exitCode = 0;
   auto loadingBegan = std::chrono::steady_clock::now();
   dataMode = options.pack ? kDataPacking : kDataReading;
   startLoadingScreen();
@@ -52,15 +53,21 @@ int main(int argc, char** argv) {
     drawableSize(width, height);
     demo.resize(width, height);
     if (options.offline()) {
-      FrameCapture capture(options.frame ? options.out : options.capture, width, height,
-                           options.fps, demo.music());
       demo.startShow(options.frame ? options.frameBeat : options.start, true);
-      demo.runOffline(capture, options.fps, options.frame);
+      // The video's sound starts where the music stands at the first frame.
+      FrameCapture capture(options.frame ? options.out : options.capture, width, height,
+                           options.fps, demo.music(), demo.music().positionSeconds());
+      if (!demo.runOffline(capture, options.fps, options.frame)) {
+        std::fprintf(stderr, "tinlantern: the capture was stopped before its end: %s\n",
+                     capture.isVideo() ? "nothing was written"
+                                       : "the pictures written so far are kept");
+        exitCode = 1;
+      }
     } else {
       demo.startShow(options.start);
       demo.run();
     }
   }
   videoShutdown();
-  return glDebugExitCode(0);
+  return glDebugExitCode(exitCode);
 }

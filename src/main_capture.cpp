@@ -1,16 +1,23 @@
 #include "main_capture.h"
 
 #include <GL/glew.h>
-#include <stb/stb_image_write.h>  // the implementation is in libstb
+#include <fcntl.h>
+#include <png.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "util/error.h"
 #include "util/music/music.h"
 
+extern char** environ;
 
 namespace {
 
@@ -21,14 +28,16 @@ bool endsWith(const std::string& text, const char* ending) {
 
 bool ffmpegInstalled() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
 
-// Single quotes for the shell.
-std::string quoted(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
+// The one capture in progress, for the exit path.
+FrameCapture* active = nullptr;
 
 }  // namespace
+
+// A process that ends while a video is unfinished (a fatal error, an Escape
+// release) leaves nothing of it behind.
+void abandonCaptureAtExit() {
+  if (active) active->abandon();
+}
 
 std::string captureFrameName(int index) {
   char name[32];
@@ -36,11 +45,36 @@ std::string captureFrameName(int index) {
   return name;
 }
 
+bool writePng(const std::string& path, int width, int height, const unsigned char* rgb) {
+  FILE* out = std::fopen(path.c_str(), "wb");
+  if (!out) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  bool written = false;
+  if (info && setjmp(png_jmpbuf(png)) == 0) {
+    png_init_io(png, out);
+    // The fastest deflate level with the "up" filter: frames of the show
+    // compress nearly as well as with the slow defaults.
+    png_set_compression_level(png, 1);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE,
+                 PNG_FILTER_TYPE_BASE);
+    png_write_info(png, info);
+    size_t row = static_cast<size_t>(width) * 3;
+    for (int y = height - 1; y >= 0; --y)
+      png_write_row(png, const_cast<png_bytep>(rgb + static_cast<size_t>(y) * row));
+    png_write_end(png, nullptr);
+    written = true;
+  }
+  png_destroy_write_struct(&png, &info);
+  return std::fclose(out) == 0 && written;
+}
+
 FrameCapture::FrameCapture(const std::string& target, int width, int height, int fps,
-                           const Music& music)
+                           const Music& music, double soundStartSeconds)
     : target_(target), width_(width), height_(height),
       pixels_(static_cast<size_t>(width) * static_cast<size_t>(height) * 3) {
-  stbi_flip_vertically_on_write(1);  // GL rows run bottom up
   if (endsWith(target, ".png")) return;
   if (!endsWith(target, ".mp4")) {
     mkdir(target.c_str(), 0755);
@@ -53,55 +87,121 @@ FrameCapture::FrameCapture(const std::string& target, int width, int height, int
   if (!ffmpegInstalled())
     FATAL("Capturing a video needs ffmpeg, which is not installed; capture into a folder for "
           "PNG frames instead");
+  static bool registered = std::atexit(abandonCaptureAtExit) == 0;
+  (void)registered;
+  active = this;
+  video_ = true;
+
   // The music exactly as the show plays it: the stream file itself.
   size_t dot = music.streamPath().rfind('.');
   std::string ending = dot == std::string::npos ? "" : music.streamPath().substr(dot);
-  char sound[] = "/tmp/tinlantern-sound-XXXXXX";
-  int fd = mkstemp(sound);
+  std::string sound = "/tmp/tinlantern-sound-XXXXXX" + ending;
+  int fd = mkstemps(&sound[0], static_cast<int>(ending.size()));
   if (fd < 0) FATAL("Failed to create a temporary file for the sound");
-  close(fd);
-  soundPath_ = std::string(sound) + ending;
-  rename(sound, soundPath_.c_str());
-  FILE* out = std::fopen(soundPath_.c_str(), "wb");
-  if (!out || std::fwrite(music.streamFile().data(), 1, music.streamFile().size(), out) !=
-                  music.streamFile().size())
-    FATAL("Failed to write the sound to %s", soundPath_.c_str());
-  std::fclose(out);
+  soundPath_ = sound;
+  const std::vector<uint8_t>& bytes = music.streamFile();
+  bool written = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  if (close(fd) != 0 || !written) FATAL("Failed to write the sound to %s", soundPath_.c_str());
+  partialPath_ = target + ".partial";
 
-  std::string command = "ffmpeg -y -loglevel error -f rawvideo -pix_fmt rgb24 -s " +
-                        std::to_string(width) + "x" + std::to_string(height) + " -r " +
-                        std::to_string(fps) + " -i - -i " + quoted(soundPath_) +
-                        " -vf vflip -c:v libx264 -pix_fmt yuv420p -crf 18 -c:a aac -b:a 192k "
-                        "-shortest " + quoted(target);
-  video_ = popen(command.c_str(), "w");
-  if (!video_) FATAL("Failed to start ffmpeg");
+  char start[32];
+  std::snprintf(start, sizeof start, "%.6f", soundStartSeconds);
+  const std::string size = std::to_string(width) + "x" + std::to_string(height);
+  const std::string rate = std::to_string(fps);
+  std::vector<std::string> args = {
+      "ffmpeg", "-y", "-loglevel", "error", "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", size,
+      "-r", rate, "-i", "-", "-ss", start, "-i", soundPath_,
+      // GL rows run bottom up; x264's 4:2:0 wants even sides.
+      "-vf", "vflip,pad=ceil(iw/2)*2:ceil(ih/2)*2", "-c:v", "libx264", "-pix_fmt", "yuv420p",
+      "-crf", "18",
+      // Silence after the music's end, so the sound lasts as long as the picture.
+      "-af", "apad", "-c:a", "aac", "-b:a", "192k", "-shortest", "-f", "mp4", partialPath_};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(&arg[0]);
+  argv.push_back(nullptr);
+
+  int pipeEnds[2];
+  if (pipe(pipeEnds) != 0) FATAL("Failed to start ffmpeg");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], 0);
+  posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
+  posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+  // A process group of its own: an interrupt from the terminal reaches the
+  // show, which then stops the encoder itself.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  int failed = posix_spawnp(&encoder_, "ffmpeg", &actions, &attributes, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  close(pipeEnds[0]);
+  if (failed) {
+    close(pipeEnds[1]);
+    encoder_ = -1;
+    FATAL("Failed to start ffmpeg");
+  }
+  encoderInput_ = pipeEnds[1];
+  // An encoder that stops early makes the next write fail, not the show die.
+  std::signal(SIGPIPE, SIG_IGN);
 }
 
-FrameCapture::~FrameCapture() { finish(); }
+FrameCapture::~FrameCapture() { abandon(); }
 
 void FrameCapture::grab() {
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadBuffer(GL_BACK);
   glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, pixels_.data());
-  if (video_) {
-    if (std::fwrite(pixels_.data(), pixels_.size(), 1, video_) != 1)
-      FATAL("Failed to hand frame %i to ffmpeg", frames_);
+  if (encoderInput_ >= 0) {
+    for (size_t done = 0; done < pixels_.size();) {
+      ssize_t n = ::write(encoderInput_, pixels_.data() + done, pixels_.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) FATAL("Failed to hand frame %i to ffmpeg", frames_);
+      done += static_cast<size_t>(n);
+    }
   } else {
     std::string path = endsWith(target_, ".png") ? target_ : target_ + "/" + captureFrameName(frames_);
-    if (!stbi_write_png(path.c_str(), width_, height_, 3, pixels_.data(), width_ * 3))
-      FATAL("Failed to write %s", path.c_str());
+    if (!writePng(path, width_, height_, pixels_.data())) FATAL("Failed to write %s", path.c_str());
   }
   ++frames_;
 }
 
 void FrameCapture::finish() {
-  if (video_) {
-    int status = pclose(video_);
-    video_ = nullptr;
-    if (status != 0) FATAL("ffmpeg failed to write %s", target_.c_str());
+  if (encoder_ > 0) {
+    close(encoderInput_);
+    encoderInput_ = -1;
+    int status = 0;
+    waitpid(encoder_, &status, 0);
+    encoder_ = -1;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      removeTemporaries();
+      FATAL("ffmpeg failed to write %s", target_.c_str());
+    }
+    if (std::rename(partialPath_.c_str(), target_.c_str()) != 0) {
+      removeTemporaries();
+      FATAL("Failed to name the video %s", target_.c_str());
+    }
+    partialPath_.clear();
   }
-  if (!soundPath_.empty()) {
-    unlink(soundPath_.c_str());
-    soundPath_.clear();
+  removeTemporaries();
+}
+
+void FrameCapture::abandon() {
+  if (encoder_ > 0) {
+    if (encoderInput_ >= 0) close(encoderInput_);
+    encoderInput_ = -1;
+    kill(encoder_, SIGTERM);
+    waitpid(encoder_, nullptr, 0);
+    encoder_ = -1;
   }
+  removeTemporaries();
+}
+
+void FrameCapture::removeTemporaries() {
+  if (!partialPath_.empty()) unlink(partialPath_.c_str());
+  if (!soundPath_.empty()) unlink(soundPath_.c_str());
+  partialPath_.clear();
+  soundPath_.clear();
+  if (active == this) active = nullptr;
 }

@@ -87,10 +87,20 @@ bool Demo::takeEvents() {
   while (pollWindowEvent(event)) {
     switch (event.kind) {
       case WindowEventKind::EscapePressed:
+        stopRequested_ = true;
+        ending_ = true;
+        break;
       case WindowEventKind::Quit:
+        // The frame that finds the music stopped posts one too.
+        stopRequested_ = stopRequested_ || !musicEnded_;
         ending_ = true;
         break;
       case WindowEventKind::EscapeReleased:
+        if (offline_) {  // the capture must be abandoned properly first
+          stopRequested_ = true;
+          ending_ = true;
+          break;
+        }
         printFrameTimes();
         std::exit(glDebugExitCode(0));  // at once, without the teardown
       case WindowEventKind::Resized:
@@ -113,21 +123,30 @@ void Demo::run() {
   printFrameTimes();
 }
 
-void Demo::runOffline(FrameCapture& capture, int fps, bool singleFrame) {
+bool Demo::runOffline(FrameCapture& capture, int fps, bool singleFrame) {
+  offline_ = true;
   for (bool going = true; going;) {
     going = takeEvents() && !singleFrame;
     frame(&capture);
     music_->advance(1.0 / fps);
   }
-  capture.finish();
   printFrameTimes();
+  if (stopRequested_) {
+    capture.abandon();
+    return false;
+  }
+  capture.finish();
+  return true;
 }
 
 void Demo::frame(FrameCapture* capture) {
   auto begun = std::chrono::steady_clock::now();
 
   music_->update();
-  if (!music_->isPlaying()) postQuit();  // the frame is still drawn
+  if (!music_->isPlaying()) {
+    musicEnded_ = true;
+    postQuit();  // the frame is still drawn
+  }
 
   // Black, whatever clear colour the last scene left: the bands around the
   // picture and the frames outside every slot stay black.

@@ -49,8 +49,10 @@ class Demo {
   void run();
   // The main loop offline: after every frame the capture takes the picture
   // and the music's clock moves on by exactly 1 / fps seconds. With
-  // `singleFrame`, one frame only.
-  void runOffline(FrameCapture& capture, int fps, bool singleFrame);
+  // `singleFrame`, one frame only. True when it ran to its end (the music's,
+  // or the single frame); false when it was stopped before (Escape, closing
+  // the window, a signal), and the capture was abandoned.
+  bool runOffline(FrameCapture& capture, int fps, bool singleFrame);
 
   const Music& music() const { return *music_; }
 
@@ -72,6 +74,9 @@ class Demo {
   std::unique_ptr<Music> music_;
 
   bool ending_ = false;
+  bool offline_ = false;       // nothing ends the process at once
+  bool stopRequested_ = false; // by Escape, the window or a signal (not the music's end)
+  bool musicEnded_ = false;
   bool reportFrameTimes_ = false;
   uint64_t frames_ = 0;
   double frameSeconds_ = 0.0;

@@ -22,15 +22,6 @@ void sleepSeconds(double seconds) {
   std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
 
-// Waits until the child's standard error holds `text`; false after `seconds`.
-bool waitForText(const Child& child, const std::string& text, double seconds) {
-  for (int i = 0; i < seconds * 20; ++i) {
-    if (readFile(child.stderrPath).find(text) != std::string::npos) return true;
-    sleepSeconds(0.05);
-  }
-  return false;
-}
-
 // Resident memory in MB, or -1 when the process is gone.
 long residentMb(pid_t pid) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -44,7 +35,7 @@ TEST(NoDisplay, LiveRunFinishesEachFrameAndEndsOnInterrupt) {
   Child show = spawnProcess({TINLANTERN_BIN, "--batch", "--gl-debug", "--window", "640x360",
                              "--start", "20"},
                             kNoDisplay);
-  ASSERT_TRUE(waitForText(show, " files in ", 30)) << readFile(show.stderrPath);
+  ASSERT_TRUE(waitForStderr(show, " files in ", 30)) << readFile(show.stderrPath);
   sleepSeconds(4.0);
   // Queuing frames without bound grew past 2 GB in six seconds.
   long memory = residentMb(show.pid);
@@ -61,7 +52,7 @@ TEST(NoDisplay, LiveRunFinishesEachFrameAndEndsOnInterrupt) {
 TEST(NoDisplay, TerminateWhileLoadingEndsWith1) {
   Child show = spawnProcess({TINLANTERN_BIN, "--batch", "--window", "640x360"}, kNoDisplay);
   // The driver's line comes just before loading begins.
-  ASSERT_TRUE(waitForText(show, "anisotropic filtering", 30)) << readFile(show.stderrPath);
+  ASSERT_TRUE(waitForStderr(show, "anisotropic filtering", 30)) << readFile(show.stderrPath);
   kill(show.pid, SIGTERM);
   EXPECT_EQ(waitProcess(show, 15), 1) << readFile(show.stderrPath);
   EXPECT_EQ(readFile(show.stderrPath).find(" frames in "), std::string::npos)

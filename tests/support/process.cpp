@@ -114,3 +114,12 @@ std::string readFile(const std::string& path) {
   text << in.rdbuf();
   return text.str();
 }
+
+bool waitForStderr(const Child& child, const std::string& text, double seconds) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (readFile(child.stderrPath).find(text) == std::string::npos) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}

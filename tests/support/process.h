@@ -31,3 +31,6 @@ int runCapture(const std::vector<std::string>& args, const std::vector<std::stri
                std::string& output, double seconds = 30.0);
 
 std::string readFile(const std::string& path);
+
+// Waits until the child's standard error holds `text`; false after `seconds`.
+bool waitForStderr(const Child& child, const std::string& text, double seconds);

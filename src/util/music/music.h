@@ -43,6 +43,8 @@ class Music {
   void seekToBeat(float beat);
   // Offline mode: the clock moves only by this.
   void advance(double seconds);
+  // Where the stream stands, in seconds (what is heard; exact offline).
+  double positionSeconds() const { return stream_ ? stream_->positionSeconds() : 0.0; }
 
   // For writing the sound beside a captured picture: the stream file as loaded.
   const std::vector<uint8_t>& streamFile() const { return file_; }
