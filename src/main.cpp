@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
   if (!videoHasDisplay() && !options.offline())
     std::fprintf(stderr, "tinlantern: there is no display: the show plays without a picture "
                          "(--frame and --capture write pictures)\n");
+  setSilentFallback(options.batch || !videoHasDisplay());
 
   int exitCode = 0;
   auto loadingBegan = std::chrono::steady_clock::now();

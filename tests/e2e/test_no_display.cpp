@@ -1,6 +1,7 @@
 // With no display at all (a server: no X, no Wayland, SDL's offscreen
 // driver), a live run plays with each frame finished before the next, in
-// bounded memory, and interrupt and terminate signals end it.
+// bounded memory, and interrupt and terminate signals end it; without a
+// sound device too, it plays silently.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -57,6 +58,19 @@ TEST(NoDisplay, TerminateWhileLoadingEndsWith1) {
   EXPECT_EQ(waitProcess(show, 15), 1) << readFile(show.stderrPath);
   EXPECT_EQ(readFile(show.stderrPath).find(" frames in "), std::string::npos)
       << "ended while loading, before any frame";
+}
+
+TEST(NoDisplay, WithoutASoundDeviceEitherTheShowPlaysSilentlyToItsEnd) {
+  std::vector<std::string> env = kNoDisplay;
+  env.back() = "SDL_AUDIODRIVER=no-such-device";
+  Child show = spawnProcess({TINLANTERN_BIN, "--batch", "--gl-debug", "--window", "320x180",
+                             "--start", "579"},
+                            env);
+  EXPECT_EQ(waitProcess(show, 60), 0) << readFile(show.stderrPath);
+  std::string errors = readFile(show.stderrPath);
+  EXPECT_NE(errors.find("no sound device"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("the show plays silently"), std::string::npos) << errors;
+  EXPECT_NE(errors.find(" frames in "), std::string::npos) << "it ran to the music's end";
 }
 
 TEST(NoDisplay, OfflinePicturesNeedNoDisplay) {

@@ -24,6 +24,10 @@ uint32_t audioLayerVersion();
 void setAudioOffline(bool offline);
 bool audioOffline();
 
+// Where nobody listens (a batch run, a machine without a display), a missing
+// sound device need not stop the show: with the fallback allowed, audioInit
+// says so on standard error and plays to SDL's silent dummy device instead.
+void setSilentFallback(bool allowed);
 // Makes sure an output device can be opened (always true offline).
 bool audioInit();
 
