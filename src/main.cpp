@@ -53,8 +53,9 @@ int main(int argc, char** argv) {
     int width, height;
     drawableSize(width, height);
     demo.resize(width, height);
+    if (options.end >= 0.0f) demo.endAfter(options.end);
     if (options.offline()) {
-      demo.startShow(options.frame ? options.frameBeat : options.start, true);
+      demo.startShow(options.frame ? options.frameBeat : options.start, true, options.fps);
       // The video's sound starts where the music stands at the first frame.
       FrameCapture capture(options.frame ? options.out : options.capture, width, height,
                            options.fps, demo.music(), demo.music().positionSeconds());

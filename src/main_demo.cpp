@@ -23,7 +23,7 @@ const std::vector<TimelineSlot>& timeline() {
       {"Clown", 258, 354, []() -> Scene* { return new StandIn(0.24f, 0.08f, 0.12f); }},
       {"CodeScroller", 354, 450, []() -> Scene* { return new CodeScroller; }},
       {"Metaballmarch", 354, 450, []() -> Scene* { return new Metaballmarch; }},
-      {"DadezAruv", 354, 450, []() -> Scene* { return new StandIn(0.14f, 0.14f, 0.16f); }},
+      {"DadezAruv", 354, 450, []() -> Scene* { return new StandIn(0.14f, 0.14f, 0.16f, true); }},
       {"Tiles", 450, 546, []() -> Scene* { return new StandIn(0.20f, 0.18f, 0.06f); }},
       {"Endtext", 546, 579, []() -> Scene* { return new Endtext; }},
   };
@@ -73,12 +73,50 @@ void Demo::resize(int width, int height) {
   ascii_->screenHeight = height;
 }
 
-void Demo::startShow(float startBeat, bool fixedSeed) {
+namespace {
+
+// A frame this little before a beat is the frame at that beat: a beat
+// written out with a few decimals names the frame it was taken from. Far
+// less than a frame even at 1000 frames a second (0.002 beats at 125 bpm).
+constexpr float kSameBeat = 1e-3f;
+
+}  // namespace
+
+void Demo::startShow(float startBeat, bool fixedSeed, int fps) {
   std::srand(fixedSeed ? 1u : ticksMs());
   music_->setVolume(1.0f);
-  music_->play();
-  if (startBeat > 0.0f) music_->seekToBeat(startBeat);
+  if (startBeat > 0.0f) {
+    catchUp(startBeat, fps);
+    music_->start();
+  } else {
+    music_->play();
+  }
   while (music_->time() < 0.0f) {
+  }
+}
+
+void Demo::catchUp(float beat, int fps) {
+  auto begun = std::chrono::steady_clock::now();
+  music_->beginCatchUp();
+  uint64_t frames = 0;
+  for (; music_->time() < beat - kSameBeat; ++frames) {
+    music_->update();
+    stepScenes();
+    music_->advance(1.0 / fps);
+  }
+  music_->endCatchUp();
+  if (reportFrameTimes_)
+    std::fprintf(stderr, "tinlantern: caught up to beat %.3f in %llu frames at %i fps in %.3f s\n",
+                 static_cast<double>(music_->time()), static_cast<unsigned long long>(frames), fps,
+                 std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count());
+}
+
+void Demo::stepScenes() {
+  for (size_t i = 0; i < scenes_.size(); ++i) {
+    Scene* scene = scenes_[i].get();
+    if (!slotContains(scene->start, scene->end, music_->time())) continue;
+    GlOperation operation(timeline()[i].scene, "step");
+    scene->step();
   }
 }
 
@@ -116,7 +154,7 @@ bool Demo::takeEvents() {
 
 void Demo::run() {
   // One more frame is drawn after the end was asked for.
-  for (bool going = true; going;) {
+  for (bool going = true; going && !reachedEnd_;) {
     going = takeEvents();
     frame();
   }
@@ -125,7 +163,7 @@ void Demo::run() {
 
 bool Demo::runOffline(FrameCapture& capture, int fps, bool singleFrame) {
   offline_ = true;
-  for (bool going = true; going;) {
+  for (bool going = true; going && !reachedEnd_;) {
     going = takeEvents() && !singleFrame;
     frame(&capture);
     music_->advance(1.0 / fps);
@@ -143,6 +181,7 @@ void Demo::frame(FrameCapture* capture) {
   auto begun = std::chrono::steady_clock::now();
 
   music_->update();
+  const float beat = music_->time();
   if (!music_->isPlaying()) {
     musicEnded_ = true;
     postQuit();  // the frame is still drawn
@@ -161,6 +200,10 @@ void Demo::frame(FrameCapture* capture) {
     if (!slotContains(scene->start, scene->end, music_->time())) continue;
     GlOperation operation(timeline()[i].scene);
     {
+      GlOperation step("step");
+      scene->step();
+    }
+    {
       GlOperation step("state reset and view");
       scene->resetState();
       scene->resizeView(width_, height_);
@@ -174,6 +217,7 @@ void Demo::frame(FrameCapture* capture) {
   if (capture) capture->grab();
   swapVideoBuffers();
   checkGlErrors();
+  if (beat >= endBeat_ - kSameBeat) reachedEnd_ = true;
 
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
   ++frames_;

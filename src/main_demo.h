@@ -44,7 +44,16 @@ class Demo {
   // Starts the music (at `startBeat`) and returns once the show clock has
   // reached beat 0. Random numbers are seeded from the clock, or with a
   // fixed seed for pictures that must come out the same every time.
-  void startShow(float startBeat = 0.0f, bool fixedSeed = false);
+  //
+  // A later start is caught up to first: the frames of a run from the
+  // beginning at `fps` frames a second run with the scenes' step alone (no
+  // drawing, see scene.h), and the show goes on from the first of those
+  // frames at or after `startBeat`, in exactly the state a run from the
+  // beginning has there.
+  void startShow(float startBeat = 0.0f, bool fixedSeed = false, int fps = 60);
+  // The show (or the capture) ends after the frame at this beat: the first
+  // frame at or after it.
+  void endAfter(float beat) { endBeat_ = beat; }
   // The main loop; returns when the show ends.
   void run();
   // The main loop offline: after every frame the capture takes the picture
@@ -63,6 +72,9 @@ class Demo {
   // Takes the pending window events; false once the show must end.
   bool takeEvents();
   void frame(FrameCapture* capture = nullptr);
+  // Every scene whose slot holds the clock takes its step, in timeline order.
+  void stepScenes();
+  void catchUp(float beat, int fps);
   void printFrameTimes() const;
 
   std::vector<std::unique_ptr<Scene>> scenes_;
@@ -77,6 +89,8 @@ class Demo {
   bool offline_ = false;       // nothing ends the process at once
   bool stopRequested_ = false; // by Escape, the window or a signal (not the music's end)
   bool musicEnded_ = false;
+  float endBeat_ = 1e30f;
+  bool reachedEnd_ = false;  // the frame at endBeat_ was drawn
   bool reportFrameTimes_ = false;
   uint64_t frames_ = 0;
   double frameSeconds_ = 0.0;

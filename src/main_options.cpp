@@ -76,8 +76,8 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       }
       options.vsync = n;
       ++i;
-    } else if (arg == "--start" || arg == "--frame") {
-      float& beat = arg == "--start" ? options.start : options.frameBeat;
+    } else if (arg == "--start" || arg == "--frame" || arg == "--end") {
+      float& beat = arg == "--start" ? options.start : arg == "--end" ? options.end : options.frameBeat;
       if (!parseBeat(value, beat)) {
         error = arg + " wants a beat such as 114 or 354.5";
         return false;
@@ -153,14 +153,17 @@ const char* usageText() {
          "                   errors go to standard error only; frame times are reported\n"
          "  --pack           load every asset from the plain data/ tree and write\n"
          "                   them into data.mvl beside the program\n"
-         "  --start BEAT     start the show (and the music) at that beat\n"
+         "  --start BEAT     start the show (and the music) at that beat, exactly as a\n"
+         "                   run from the beginning shows it there\n"
+         "  --end BEAT       stop after the frame at that beat (exit code 0)\n"
          "  --frame BEAT --out FILE.png\n"
          "                   render the frame at that beat offline and save it\n"
          "  --capture DIR|FILE.mp4\n"
          "                   render the whole show offline at a fixed frame rate:\n"
          "                   PNG frames into a folder, or a video with the music\n"
          "                   (needs ffmpeg)\n"
-         "  --fps N          frame rate of --capture (default 60)\n"
+         "  --fps N          frame rate of --capture, and of the run from the beginning\n"
+         "                   that --frame catches up with (default 60)\n"
          "  --size WxH       picture size of --frame and --capture (default: the\n"
          "                   --window size, else 1280x720)\n"
          "  --anisotropy N   anisotropic filtering of mipmapped textures (default:\n"

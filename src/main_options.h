@@ -19,11 +19,12 @@ struct Options {
 
   // The show's clock.
   float start = 0.0f;  // --start BEAT: the show and the music start there
+  float end = -1.0f;   // --end BEAT: the show stops after the frame at that beat; < 0: none
   bool frame = false;  // --frame BEAT --out FILE.png: that one frame, offline
   float frameBeat = 0.0f;
   std::string out;
   std::string capture;  // --capture DIR or FILE.mp4: the whole show, offline
-  int fps = 60;
+  int fps = 60;  // of --capture, and of the run from the beginning that --frame and --start catch up with
   int sizeWidth = -1;  // --size WxH of --frame and --capture pictures
   int sizeHeight = -1;
 

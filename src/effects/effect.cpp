@@ -27,16 +27,19 @@ Skydome::Skydome()
 
 Skydome::~Skydome() { model.release(); }
 
-void Skydome::draw(float time) {
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glScalef(scaleXZ, scaleY, scaleXZ);
-  glDisable(GL_DEPTH_TEST);
-
+void Skydome::step(float time) {
   // The first frame only sets the reference, so a dome created late does
   // not jump the shared clouds by the whole show time.
   if (lastTime < 0.0f) lastTime = time;
   cloudTime += (time - lastTime) * kCloudSpeed;
+  lastTime = time;
+}
+
+void Skydome::draw(float) {
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glScalef(scaleXZ, scaleY, scaleXZ);
+  glDisable(GL_DEPTH_TEST);
 
   shader.use();
   shader.setUniform("time", cloudTime);
@@ -60,7 +63,6 @@ void Skydome::draw(float time) {
   glBindTexture(GL_TEXTURE_2D, 0);
   glEnable(GL_DEPTH_TEST);
   glPopMatrix();
-  lastTime = time;
 }
 
 Fader::Fader(float start, float end, float fromR, float fromG, float fromB, float fromA,

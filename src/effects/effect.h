@@ -31,6 +31,8 @@ class Skydome : public Effect {
   Skydome(const Skydome&) = delete;
   Skydome& operator=(const Skydome&) = delete;
 
+  // The clouds drift on to `time`: once per frame, in the scene's step.
+  void step(float time);
   void draw(float time) override;
 
   // The clouds' drift, shared by every dome so the sky does not jump when
@@ -45,7 +47,7 @@ class Skydome : public Effect {
   Texture* secondTexture;        // unit 1; scenes may point it elsewhere
   ShaderProgram shader;
 
-  float lastTime = -1.0f;  // negative until the first draw
+  float lastTime = -1.0f;  // negative until the first step
   // Set by scenes between frames.
   float scaleXZ = 1.0f;
   float scaleY = 1.0f;

@@ -5,6 +5,20 @@
 // resources the Demo hands out, and declares the OpenGL state it expects at
 // the start of each of its frames. The Demo resets that state before every
 // draw, so no scene depends on what the previous one left behind.
+//
+// The rule for per-frame state. Anything a scene keeps from one frame to
+// the next (positions integrated with music->beatStep, a beat remembered
+// from its first frame, counters, random numbers drawn per frame, a canvas
+// painted into) changes in `step`, never in `draw`: `draw` only reads that
+// state and the clock. The Demo calls `step` once per frame for every scene
+// whose slot holds the clock, just before its `draw`. When the show starts
+// at a later beat (--start, --frame), the Demo first runs the frames from
+// the show's beginning at a fixed frame rate with `step` alone and no
+// drawing, so the first drawn frame shows exactly what a run from the
+// beginning shows there. `step` is therefore cheap: no geometry building,
+// no drawing, only the state changes. State that lives in OpenGL (a
+// texture painted into) is changed in `step` too, with as little drawing
+// as that takes. A scene without per-frame state keeps the empty base.
 #include <GL/glew.h>
 
 class Music;
@@ -20,8 +34,12 @@ class Scene {
   // Reads every asset of the scene; called once, after the slot and the
   // shared references are set. Every scene must override it.
   virtual void load();
-  // Draws one frame; called while the show time lies in [start, end].
-  // Every scene must override it.
+  // Every per-frame change of the scene's state (see the rule above);
+  // called once per frame while the show time lies in [start, end], before
+  // draw, and alone while the show catches up to its start beat.
+  virtual void step() {}
+  // Draws one frame from the state; called while the show time lies in
+  // [start, end]. Every scene must override it.
   virtual void draw();
   // Called once at teardown.
   virtual void release() {}

@@ -116,9 +116,12 @@ TEST_F(Capture, VideoFromABeatHasItsFramesAndTheMusicFromThatBeat) {
                             env_);
   ASSERT_EQ(waitProcess(show, 120), 0) << readFile(show.stderrPath);
 
-  // Beat 575 is this far into the music; the frames run to the one that
-  // finds the stream stopped, and one more.
-  double startSeconds = (575.0 - 0.1) * 60.0 / tempo_;
+  // The first frame is the first of a run from the beginning at or after
+  // beat 575 (frame k shows k / fps x tempo / 60 + 0.1); the frames run to
+  // the one that finds the stream stopped, and one more.
+  long first = 0;
+  while (static_cast<double>(first) / fps * tempo_ / 60.0 + 0.1 < 575.0 - 1e-3) ++first;
+  double startSeconds = static_cast<double>(first) / fps;
   double left = music_->bytesToSeconds(music_->lengthBytes()) - startSeconds;
   int expected = static_cast<int>(std::ceil(left * fps - 1e-6)) + 2;
   EXPECT_NEAR(std::stoi(probe(video, "v:0", "nb_frames")), expected, 1);

@@ -178,22 +178,27 @@ TEST_F(SkydomeGl, LoadsTheUnitizedDomeAndItsDefaults) {
   EXPECT_LT(sky.lastTime, 0.0f);
 }
 
-TEST_F(SkydomeGl, CloudTimeStartsOnTheSecondFrameAndIsShared) {
+TEST_F(SkydomeGl, CloudTimeStartsOnTheSecondStepAndIsShared) {
   Effects::Skydome a;
   Effects::Skydome b;
   lookUp();
   const float t0 = Effects::Skydome::cloudTime;
-  a.draw(100);  // a first frame only takes its reference
+  a.step(100);  // a first frame only takes its reference
   EXPECT_EQ(Effects::Skydome::cloudTime, t0);
-  a.draw(110);
+  a.step(110);
   EXPECT_NEAR(Effects::Skydome::cloudTime - t0, 0.05f, 1e-5f);
 
   // Both domes of one frame move the one shared clock.
-  b.draw(110);
+  b.step(110);
   const float t1 = Effects::Skydome::cloudTime;
-  a.draw(111);
-  b.draw(111);
+  a.step(111);
+  b.step(111);
   EXPECT_NEAR(Effects::Skydome::cloudTime - t1, 0.01f, 1e-5f);
+  EXPECT_EQ(a.lastTime, 111.0f);
+  // Drawing only reads it.
+  const float t2 = Effects::Skydome::cloudTime;
+  a.draw(150);
+  EXPECT_EQ(Effects::Skydome::cloudTime, t2);
   EXPECT_EQ(a.lastTime, 111.0f);
 }
 

@@ -120,6 +120,7 @@ class ShowScenes : public ::testing::Test {
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     for (Scene* scene : scenes) {
+      scene->step();
       scene->resetState();
       scene->resizeView(kWidth, kHeight);
       scene->draw();

@@ -60,6 +60,12 @@ void CodeScroller::resizeView(int width, int height) {
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
 }
 
+void CodeScroller::step() {
+  if (started_) return;
+  startBeat = music->time();
+  started_ = true;
+}
+
 void CodeScroller::draw() {
   const float beat = music->time();
   music->waveform(samples);
@@ -69,11 +75,6 @@ void CodeScroller::draw() {
   renderTarget->bind(true);
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-
-  if (!started_) {
-    startBeat = beat;
-    started_ = true;
-  }
 
   const float lineHeight = pictureHeight * 0.04f;
   LineWindow window = visibleLines(beat, startBeat, pictureHeight, lineHeight, lines.size());

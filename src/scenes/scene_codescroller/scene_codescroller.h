@@ -15,6 +15,7 @@ class CodeScroller : public Scene {
   ~CodeScroller() override;
 
   void load() override;
+  void step() override;  // remembers the beat of the scene's first frame
   void draw() override;
   void resizeView(int width, int height) override;
 

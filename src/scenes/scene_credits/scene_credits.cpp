@@ -71,6 +71,15 @@ void Credits::load() {
     std::memcpy(layerColours_[i], layerBaseColour(i), sizeof layerColours_[i]);
 }
 
+void Credits::step() {
+  const float beat = music->time();
+  sky->step(beat);
+  // Dawn only ever adds green: the layers keep it from then on.
+  const float green = greenTint(beat);
+  for (int i = 0; i < kLayerCount; ++i)
+    if (layerColours_[i][1] < green) layerColours_[i][1] = green;
+}
+
 void Credits::draw() {
   const float beat = music->time();
 
@@ -100,10 +109,7 @@ void Credits::drawLightning(float beat) {
 
 void Credits::drawLandscape(float beat) {
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  const float green = greenTint(beat);
   for (int i = 0; i < kLayerCount; ++i) {
-    // Dawn only ever adds green: the layers keep it from then on.
-    if (layerColours_[i][1] < green) layerColours_[i][1] = green;
     LayerPlacement at = layerPlacement(i, beat);
     glColor4fv(layerColours_[i]);
     drawTexture(layers[i], at.x, at.y, pictureWidth(at.height, layers[i].aspect()), at.height);

@@ -20,6 +20,7 @@ class Credits : public Scene {
   ~Credits() override;
 
   void load() override;
+  void step() override;  // the sky's clouds and the landscape's dawn green
   void draw() override;
 
   Texture partnerLogo, groupLogo, partyLogo;

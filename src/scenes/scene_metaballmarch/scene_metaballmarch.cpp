@@ -15,10 +15,11 @@ void Metaballmarch::load() {
   resetBalls(balls);
 }
 
+void Metaballmarch::step() { moveBalls(balls, music->beatStep); }
+
 void Metaballmarch::draw() {
   // The window's depth, not the target's: the blobs keep the listing's depth.
   glClear(GL_DEPTH_BUFFER_BIT);
-  moveBalls(balls, music->beatStep);
   engine->polygonise(metaballField);
 
   renderTarget->bind(false);

@@ -14,6 +14,7 @@
 class Metaballmarch : public Scene {
  public:
   void load() override;
+  void step() override;  // the balls move by the frame's beat step
   void draw() override;
 
   std::unique_ptr<ShaderProgram> shader;

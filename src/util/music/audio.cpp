@@ -242,7 +242,7 @@ void AudioStream::feed(void* self, uint8_t* out, int length) {
 }
 
 uint64_t AudioStream::heardFrames() const {
-  if (offline_) return static_cast<uint64_t>(offlineSeconds_ * rate_);
+  if (programClock()) return static_cast<uint64_t>(offlineSeconds_ * rate_);
   if (!playing_) return fedFrames_;
   SDL_LockAudioDevice(device_);
   uint64_t fed = fedFrames_;
@@ -263,19 +263,29 @@ uint64_t AudioStream::position() const {
 }
 
 double AudioStream::positionSeconds() const {
-  if (offline_) return std::min(offlineSeconds_, bytesToSeconds(lengthBytes()));
+  if (programClock()) return std::min(offlineSeconds_, bytesToSeconds(lengthBytes()));
   return bytesToSeconds(position());
 }
 
 bool AudioStream::isPlaying() const {
   if (!playing_) return false;
   if (looping_) return true;
-  if (offline_) return offlineSeconds_ < bytesToSeconds(lengthBytes());
+  if (programClock()) return offlineSeconds_ < bytesToSeconds(lengthBytes());
   return heardFrames() < frames();
 }
 
 void AudioStream::advance(double seconds) {
-  if (offline_) offlineSeconds_ += seconds;
+  if (programClock()) offlineSeconds_ += seconds;
+}
+
+void AudioStream::simulate(bool on) {
+  if (on) {
+    simulating_ = true;
+    offlineSeconds_ = 0.0;
+    return;
+  }
+  simulating_ = false;
+  setPositionSeconds(offlineSeconds_);
 }
 
 void AudioStream::currentSamples(float* out) const {

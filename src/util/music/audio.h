@@ -58,8 +58,12 @@ class AudioStream {
   uint64_t position() const;
   // The same in seconds; exact in offline mode.
   double positionSeconds() const;
-  // Offline mode: moves the position on.
+  // Offline mode, or while simulating: moves the position on.
   void advance(double seconds);
+  // Simulating: the position starts at 0 and moves only by advance, as in
+  // offline mode, while nothing plays. Switched off, the stream stands where
+  // the simulation left it (playback starts there).
+  void simulate(bool on);
 
   // The 512 stereo frames (1024 floats, interleaved) from the position on.
   void currentSamples(float* out) const;
@@ -72,10 +76,12 @@ class AudioStream {
   static void feed(void* self, uint8_t* out, int length);
   uint64_t heardFrames() const;
   uint64_t frames() const { return pcm_.size() / 2; }
+  bool programClock() const { return offline_ || simulating_; }
 
   std::vector<int16_t> pcm_;
   int rate_ = 44100;
   bool offline_ = false;
+  bool simulating_ = false;
   bool playing_ = false;
   double offlineSeconds_ = 0.0;
 

@@ -53,17 +53,34 @@ void Music::loadMidi(const std::string& path) {
 }
 
 void Music::play() {
+  resetSteps();
+  start();
+}
+
+void Music::resetSteps() {
   for (int i = 0; i < 10; ++i) {
     beatHistory[i] = beatOffset;
     byteHistory[i] = 0;
   }
   beatStep = 0.0f;
   byteStep = 0;
+}
+
+void Music::start() {
   if (stream_) {
     stream_->setLooping(false);
     stream_->play();
   }
   if (!isPlaying()) FATAL("Failed to start the music!");
+}
+
+void Music::beginCatchUp() {
+  resetSteps();
+  if (stream_) stream_->simulate(true);
+}
+
+void Music::endCatchUp() {
+  if (stream_) stream_->simulate(false);
 }
 
 float Music::time() {

@@ -27,6 +27,16 @@ class Music {
 
   // Resets the step windows and starts playback.
   void play();
+  // The two halves of play, for a show that first catches up to a later
+  // start beat: the step windows as at the start of the show, then, after
+  // beginCatchUp ... endCatchUp, playback from where the catch-up left it.
+  void resetSteps();
+  void start();
+  // From beginCatchUp to endCatchUp the clock is moved by advance alone,
+  // from 0 s, exactly as offline, and nothing is heard; endCatchUp leaves
+  // the stream where the clock stands.
+  void beginCatchUp();
+  void endCatchUp();
   // The show clock in beats. A jump back of more than one beat (the stream
   // starting again) is corrected, process-wide, so the clock never runs back.
   float time();
