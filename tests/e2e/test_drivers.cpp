@@ -9,28 +9,11 @@
 #include <string>
 #include <vector>
 
-#include <stb/stb_image.h>  // the implementation is in libstb
-
+#include "picture.h"
 #include "process.h"
 #include "xvfb.h"
 
 namespace {
-
-struct Frame {
-  int width = 0, height = 0;
-  std::vector<unsigned char> rgb;
-};
-
-Frame readPng(const std::string& path) {
-  Frame frame;
-  int channels = 0;
-  unsigned char* pixels = stbi_load(path.c_str(), &frame.width, &frame.height, &channels, 3);
-  if (pixels) {
-    frame.rgb.assign(pixels, pixels + static_cast<size_t>(frame.width) * frame.height * 3);
-    stbi_image_free(pixels);
-  }
-  return frame;
-}
 
 TEST(Drivers, EveryVendorGetsMesasOwnFrames) {
   XvfbServer xvfb;
@@ -70,15 +53,11 @@ TEST(Drivers, EveryVendorGetsMesasOwnFrames) {
   }
 
   for (const std::string& beat : beats) {
-    Frame mesa = readPng(folder + "/0-" + beat + ".png");
+    Picture mesa = readPng(folder + "/0-" + beat + ".png");
     ASSERT_EQ(mesa.width, 320) << "beat " << beat;
     for (size_t v = 1; v < vendors.size(); ++v) {
-      Frame other = readPng(folder + "/" + std::to_string(v) + "-" + beat + ".png");
-      ASSERT_EQ(other.rgb.size(), mesa.rgb.size()) << vendors[v] << " at beat " << beat;
-      int worst = 0;
-      for (size_t i = 0; i < mesa.rgb.size(); ++i)
-        worst = std::max(worst, std::abs(int(mesa.rgb[i]) - int(other.rgb[i])));
-      EXPECT_LE(worst, 1) << vendors[v] << " at beat " << beat;
+      Picture other = readPng(folder + "/" + std::to_string(v) + "-" + beat + ".png");
+      EXPECT_LE(largestDifference(mesa, other), 1) << vendors[v] << " at beat " << beat;
     }
   }
   std::string out;

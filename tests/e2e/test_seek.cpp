@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-#include <stb/stb_image.h>  // the implementation is in libstb
-
+#include "picture.h"
 #include "process.h"
 #include "tempfiles.h"
 #include "util/music/midi.h"
@@ -21,38 +20,6 @@
 namespace {
 
 constexpr int kFps = 10;
-
-struct Picture {
-  int width = 0, height = 0;
-  std::vector<unsigned char> rgb;
-};
-
-Picture readPng(const std::string& path) {
-  Picture picture;
-  int channels = 0;
-  unsigned char* pixels = stbi_load(path.c_str(), &picture.width, &picture.height, &channels, 3);
-  if (pixels) {
-    picture.rgb.assign(pixels, pixels + static_cast<size_t>(picture.width) * picture.height * 3);
-    stbi_image_free(pixels);
-  }
-  return picture;
-}
-
-// Mean difference per channel, in levels; a large number when the sizes differ.
-double meanDifference(const Picture& a, const Picture& b) {
-  if (a.rgb.empty() || a.rgb.size() != b.rgb.size()) return 1e9;
-  double sum = 0;
-  for (size_t i = 0; i < a.rgb.size(); ++i) sum += std::abs(int(a.rgb[i]) - int(b.rgb[i]));
-  return sum / static_cast<double>(a.rgb.size());
-}
-
-// The share of channel values that differ at all.
-double differingShare(const Picture& a, const Picture& b) {
-  if (a.rgb.empty() || a.rgb.size() != b.rgb.size()) return 1.0;
-  size_t differing = 0;
-  for (size_t i = 0; i < a.rgb.size(); ++i) differing += a.rgb[i] != b.rgb[i];
-  return static_cast<double>(differing) / static_cast<double>(a.rgb.size());
-}
 
 std::string frameName(int index) {
   char name[32];
