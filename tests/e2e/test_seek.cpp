@@ -112,4 +112,15 @@ TEST_F(Seek, TheStormsCloudsAndTheDawnAtABeatAreWhereARunFromTheStartHasThem) {
   expectSamePictures(0, 104, {200, 350, 480});
 }
 
+TEST_F(Seek, ALivePlayStopsAfterTheEndBeat) {
+  // Half a beat of a live show (a quarter of a second), then exit code 0.
+  Child show = spawnProcess({TINLANTERN_BIN, "--batch", "--gl-debug", "--window", "160x90",
+                             "--start", "400", "--end", "400.5"},
+                            env_);
+  EXPECT_EQ(waitProcess(show, 60), 0) << readFile(show.stderrPath);
+  std::string said = readFile(show.stderrPath);
+  EXPECT_NE(said.find("caught up to beat 400"), std::string::npos) << said;
+  EXPECT_NE(said.find(" frames in "), std::string::npos) << said;
+}
+
 }  // namespace
