@@ -13,5 +13,7 @@ constexpr const char* kDatesLine = "April 16th - 18th 2027";
 constexpr const char* kComeLine = "Come to Sandpit Ten 2027";
 constexpr const char* kWebAddress = "www.sandpitparty.no";
 constexpr const char* kVenueLine = "Bryggeloftet, Bergen - Norway";
+// The toy train's line that names the party's month.
+constexpr const char* kMonthLine = "Come out and play with us in April";
 
 }  // namespace Invitation

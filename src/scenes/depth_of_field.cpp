@@ -1,0 +1,54 @@
+#include "scenes/depth_of_field.h"
+
+#include "main_shaders.h"
+#include "util/camera/camera.h"
+
+DepthOfField::DepthOfField()
+    : sceneTarget(std::make_unique<FBO>(64, 64, 4)), blurTarget(std::make_unique<FBO>(64, 64, 1)) {}
+
+void DepthOfField::resize(int width, int height) {
+  blurTarget->resize(width, height);
+  sceneTarget->resize(width, height);
+}
+
+void DepthOfField::beginSharp() { sceneTarget->bind(true); }
+
+void DepthOfField::endSharp() {
+  glPopAttrib();
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+}
+
+void DepthOfField::blurAndCompose(const ShaderLibrary& shaders, const Camera& camera) {
+  // The matrices of the content stay as they were; the full-screen quads
+  // bring their own.
+  blurTarget->bind(true);
+  shaders.blur->use();
+  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  sceneTarget->drawFullscreen();
+  glPopAttrib();
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+
+  ShaderProgram& dof = *shaders.dof;
+  dof.use();
+  dof.setUniform("tex_sharp", 0);
+  dof.setUniform("tex_blurry", 1);
+  dof.setUniform("tex_depth", 2);
+  dof.setUniform("focus_point", camera.focusPoint);
+  dof.setUniform("focus_range", camera.focusRange);
+  dof.setUniform("focus_falloff", camera.focusFalloff);
+  dof.setUniform("zNear", camera.znear);
+  dof.setUniform("zFar", camera.zfar);
+  blurTarget->bindColorTexture(1);
+  sceneTarget->bindDepthTexture();
+  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  sceneTarget->drawFullscreen();
+
+  // Units 1 and 2 are the pipeline's own: nothing stays bound there.
+  glActiveTexture(GL_TEXTURE2);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glUseProgramObjectARB(0);
+}

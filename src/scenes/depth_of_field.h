@@ -1,0 +1,44 @@
+#pragma once
+// DepthOfField: the post-process the train, tiles, clown and robot scenes
+// see their 3D content through.
+//
+// The content is drawn sharp into a type-4 target (colour plus a depth
+// texture), blurred into a type-1 target, and the two are composed into the
+// current framebuffer by shader library entry 5 ("dof"): per pixel, sharp
+// within the camera's focus range of its focus point, fully blurred a focus
+// falloff beyond that, from the depth texture and the camera's near and far
+// planes. The composed picture is blended over what the framebuffer holds
+// with the scene's blending, so what the content leaves empty shows what was
+// drawn before (a sky, a floor). Both targets are the window's size.
+#include <memory>
+
+#include "util/fbo/fbo.h"
+
+class Camera;
+class ShaderLibrary;
+
+class DepthOfField {
+ public:
+  // Both targets start at 64 x 64; resize gives them the window's size.
+  DepthOfField();
+
+  void resize(int width, int height);
+
+  // Sharp pass, blur pass, compose pass; `drawContent` draws the 3D content
+  // with the current projection and modelview (the camera's).
+  template <class DrawContent>
+  void render(const ShaderLibrary& shaders, const Camera& camera, DrawContent&& drawContent) {
+    beginSharp();
+    drawContent();
+    endSharp();
+    blurAndCompose(shaders, camera);
+  }
+
+  // The halves of render, for callers that cannot pass their content as one call.
+  void beginSharp();
+  void endSharp();
+  void blurAndCompose(const ShaderLibrary& shaders, const Camera& camera);
+
+  std::unique_ptr<FBO> sceneTarget;  // type 4: the sharp picture and its depth
+  std::unique_ptr<FBO> blurTarget;   // type 1: the blurred copy
+};

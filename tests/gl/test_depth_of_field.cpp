@@ -1,0 +1,107 @@
+// The depth-of-field pipeline: what lies at the camera's focus point stays
+// sharp, what lies far beyond its range and falloff is blurred, and the
+// composed picture lands over what the framebuffer already held.
+#include <GL/glew.h>
+#include <GL/glu.h>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "main_shaders.h"
+#include "scenes/depth_of_field.h"
+#include "util/camera/camera.h"
+#include "util/data/data.h"
+
+namespace {
+
+constexpr int kWidth = 640, kHeight = 360;
+
+// A white upright rectangle at eye distance `distance`, from x0 to x1 and y0
+// to y1 in eye units (the modelview is the identity).
+void rectangle(float x0, float x1, float y0, float y1, float distance) {
+  glBegin(GL_QUADS);
+  glVertex3f(x0, y0, -distance);
+  glVertex3f(x1, y0, -distance);
+  glVertex3f(x1, y1, -distance);
+  glVertex3f(x0, y1, -distance);
+  glEnd();
+}
+
+// Grey levels of one window row.
+std::vector<int> row(int y) {
+  std::vector<unsigned char> rgba(kWidth * 4);
+  glReadPixels(0, y, kWidth, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  std::vector<int> grey(kWidth);
+  for (int x = 0; x < kWidth; ++x) grey[x] = (rgba[x * 4] + rgba[x * 4 + 1] + rgba[x * 4 + 2]) / 3;
+  return grey;
+}
+
+// Pixels of a row section that are neither dark nor bright: an edge's width.
+int inBetween(const std::vector<int>& grey, int from, int to) {
+  int n = 0;
+  for (int x = from; x < to; ++x) n += grey[x] > 25 && grey[x] < 230;
+  return n;
+}
+
+TEST(DepthOfField, SharpAtTheFocusPointBlurredFarBeyondIt) {
+  const auto mode = dataMode;
+  dataMode = kDataPlain;  // the shader sources from the repository's tree
+  static ShaderLibrary* shaders = new ShaderLibrary;
+  DepthOfField pipeline;
+  pipeline.resize(kWidth, kHeight);
+  EXPECT_EQ(pipeline.sceneTarget->width, kWidth);
+  EXPECT_EQ(pipeline.blurTarget->height, kHeight);
+  ASSERT_TRUE(pipeline.sceneTarget->depthTexture) << "type 4: the depth as a texture";
+
+  Camera camera;
+  camera.znear = 0.5f;
+  camera.zfar = 200.0f;
+  camera.focusPoint = 10.0f;
+  camera.focusRange = 2.0f;
+  camera.focusFalloff = 3.0f;
+
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  glViewport(0, 0, kWidth, kHeight);
+  glClearColor(0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45.0, 16.0 / 9.0, camera.znear, camera.zfar);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_DEPTH_TEST);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_TEXTURE_2D);
+
+  // In focus on the left, 40 units away (beyond 10 + 2 + 3) on the right.
+  pipeline.render(*shaders, camera, [] {
+    glColor4f(1, 1, 1, 1);
+    rectangle(-6.0f, -1.0f, -2.0f, 2.0f, 10.0f);
+    rectangle(4.0f, 24.0f, -8.0f, 8.0f, 40.0f);
+  });
+  glFinish();
+  std::vector<int> middle = row(kHeight / 2);
+
+  // The near rectangle's right edge lies near x = 0.41 of the width, the far
+  // one's left edge near 0.60: look at a window around each.
+  int nearEdge = 0, farEdge = 0;
+  for (int x = 1; x < kWidth / 2; ++x)
+    if (middle[x - 1] >= 128 && middle[x] < 128) nearEdge = x;
+  for (int x = kWidth / 2; x < kWidth; ++x)
+    if (middle[x - 1] < 128 && middle[x] >= 128 && !farEdge) farEdge = x;
+  ASSERT_GT(nearEdge, 0);
+  ASSERT_GT(farEdge, 0);
+  EXPECT_LE(inBetween(middle, nearEdge - 15, nearEdge + 15), 2) << "in focus: a hard edge";
+  EXPECT_GE(inBetween(middle, farEdge - 15, farEdge + 15), 6) << "out of focus: a soft edge";
+  EXPECT_GT(middle[nearEdge - 20], 240) << "the sharp rectangle keeps its full white";
+  EXPECT_GT(middle[farEdge + 40], 200) << "the blurred one inside its edges too";
+  EXPECT_LT(middle[kWidth / 2], 25) << "nothing in between";
+
+  glDisable(GL_BLEND);
+  glEnable(GL_TEXTURE_2D);
+  dataMode = mode;
+}
+
+}  // namespace
