@@ -14,12 +14,13 @@
 #include "scenes/scene_endtext/scene_endtext.h"
 #include "scenes/scene_metaballmarch/scene_metaballmarch.h"
 #include "scenes/scene_standin/scene_standin.h"
+#include "scenes/scene_train/scene_train.h"
 #include "util/video_settings.h"
 
 const std::vector<TimelineSlot>& timeline() {
   static const std::vector<TimelineSlot> slots = {
       {"Credits", 0, 114, []() -> Scene* { return new Credits; }},
-      {"Train", 114, 258, []() -> Scene* { return new StandIn(0.22f, 0.14f, 0.08f); }},
+      {"Train", 114, 258, []() -> Scene* { return new Train; }},
       {"Clown", 258, 354, []() -> Scene* { return new StandIn(0.24f, 0.08f, 0.12f); }},
       {"CodeScroller", 354, 450, []() -> Scene* { return new CodeScroller; }},
       {"Metaballmarch", 354, 450, []() -> Scene* { return new Metaballmarch; }},

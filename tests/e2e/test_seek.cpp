@@ -112,6 +112,11 @@ TEST_F(Seek, TheStormsCloudsAndTheDawnAtABeatAreWhereARunFromTheStartHasThem) {
   expectSamePictures(0, 104, {200, 350, 480});
 }
 
+TEST_F(Seek, TheTrainAndItsFallingRailsAtABeatAreWhereARunFromTheStartHasThem) {
+  // Across the first segment change (162): the rails, the segment and the camera.
+  expectSamePictures(156, 168, {5, 30, 55});
+}
+
 TEST_F(Seek, ALivePlayStopsAfterTheEndBeat) {
   // Half a beat of a live show (a quarter of a second), then exit code 0.
   Child show = spawnProcess({TINLANTERN_BIN, "--batch", "--gl-debug", "--window", "160x90",

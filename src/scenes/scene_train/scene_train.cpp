@@ -1,0 +1,285 @@
+#include "scenes/scene_train/scene_train.h"
+
+#include <FTGL/ftgl.h>
+#include <GL/glu.h>
+
+#include "effects/effect.h"
+#include "main_shaders.h"
+#include "util/error.h"
+#include "util/music/music.h"
+#include "util/objects3d/prefabs.h"
+#include "util/util.h"
+
+namespace {
+
+// The captions' size: the longest line fits the picture from 5 % of its
+// width. The font is rendered at that size (a larger face scaled down loses
+// the letters' thin strokes), so it is drawn unscaled.
+constexpr unsigned kCaptionFaceSize = 60;
+constexpr float kCaptionShadow = 2.0f;
+
+const char* const kFixedRails[] = {"RailStraight_001", "RailStraight_002", "RailStraight_003",
+                                   "RailStraight_004", "RailStraight_005", "RailStraight_006",
+                                   "RailStraight_007"};
+
+// The sky cube: its corners are its texture coordinates.
+const GLfloat kSkyCorners[8][3] = {{-5, 5, 5},  {5, 5, 5},  {-5, -5, 5},  {5, -5, 5},
+                                   {-5, 5, -5}, {5, 5, -5}, {-5, -5, -5}, {5, -5, -5}};
+const GLushort kSkyTriangles[36] = {0, 1, 2, 1, 3, 2, 1, 5, 3, 5, 7, 3, 5, 4, 7, 4, 6, 7,
+                                    4, 0, 6, 0, 2, 6, 4, 5, 0, 5, 1, 0, 2, 3, 6, 3, 7, 6};
+
+void setCamera(Camera& camera, float yfov, float focusPoint, float focusRange, float focusFalloff) {
+  camera.yfov = yfov;
+  camera.znear = 0.1f;
+  camera.zfar = 10000.0f;
+  camera.focusPoint = focusPoint;
+  camera.focusRange = focusRange;
+  camera.focusFalloff = focusFalloff;
+}
+
+}  // namespace
+
+Train::Train() {
+  blend = true;
+  lighting = false;
+}
+
+Train::~Train() { delete captionFont; }
+
+void Train::load() {
+  if (!model.load("data/train/train.dae")) FATAL("Failed to load train");
+  model.plainShader = shaders->multi_material_notex;
+  model.texturedShader = shaders->multi_material_tex;
+  model.matrix = Matrix::identity();
+  model.matrix.translate(0.0f, 0.0f, 1.0f);
+
+  captionFont = loadFont("data/common/fonts/MOVIPB__.ttf");
+  captionFont->FaceSize(kCaptionFaceSize, 72);
+  captionFont->CharMap(ft_encoding_unicode);
+
+  if (!skyCube.load()) FATAL("Failed to load cubemap!");
+  if (!floorTexture.load("data/train/PlywoodNew0030_1_S.jpg", true, true, GL_LINEAR, GL_LINEAR))
+    FATAL("Failed to load floor");
+
+  segment = 0;
+  setUpCameras();
+  setUpLights();
+  resetRails();
+
+  fadeIn = std::make_unique<Effects::Fader>(114.0f, 120.0f, 0, 0, 0, 1, 0, 0, 0, 0);
+  fadeOut = std::make_unique<Effects::Fader>(255.0f, 258.0f, 0, 0, 0, 0, 0, 0, 0, 1);
+}
+
+void Train::setUpCameras() {
+  if (model.cameras.empty()) FATAL("The train model has no camera");
+  setCamera(model.cameras.back(), 97.63f, 35.0f, 30.0f, 20.0f);
+  Camera camera;
+  camera.lookAt(5, -5, 7, -1, 1, 0, 0, 0, 1);
+  setCamera(camera, 97.63f, 45.0f, 30.0f, 20.0f);
+  model.cameras.push_back(camera);
+  camera = Camera();
+  setCamera(camera, 97.63f, 45.0f, 30.0f, 20.0f);
+  model.cameras.push_back(camera);
+  const float eyes[3][3] = {{50, -50, 30}, {-70, 0, 1}, {70, 0, 1}};
+  for (const auto& eye : eyes) {
+    Camera far;
+    far.lookAt(eye[0], eye[1], eye[2], 0, 0, 0, 0, 0, 1);
+    const Camera defaults;
+    setCamera(far, 45.0f, defaults.focusPoint, defaults.focusRange, defaults.focusFalloff);
+    model.cameras.push_back(far);
+  }
+  activeCamera = 0;
+}
+
+void Train::setUpLights() {
+  for (int i = 0; i < 4; ++i) {
+    if (model.lights.size() < static_cast<size_t>(i) + 1) model.lights.emplace_back();
+    Light& light = model.lights[static_cast<size_t>(i)];
+    const float ambient[4] = {0.3f, 0.3f, 0.3f, 1.0f}, diffuse[4] = {1, 1, 1, 1},
+                specular[4] = {1, 1, 0.5f, 1};
+    for (int c = 0; c < 4; ++c) {
+      light.ambient[c] = ambient[c];
+      light.diffuse[c] = diffuse[c];
+      light.specular[c] = specular[c];
+    }
+    light.constantAttenuation = 1.0f;
+    light.linearAttenuation = 0.00005f;
+    light.quadraticAttenuation = 0.00005f;
+    light.position[0] = -5.0f;
+    light.position[1] = 150.0f - 150.0f * static_cast<float>(i);
+    light.position[2] = 10.0f;
+  }
+}
+
+void Train::resetRails() {
+  trackY = TrainTiming::kTrackY;
+  railSpacing = TrainTiming::kRailSpacing;
+  for (int i = 0; i < TrainTiming::kRails; ++i) railHeights[i] = TrainTiming::railStartHeight(i);
+}
+
+void Train::resizeView(int width, int height) {
+  Scene::resizeView(width, height);
+  depthOfField.resize(width, height);
+}
+
+void Train::step() {
+  if (!started_) {
+    segmentStart = start;  // once for the whole run
+    started_ = true;
+  }
+  TrainTiming::SegmentStep now = TrainTiming::stepSegment(music->time(), segmentStart);
+  if (now.newSegment) {
+    ++segment;
+    resetRails();
+    activeCamera = TrainTiming::cameraForSegment(segment, activeCamera);
+  }
+  segmentStart = now.segmentStart;
+  segmentT = now.t;
+  trainY = TrainTiming::trainY(segmentT);
+  // Each track lowers the rails once more, and draws them where it leaves them.
+  for (int track = 0; track < 3; ++track)
+    for (int i = 0; i < TrainTiming::kRails; ++i) {
+      railHeights[i] = TrainTiming::lowerRail(railHeights[i], music->beatStep);
+      drawnHeights[track][i] = railHeights[i];
+    }
+}
+
+void Train::draw() {
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glClear(GL_DEPTH_BUFFER_BIT);
+
+  // The three camera paths, from the segment's time.
+  for (int c = 0; c < 3 && static_cast<size_t>(c) < model.cameras.size(); ++c) {
+    TrainTiming::LookAt path = TrainTiming::cameraPath(c, segmentT);
+    model.cameras[static_cast<size_t>(c)].lookAt(path.eye[0], path.eye[1], path.eye[2],
+                                                 path.centre[0], path.centre[1], path.centre[2],
+                                                 0, 0, 1);
+  }
+
+  glMultMatrixf(model.matrix.data());
+  const bool haveCamera = activeCamera < model.cameras.size();
+  if (haveCamera) model.cameras[activeCamera].apply(viewWidth, viewHeight);
+  model.bindLights();
+
+  drawSky();
+  drawFloor();
+  if (haveCamera) {
+    depthOfField.render(*shaders, model.cameras[activeCamera], [this] {
+      glTranslatef(0.0f, trackY, 0.0f);
+      drawTrack(0);
+      glTranslatef(-10.0f, -5.0f, 0.0f);
+      drawTrack(1);
+      glTranslatef(-10.0f, 15.0f, 0.0f);
+      drawTrack(2);
+    });
+  }
+  drawCaption();
+
+  const float beat = music->time();
+  fadeIn->draw(beat);
+  fadeOut->draw(beat);
+}
+
+void Train::drawSky() {
+  glActiveTexture(GL_TEXTURE0);
+  glEnable(GL_TEXTURE_CUBE_MAP);
+  glBindTexture(GL_TEXTURE_CUBE_MAP, skyCube.cube.id);
+  glUseProgramObjectARB(0);  // entry 23: the fixed function
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_LIGHTING);
+  glPushMatrix();
+  glScalef(1000.0f, 1000.0f, 1000.0f);
+  glRotatef(90.0f, 1.0f, 0.0f, 0.0f);
+  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  glClientActiveTexture(GL_TEXTURE0);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glVertexPointer(3, GL_FLOAT, 0, kSkyCorners);
+  glTexCoordPointer(3, GL_FLOAT, 0, kSkyCorners);
+  glDrawElements(GL_TRIANGLES, 36, GL_UNSIGNED_SHORT, kSkyTriangles);
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glPopMatrix();
+  glEnable(GL_LIGHTING);
+  glEnable(GL_DEPTH_TEST);
+  glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+  glDisable(GL_TEXTURE_CUBE_MAP);
+}
+
+void Train::drawFloor() {
+  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_LIGHTING);
+  for (int unit = 4; unit >= 1; --unit) {
+    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+    glBindTexture(GL_TEXTURE_2D, 0);
+  }
+  floorTexture.bind();
+  shaders->multi_material_tex->use();
+  glDisable(GL_COLOR_MATERIAL);
+  const GLfloat white[4] = {1, 1, 1, 1}, none[4] = {0, 0, 0, 0};
+  glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 20.0f);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, white);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, white);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, none);
+  glPushMatrix();
+  glRotatef(30.0f, 0.0f, 0.0f, 1.0f);
+  drawQuad(-500.0f, -500.0f, 1000.0f, 1000.0f, 50.0f, false);
+  glPopMatrix();
+}
+
+void Train::drawWholeModel() {
+  glPushMatrix();
+  glMultMatrixf(model.matrix.data());
+  model.drawNode(model.root.get(), model.root->mirrored);
+  glPopMatrix();
+}
+
+void Train::drawTrack(int track) {
+  // The fixed pieces under the train's start.
+  glPushMatrix();
+  model.setSubtreeShowGeometry(true);
+  model.setNodeEnabled("Body", false);
+  drawWholeModel();
+  glPopMatrix();
+
+  // The falling pieces ahead of it: the first piece alone, moved.
+  for (const char* name : kFixedRails) model.setNodeShowGeometry(name, false);
+  for (int i = 0; i < TrainTiming::kRails; ++i) {
+    glPushMatrix();
+    glTranslatef(0.0f, -static_cast<float>(i + 1) * railSpacing, drawnHeights[track][i]);
+    drawWholeModel();
+    glPopMatrix();
+  }
+
+  // The train.
+  glPushMatrix();
+  glTranslatef(0.0f, trainY, 0.0f);
+  model.setNodeShowGeometry("RailStraight", false);
+  model.setNodeEnabled("Body", true);
+  drawWholeModel();
+  glPopMatrix();
+}
+
+void Train::drawCaption() {
+  glEnable(GL_COLOR_MATERIAL);
+  for (int unit = 4; unit >= 0; --unit) {
+    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+    glBindTexture(GL_TEXTURE_2D, 0);
+  }
+  beginFlat2D();
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+  const float u = music->time() - start;
+  const char* line = TrainTiming::captionLine(u);
+  if (!line) return;
+  const float alpha = TrainTiming::captionAlpha(u);
+  glColor4f(1.0f, 1.0f, 1.0f, alpha);
+  glTranslatef(0.05f * static_cast<float>(viewWidth), 0.15f * static_cast<float>(pictureHeight), 0.0f);
+  drawTextShadowed(captionFont, viewWidth, kCaptionShadow, alpha, "%s", line);
+}

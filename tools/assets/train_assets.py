@@ -1,0 +1,696 @@
+#!/usr/bin/python3
+"""Tin Lantern toy-train scene: the wooden train on its wooden track, and the
+plywood floor it stands on.
+
+Outputs, under <root>/data:
+
+    train/train.dae                 the model (Z up, 1 unit = 1 cm)
+    train/beech.png                 tileable natural beech, 256 x 256, for the
+                                    track and the trains' chassis
+    train/PlywoodNew0030_1_S.jpg    tileable birch plywood, 1024 x 1024
+
+The model's conventions, which the scene code relies on:
+
+    RailStraight          one straight piece: x -2..2, y 0..7, z -1..0 (top
+                          surface at z = 0), wheel grooves centred at
+                          x = +-1.1, 0.5 wide and 0.25 deep
+    RailStraight_001..007 the same piece again at y = 7, 14, ... 49; every rail
+                          node is a leaf with its own geometry
+    Body                  the whole train: origin at the tip of the front
+                          buffers on rail level, the train behind it towards
+                          +y (it runs towards -y), wheels centred in the
+                          grooves with their bottoms on z = 0
+    Body/.../Wheels_N     one node per axle, its origin on the axle, so the
+                          scene can turn the wheels about x
+    Camera, KeyLight, FillLight
+
+    /usr/bin/python3 tools/assets/train_assets.py --root .
+    /usr/bin/python3 tools/assets/train_assets.py --root . --check
+
+--check reads the written files back (the model through pycollada) and
+verifies the conventions above, the triangle budget, the meshes' winding,
+that the textures tile without seams and that a second generation gives the
+same bytes.
+
+Deterministic: fixed seeds, the writer's fixed COLLADA dates, no time stamps
+or text chunks in the pictures.
+"""
+
+import argparse
+import io
+import math
+import os
+import sys
+import time
+
+sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
+
+import numpy as np
+from PIL import Image
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import collada_writer  # noqa: E402
+import modelkit as mk  # noqa: E402
+
+TRAIN_DIR = "data/train"
+MODEL_NAME = "train.dae"
+BEECH_NAME = "beech.png"
+PLYWOOD_NAME = "PlywoodNew0030_1_S.jpg"
+
+RAIL_LENGTH = 7.0
+RAIL_COUNT = 8
+GROOVE_X = 1.1
+GROOVE_WIDTH = 0.5
+GROOVE_DEPTH = 0.25
+WHEEL_RADIUS = 0.8
+WHEEL_WIDTH = 0.4
+TRIANGLE_BUDGET = 15000
+LOCO_END = 9.7
+
+# (x, z) outline extruded along local z -> (x, y, z) with the extrusion along
+# +y. It swaps two axes, a mirror; Mesh.transformed turns the winding back.
+XZ_TO_XY = np.array([[1.0, 0, 0, 0], [0, 0, 1, 0], [0, 1, 0, 0], [0, 0, 0, 1]])
+
+
+# ---------------------------------------------------------------------------
+# Textures
+# ---------------------------------------------------------------------------
+
+def spectral_noise(rng, n, beta, low_cut=1.0, stretch=1.0):
+    """Tileable noise, zero mean and unit deviation: white noise shaped in
+    the frequency domain is periodic by construction. stretch > 1 squeezes
+    the spectrum along x, so features run long along x (the grain)."""
+    white = rng.standard_normal((n, n))
+    fx = np.fft.fftfreq(n)[None, :] * n * stretch
+    fy = np.fft.fftfreq(n)[:, None] * n
+    f = np.sqrt(fx * fx + fy * fy)
+    amp = 1.0 / np.maximum(f, low_cut) ** beta
+    amp[0, 0] = 0.0
+    field = np.real(np.fft.ifft2(np.fft.fft2(white) * amp))
+    field -= field.mean()
+    return field / field.std()
+
+
+def periodic_blur(a, sigma_x, sigma_y):
+    """Gaussian blur that wraps around the tile's edges."""
+    n = a.shape[0]
+    fx = np.fft.fftfreq(n)[None, :]
+    fy = np.fft.fftfreq(n)[:, None]
+    g = np.exp(-2 * np.pi ** 2 * ((fx * sigma_x) ** 2 + (fy * sigma_y) ** 2))
+    return np.real(np.fft.ifft2(np.fft.fft2(a) * g))
+
+
+def grain_lines(rng, n, count, warp, width, patch=7.0):
+    """Soft, long lines along x, about count of them across the tile. The
+    phase is count * y / n plus a periodic warp, so with count whole the
+    stripes meet themselves across both edges."""
+    y = np.arange(n)[:, None] / n
+    wander = spectral_noise(rng, n, 2.2, low_cut=3.0, stretch=5.0)
+    phase = count * y + warp * wander
+    lines = (0.5 + 0.5 * np.cos(2 * np.pi * phase)) ** width
+    # The lines come and go along their length, as grain does, in patches
+    # of about 1/patch of the tile: many of them, so none stands out.
+    strength = 0.65 + 0.35 * np.tanh(spectral_noise(rng, n, 1.6, low_cut=patch, stretch=4.0))
+    return lines * strength
+
+
+def tint(base, shade, darker):
+    """base colour (3,) lit by shade (n, n) around 0; darker channels drop
+    more, so darker wood is also a little warmer."""
+    rgb = np.asarray(base, dtype=np.float64)[None, None, :] / 255.0
+    k = np.asarray(darker, dtype=np.float64)[None, None, :]
+    out = rgb * (1.0 + shade[..., None] * k)
+    return Image.fromarray(np.round(np.clip(out, 0, 1) * 255).astype(np.uint8), "RGB")
+
+
+def make_plywood(n=1024):
+    """Rotary-cut birch face veneer, grain along x. It is repeated fifty
+    times over the floor, so everything stays low in contrast and nothing
+    large stands out: a blotch at tile scale would show as a grid. The
+    floor's lights (four ambient parts and the scene's own) brighten it by
+    about 1.4 on screen, so the file holds a darker, warmer tone than the
+    pale birch it shows as."""
+    rng = np.random.default_rng(3001)
+    figure = spectral_noise(rng, n, 1.4, low_cut=8.0, stretch=5.0)    # broad streaks
+    fibre = spectral_noise(rng, n, 0.7, low_cut=24.0, stretch=16.0)   # fine fibres
+    drift = spectral_noise(rng, n, 2.5, low_cut=6.0)                  # slow tone drift
+    lines = grain_lines(rng, n, 45, warp=1.2, width=6.0, patch=8.0)
+    fine = grain_lines(rng, n, 131, warp=3.0, width=4.0, patch=12.0)
+    shade = (0.015 * figure + 0.012 * fibre + 0.006 * drift
+             - 0.06 * lines - 0.028 * fine)
+    return tint((163, 136, 104), shade, (0.9, 1.05, 1.35))
+
+
+def make_beech(n=256):
+    """Natural beech for the track and the chassis: fine straight grain
+    along v (the image's columns) and the small dark ray flecks beech has."""
+    rng = np.random.default_rng(3002)
+    figure = spectral_noise(rng, n, 1.3, low_cut=3.0, stretch=6.0)
+    fibre = spectral_noise(rng, n, 0.8, low_cut=12.0, stretch=10.0)
+    lines = grain_lines(rng, n, 23, warp=0.8, width=5.0)
+    # Flecks: sparse impulses smeared along the grain with a wrapping blur.
+    spots = (rng.random((n, n)) < 0.0035).astype(np.float64)
+    flecks = periodic_blur(spots, 2.6, 0.7)
+    flecks /= flecks.max()
+    shade = 0.035 * figure + 0.02 * fibre - 0.10 * lines - 0.22 * flecks
+    img = tint((226, 188, 140), shade, (0.85, 1.0, 1.3))
+    return img.transpose(Image.Transpose.TRANSPOSE)  # grain along the columns
+
+
+def jpeg_bytes(img):
+    buf = io.BytesIO()
+    img.save(buf, format="JPEG", quality=90, subsampling=0, progressive=False,
+             optimize=False)
+    return buf.getvalue()
+
+
+def png_bytes(img):
+    buf = io.BytesIO()
+    # No text chunks, no time stamp: PIL writes only IHDR, IDAT and IEND here.
+    img.save(buf, format="PNG", optimize=False, compress_level=9)
+    return buf.getvalue()
+
+
+# ---------------------------------------------------------------------------
+# Materials
+# ---------------------------------------------------------------------------
+
+def paint(name, rgb, shininess=32.0):
+    """Lacquered toy paint: a soft, fairly broad highlight."""
+    return mk.Material(name, diffuse=rgb, specular=(0.35, 0.35, 0.35), shininess=shininess)
+
+
+BEECH = mk.Material("Beech", texture=BEECH_NAME, specular=(0.12, 0.11, 0.1), shininess=12)
+# The grooves get the same wood a little darker: without shadows their floor
+# would light exactly like the top and the track would read as a flat board.
+GROOVE = mk.Material("BeechGroove", texture=BEECH_NAME, ambient=(0.3, 0.3, 0.3),
+                     specular=(0.05, 0.05, 0.05), shininess=12)
+JOINT = mk.Material("RailJoint", diffuse=(0.22, 0.15, 0.09), specular=(0.02, 0.02, 0.02))
+RED = paint("PaintRed", (0.80, 0.09, 0.07))
+GREEN = paint("PaintGreen", (0.10, 0.52, 0.24))
+BLUE = paint("PaintBlue", (0.10, 0.30, 0.78))
+YELLOW = paint("PaintYellow", (0.98, 0.76, 0.10))
+BLACK = paint("PaintBlack", (0.06, 0.06, 0.065), shininess=40)
+WINDOW = mk.Material("WindowDark", diffuse=(0.05, 0.07, 0.10), specular=(0.5, 0.5, 0.55),
+                     shininess=60)
+COAL = mk.Material("Coal", diffuse=(0.09, 0.09, 0.09), specular=(0.25, 0.25, 0.25),
+                   shininess=50)
+
+
+# ---------------------------------------------------------------------------
+# Shape helpers
+# ---------------------------------------------------------------------------
+
+def arc(cx, cy, r, a0, a1, steps):
+    """Points on a circle from angle a0 to a1 (degrees), both ends included."""
+    return [(cx + r * math.cos(math.radians(a0 + (a1 - a0) * i / steps)),
+             cy + r * math.sin(math.radians(a0 + (a1 - a0) * i / steps)))
+            for i in range(steps + 1)]
+
+
+def rounded_rect(x0, y0, x1, y1, r, steps=3):
+    """CCW outline with rounded corners; steps of 30 degrees stay smooth."""
+    return (arc(x1 - r, y0 + r, r, -90, 0, steps) + arc(x1 - r, y1 - r, r, 0, 90, steps)
+            + arc(x0 + r, y1 - r, r, 90, 180, steps) + arc(x0 + r, y0 + r, r, 180, 270, steps))
+
+
+def slab(x0, y0, x1, y1, z0, z1, r, material, grain_along=False):
+    """A block with rounded vertical edges. grain_along turns the texture so
+    the grain runs around the sides (along the block) instead of up them."""
+    m = mk.extrude(rounded_rect(x0, y0, x1, y1, r), z1 - z0, material).translated(0, 0, z0)
+    if grain_along:
+        m = mk.Mesh(m.positions, m.normals, m.uvs[:, ::-1], m.faces, m.material)
+    return m
+
+
+def prism_y(outline_xz, y0, y1, material, smooth_angle=mk.DEFAULT_SMOOTH_ANGLE):
+    """A cross-section drawn in (x, z), run along y from y0 to y1."""
+    m = mk.extrude(outline_xz, y1 - y0, material, smooth_angle=smooth_angle)
+    return m.transformed(mk.translation(0, y0, 0) @ XZ_TO_XY)
+
+
+def rod_y(r, y0, y1, x, z, material, segments=16):
+    """A cylinder along +y from y0 to y1 through (x, z)."""
+    return mk.cylinder(r, y1 - y0, segments, material).transformed(
+        mk.translation(x, y0, z) @ mk.rotation(1, 0, 0, -90))
+
+
+def rod_x(r, x0, x1, y, z, material, segments=16):
+    """A cylinder along +x from x0 to x1 through (y, z)."""
+    return mk.cylinder(r, x1 - x0, segments, material).transformed(
+        mk.translation(x0, y, z) @ mk.rotation(0, 1, 0, 90))
+
+
+def box_at(x0, x1, y0, y1, z0, z1, material):
+    return mk.box(x1 - x0, y1 - y0, z1 - z0, material).translated(
+        (x0 + x1) / 2, (y0 + y1) / 2, (z0 + z1) / 2)
+
+
+# ---------------------------------------------------------------------------
+# Track
+# ---------------------------------------------------------------------------
+
+RECESS = 0.08    # the middle of the top is a separate inlaid piece this deep
+JOINT_GAP = 0.08
+RECESS_FLOOR = -0.025  # top of the dark floor seen through the gap
+
+
+def rail_section():
+    """Cross-section of the track in (x, z): flat bottom at z = -1, rounded
+    outer top edges, two grooves with chamfered lips. Between the grooves the
+    section stops RECESS below the top; the top there is laid in separately
+    so the connector can be cut into it."""
+    r, lip = 0.3, 0.05
+    g0, g1 = GROOVE_X - GROOVE_WIDTH / 2, GROOVE_X + GROOVE_WIDTH / 2
+    right = [(g0 - lip, -RECESS), (g0 - lip, 0.0), (g0, -lip), (g0, -GROOVE_DEPTH),
+             (g1, -GROOVE_DEPTH), (g1, -lip), (g1 + lip, 0.0)]
+    pts = [(-2.0, -1.0), (2.0, -1.0)]
+    pts += arc(2.0 - r, -r, r, 0, 90, 4)                         # right top edge
+    pts += [(x, z) for x, z in reversed(right)]                  # right groove, outside in
+    pts += [(-x, z) for x, z in right]                           # left groove, inside out
+    pts += arc(-2.0 + r, -r, r, 90, 180, 4)                      # left top edge
+    return pts
+
+
+def dogbone(neck, knob_r, knob_y=0.95, steps=6):
+    """Outline of the connector's peg seen from above: a neck from y = 0 and
+    a round knob, CCW, closed along y = 0."""
+    meet = knob_y - math.sqrt(knob_r ** 2 - neck ** 2)
+    a = math.degrees(math.atan2(meet - knob_y, neck))
+    return [(neck, 0.0)] + arc(0.0, knob_y, knob_r, a, 180 - a, 2 * steps) + [(-neck, 0.0)]
+
+
+def set_uv(mesh, uv):
+    return mk.Mesh(mesh.positions, mesh.normals, uv, mesh.faces, mesh.material)
+
+
+def split(mesh, keep, material):
+    """The faces where keep (per face) holds, moved to another material:
+    (those faces, the rest)."""
+    parts = []
+    for sel, mat in ((keep, material), (~keep, mesh.material)):
+        f = mesh.faces[sel]
+        used, inverse = np.unique(f, return_inverse=True)
+        parts.append(mk.Mesh(mesh.positions[used], mesh.normals[used], mesh.uvs[used],
+                             inverse.reshape(-1, 3), mat))
+    return parts
+
+
+def planar_uv(mesh, scale_y):
+    """Tops by x and y (grain along y); the low sides by their run and
+    height, so they do not smear one texel column along them."""
+    p = mesh.positions
+    flat = np.abs(mesh.normals[:, 2]) > 0.5
+    return set_uv(mesh, np.where(flat[:, None], p[:, :2] / [4.0, scale_y],
+                                 np.stack([(p[:, 0] + p[:, 1]) / 4.0, p[:, 2] / 4.0], 1)))
+
+
+def rail_meshes():
+    """One straight piece, y from 0 to RAIL_LENGTH. At the y = 0 end the top
+    between the grooves shows the previous piece's peg in this one's socket:
+    a knob on a neck inside a thin dark gap. Everything stays within the
+    piece and flush with its ends, so pieces in a row look continuous."""
+    section = rail_section()
+    body = prism_y(section, 0.0, RAIL_LENGTH, BEECH)
+    # Texture by length: four units across the grain, one piece along it.
+    edges = np.diff(np.array(section + section[:1]), axis=0)
+    perimeter = float(np.linalg.norm(edges, axis=1).sum())
+    body = set_uv(body, body.uvs * [perimeter / 4.0, 1.0])
+    # Groove walls and floors: every corner inside a groove, below its lips.
+    p = body.positions[body.faces]
+    in_groove = np.all((np.abs(np.abs(p[..., 0]) - GROOVE_X) <= GROOVE_WIDTH / 2 + 1e-6)
+                       & (p[..., 2] <= -0.05 + 1e-6), axis=1)
+    grooves, body = split(body, in_groove, GROOVE)
+    w = GROOVE_X - GROOVE_WIDTH / 2 - 0.05
+    neck, knob = 0.2, 0.42
+    socket = dogbone(neck + JOINT_GAP / 2, knob + JOINT_GAP / 2)
+    top = [(w, 0.0), (w, RAIL_LENGTH), (-w, RAIL_LENGTH), (-w, 0.0)] + socket[::-1]
+    inlays = []
+    for outline in (top, dogbone(neck - JOINT_GAP / 2, knob - JOINT_GAP / 2)):
+        m = mk.extrude(outline, RECESS, BEECH, smooth_angle=30).translated(0, 0, -RECESS)
+        inlays.append(planar_uv(m, RAIL_LENGTH))
+    floor = mk.extrude(socket, RECESS_FLOOR + RECESS, JOINT, smooth_angle=30).translated(0, 0, -RECESS)
+    return [mk.merge([body] + inlays), grooves, floor]
+
+
+# ---------------------------------------------------------------------------
+# Train
+# ---------------------------------------------------------------------------
+
+def wheel_set(name, y, segments=16):
+    """Two black wheels with red hubs on a beech axle; the node's origin is
+    on the axle, wheel bottoms on z = 0."""
+    w, r = WHEEL_WIDTH, WHEEL_RADIUS
+    prof = [(0, 0), (r - 0.1, 0), (r, 0.08), (r, w - 0.08), (r - 0.1, w), (0, w)]
+    wheel = mk.lathe(prof, segments, BLACK).transformed(
+        mk.rotation(0, 1, 0, 90) @ mk.translation(0, 0, -w / 2))
+    hub = mk.cylinder(0.34, 0.08, 12, RED).transformed(mk.rotation(0, 1, 0, 90))
+    cap = mk.cylinder(0.13, 0.06, 8, BEECH).transformed(mk.rotation(0, 1, 0, 90))
+    parts = [rod_x(0.11, -GROOVE_X, GROOVE_X, 0, 0, BEECH, 8)]
+    for side in (1, -1):
+        flip = mk.scaling(side, 1, 1)
+        x = side * GROOVE_X
+        parts.append(wheel.transformed(mk.translation(x, 0, 0)))
+        parts.append(hub.transformed(flip @ mk.translation(GROOVE_X + w / 2, 0, 0)))
+        parts.append(cap.transformed(flip @ mk.translation(GROOVE_X + w / 2 + 0.08, 0, 0)))
+    return mk.Node(name, meshes=parts, translate=(0, y, WHEEL_RADIUS))
+
+
+def chassis(y0, y1):
+    """The beech base every car stands on: a narrow block between the wheels
+    and a wide deck above them."""
+    return [slab(-0.72, y0 + 0.3, 0.72, y1 - 0.3, 0.3, 1.5, 0.2, BEECH, True),
+            slab(-1.75, y0, 1.75, y1, 1.5, 1.95, 0.2, BEECH, True)]
+
+
+CAR_GAP = 1.0     # between one car's deck and the next one's
+COUPLER_Z = 1.15
+
+
+def coupling_rear(y1):
+    """A dowel from the car's back end to a red magnet disc halfway to the
+    next car, where it meets that car's front disc, as on the real toys."""
+    m = y1 + CAR_GAP / 2
+    return [rod_y(0.12, y1 - 0.3, m - 0.15, 0, COUPLER_Z, BEECH, 10),
+            rod_y(0.3, m - 0.15, m, 0, COUPLER_Z, RED, 16)]
+
+
+def coupling_front(y0):
+    m = y0 - CAR_GAP / 2
+    return [rod_y(0.3, m, m + 0.15, 0, COUPLER_Z, RED, 16),
+            rod_y(0.12, m + 0.15, y0 + 0.3, 0, COUPLER_Z, BEECH, 10)]
+
+
+def roof(y0, y1, half_width, z0, rise, thickness, material):
+    """A gently curved roof: an arc section run along the car."""
+    # The arc through (+-half_width, z0) and (0, z0 + rise).
+    R = (half_width ** 2 + rise ** 2) / (2 * rise)
+    a = math.degrees(math.asin(half_width / R))
+    top = arc(0.0, z0 + rise - R, R, 90 - a, 90 + a, 8)
+    bottom = [(x, z - thickness) for x, z in reversed(top)]
+    return prism_y(top + bottom, y0, y1, material)
+
+
+def locomotive():
+    """Front buffers at y = 0, the cab at the back end, LOCO_END."""
+    m = []
+    boiler_z, boiler_r = 2.9, 1.15
+    m += chassis(0.7, LOCO_END)
+    # Buffer beam with two sprung buffers: black stems, yellow heads.
+    m.append(slab(-1.85, 0.5, 1.85, 0.95, 0.85, 1.8, 0.12, RED))
+    for x in (-1.15, 1.15):
+        m.append(rod_y(0.15, 0.1, 0.55, x, 1.3, BLACK, 12))
+        m.append(mk.lathe([(0, 0), (0.32, 0), (0.34, 0.04), (0.34, 0.1), (0.3, 0.14), (0, 0.14)],
+                          16, YELLOW).transformed(
+            mk.translation(x, 0.0, 1.3) @ mk.rotation(1, 0, 0, -90)))
+    # Boiler: red, a black smokebox in front, yellow bands.
+    m.append(rod_y(boiler_r, 2.2, 6.3, 0, boiler_z, RED, 24))
+    m.append(rod_y(boiler_r + 0.03, 1.0, 2.2, 0, boiler_z, BLACK, 24))
+    m.append(rod_y(0.95, 0.9, 1.0, 0, boiler_z, BLACK, 24))
+    m.append(rod_y(0.22, 0.78, 0.9, 0, boiler_z + 0.35, YELLOW, 14))     # lamp
+    for y in (2.15, 3.7, 5.6):
+        m.append(rod_y(boiler_r + 0.05, y, y + 0.16, 0, boiler_z, YELLOW, 24))
+    # Chimney with a flared top and a dark mouth, on the smokebox.
+    top = boiler_z + boiler_r
+    m.append(mk.lathe([(0, 0), (0.38, 0), (0.34, 0.8), (0.42, 1.05), (0.6, 1.3), (0.6, 1.42),
+                       (0.42, 1.42), (0.42, 1.2), (0, 1.2)], 16, BLACK)
+             .translated(0, 1.6, top - 0.25))
+    # Steam dome.
+    dome = [(0, 0), (0.5, 0)] + arc(0.0, 0.32, 0.5, 0, 90, 5)[:-1] + [(0, 0.82)]
+    m.append(mk.lathe(dome, 16, YELLOW).translated(0, 4.55, top - 0.2))
+    # Cab: green box, dark windows, yellow roof.
+    cy0, cy1, cz0, cz1 = 6.2, LOCO_END, 1.95, 5.0
+    m.append(slab(-1.7, cy0, 1.7, cy1, cz0, cz1, 0.25, GREEN))
+    for side in (1, -1):
+        x = side * 1.7
+        m.append(box_at(x - 0.03, x + 0.03, 6.75, 9.15, 3.25, 4.55, WINDOW))
+        m.append(rod_y(0.32, cy0 - 0.03, cy0 + 0.02, side * 1.0, 4.35, WINDOW, 16))
+    m.append(box_at(-1.05, 1.05, cy1 - 0.02, cy1 + 0.03, 3.25, 4.55, WINDOW))
+    m.append(roof(cy0 - 0.3, cy1 + 0.2, 1.95, cz1 - 0.05, 0.35, 0.3, YELLOW))
+    m += coupling_rear(LOCO_END)
+    wheels = [wheel_set(f"Wheels_{i + 1}", y) for i, y in enumerate((2.3, 4.6, 6.9))]
+    return mk.Node("Locomotive", meshes=m, children=wheels)
+
+
+def tender(y0):
+    """Coal tender, 5 long, starting at y0."""
+    y1 = y0 + 5.0
+    m = chassis(y0, y1)
+    m.append(slab(-1.6, y0 + 0.15, 1.6, y1 - 0.15, 1.95, 3.4, 0.3, GREEN))
+    # Walls round the coal.
+    t = 0.2
+    for a, b in ((-1.6, -1.6 + t), (1.6 - t, 1.6)):
+        m.append(box_at(a, b, y0 + 0.5, y1 - 0.15, 3.35, 3.95, GREEN))
+    m.append(box_at(-1.6, 1.6, y1 - 0.15 - t, y1 - 0.15, 3.35, 3.95, GREEN))
+    m.append(box_at(-1.4, 1.4, y0 + 0.5, y0 + 0.5 + t, 3.35, 4.25, GREEN))
+    # Coal: a low heap and a few lumps on it.
+    heap = mk.sphere(1.0, 14, 7, COAL).transformed(
+        mk.translation(0, (y0 + y1) / 2 + 0.2, 3.4) @ mk.scaling(1.35, 1.9, 0.6))
+    m.append(heap)
+    rng = np.random.default_rng(3003)
+    for _ in range(7):
+        x, y = rng.uniform(-0.8, 0.8), rng.uniform(y0 + 1.4, y1 - 1.0)
+        z = 3.4 + 0.6 * math.sqrt(max(0.0, 1 - (x / 1.35) ** 2 - ((y - (y0 + y1) / 2 - 0.2) / 1.9) ** 2))
+        m.append(mk.sphere(rng.uniform(0.2, 0.3), 8, 4, COAL).translated(x, y, z - 0.08))
+    m += coupling_front(y0) + coupling_rear(y1)
+    wheels = [wheel_set(f"Wheels_{i + 4}", y) for i, y in enumerate((y0 + 1.4, y1 - 1.4))]
+    return mk.Node("Tender", meshes=m, children=wheels), y1
+
+
+def carriage(y0):
+    """Passenger carriage, 8 long, starting at y0."""
+    y1 = y0 + 8.0
+    m = chassis(y0, y1)
+    m.append(slab(-1.65, y0 + 0.2, 1.65, y1 - 0.2, 1.95, 4.55, 0.35, BLUE))
+    for side in (1, -1):
+        x = side * 1.65
+        for k in range(3):
+            wy0 = y0 + 0.9 + k * 2.2
+            m.append(box_at(x - 0.03, x + 0.03, wy0, wy0 + 1.7, 3.0, 4.05, WINDOW))
+    for y in (y0 + 0.2, y1 - 0.2):
+        m.append(box_at(-0.7, 0.7, y - 0.03, y + 0.03, 3.0, 4.05, WINDOW))
+    m.append(roof(y0, y1, 1.9, 4.5, 0.4, 0.3, YELLOW))
+    m += coupling_front(y0) + coupling_rear(y1)
+    wheels = [wheel_set(f"Wheels_{i + 6}", y) for i, y in enumerate((y0 + 1.6, y1 - 1.6))]
+    return mk.Node("Carriage", meshes=m, children=wheels)
+
+
+def build_scene():
+    rails = [mk.Node("RailStraight" if k == 0 else f"RailStraight_{k:03d}",
+                     meshes=rail_meshes(), translate=(0, RAIL_LENGTH * k, 0))
+             for k in range(RAIL_COUNT)]
+    tend, tend_end = tender(LOCO_END + CAR_GAP)
+    carr = carriage(tend_end + CAR_GAP)
+    body = mk.Node("Body", children=[locomotive(), tend, carr])
+    cam = mk.Node("Camera", matrix=mk.look_at((-14, -12, 9), (0, 7, 2.2)),
+                  camera=mk.Camera("TrainCamera", yfov=32, znear=0.5, zfar=2000))
+    key = mk.Node("KeyLight", translate=(-10, -8, 30),
+                  light=mk.PointLight("KeyLamp", color=(1.0, 0.95, 0.86)))
+    fill = mk.Node("FillLight", translate=(14, 30, 16),
+                   light=mk.PointLight("FillLamp", color=(0.32, 0.36, 0.45)))
+    return mk.Scene(rails + [body, cam, key, fill])
+
+
+# ---------------------------------------------------------------------------
+# Checks
+# ---------------------------------------------------------------------------
+
+def _world_triangles(node, parent, out):
+    """Node name -> world-space triangles (k, 3, 3) of its own geometry."""
+    from collada.scene import GeometryNode, Node
+    world = parent @ node.matrix
+    tris = []
+    for child in node.children:
+        if isinstance(child, Node):
+            _world_triangles(child, world, out)
+        elif isinstance(child, GeometryNode):
+            for prim in child.geometry.primitives:
+                p = prim.vertex[prim.vertex_index].reshape(-1, 3)
+                p = p @ world[:3, :3].T + world[:3, 3]
+                tris.append(p.reshape(-1, 3, 3))
+    out[node.id] = (np.concatenate(tris) if tris else np.zeros((0, 3, 3)), node)
+    return out
+
+
+def _subtree(nodes, name):
+    node = nodes[name][1]
+    from collada.scene import Node
+    found = [nodes[name][0]]
+    for c in node.children:
+        if isinstance(c, Node):
+            found.append(_subtree(nodes, c.id))
+    return np.concatenate(found)
+
+
+def top_at(tris, x, y):
+    """Highest z where a vertical line through (x, y) meets the triangles."""
+    a, b, c = tris[:, 0], tris[:, 1], tris[:, 2]
+    v0, v1 = b - a, c - a
+    det = v0[:, 0] * v1[:, 1] - v0[:, 1] * v1[:, 0]
+    ok = np.abs(det) > 1e-12
+    det = np.where(ok, det, 1)
+    px, py = x - a[:, 0], y - a[:, 1]
+    s = (px * v1[:, 1] - py * v1[:, 0]) / det
+    t = (v0[:, 0] * py - v0[:, 1] * px) / det
+    hit = ok & (s >= -1e-9) & (t >= -1e-9) & (s + t <= 1 + 1e-9)
+    if not hit.any():
+        return None
+    return float((a[:, 2] + s * v0[:, 2] + t * v1[:, 2])[hit].max())
+
+
+def seam_ratio(img):
+    """Mean step across the wrap (last row to the first, last column to the
+    first) over the mean step between neighbours inside along the same
+    axis: about 1 for a seamless tile. Grain makes the axes differ, and a
+    JPEG is smooth inside its 8 x 8 blocks, so the inner steps compared are
+    those across block borders, as the wrap is."""
+    a = np.asarray(img.convert("RGB"), dtype=np.float64)
+    n = a.shape[0]
+    k = np.arange(8, n, 8)
+    rows = np.abs(a[0] - a[-1]).mean() / max(np.abs(a[k] - a[k - 1]).mean(), 1e-6)
+    cols = np.abs(a[:, 0] - a[:, -1]).mean() / max(np.abs(a[:, k] - a[:, k - 1]).mean(), 1e-6)
+    return max(rows, cols)
+
+
+def check(root):
+    import collada
+    errs = []
+
+    def expect(cond, msg):
+        if not cond:
+            errs.append(msg)
+
+    out_dir = os.path.join(root, TRAIN_DIR)
+    dae = collada.Collada(os.path.join(out_dir, MODEL_NAME))
+    nodes = {}
+    ident = np.identity(4)
+    for n in dae.scene.nodes:
+        _world_triangles(n, ident, nodes)
+
+    names = ["RailStraight"] + [f"RailStraight_{k:03d}" for k in range(1, RAIL_COUNT)]
+    for name in names + ["Body"]:
+        expect(name in nodes, f"no node {name}")
+    if errs:
+        return errs
+    base = nodes["RailStraight"][0]
+    for k, name in enumerate(names):
+        tris, node = nodes[name]
+        expect(not [c for c in node.children if isinstance(c, collada.scene.Node)],
+               f"{name} has child nodes")
+        expect(len(tris) > 0, f"{name} has no geometry")
+        lo, hi = tris.reshape(-1, 3).min(0), tris.reshape(-1, 3).max(0)
+        want_lo, want_hi = np.array([-2, 7 * k, -1.0]), np.array([2, 7 * k + 7, 0.0])
+        expect(np.allclose(lo, want_lo, atol=1e-4) and np.allclose(hi, want_hi, atol=1e-4),
+               f"{name}: bounds {lo} {hi}, want {want_lo} {want_hi}")
+        expect(tris.shape == base.shape and np.allclose(tris - [0, 7 * k, 0], base, atol=1e-4),
+               f"{name} is not RailStraight moved by {7 * k} along y")
+    # Grooves where the wheels run, flat wood between and outside them, and
+    # at the y = 0 end the dark gap round the peg, below the top.
+    for x, y, want in ((-GROOVE_X, 3.5, -GROOVE_DEPTH), (GROOVE_X, 3.5, -GROOVE_DEPTH),
+                       (-1.7, 3.5, 0.0), (1.7, 3.5, 0.0), (0.5, 3.5, 0.0), (0.0, 0.2, 0.0),
+                       (0.0, 0.95, 0.0), (0.2, 0.2, RECESS_FLOOR), (-0.2, 0.2, RECESS_FLOOR),
+                       (0.0, 1.37, RECESS_FLOOR), (0.0, 1.6, 0.0)):
+        z = top_at(base, x, y)
+        expect(z is not None and abs(z - want) < 1e-3,
+               f"rail top at ({x}, {y}): {z}, want {want}")
+    for x in (-GROOVE_X - 0.2, GROOVE_X + 0.2):
+        z = top_at(base, x, 3.5)
+        expect(z is not None and abs(z + GROOVE_DEPTH) < 1e-3, f"groove narrower than 0.4 at {x}")
+    for x in (-GROOVE_X - 0.32, GROOVE_X + 0.32):
+        z = top_at(base, x, 3.5)
+        expect(z is not None and z > -0.06, f"groove wider than 0.6 at {x}: {z}")
+
+    body = _subtree(nodes, "Body").reshape(-1, 3)
+    lo, hi = body.min(0), body.max(0)
+    expect(abs(lo[1]) < 0.02, f"Body front at y={lo[1]}, want 0")
+    expect(22 <= hi[1] - lo[1] <= 28 and hi[1] <= 30, f"train length {hi[1] - lo[1]}")
+    expect(max(-lo[0], hi[0]) <= 2.2, f"train x from {lo[0]} to {hi[0]}")
+    expect(abs(lo[2]) < 0.02, f"train bottom at z={lo[2]}, want 0")
+    expect(5.0 <= hi[2] <= 6.2, f"train height {hi[2]}")
+    low = body[body[:, 2] < 0.05]
+    expect(len(low) and np.all(np.abs(np.abs(low[:, 0]) - GROOVE_X) < GROOVE_WIDTH / 2),
+           "parts touching the rail lie outside the grooves")
+    expect(np.any(low[:, 0] < 0) and np.any(low[:, 0] > 0), "wheels only on one side")
+    wheels = [n for n in nodes if n.startswith("Wheels_")]
+    expect(len(wheels) >= 6, f"{len(wheels)} wheel sets")
+    for n in wheels:
+        w = nodes[n][0].reshape(-1, 3)
+        lo_w, hi_w = w.min(0), w.max(0)
+        expect(abs(lo_w[2]) < 0.02 and abs(hi_w[2] - 2 * WHEEL_RADIUS) < 0.02,
+               f"{n}: wheels from z={lo_w[2]} to {hi_w[2]}")
+        expect(np.allclose(nodes[n][1].matrix[2, 3], WHEEL_RADIUS),
+               f"{n}: origin not on the axle")
+
+    cams = list(dae.scene.objects("camera"))
+    lights = list(dae.scene.objects("light"))
+    expect(len(cams) == 1, f"{len(cams)} cameras")
+    expect(len(lights) >= 1, "no light")
+    expect(all(li.position[2] > hi[2] for li in lights), "a light below the train's top")
+    count = sum(len(t) for t, _ in nodes.values())
+    expect(count <= TRIANGLE_BUDGET, f"{count} triangles")
+
+    ply = Image.open(os.path.join(out_dir, PLYWOOD_NAME))
+    expect(ply.format == "JPEG" and ply.size == (1024, 1024) and ply.mode == "RGB",
+           f"plywood {ply.format} {ply.size} {ply.mode}")
+    a = np.asarray(ply, dtype=np.float64)
+    mean = a.reshape(-1, 3).mean(0)
+    expect(mean[0] > mean[1] > mean[2] and 140 < mean[0] < 185 and mean[2] > 80,
+           f"plywood not a birch tone: mean {mean}")
+    expect(a.mean(2).std() < 10, f"plywood contrast too strong: {a.mean(2).std():.1f}")
+    beech = Image.open(os.path.join(out_dir, BEECH_NAME))
+    for name, img in ((PLYWOOD_NAME, ply), (BEECH_NAME, beech)):
+        r = seam_ratio(img)
+        expect(r < 1.3, f"{name}: step across the wrap {r:.2f} x the inner step")
+    # The seam test must notice a tile that does not wrap: cut one short.
+    cut = ply.crop((0, 0, 900, 900))
+    expect(seam_ratio(cut) > 2.0, f"seam test blind: cut tile gives {seam_ratio(cut):.2f}")
+
+    # Every face wound as its normals point (a mirrored part turned inside
+    # out would light from behind).
+    import check_collada
+    for n in build_scene().walk():
+        for i, m in enumerate(n.meshes):
+            errs += check_collada.winding_errors(f"{n.name} mesh {i}", m)
+    # Same command, same bytes.
+    with open(os.path.join(out_dir, MODEL_NAME), "rb") as f:
+        expect(f.read() == collada_writer.to_dae(build_scene()).encode(),
+               "the model differs from a fresh build")
+    with open(os.path.join(out_dir, BEECH_NAME), "rb") as f:
+        expect(f.read() == png_bytes(make_beech()), "beech.png differs from a fresh build")
+    with open(os.path.join(out_dir, PLYWOOD_NAME), "rb") as f:
+        expect(f.read() == jpeg_bytes(make_plywood()), "the plywood differs from a fresh build")
+    print(f"{count} triangles; train {hi[1] - lo[1]:.2f} long, {hi[2]:.2f} tall")
+    return errs
+
+
+# ---------------------------------------------------------------------------
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    ap.add_argument("--root", default=".", help="repository root (writes under ROOT/data)")
+    ap.add_argument("--check", action="store_true",
+                    help="check the written files instead of generating")
+    args = ap.parse_args()
+    out_dir = os.path.join(args.root, TRAIN_DIR)
+    if args.check:
+        errs = check(args.root)
+        for e in errs:
+            print("train assets:", e, file=sys.stderr)
+        print("train assets:", "FAILED" if errs else "ok")
+        return 1 if errs else 0
+    t0 = time.time()
+    write(os.path.join(out_dir, BEECH_NAME), png_bytes(make_beech()))
+    collada_writer.write_dae(build_scene(), os.path.join(out_dir, MODEL_NAME))
+    write(os.path.join(out_dir, PLYWOOD_NAME), jpeg_bytes(make_plywood()))
+    print("train assets written in %.1f s" % (time.time() - t0))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
