@@ -1,0 +1,50 @@
+#include "scenes/scene_tiles/tiles_timing.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <initializer_list>
+
+namespace TilesTiming {
+
+float randomRange(float a, float b) {
+  // rand() / RAND_MAX: the fixed 1 / 32767 of a 15-bit generator would put
+  // glibc's 31-bit values tens of thousands of ranges away.
+  return a + static_cast<float>(static_cast<double>(std::rand()) / RAND_MAX) * (b - a);
+}
+
+void tilePosition(const float start[3], const float target[3], float arrival, float t,
+                  float out[3]) {
+  float u = arrival > 0.0f ? t / arrival : 1.0f;
+  if (u > 1.0f) u = 1.0f;
+  for (int i = 0; i < 3; ++i) out[i] = u * target[i] + (1.0f - u) * start[i];
+}
+
+float foldAngle(float t) {
+  if (t > kFoldEnd) return 90.0f;
+  if (t > kFlyInEnd) return (t - kFlyInEnd) / (kFoldEnd - kFlyInEnd) * 90.0f;
+  return 0.0f;
+}
+
+float showerHeadZ(float t) {
+  if (t < kFlyInEnd) return 300.0f;
+  const float descent = (kFoldEnd - kFlyInEnd) * 0.5f;  // 18 beats
+  if (t < kFlyInEnd + descent) return 300.0f - (t - kFlyInEnd) / descent * 283.0f;
+  return 17.0f;
+}
+
+CameraBlend cameraBlend(float t) {
+  if (t < kFlyInEnd) return {1, 2, t > 0.0f ? t / kFlyInEnd : 0.0f};
+  return {2, 4, t > kFlyInEnd ? (t - kFlyInEnd) / (kFoldEnd - kFlyInEnd) : 0.0f};
+}
+
+bool captionShown(float t) { return t >= 6.0f && t < 90.0f; }
+
+float captionAlpha(float t) {
+  for (float at : {6.0f, 90.0f, 96.0f}) {
+    float d = std::fabs(at - t);
+    if (d < 1.2f) return d * 0.8333333f;
+  }
+  return 1.0f;
+}
+
+}  // namespace TilesTiming

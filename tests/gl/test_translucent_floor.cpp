@@ -1,0 +1,75 @@
+// The translucent floor lets a mirrored copy drawn beneath it show through,
+// tinted towards its blue, and hides nothing above it.
+#include <GL/glew.h>
+#include <GL/glu.h>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "main_shaders.h"
+#include "scenes/scene.h"
+#include "scenes/translucent_floor.h"
+#include "util/data/data.h"
+
+namespace {
+
+class Plain : public Scene {
+ public:
+  void load() override {}
+  void draw() override {}
+};
+
+std::vector<int> pixel(int x, int y) {
+  unsigned char rgba[4];
+  glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+  return {rgba[0], rgba[1], rgba[2]};
+}
+
+// A red square at height z, seen from above.
+void redSquare(float z) {
+  glUseProgramObjectARB(0);
+  glDisable(GL_LIGHTING);
+  glColor4f(1, 0, 0, 1);
+  glBegin(GL_QUADS);
+  glVertex3f(-2, -2, z);
+  glVertex3f(2, -2, z);
+  glVertex3f(2, 2, z);
+  glVertex3f(-2, 2, z);
+  glEnd();
+}
+
+TEST(TranslucentFloor, TheMirroredCopyShowsThroughTintedAndWhatIsAboveStaysClear) {
+  const auto mode = dataMode;
+  dataMode = kDataPlain;
+  static ShaderLibrary* shaders = new ShaderLibrary;
+  Plain scene;
+  scene.blend = true;
+  scene.lighting = true;
+  scene.resetState();
+  scene.resizeView(640, 360);
+  glClearColor(0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  gluLookAt(0, -0.01, 30, 0, 0, 0, 0, 0, 1);  // from straight above
+  const GLfloat light[4] = {0, 0, 20, 1};
+  glLightfv(GL_LIGHT0, GL_POSITION, light);
+
+  redSquare(-1.0f);  // the reflection, under the glass
+  drawTranslucentFloor(*shaders);
+  std::vector<int> reflected = pixel(320, 180);
+  std::vector<int> glass = pixel(40, 180);
+  EXPECT_GT(reflected[0], 120) << "the copy shows through";
+  EXPECT_LT(reflected[0], 230) << "but dimmed by the glass";
+  EXPECT_GT(reflected[2], glass[2] / 2) << "and tinted by its blue";
+  EXPECT_GT(glass[2], glass[0] + 20) << "the glass alone is blue";
+  EXPECT_LT(glass[2], 200) << "and translucent over black";
+
+  redSquare(1.0f);  // the real thing, above the glass
+  glEnable(GL_BLEND);
+  std::vector<int> above = pixel(320, 180);
+  EXPECT_EQ(above, (std::vector<int>{255, 0, 0}));
+
+  scene.resetState();
+  dataMode = mode;
+}
+
+}  // namespace
