@@ -14,6 +14,7 @@
 #include "scenes/scene_endtext/scene_endtext.h"
 #include "scenes/scene_metaballmarch/scene_metaballmarch.h"
 #include "scenes/scene_standin/scene_standin.h"
+#include "scenes/scene_tiles/scene_tiles.h"
 #include "scenes/scene_train/scene_train.h"
 #include "util/video_settings.h"
 
@@ -25,7 +26,7 @@ const std::vector<TimelineSlot>& timeline() {
       {"CodeScroller", 354, 450, []() -> Scene* { return new CodeScroller; }},
       {"Metaballmarch", 354, 450, []() -> Scene* { return new Metaballmarch; }},
       {"DadezAruv", 354, 450, []() -> Scene* { return new StandIn(0.14f, 0.14f, 0.16f, true); }},
-      {"Tiles", 450, 546, []() -> Scene* { return new StandIn(0.20f, 0.18f, 0.06f); }},
+      {"Tiles", 450, 546, []() -> Scene* { return new Tiles; }},
       {"Endtext", 546, 579, []() -> Scene* { return new Endtext; }},
   };
   return slots;

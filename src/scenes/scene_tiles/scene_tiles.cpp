@@ -1,0 +1,362 @@
+#include "scenes/scene_tiles/scene_tiles.h"
+
+#include <FTGL/ftgl.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "effects/effect.h"
+#include "main_shaders.h"
+#include "scenes/translucent_floor.h"
+#include "util/error.h"
+#include "util/music/music.h"
+#include "util/objects3d/prefabs.h"
+#include "util/util.h"
+
+using namespace TilesTiming;
+
+namespace {
+
+constexpr unsigned kTitleFaceSize = 110;
+
+void setCamera(Camera& camera, float yfov, float focusPoint, float focusRange, float focusFalloff) {
+  camera.yfov = yfov;
+  camera.znear = 0.1f;
+  camera.zfar = 1000.0f;
+  camera.focusPoint = focusPoint;
+  camera.focusRange = focusRange;
+  camera.focusFalloff = focusFalloff;
+}
+
+template <class T>
+void allocate(std::vector<T>& array, size_t count) {
+  array.assign(count, T());
+}
+
+}  // namespace
+
+Tiles::Tiles() {
+  blend = true;
+  lighting = true;
+}
+
+Tiles::~Tiles() {
+  delete captionFont;
+  delete titleFont;
+}
+
+void Tiles::load() {
+  if (!showerHead.load("data/tiles/Shower Head.dae")) FATAL("Failed to load shower head");
+  showerHead.plainShader = shaders->multi_material_notex;
+  showerHead.texturedShader = shaders->multi_material_tex;
+  showerHead.matrix.translate(0.0f, 0.0f, 12.9f);
+  setUpCameras();
+  setUpLights();
+
+  captionFont = loadFont("data/common/fonts/times.ttf");
+  captionFont->FaceSize(24, 72);
+  captionFont->CharMap(ft_encoding_unicode);
+  titleFont = loadFont("data/common/fonts/MOVIPB__.ttf");
+  // 228 in the show's first draft: from 0.8 of the picture's height the word
+  // then runs off its top.
+  titleFont->FaceSize(kTitleFaceSize, 72);
+  titleFont->CharMap(ft_encoding_unicode);
+
+  setUpTiles();
+  activeCamera = 0;
+  fadeIn = std::make_unique<Effects::Fader>(450.0f, 456.0f, 1, 1, 1, 1, 0, 0, 0, 0);
+  fadeOut = std::make_unique<Effects::Fader>(540.0f, 546.0f, 0, 0, 0, 0, 0, 0, 0, 1);
+}
+
+void Tiles::setUpCameras() {
+  struct Set {
+    float eye[3], centre[3], up[3], yfov, point, range, falloff;
+  };
+  const Camera defaults;
+  const Set sets[5] = {
+      {{5, -5, 7}, {-1, 1, 0}, {0, 0, 1}, 97.63f, 15, 20, 30},
+      {{-10, -25, 1}, {0, 0, 0}, {0, 0, 1}, 65, 20, 20, 30},
+      {{50, -50, 30}, {0, 0, 0}, {0, 0, 1}, 45, defaults.focusPoint, defaults.focusRange, defaults.focusFalloff},
+      {{0, -70, 1}, {0, 0, 0}, {0, 1, 0}, 45, defaults.focusPoint, defaults.focusRange, defaults.focusFalloff},
+      {{0, 70, 1}, {0, 0, 0}, {0, -1, 0}, 45, defaults.focusPoint, defaults.focusRange, defaults.focusFalloff},
+  };
+  if (showerHead.cameras.empty()) FATAL("The shower head model has no camera");
+  for (const Set& set : sets) {
+    Camera camera;
+    camera.lookAt(set.eye[0], set.eye[1], set.eye[2], set.centre[0], set.centre[1], set.centre[2],
+                  set.up[0], set.up[1], set.up[2]);
+    setCamera(camera, set.yfov, set.point, set.range, set.falloff);
+    showerHead.cameras.push_back(camera);
+  }
+  // The cameras are addressed by index: the file's one, then these five.
+  showerHead.cameras[0] = showerHead.cameras[2];
+}
+
+void Tiles::setUpLights() {
+  for (int i = 0; i < 4; ++i) {
+    if (showerHead.lights.size() < static_cast<size_t>(i) + 1) showerHead.lights.emplace_back();
+    Light& light = showerHead.lights[static_cast<size_t>(i)];
+    const float ambient[4] = {0.3f, 0.3f, 0.3f, 1}, diffuse[4] = {1, 1, 1, 1}, specular[4] = {1, 1, 0.5f, 1};
+    std::memcpy(light.ambient, ambient, sizeof ambient);
+    std::memcpy(light.diffuse, diffuse, sizeof diffuse);
+    std::memcpy(light.specular, specular, sizeof specular);
+    light.position[0] = 22.5f - 15.0f * static_cast<float>(i);
+    light.position[1] = -25.0f;
+    light.position[2] = 14.0f * static_cast<float>(i);
+    light.constantAttenuation = 1.0f;
+    light.linearAttenuation = 0.004f;
+    light.quadraticAttenuation = 0.003f;
+  }
+}
+
+void Tiles::setUpTiles() {
+  if (!tileTexture.load("data/tiles/tile.png", true, false, GL_LINEAR, GL_LINEAR))
+    FATAL("Failed to load tile texture");
+  if (!tileNormalMap.load("data/tiles/tile_normalmap.png", true, false, GL_LINEAR, GL_LINEAR))
+    FATAL("Failed to load tile normalmap");
+  if (!squidImage.load("data/tiles/squid.png", true, false, GL_LINEAR, GL_LINEAR))
+    FATAL("Failed to load squid!");
+  if (squidImage.bpp != 32) {
+    // readPixels wants four bytes a pixel: a 24-bit picture is read as RGBA.
+    squidImage.bpp = 32;
+    squidImage.format = GL_RGBA;
+  }
+  uint8_t* pixels = squidImage.readPixels();
+  squidPixels.assign(pixels, pixels + size_t{squidImage.width} * squidImage.height * 4);
+  std::free(pixels);
+  if (squidImage.width * squidImage.height < static_cast<uint32_t>(kMosaicWidth * kColumns))
+    FATAL("The squid picture must be at least %i x %i pixels", kMosaicWidth, kColumns);
+
+  for (int p = 0; p < 3; ++p) {
+    TilePanel& panel = panels[p];
+    panel.tiles = kRows[p] * kColumns;
+    const size_t n = static_cast<size_t>(panel.tiles);
+    allocate(panel.positions, n * 4 * 3);
+    allocate(panel.texcoords0, n * 4 * 2);
+    allocate(panel.tangents, n * 4 * 4);
+    allocate(panel.normals, n * 4 * 3);
+    allocate(panel.indices, n * 6);
+    allocate(panel.colours, n * 4 * 4);
+  }
+  tiles.reserve(static_cast<size_t>(kMosaicWidth) * kColumns);
+  for (int r = 0; r < kMosaicWidth; ++r)
+    for (int col = 0; col < kColumns; ++col) {
+      Tile tile;
+      float x = static_cast<float>(r < 74 ? r - 37 : r - 74) * kTileSize;
+      float z = static_cast<float>(col) * kTileSize;
+      tile.target[0] = x;
+      tile.target[1] = 0.0f;
+      tile.target[2] = z;
+      tile.target[3] = 1.0f;
+      tile.start[0] = x + randomRange(-50.0f, 50.0f);
+      tile.start[1] = randomRange(-50.0f, 50.0f);
+      tile.start[2] = z + randomRange(-50.0f, 50.0f);
+      tile.start[3] = 1.0f;
+      tile.arrival = randomRange(5.0f, 48.0f);
+      std::memcpy(tile.current, tile.start, sizeof tile.current);
+      tiles.push_back(tile);
+    }
+}
+
+void Tiles::resizeView(int width, int height) {
+  Scene::resizeView(width, height);
+  depthOfField.resize(width, height);
+}
+
+void Tiles::step() {
+  const float t = music->time() - start;
+  if (t < kFlyInEnd) meshT_ = t;
+}
+
+void Tiles::updateTiles(float t) {
+  int panelOf[kMosaicWidth];
+  for (int r = 0; r < kMosaicWidth; ++r) panelOf[r] = r < 37 ? 0 : r < 74 ? 1 : 2;
+  int firstRow[3] = {0, 37, 74};
+  for (size_t k = 0; k < tiles.size(); ++k) {
+    Tile& tile = tiles[k];
+    tilePosition(tile.start, tile.target, tile.arrival, t, tile.current);
+    const int r = static_cast<int>(k) / kColumns, col = static_cast<int>(k) % kColumns;
+    TilePanel& panel = panels[panelOf[r]];
+    const size_t j = static_cast<size_t>((r - firstRow[panelOf[r]]) * kColumns + col);
+    const float x = tile.current[0], y = tile.current[1], z = tile.current[2], s = kTileSize;
+    const float corners[4][3] = {{x, y, z}, {x + s, y, z}, {x, y, z + s}, {x + s, y, z + s}};
+    const float uv[4][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+    const size_t pixel = static_cast<size_t>(mosaicPixel(r, col)) * 4;
+    const float g = squidPixels[pixel] / 255.0f;
+    for (int v = 0; v < 4; ++v) {
+      const size_t at = j * 4 + static_cast<size_t>(v);
+      std::memcpy(&panel.positions[at * 3], corners[v], sizeof corners[v]);
+      std::memcpy(&panel.texcoords0[at * 2], uv[v], sizeof uv[v]);
+      const float tangent[4] = {1, 0, 0, 1}, normal[3] = {0, -1, 0}, colour[4] = {g, g, g, 1};
+      std::memcpy(&panel.tangents[at * 4], tangent, sizeof tangent);
+      std::memcpy(&panel.normals[at * 3], normal, sizeof normal);
+      std::memcpy(&panel.colours[at * 4], colour, sizeof colour);
+    }
+    const uint32_t base = static_cast<uint32_t>(j * 4);
+    const uint32_t quad[6] = {base, base + 1, base + 2, base + 2, base + 3, base + 1};
+    std::memcpy(&panel.indices[j * 6], quad, sizeof quad);
+  }
+  for (int p = 0; p < 3; ++p) {
+    TilePanel& panel = panels[p];
+    if (!panel.vertexBuffer) {
+      glGenBuffers(1, &panel.vertexBuffer);
+      glGenBuffers(1, &panel.indexBuffer);
+      if (!panel.vertexBuffer) FATAL("Failed assert tiles%i_vbo_id", p);
+      if (!panel.indexBuffer) FATAL("Failed assert tiles%i_ibo_id", p);
+    }
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, panel.indexBuffer);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(panel.indices.size() * 4),
+                 panel.indices.data(), GL_DYNAMIC_DRAW);
+    const std::vector<float>* arrays[5] = {&panel.positions, &panel.normals, &panel.texcoords0,
+                                           &panel.tangents, &panel.colours};
+    GLsizeiptr total = 0;
+    for (const auto* array : arrays) total += static_cast<GLsizeiptr>(array->size() * 4);
+    glBindBuffer(GL_ARRAY_BUFFER, panel.vertexBuffer);
+    glBufferData(GL_ARRAY_BUFFER, total, nullptr, GL_DYNAMIC_DRAW);
+    GLintptr offset = 0;
+    for (const auto* array : arrays) {
+      glBufferSubData(GL_ARRAY_BUFFER, offset, static_cast<GLsizeiptr>(array->size() * 4), array->data());
+      offset += static_cast<GLintptr>(array->size() * 4);
+    }
+  }
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  builtT_ = t;
+}
+
+void Tiles::draw() {
+  const float t = music->time() - start;
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glClear(GL_DEPTH_BUFFER_BIT);
+
+  CameraBlend motion = cameraBlend(t);
+  Camera::blend(showerHead.cameras[static_cast<size_t>(motion.from)],
+                showerHead.cameras[static_cast<size_t>(motion.to)], motion.factor,
+                showerHead.cameras[0]);
+  glMultMatrixf(showerHead.matrix.data());
+  showerHead.cameras[activeCamera].apply(viewWidth, viewHeight);
+  showerHead.bindLights();
+
+  // The meshes show the last fly-in beat; rebuilt only when that changes.
+  if (builtT_ != meshT_) updateTiles(meshT_);
+
+  depthOfField.render(*shaders, showerHead.cameras[0], [this, t] {
+    glPushMatrix();
+    glScalef(1.0f, 1.0f, -1.0f);  // the reflection under the glass
+    drawTiles(t);
+    drawShowerHead(t);
+    glPopMatrix();
+    drawTranslucentFloor(*shaders);
+    drawTiles(t);
+    drawShowerHead(t);
+  });
+  drawCaption(t);
+  const float beat = music->time();
+  fadeIn->draw(beat);
+  fadeOut->draw(beat);
+}
+
+void Tiles::drawTiles(float t) {
+  glEnable(GL_COLOR_MATERIAL);
+  glColor4f(1, 1, 1, 1);
+  ShaderProgram& bump = *shaders->multi_specular_bump;
+  bump.use();
+  bump.setUniform("Num_lights", static_cast<int>(showerHead.lights.size()));
+  bump.setUniform("Texture1", 0);
+  bump.setUniform("NormalMap", 1);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(tileTexture.target(), tileTexture.id);
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(tileNormalMap.target(), tileNormalMap.id);
+  glActiveTexture(GL_TEXTURE0);
+
+  const float a = foldAngle(t);
+  const float s = kTileSize;
+  glPushMatrix();
+  glTranslatef(-kRows[1] * s * 0.5f, 0.0f, 0.0f);
+  if (t > kFlyInEnd) {
+    glColor4f(0.1f, 0.1f, 0.1f, 1.0f);
+    glPushMatrix();
+    glRotatef(a, 0, 0, 1);
+    glTranslatef(-0.5f * kRows[0] * s, boxLift + 1.0f, 0.5f * kColumns * s);
+    drawBox(kRows[0] * s, kColumns * s);
+    glPopMatrix();
+    glPushMatrix();
+    glTranslatef(kRows[1] * s, 0, 0);
+    glRotatef(-a, 0, 0, 1);
+    glTranslatef(0.5f * kRows[2] * s, boxLift + 1.0f, 0.5f * kColumns * s);
+    drawBox(kRows[2] * s, kColumns * s);
+    glPopMatrix();
+    glColor4f(1, 1, 1, 1);
+  }
+
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_NORMAL_ARRAY);
+  glEnableClientState(GL_COLOR_ARRAY);
+  for (int unit : {0, 1}) {
+    glClientActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  }
+  for (int p = 0; p < 3; ++p) {
+    const TilePanel& panel = panels[p];
+    if (!panel.vertexBuffer) continue;
+    const size_t positions = panel.positions.size() * 4, normals = panel.normals.size() * 4,
+                 uvs = panel.texcoords0.size() * 4, tangents = panel.tangents.size() * 4;
+    glBindBuffer(GL_ARRAY_BUFFER, panel.vertexBuffer);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, panel.indexBuffer);
+    glVertexPointer(3, GL_FLOAT, 0, nullptr);
+    glNormalPointer(GL_FLOAT, 0, reinterpret_cast<const void*>(positions));
+    glClientActiveTexture(GL_TEXTURE0);
+    glTexCoordPointer(2, GL_FLOAT, 0, reinterpret_cast<const void*>(positions + normals));
+    glClientActiveTexture(GL_TEXTURE1);
+    glTexCoordPointer(4, GL_FLOAT, 0, reinterpret_cast<const void*>(positions + normals + uvs));
+    glColorPointer(4, GL_FLOAT, 0, reinterpret_cast<const void*>(positions + normals + uvs + tangents));
+    glPushMatrix();
+    if (p == 0) glRotatef(a, 0, 0, 1);
+    if (p == 2) {
+      glTranslatef(kRows[1] * s, 0, 0);
+      glRotatef(-a, 0, 0, 1);
+    }
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(panel.indices.size()), GL_UNSIGNED_INT, nullptr);
+    glPopMatrix();
+  }
+  for (int unit : {1, 0}) {
+    glClientActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  }
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glDisableClientState(GL_COLOR_ARRAY);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glActiveTexture(GL_TEXTURE0);
+  glPopMatrix();
+}
+
+void Tiles::drawShowerHead(float t) {
+  glTranslatef(0.0f, -4.0f, showerHeadZ(t));
+  glRotatef(180.0f, 0, 0, 1);
+  glPushMatrix();
+  glMultMatrixf(showerHead.matrix.data());
+  showerHead.drawNode(showerHead.root.get(), showerHead.root->mirrored);
+  glPopMatrix();
+}
+
+void Tiles::drawCaption(float t) {
+  glEnable(GL_COLOR_MATERIAL);
+  for (int unit = 4; unit >= 0; --unit) {
+    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+    glBindTexture(GL_TEXTURE_2D, 0);
+  }
+  beginFlat2D();
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  const float alpha = captionAlpha(t);
+  glColor4f(1, 1, 1, alpha);
+  if (!captionShown(t)) return;
+  glTranslatef(static_cast<float>(viewWidth) * 0.02f, static_cast<float>(pictureHeight) * 0.8f, 0.0f);
+  drawTextShadowed(titleFont, viewWidth, 3.5f, alpha, "Wild");
+}
