@@ -147,6 +147,17 @@ void Scene::beginFlat2D() const {
   glLoadIdentity();
 }
 
+void Scene::beginCaption() const {
+  glEnable(GL_COLOR_MATERIAL);
+  for (int unit = 4; unit >= 0; --unit) {
+    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+    glBindTexture(GL_TEXTURE_2D, 0);
+  }
+  beginFlat2D();
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+
 void Scene::resizeView(int width, int height) {
   Viewport view = letterbox(width, height);
   aspect = kPictureAspect;

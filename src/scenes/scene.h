@@ -66,6 +66,9 @@ class Scene {
   // depth test and lighting off, an orthographic projection over
   // 0..viewWidth x 0..pictureHeight and an identity modelview.
   void beginFlat2D() const;
+  // Captions over a 3D picture: colour material on, no 2D texture on units
+  // 0 to 4, the flat 2D set-up, blending with (SRC_ALPHA, ONE_MINUS_SRC_ALPHA).
+  void beginCaption() const;
 
   // The declared starting state: a derived scene changes these in its
   // constructor or load.

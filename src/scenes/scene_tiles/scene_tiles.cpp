@@ -346,14 +346,7 @@ void Tiles::drawShowerHead(float t) {
 }
 
 void Tiles::drawCaption(float t) {
-  glEnable(GL_COLOR_MATERIAL);
-  for (int unit = 4; unit >= 0; --unit) {
-    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
-    glBindTexture(GL_TEXTURE_2D, 0);
-  }
-  beginFlat2D();
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  beginCaption();
   const float alpha = captionAlpha(t);
   glColor4f(1, 1, 1, alpha);
   if (!captionShown(t)) return;

@@ -266,14 +266,7 @@ void Train::drawTrack(int track) {
 }
 
 void Train::drawCaption() {
-  glEnable(GL_COLOR_MATERIAL);
-  for (int unit = 4; unit >= 0; --unit) {
-    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
-    glBindTexture(GL_TEXTURE_2D, 0);
-  }
-  beginFlat2D();
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  beginCaption();
 
   const float u = music->time() - start;
   const char* line = TrainTiming::captionLine(u);
