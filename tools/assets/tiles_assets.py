@@ -68,7 +68,10 @@ NOZZLE_DROP = 0.05      # how far the rubber nubs stand out of the face
 NOZZLE_RINGS = ((0.0, 1), (0.28, 6), (0.52, 12), (0.76, 18), (1.0, 24))
 BALL_Z = 1.0            # swivel ball centre above the head's centre
 PIPE_RADIUS = 0.16
-WALL_X = 4.2            # where the flange sits on the wall
+HEAD_SCALE = 1.8        # the head is modelled at 1:1 and shown larger: a 29 cm
+                        # rain head would be a speck against a 4 m wall of tiles
+WALL_X = 3.98 / HEAD_SCALE  # where the flange sits on the wall, in model units: the
+                        # scene hangs the head 4 in front of the mosaic's back wall
 
 TILE_SIZE = 256
 GROUT = 4.0             # grout half-width at each border: 8 px between tiles
@@ -213,12 +216,16 @@ def arm_meshes():
 
 
 def build_scene():
-    head = mk.Node("Head", meshes=[head_shell(), face_plate(), nozzles()])
-    arm = mk.Node("Arm", meshes=arm_meshes())
+    size = mk.scaling(HEAD_SCALE)
+    head = mk.Node("Head", meshes=[m.transformed(size) for m in (head_shell(), face_plate(), nozzles())])
+    # The arm is built along +x and turned to run back along -y: the scene
+    # turns the model half round, so it meets the back wall behind the head.
+    arm = mk.Node("Arm", meshes=[m.transformed(mk.rotation(0, 0, 1, -90) @ size) for m in arm_meshes()])
     root = mk.Node("ShowerHead", children=[head, arm])
     # From below and in front, so the face with its nozzles is in view and
     # the arm runs off to the wall behind.
-    cam = mk.Node("Camera", matrix=mk.look_at((-3.2, -6.8, -2.6), (1.3, 0.0, 0.55)),
+    cam = mk.Node("Camera", matrix=mk.look_at(tuple(HEAD_SCALE * np.array((-3.2, -6.8, -2.6))),
+                                                tuple(HEAD_SCALE * np.array((0.0, -1.3, 0.55)))),
                   camera=mk.Camera("ShowerCamera", yfov=40, znear=0.1, zfar=500))
     key = mk.Node("KeyLight", translate=(-4.0, -6.0, 3.0),
                   light=mk.PointLight("KeyLamp", color=(1.0, 0.97, 0.92)))
@@ -540,8 +547,11 @@ def model_errors(path):
             chrome = m.id
     expect(chrome is not None, "no chrome material")
 
+    # Proportions are checked at 1:1, the reach to the wall as shown.
     head, head_mats = nodes["Head"]
-    arm = nodes["Arm"][0].reshape(-1, 3)
+    head = head / HEAD_SCALE
+    arm_shown = nodes["Arm"][0].reshape(-1, 3)
+    arm = arm_shown / HEAD_SCALE
     hp = head.reshape(-1, 3)
     lo, hi = hp.min(0), hp.max(0)
     width = hi[:2] - lo[:2]
@@ -573,11 +583,14 @@ def model_errors(path):
                f"nozzles from r {radii.min():.2f} to {radii.max():.2f}, {len(rings)} rings")
     # The arm rises from the head and runs off sideways to the wall.
     expect(arm[:, 2].max() > hi[2] + 0.5, "arm does not rise above the head")
-    expect(np.hypot(arm[:, 0], arm[:, 1]).max() > 3.0, "arm does not reach out sideways")
+    expect(np.hypot(arm[:, 0], arm[:, 1]).max() > 2.0, "arm does not reach out sideways")
+    # ... back along -y, which the scene's half turn points at the mosaic.
+    expect(-4.0 <= arm_shown[:, 1].min() < -3.9 and np.abs(arm[:, 0]).max() < 0.7,
+           "arm does not run back along -y to the wall")
     expect(arm[:, 2].min() >= lo[2], "arm reaches below the head")
     # Camera: the head in front of it and its face in view from below.
     cam = cams[0]
-    eye = np.asarray(cam.position)
+    eye = np.asarray(cam.position) / HEAD_SCALE
     fwd = np.asarray(cam.direction) / np.linalg.norm(cam.direction)
     to_head = -eye / np.linalg.norm(eye)
     expect(fwd @ to_head > 0.9, "camera not looking at the head")
