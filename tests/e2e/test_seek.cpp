@@ -117,6 +117,12 @@ TEST_F(Seek, TheTrainAndItsFallingRailsAtABeatAreWhereARunFromTheStartHasThem) {
   expectSamePictures(156, 168, {5, 30, 55});
 }
 
+TEST_F(Seek, TheFlyingTilesAtABeatAreWhereARunFromTheStartHasThem) {
+  // The tiles' start positions come from the show's seeded generator, drawn
+  // at load; the flight follows the beat.
+  expectSamePictures(450, 462, {5, 30, 55});
+}
+
 TEST_F(Seek, ALivePlayStopsAfterTheEndBeat) {
   // Half a beat of a live show (a quarter of a second), then exit code 0.
   Child show = spawnProcess({TINLANTERN_BIN, "--batch", "--gl-debug", "--window", "160x90",

@@ -7,53 +7,21 @@
 #include <string>
 #include <vector>
 
-#include "picture.h"
-#include "process.h"
-#include "tempfiles.h"
-#include "xvfb.h"
+#include "frames.h"
 
 namespace {
 
 class TrainFrames : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    xvfb_ = new XvfbServer;
-    ASSERT_TRUE(xvfb_->running()) << "Xvfb did not start";
-    dir_ = new TempDir;
-    const std::vector<std::string> env = {"DISPLAY=" + xvfb_->display(), "SDL_VIDEODRIVER=x11",
-                                          "SDL_AUDIODRIVER=dummy"};
-    std::vector<std::pair<std::string, Child>> children;
-    for (const char* beat : {"114", "130", "132", "183", "222", "240", "253", "257.9"})
-      children.emplace_back(beat, spawnProcess({TINLANTERN_BIN, "--batch", "--gl-debug", "--frame",
-                                                beat, "--out", dir_->file(std::string(beat) + ".png"),
-                                                "--size", "320x180"},
-                                               env));
-    for (auto& [beat, child] : children) {
-      EXPECT_EQ(waitProcess(child, 120), 0) << "beat " << beat << ": " << readFile(child.stderrPath);
-      (*frames_)[beat] = readPng(dir_->file(beat + ".png"));
-    }
+    *frames_ = renderFrames({"114", "130", "132", "183", "222", "240", "253", "257.9"});
   }
-  static void TearDownTestSuite() {
-    delete dir_;
-    delete xvfb_;
-    frames_->clear();
-  }
+  static void TearDownTestSuite() { frames_->clear(); }
 
   const Picture& frame(const std::string& beat) {
     const Picture& picture = (*frames_)[beat];
     EXPECT_EQ(picture.width, 320) << "no frame for beat " << beat;
     return picture;
-  }
-  // Mean grey level of a rectangle given in fractions of the picture, y from the top.
-  static double mean(const Picture& p, double x0, double y0, double x1, double y1) {
-    double sum = 0;
-    int n = 0;
-    for (int y = int(y0 * p.height); y < int(y1 * p.height); ++y)
-      for (int x = int(x0 * p.width); x < int(x1 * p.width); ++x, ++n) {
-        const unsigned char* c = &p.rgb[(size_t(y) * p.width + x) * 3];
-        sum += (c[0] + c[1] + c[2]) / 3.0;
-      }
-    return n ? sum / n : 0;
   }
   // Pixels in the train's paint: its red and its green, which neither the
   // wood, the floor nor the sky has.
@@ -76,19 +44,15 @@ class TrainFrames : public ::testing::Test {
     return count;
   }
 
-  static XvfbServer* xvfb_;
-  static TempDir* dir_;
   static std::map<std::string, Picture>* frames_;
 };
 
-XvfbServer* TrainFrames::xvfb_ = nullptr;
-TempDir* TrainFrames::dir_ = nullptr;
 std::map<std::string, Picture>* TrainFrames::frames_ = new std::map<std::string, Picture>;
 
 TEST_F(TrainFrames, FadesInFromBlackAndOutToBlack) {
-  EXPECT_LT(mean(frame("114"), 0, 0, 1, 1), 1.0);
-  EXPECT_LT(mean(frame("257.9"), 0, 0, 1, 1), 8.0) << "a tenth of a beat before the end";
-  EXPECT_GT(mean(frame("130"), 0, 0, 1, 1), 40.0) << "a lit toy world in between";
+  EXPECT_LT(frame("114").mean(), 1.0);
+  EXPECT_LT(frame("257.9").mean(), 8.0) << "a tenth of a beat before the end";
+  EXPECT_GT(frame("130").mean(), 40.0) << "a lit toy world in between";
 }
 
 TEST_F(TrainFrames, TheTrainIsInThePicture) {

@@ -15,6 +15,12 @@ Picture readPng(const std::string& path) {
   return picture;
 }
 
+double Picture::mean(double x0, double y0, double x1, double y1) const {
+  double sum = 0;
+  int n = each(x0, y0, x1, y1, [&](const unsigned char* p) { sum += (p[0] + p[1] + p[2]) / 3.0; });
+  return n ? sum / n : 0.0;
+}
+
 namespace {
 bool comparable(const Picture& a, const Picture& b) {
   return !a.rgb.empty() && a.rgb.size() == b.rgb.size();

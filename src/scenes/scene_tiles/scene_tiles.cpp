@@ -198,24 +198,30 @@ void Tiles::updateTiles(float t) {
   }
   for (int p = 0; p < 3; ++p) {
     TilePanel& panel = panels[p];
-    if (!panel.vertexBuffer) {
-      glGenBuffers(1, &panel.vertexBuffer);
-      glGenBuffers(1, &panel.indexBuffer);
-      if (!panel.vertexBuffer) FATAL("Failed assert tiles%i_vbo_id", p);
-      if (!panel.indexBuffer) FATAL("Failed assert tiles%i_ibo_id", p);
-    }
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, panel.indexBuffer);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(panel.indices.size() * 4),
-                 panel.indices.data(), GL_DYNAMIC_DRAW);
     const std::vector<float>* arrays[5] = {&panel.positions, &panel.normals, &panel.texcoords0,
                                            &panel.tangents, &panel.colours};
     GLsizeiptr total = 0;
     for (const auto* array : arrays) total += static_cast<GLsizeiptr>(array->size() * 4);
+    const bool fresh = !panel.vertexBuffer;
+    if (fresh) {
+      glGenBuffers(1, &panel.vertexBuffer);
+      glGenBuffers(1, &panel.indexBuffer);
+      if (!panel.vertexBuffer) FATAL("Failed assert tiles%i_vbo_id", p);
+      if (!panel.indexBuffer) FATAL("Failed assert tiles%i_ibo_id", p);
+      // Only the positions move: the indices and the other four arrays are
+      // the same every frame. The store is sized once and then overwritten
+      // in place, so the driver keeps its storage from frame to frame.
+      glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, panel.indexBuffer);
+      glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(panel.indices.size() * 4),
+                   panel.indices.data(), GL_DYNAMIC_DRAW);
+      glBindBuffer(GL_ARRAY_BUFFER, panel.vertexBuffer);
+      glBufferData(GL_ARRAY_BUFFER, total, nullptr, GL_DYNAMIC_DRAW);
+    }
     glBindBuffer(GL_ARRAY_BUFFER, panel.vertexBuffer);
-    glBufferData(GL_ARRAY_BUFFER, total, nullptr, GL_DYNAMIC_DRAW);
     GLintptr offset = 0;
     for (const auto* array : arrays) {
-      glBufferSubData(GL_ARRAY_BUFFER, offset, static_cast<GLsizeiptr>(array->size() * 4), array->data());
+      if (fresh || array == &panel.positions)
+        glBufferSubData(GL_ARRAY_BUFFER, offset, static_cast<GLsizeiptr>(array->size() * 4), array->data());
       offset += static_cast<GLintptr>(array->size() * 4);
     }
   }
