@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "effects/effect.h"
 #include "main_shaders.h"
@@ -28,9 +29,14 @@ void setCamera(Camera& camera, float yfov, float focusPoint, float focusRange, f
   camera.focusFalloff = focusFalloff;
 }
 
+// A failed allocation is fatal with the array's name ("data1_normal").
 template <class T>
-void allocate(std::vector<T>& array, size_t count) {
-  array.assign(count, T());
+void allocate(std::vector<T>& array, size_t count, int panel, const char* name) {
+  try {
+    array.assign(count, T());
+  } catch (const std::bad_alloc&) {
+    FATAL("Failed assert data%i_%s", panel, name);
+  }
 }
 
 }  // namespace
@@ -131,12 +137,12 @@ void Tiles::setUpTiles() {
     TilePanel& panel = panels[p];
     panel.tiles = kRows[p] * kColumns;
     const size_t n = static_cast<size_t>(panel.tiles);
-    allocate(panel.positions, n * 4 * 3);
-    allocate(panel.texcoords0, n * 4 * 2);
-    allocate(panel.tangents, n * 4 * 4);
-    allocate(panel.normals, n * 4 * 3);
-    allocate(panel.indices, n * 6);
-    allocate(panel.colours, n * 4 * 4);
+    allocate(panel.positions, n * 4 * 3, p, "vertex");
+    allocate(panel.texcoords0, n * 4 * 2, p, "texcoords0");
+    allocate(panel.tangents, n * 4 * 4, p, "texcoords1");
+    allocate(panel.normals, n * 4 * 3, p, "normal");
+    allocate(panel.indices, n * 6, p, "indices");
+    allocate(panel.colours, n * 4 * 4, p, "colors");
   }
   tiles.reserve(static_cast<size_t>(kMosaicWidth) * kColumns);
   for (int r = 0; r < kMosaicWidth; ++r)
