@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <initializer_list>
 
+#include "scenes/caption_timing.h"
+
 namespace TilesTiming {
 
 float randomRange(float a, float b) {
@@ -40,11 +42,8 @@ CameraBlend cameraBlend(float t) {
 bool captionShown(float t) { return t >= 6.0f && t < 90.0f; }
 
 float captionAlpha(float t) {
-  for (float at : {6.0f, 90.0f, 96.0f}) {
-    float d = std::fabs(at - t);
-    if (d < 1.2f) return d * 0.8333333f;
-  }
-  return 1.0f;
+  static constexpr float kSwitches[] = {6.0f, 90.0f, 96.0f};
+  return ::captionAlpha(t, kSwitches);
 }
 
 }  // namespace TilesTiming

@@ -5,9 +5,9 @@
 
 #include "effects/effect.h"
 #include "main_shaders.h"
+#include "scenes/plywood_floor.h"
 #include "util/error.h"
 #include "util/music/music.h"
-#include "util/objects3d/prefabs.h"
 #include "util/util.h"
 
 namespace {
@@ -163,7 +163,7 @@ void Train::draw() {
   model.bindLights();
 
   drawSky();
-  drawFloor();
+  drawPlywoodFloor(*shaders, floorTexture);
   if (haveCamera) {
     depthOfField.render(*shaders, model.cameras[activeCamera], [this] {
       glTranslatef(0.0f, trackY, 0.0f);
@@ -207,29 +207,6 @@ void Train::drawSky() {
   glEnable(GL_DEPTH_TEST);
   glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
   glDisable(GL_TEXTURE_CUBE_MAP);
-}
-
-void Train::drawFloor() {
-  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-  glEnable(GL_TEXTURE_2D);
-  glEnable(GL_LIGHTING);
-  for (int unit = 4; unit >= 1; --unit) {
-    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
-    glBindTexture(GL_TEXTURE_2D, 0);
-  }
-  floorTexture.bind();
-  shaders->multi_material_tex->use();
-  glDisable(GL_COLOR_MATERIAL);
-  const GLfloat white[4] = {1, 1, 1, 1}, none[4] = {0, 0, 0, 0};
-  glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 20.0f);
-  glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, white);
-  glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white);
-  glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, white);
-  glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, none);
-  glPushMatrix();
-  glRotatef(30.0f, 0.0f, 0.0f, 1.0f);
-  drawQuad(-500.0f, -500.0f, 1000.0f, 1000.0f, 50.0f, false);
-  glPopMatrix();
 }
 
 void Train::drawWholeModel() {

@@ -53,7 +53,6 @@ class Train : public Scene {
   void setUpLights();
   void resetRails();
   void drawSky();
-  void drawFloor();
   void drawWholeModel();
   void drawTrack(int track);
   void drawCaption();

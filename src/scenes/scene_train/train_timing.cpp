@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "scenes/caption_timing.h"
 #include "scenes/invitation.h"
 
 namespace TrainTiming {
@@ -48,12 +49,6 @@ const char* captionLine(float u) {
   return u >= kSwitches[5] ? nullptr : line;
 }
 
-float captionAlpha(float u) {
-  for (float at : kSwitches) {
-    float d = std::fabs(at - u);
-    if (d < 1.2f) return d * 0.833333f;
-  }
-  return 1.0f;
-}
+float captionAlpha(float u) { return ::captionAlpha(u, kSwitches); }
 
 }  // namespace TrainTiming
