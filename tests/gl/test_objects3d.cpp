@@ -155,3 +155,19 @@ TEST_F(Objects3D, MaterialColourOffsetTintsTheLitColour) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Objects3D, AGeometryWhoseTextureASceneTookAwayDrawsUntextured) {
+  // A screen material loses its picture when the scene has none to give.
+  only("parent");
+  for (Geometry& geometry : object_.geometries) geometry.textured = true;
+  for (Material& material : object_.materials) material.texture = nullptr;
+  EXPECT_FALSE(object_.drawnTextured(0));
+  EXPECT_EQ(drawnRed(), 255);
+  GLboolean texturing = GL_TRUE;
+  glGetBooleanv(GL_TEXTURE_2D, &texturing);
+  EXPECT_FALSE(texturing);
+}
+
+}  // namespace

@@ -144,7 +144,7 @@ void Object3D::drawNode(const Node* node, bool flip) {
   glFrontFace(mirrored ? GL_CW : GL_CCW);
   if (node->enabled && node->showGeometry) {
     for (uint32_t index : node->geometryIndices) {
-      ShaderProgram* shader = geometries[index].textured ? texturedShader : plainShader;
+      ShaderProgram* shader = drawnTextured(index) ? texturedShader : plainShader;
       if (shader) {
         shader->use();
       } else {
@@ -176,7 +176,7 @@ void Object3D::drawGeometry(uint32_t index) {
   setMaterialColour(GL_SPECULAR, material.specular, material.colourOffset);
   setMaterialColour(GL_EMISSION, material.emission, material.colourOffset);
 
-  if (geometry.textured) {
+  if (drawnTextured(index)) {
     glEnable(GL_TEXTURE_2D);
     material.texture->bind();
   } else {

@@ -117,6 +117,12 @@ class Object3D {
   // drawNode(root.get(), root->mirrored), pop. Allocates nothing.
   void drawNode(const Node* node, bool flip);
   void drawGeometry(uint32_t index);
+  // Whether the geometry is drawn with its texture: it has coordinates and
+  // its material a texture now (a scene may take a material's texture away).
+  bool drawnTextured(uint32_t index) const {
+    const Geometry& geometry = geometries[index];
+    return geometry.textured && materials[geometry.materialIndex].texture != nullptr;
+  }
   // Disables GL lights 0 to 7, then applies every light (the first eight
   // matter) through the object's matrix on top of the current modelview.
   void bindLights() const;

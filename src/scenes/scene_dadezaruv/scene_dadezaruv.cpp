@@ -1,0 +1,358 @@
+#include "scenes/scene_dadezaruv/scene_dadezaruv.h"
+
+#include <FTGL/ftgl.h>
+
+#include <new>
+
+#include "effects/effect.h"
+#include "main_shaders.h"
+#include "scenes/translucent_floor.h"
+#include "util/error.h"
+#include "util/fbo/fbo.h"
+#include "util/music/music.h"
+#include "util/objects3d/prefabs.h"
+#include "util/util.h"
+
+using namespace RobotsTiming;
+
+namespace {
+
+// The categories' face, in pixels of a 1280-wide picture: the size of the
+// tile scene's caption, which stands at the same place.
+constexpr unsigned kCaptionFaceSize = 110;
+
+void setLens(Camera& camera) {
+  camera.yfov = 97.63f;
+  camera.znear = 0.1f;
+  camera.zfar = 1000.0f;
+  camera.focusPoint = 9.0f;
+  camera.focusRange = 10.0f;
+  camera.focusFalloff = 10.0f;
+}
+
+void setLens(Camera& camera, float yfov, float focusPoint, float focusRange, float focusFalloff) {
+  camera.yfov = yfov;
+  camera.znear = 0.1f;
+  camera.zfar = 1000.0f;
+  camera.focusPoint = focusPoint;
+  camera.focusRange = focusRange;
+  camera.focusFalloff = focusFalloff;
+}
+
+void loadRobot(Object3D& model, const char* path, const char* failure, const ShaderLibrary& shaders,
+               float lift) {
+  if (!model.load(path)) FATAL("%s", failure);
+  model.plainShader = shaders.multi_material_notex;
+  model.texturedShader = shaders.multi_material_tex;
+  model.matrix = Matrix::identity();
+  model.matrix.translate(0.0f, 0.0f, lift);
+}
+
+void applyPlacement(const Placement& p) {
+  glTranslatef(p.position[0], p.position[1], p.position[2]);
+  glRotatef(p.angle, 0.0f, 0.0f, 1.0f);
+}
+
+void nodeMatrices(const Object3D& model, const char* node, Matrix& world, Matrix& inverse) {
+  model.getNodeWorldMatrix(world, node);
+  inverse = world.inverse();
+}
+
+}  // namespace
+
+DadezAruv::DadezAruv() {
+  lighting = true;
+  blend = true;
+}
+
+DadezAruv::~DadezAruv() {
+  delete timesFont;
+  delete captionFont;
+}
+
+void DadezAruv::load() {
+  loadRobot(robot, "data/dadezaruv/Assembled robot.dae", "Failed to load robot", *shaders, 12.9f);
+  loadRobot(cameraBot, "data/dadezaruv/Assembled CameraBot.dae", "Failed to load camerabot", *shaders, 12.9f);
+  loadRobot(painterBot, "data/dadezaruv/Painterbot.dae", "Failed to load painterbot", *shaders, 0.9f);
+  loadRobot(banjoBot, "data/dadezaruv/BanjoBot.dae", "Failed to load banjobot", *shaders, 12.9f);
+  setUpCameras();
+  setUpLights();
+
+  nodeMatrices(robot, "Skull", robotSkull_, robotSkullInverse_);
+  nodeMatrices(cameraBot, "LowerArm_001", cameraArm_, cameraArmInverse_);
+  nodeMatrices(cameraBot, "LowerArm", cameraHoldArm_, cameraHoldArmInverse_);
+  nodeMatrices(banjoBot, "Skull", banjoSkull_, banjoSkullInverse_);
+  nodeMatrices(banjoBot, "LowerArm", banjoArm_, banjoArmInverse_);
+  // Every name the drawing asks for, checked once here rather than mid-show.
+  for (const char* name : {"lowerarm_002-geometry", "hand_002-geometry", "lowerarm_002", "hand_002"})
+    cameraBot.setGeometryVisible(name, true);
+  for (const char* name : {"lowerarm_002-geometry", "hand_002-geometry"}) banjoBot.setGeometryVisible(name, true);
+  cameraBot.setMaterialColourOffset("material_004", 0, 0, 0, 0);
+  painterBot.setMaterialColourOffset("indicator-material", 0, 0, 0, 0);
+  robot.setScreenTexture(screenTexture());
+
+  paintCanvas.createEmpty(kCanvasSize, kCanvasSize, GL_RGBA8, true);
+  paintCanvas.fill(0, 0, 0, 0);
+  try {
+    paintBrush.assign(size_t{kBrushSize} * kBrushSize * 4, 0xFF);
+  } catch (const std::bad_alloc&) {
+    FATAL("Failed assert paint_brush");
+  }
+
+  timesFont = loadFont("data/common/fonts/times.ttf");
+  timesFont->FaceSize(24, 72);
+  timesFont->CharMap(ft_encoding_unicode);
+  captionFont = loadFont("data/common/fonts/MOVIPB__.ttf");
+  captionFont->FaceSize(kCaptionFaceSize, 72);
+  captionFont->CharMap(ft_encoding_unicode);
+  activeCamera = 4;
+  fadeIn = std::make_unique<Effects::Fader>(354.0f, 357.0f, 0, 0, 0, 1, 0, 0, 0, 0);
+  fadeOut = std::make_unique<Effects::Fader>(449.8f, 450.0f, 0, 0, 0, 0, 1, 1, 1, 1);
+}
+
+void DadezAruv::setUpCameras() {
+  // The robot's file brings its camera (and its light): without one the
+  // scene's indices would point at the wrong cameras.
+  if (robot.cameras.empty()) FATAL("The assembled robot has no camera");
+  setLens(robot.cameras.back());
+  for (int i = 0; i < 3; ++i) {
+    Camera camera;
+    setLens(camera);
+    robot.cameras.push_back(camera);
+  }
+  struct Placed {
+    float eye[3], centre[3], up[3];
+    float yfov;
+    float focus[3];  // negative: the defaults
+  };
+  const Placed placed[6] = {
+      {{5, -5, 7}, {-1, 1, 0}, {0, 0, 1}, 97.63f, {9, 10, 10}},
+      {{5, 0, 6}, {-1, 0, 5}, {0, 0, 1}, 97.63f, {9, 10, 10}},
+      {{20, -20, 15}, {0, 0, 0}, {0, 0, 1}, 45.0f, {35, 10, 10}},
+      {{50, -50, 30}, {0, 0, 0}, {0, 0, 1}, 45.0f, {-1, -1, -1}},
+      {{0, -70, 1}, {0, 0, 0}, {0, 1, 0}, 45.0f, {-1, -1, -1}},
+      {{0, 70, 1}, {0, 0, 0}, {0, -1, 0}, 45.0f, {-1, -1, -1}},
+  };
+  for (const Placed& p : placed) {
+    Camera camera;
+    camera.lookAt(p.eye[0], p.eye[1], p.eye[2], p.centre[0], p.centre[1], p.centre[2], p.up[0], p.up[1], p.up[2]);
+    setLens(camera, p.yfov, p.focus[0], p.focus[1], p.focus[2]);
+    robot.cameras.push_back(camera);
+  }
+}
+
+void DadezAruv::setUpLights() {
+  if (robot.lights.empty()) FATAL("The assembled robot has no light");
+  for (size_t i = 0; i < 4; ++i) {
+    if (robot.lights.size() <= i) robot.lights.emplace_back();
+    Light& light = robot.lights.back();
+    const float ambient[4] = {0.3f, 0.3f, 0.3f, 1.0f}, diffuse[4] = {1, 1, 1, 1},
+                specular[4] = {1, 1, 0.5f, 1};
+    for (int c = 0; c < 4; ++c) {
+      light.ambient[c] = ambient[c];
+      light.diffuse[c] = diffuse[c];
+      light.specular[c] = specular[c];
+    }
+    light.linearAttenuation = 0.1f;
+    light.quadraticAttenuation = 0.01f;
+    light.position[0] = -5.0f;
+    light.position[1] = -35.0f;
+    light.position[2] = 0.0f;
+  }
+}
+
+void DadezAruv::resizeView(int width, int height) {
+  Scene::resizeView(width, height);
+  depthOfField.resize(width, height);
+}
+
+void DadezAruv::placeCamera(int index, const LookAt& view) {
+  Camera& camera = robot.cameras[static_cast<size_t>(index)];
+  camera.lookAt(view.eye[0], view.eye[1], view.eye[2], view.centre[0], view.centre[1], view.centre[2], 0, 0, 1);
+  setLens(camera);
+  Light& light = robot.lights[static_cast<size_t>(index)];
+  for (int c = 0; c < 3; ++c) light.position[c] = view.eye[c];
+}
+
+void DadezAruv::step() {
+  const float t = music->time(), u = t - start;
+
+  // The view, from the robots' cameras as the last frame left them.
+  const CameraStep view = cameraStep(u);
+  Camera& four = robot.cameras[4];
+  if (view.copy) {
+    four = robot.cameras[static_cast<size_t>(view.from)];
+  } else {
+    Camera::blend(robot.cameras[static_cast<size_t>(view.from)], robot.cameras[static_cast<size_t>(view.to)],
+                  view.f, four);
+  }
+
+  // The four robots' places, cameras and lights.
+  robotPlacement = kRobotPlacement;
+  placeCamera(0, robotCamera(u));
+  cameraBotPlacement = kCameraBotPlacement;
+  placeCamera(3, cameraBotCamera(u, cameraBotPlacement.position));
+  painterTravel = RobotsTiming::painterTravel(u, painterTravel);
+  painter = painterPose(u, painterTravel);
+  placeCamera(2, painterCamera(u, painter.position));
+  banjoBotPlacement = kBanjoBotPlacement;
+  placeCamera(1, banjoBotCamera(u, banjoBotPlacement.position));
+
+  if (painting(u)) paint();
+}
+
+void DadezAruv::paint() {
+  // The brush stamps its square under the painter's brush; paint piles up.
+  const Texel at = brushTexel(painter.brush[0], painter.brush[1]);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, paintCanvas.id);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, at.x, at.y, kBrushSize, kBrushSize, GL_RGBA, GL_UNSIGNED_BYTE,
+                  paintBrush.data());
+  glGenerateMipmapEXT(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+void DadezAruv::draw() {
+  const float t = music->time(), u = t - start;
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glClear(GL_DEPTH_BUFFER_BIT);
+
+  glMultMatrixf(robot.matrix.data());
+  robot.cameras[activeCamera].apply(viewWidth, viewHeight);
+  robot.bindLights();
+
+  depthOfField.render(*shaders, robot.cameras[activeCamera], [this, t] {
+    glPushMatrix();
+    glScalef(1.0f, 1.0f, -1.0f);  // the reflection under the glass
+    drawRobots(t);
+    glPopMatrix();
+    drawTranslucentFloor(*shaders);
+    drawCanvas();
+    drawRobots(t);
+  });
+
+  drawCategory(u);
+  fadeIn->draw(t);
+  fadeOut->draw(t);
+}
+
+Texture* DadezAruv::screenTexture() const {
+  return renderTarget && !renderTarget->colorTextures.empty() ? renderTarget->colorTextures[0].get() : nullptr;
+}
+
+void DadezAruv::drawModel(Object3D& model) {
+  glPushMatrix();
+  glMultMatrixf(model.matrix.data());
+  model.drawNode(model.root.get(), model.root->mirrored);
+  glPopMatrix();
+}
+
+void DadezAruv::drawTurned(Object3D& model, const Matrix& node, const Matrix& nodeInverse, float degrees,
+                           float x, float y, float z) {
+  glPushMatrix();
+  glMultMatrixf(node.data());
+  glRotatef(degrees, x, y, z);
+  glMultMatrixf(nodeInverse.data());
+  drawModel(model);
+  glPopMatrix();
+}
+
+void DadezAruv::drawRobots(float t) {
+  drawAssembledRobot(t);
+  drawCameraBot(t);
+  drawPainterBot(t);
+  drawBanjoBot(t);
+}
+
+void DadezAruv::drawAssembledRobot(float t) {
+  robot.setScreenTexture(screenTexture());
+  glPushMatrix();
+  applyPlacement(robotPlacement);
+  robot.setNodeEnabled("Skull", false);
+  robot.setNodeEnabled("Torso", true);
+  drawModel(robot);
+  robot.setNodeEnabled("Skull", true);
+  robot.setNodeEnabled("Torso", false);
+  drawTurned(robot, robotSkull_, robotSkullInverse_, robotNod(t), 0.0f, 1.0f, 0.0f);
+  glPopMatrix();
+}
+
+void DadezAruv::drawCameraBot(float t) {
+  cameraBot.setMaterialColourOffset("material_004", lampRed(t), 0, 0, 0);
+  glPushMatrix();
+  applyPlacement(cameraBotPlacement);
+  cameraBot.setAllGeometriesVisible(true);
+  for (const char* name : {"lowerarm_002-geometry", "hand_002-geometry", "lowerarm_002", "hand_002"})
+    cameraBot.setGeometryVisible(name, false);
+  drawModel(cameraBot);
+  cameraBot.setAllGeometriesVisible(false);
+  cameraBot.setGeometryVisible("lowerarm_002", true);
+  cameraBot.setGeometryVisible("hand_002", true);
+  drawTurned(cameraBot, cameraArm_, cameraArmInverse_, cameraBotSwing(t), 1.0f, 0.0f, 0.0f);
+  cameraBot.setGeometryVisible("lowerarm_002", false);
+  cameraBot.setGeometryVisible("hand_002", false);
+  cameraBot.setGeometryVisible("lowerarm_002-geometry", true);
+  cameraBot.setGeometryVisible("hand_002-geometry", true);
+  drawTurned(cameraBot, cameraHoldArm_, cameraHoldArmInverse_, cameraBotHold(t), 1.0f, 0.0f, 0.0f);
+  cameraBot.setGeometryVisible("lowerarm_002-geometry", false);
+  cameraBot.setGeometryVisible("hand_002-geometry", false);
+  glPopMatrix();
+}
+
+void DadezAruv::drawPainterBot(float t) {
+  painterBot.setMaterialColourOffset("indicator-material", lampRed(t), 0, 0, 0);
+  glPushMatrix();
+  glTranslatef(painter.position[0], painter.position[1], painter.position[2]);
+  glRotatef(painter.heading, 0.0f, 0.0f, 1.0f);
+  drawModel(painterBot);
+  glPopMatrix();
+}
+
+void DadezAruv::drawBanjoBot(float t) {
+  const float u = t - start;
+  glPushMatrix();
+  applyPlacement(banjoBotPlacement);
+  banjoBot.setAllGeometriesVisible(true);
+  banjoBot.setGeometryVisible("lowerarm_002-geometry", false);
+  banjoBot.setGeometryVisible("hand_002-geometry", false);
+  banjoBot.setNodeEnabled("Circle", true);
+  banjoBot.setNodeEnabled("Skull", false);
+  banjoBot.setNodeEnabled("Torso", true);
+  drawModel(banjoBot);
+  banjoBot.setNodeEnabled("Skull", true);
+  banjoBot.setNodeEnabled("Torso", false);
+  banjoBot.setNodeEnabled("Circle", false);
+  drawTurned(banjoBot, banjoSkull_, banjoSkullInverse_, banjoHead(t, u), 0.0f, 1.0f, 0.0f);
+  banjoBot.setNodeEnabled("Torso", true);
+  banjoBot.setNodeEnabled("Circle", true);
+  banjoBot.setAllGeometriesVisible(false);
+  banjoBot.setGeometryVisible("lowerarm_002-geometry", true);
+  banjoBot.setGeometryVisible("hand_002-geometry", true);
+  drawTurned(banjoBot, banjoArm_, banjoArmInverse_, banjoStrum(t, u), 0.0f, 1.0f, 0.0f);
+  glPopMatrix();
+}
+
+void DadezAruv::drawCanvas() {
+  shaders->nolight_tex->use();
+  glEnable(GL_BLEND);
+  glActiveTexture(GL_TEXTURE0);
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, paintCanvas.id);
+  glEnable(GL_COLOR_MATERIAL);
+  glColor4f(1.0f, 1.0f, 1.0f, 0.7f);
+  glPushMatrix();
+  glTranslatef(kCanvasCentreX, 0.0f, 0.0f);
+  glTranslatef(0.0f, 0.0f, 0.01f);
+  drawQuad(-20.0f, -20.0f, 40.0f, 40.0f, 1.0f, false);
+  glPopMatrix();
+  glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+void DadezAruv::drawCategory(float u) {
+  beginCaption();
+  const float alpha = categoryAlpha(u);
+  glColor4f(1.0f, 1.0f, 1.0f, alpha);
+  glTranslatef(0.02f * static_cast<float>(viewWidth), 0.8f * static_cast<float>(pictureHeight), 0.0f);
+  drawTextShadowed(captionFont, viewWidth, 3.5f, alpha, "%s", category(u));
+}
