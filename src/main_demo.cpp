@@ -9,6 +9,7 @@
 #include "platform/ticks.h"
 #include "util/gl_debug.h"
 #include "platform/video.h"
+#include "scenes/scene_clown/scene_clown.h"
 #include "scenes/scene_codescroller/scene_codescroller.h"
 #include "scenes/scene_credits/scene_credits.h"
 #include "scenes/scene_endtext/scene_endtext.h"
@@ -22,7 +23,7 @@ const std::vector<TimelineSlot>& timeline() {
   static const std::vector<TimelineSlot> slots = {
       {"Credits", 0, 114, []() -> Scene* { return new Credits; }},
       {"Train", 114, 258, []() -> Scene* { return new Train; }},
-      {"Clown", 258, 354, []() -> Scene* { return new StandIn(0.24f, 0.08f, 0.12f); }},
+      {"Clown", 258, 354, []() -> Scene* { return new Clown; }},
       {"CodeScroller", 354, 450, []() -> Scene* { return new CodeScroller; }},
       {"Metaballmarch", 354, 450, []() -> Scene* { return new Metaballmarch; }},
       {"DadezAruv", 354, 450, []() -> Scene* { return new StandIn(0.14f, 0.14f, 0.16f, true); }},

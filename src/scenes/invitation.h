@@ -16,4 +16,21 @@ constexpr const char* kVenueLine = "Bryggeloftet, Bergen - Norway";
 // The toy train's line that names the party's month.
 constexpr const char* kMonthLine = "Come out and play with us in April";
 
+// Who made the show, role by role, in the order the clown's credits show
+// them; the makers' handles.
+struct Credit {
+  const char* role;
+  const char* handle;
+};
+constexpr Credit kCredits[] = {
+    {"Code", "Fenrik"},
+    {"Music", "Noctiluca"},
+    {"Modelling", "Bramblewood"},
+    {"Additional modelling", "Quillon"},
+    {"Inspirational text", "Hermit Crab"},
+    {"Design support", "Vesper & Tangram"},
+    {"Code support", "Oxbow"},
+    {"Original squid picture", "Inkfish"},
+};
+
 }  // namespace Invitation

@@ -117,6 +117,12 @@ TEST_F(Seek, TheTrainAndItsFallingRailsAtABeatAreWhereARunFromTheStartHasThem) {
   expectSamePictures(156, 168, {5, 30, 55});
 }
 
+TEST_F(Seek, TheClownsShakenCamerasAndFallingRingsAtABeatAreWhereARunFromTheStartHasThem) {
+  // Across the seventh bell's jolt (322) into the loose rings, whose jolts
+  // and camera drift accumulate frame by frame from 334.
+  expectSamePictures(320, 344, {5, 60, 115});
+}
+
 TEST_F(Seek, TheFlyingTilesAtABeatAreWhereARunFromTheStartHasThem) {
   // The tiles' start positions come from the show's seeded generator, drawn
   // at load; the flight follows the beat.

@@ -12,7 +12,9 @@
 #include <stb/stb_image_write.h>
 
 #include "main_demo.h"
+#include "main_shaders.h"
 #include "platform/messagebox.h"
+#include "scenes/scene_clown/scene_clown.h"
 #include "scenes/scene_codescroller/scene_codescroller.h"
 #include "scenes/scene_endtext/scene_endtext.h"
 #include "scenes/scene_metaballmarch/scene_metaballmarch.h"
@@ -67,6 +69,8 @@ class ShowScenes : public ::testing::Test {
     target_->resize(kWidth, kHeight);
   }
   static void TearDownTestSuite() {
+    delete shaders_;
+    shaders_ = nullptr;
     delete target_;
     delete music_;
     setAudioOffline(false);
@@ -109,6 +113,8 @@ class ShowScenes : public ::testing::Test {
     scene->end = end;
     scene->music = music_;
     scene->renderTarget = target_;
+    if (!shaders_) shaders_ = new ShaderLibrary;  // the 3D scenes draw with it
+    scene->shaders = shaders_;
     scene->load();
     return scene;
   }
@@ -150,10 +156,12 @@ class ShowScenes : public ::testing::Test {
 
   static Music* music_;
   static FBO* target_;
+  static ShaderLibrary* shaders_;
 };
 
 Music* ShowScenes::music_ = nullptr;
 FBO* ShowScenes::target_ = nullptr;
+ShaderLibrary* ShowScenes::shaders_ = nullptr;
 
 TEST_F(ShowScenes, CodeScrollerDrawsGreenCodeIntoTheTargetOnlyAndScrollsUp) {
   auto scroller = make<CodeScroller>(354.0f, 450.0f);
@@ -223,3 +231,86 @@ TEST_F(ShowScenes, MetaballsDrawOverTheListingInTheTarget) {
 }
 
 }  // namespace
+
+namespace {
+
+// Hides every geometry of a node and its subtree, whatever the scene shows.
+void hideSubtree(Object3D& model, const Node* node) {
+  for (uint32_t index : node->geometryIndices) model.geometries[index].visible = false;
+  for (const auto& child : node->children) hideSubtree(model, child.get());
+}
+const Node* nodeNamed(const Node* node, const std::string& name) {
+  if (node->name == name) return node;
+  for (const auto& child : node->children)
+    if (const Node* found = nodeNamed(child.get(), name)) return found;
+  return nullptr;
+}
+
+std::vector<uint8_t> windowPixels() {
+  std::vector<uint8_t> pixels(kWidth * kHeight * 4);
+  glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  return pixels;
+}
+
+// Where two pictures differ: the number of pixels and their mean height.
+struct Change {
+  int pixels = 0;
+  double meanY = 0;
+};
+Change change(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  Change c;
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      const size_t i = (static_cast<size_t>(y) * kWidth + x) * 4;
+      if (std::abs(a[i] - b[i]) + std::abs(a[i + 1] - b[i + 1]) + std::abs(a[i + 2] - b[i + 2]) > 30) {
+        ++c.pixels;
+        c.meanY += y;
+      }
+    }
+  if (c.pixels) c.meanY /= c.pixels;
+  return c;
+}
+
+}  // namespace
+
+TEST_F(ShowScenes, TheClownsPartsHangOutOfSightUntilTheirBellsThenStackUpward) {
+  auto clown = make<Clown>(258.0f, 354.0f);
+  ASSERT_GE(clown->ringTimes.size(), 7u);
+  // What a part adds to the picture: the frame with it minus the frame
+  // with its geometry hidden, at the same beat.
+  auto partAt = [&](const char* name, float beat) {
+    frameAt(*clown, beat);
+    std::vector<uint8_t> with = windowPixels();
+    if (const char* dir = std::getenv("TINLANTERN_DUMP")) {
+      std::string path = std::string(dir) + "/clown_" + name + "_" + std::to_string(beat) + ".png";
+      stbi_write_png(path.c_str(), kWidth, kHeight, 4, with.data() + static_cast<size_t>(kHeight - 1) * kWidth * 4,
+                     -kWidth * 4);
+    }
+    const Node* node = nodeNamed(clown->model.root.get(), name);
+    EXPECT_NE(node, nullptr) << name;
+    if (!node) return Change();
+    hideSubtree(clown->model, node);
+    frameAt(*clown, beat);
+    clown->model.setAllGeometriesVisible(true);
+    return change(with, windowPixels());
+  };
+  // (The clock takes a jump back for the music's loop: the beats go forward.)
+  // While the first part falls it is in the air above where it lands.
+  const float first = clown->ringTimes[0];
+  const Change falling = partAt("Body_1", first - 0.05f);  // 2.9 above its place
+  const Change landed = partAt("Body_1", first + 0.5f);
+  EXPECT_GT(landed.pixels, 100);
+  EXPECT_GT(falling.pixels, 0) << "in view while it falls";
+  EXPECT_GT(falling.meanY, landed.meanY + 20);
+  const float seventh = clown->ringTimes[6];
+  EXPECT_EQ(partAt("Body_7", seventh - 2.0f).pixels, 0) << "the hat still hangs a hundred above";
+  const Change hat = partAt("Body_7", seventh + 1.0f);
+  const Change head = partAt("Body_6", seventh + 1.0f);
+  const Change foot = partAt("Body_1", seventh + 1.0f);
+  EXPECT_GT(hat.pixels, 100) << "the hat sits on the figure after the seventh bell";
+  EXPECT_GT(head.pixels, 100);
+  EXPECT_GT(foot.pixels, 100);
+  // Rows count up from the bottom in GL: the hat above the head above the foot.
+  EXPECT_GT(hat.meanY, head.meanY);
+  EXPECT_GT(head.meanY, foot.meanY);
+}

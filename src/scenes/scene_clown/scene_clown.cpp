@@ -1,0 +1,297 @@
+#include "scenes/scene_clown/scene_clown.h"
+
+#include <FTGL/ftgl.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "effects/effect.h"
+#include "main_shaders.h"
+#include "scenes/plywood_floor.h"
+#include "util/error.h"
+#include "util/fbo/fbo.h"
+#include "util/music/music.h"
+#include "util/util.h"
+
+using namespace ClownTiming;
+
+namespace {
+
+// The credits' face, in pixels of a 1280-wide picture: two lines 0.13 of
+// the picture's height apart take capitals no taller than about 0.1 of it.
+constexpr unsigned kCaptionFaceSize = 100;
+constexpr float kCaptionShadow = 3.0f;
+
+const char* const kBodyNames[kBodyParts] = {"Body_1", "Body_2", "Body_3", "Body_4",
+                                            "Body_5", "Body_6", "Body_7"};
+// The loose rings come in four colours, taken in turn.
+const char* const kRingNames[4] = {"Ring_1", "Ring_2", "Ring_3", "Ring_4"};
+
+void setCamera(Camera& camera, float yfov, float znear, float zfar) {
+  camera.yfov = yfov;
+  camera.znear = znear;
+  camera.zfar = zfar;
+}
+
+void setFocus(Camera& camera, float point, float range, float falloff) {
+  camera.focusPoint = point;
+  camera.focusRange = range;
+  camera.focusFalloff = falloff;
+}
+
+// The generator's value as a fraction of its range.
+float randomFraction() { return static_cast<float>(static_cast<double>(std::rand()) / RAND_MAX); }
+
+void useToyShaders(Object3D& object, const ShaderLibrary& shaders) {
+  object.plainShader = shaders.multi_material_notex;
+  object.texturedShader = shaders.multi_material_tex;
+}
+
+}  // namespace
+
+Clown::Clown() {
+  blend = true;
+  lighting = true;
+}
+
+Clown::~Clown() { delete captionFont; }
+
+void Clown::load() {
+  if (!model.load("data/clown/Title screen.dae")) FATAL("Failed to load clown");
+  useToyShaders(model, *shaders);
+  model.matrix = Matrix::identity();
+  model.matrix.translate(0.0f, 0.0f, -0.5f);
+
+  if (!chairs.load("data/clown/stoler.dae")) FATAL("Failed to load lekebord");
+  useToyShaders(chairs, *shaders);
+  chairs.matrix = Matrix::identity();
+  chairs.matrix.rotate(90.0f, 1.0f, 0.0f, 0.0f).translate(-65.0f, 15.0f, -30.0f).scale(3.0f, 3.0f, 3.0f);
+
+  if (!rockingHorse.load("data/clown/gyngehest.dae")) FATAL("Failed to load gyngehest");
+  useToyShaders(rockingHorse, *shaders);
+  rockingHorse.matrix = Matrix::identity();
+  rockingHorse.matrix.rotate(90.0f, 1.0f, 0.0f, 0.0f).translate(-50.0f, 0.0f, -6.0f).scale(3.0f, 3.0f, 3.0f);
+  rockingHorse.getNodeWorldMatrix(horsePivot_, "polySurface2");
+  horsePivotInverse_ = horsePivot_.inverse();
+
+  setUpCameras();
+  setUpLights();
+
+  sceneTarget = std::make_unique<FBO>(64, 64, 4);
+  blurTarget = std::make_unique<FBO>(64, 64, 1);
+  captionFont = loadFont("data/common/fonts/MOVIPB__.ttf");
+  captionFont->FaceSize(kCaptionFaceSize, 72);
+  captionFont->CharMap(ft_encoding_unicode);
+
+  activeCamera = 2;
+  const std::vector<float> states = music->noteStates("KlovneRinger");
+  ringTimes.clear();
+  for (size_t i = 0; i < states.size(); i += 2) ringTimes.push_back(states[i]);
+  if (ringTimes.size() < kBodyParts)
+    FATAL("The \"KlovneRinger\" track has %i bells; the clown's %i parts need at least %i",
+          static_cast<int>(ringTimes.size()), static_cast<int>(kBodyParts), static_cast<int>(kBodyParts));
+
+  fadeIn = std::make_unique<Effects::Fader>(258.0f, 270.0f, 0, 0, 0, 1, 0, 0, 0, 0);
+  fadeOut = std::make_unique<Effects::Fader>(351.0f, 354.0f, 0, 0, 0, 0, 0, 0, 0, 1);
+  if (!floorTexture.load("data/train/PlywoodNew0030_1_S.jpg", true, true, GL_LINEAR, GL_LINEAR))
+    FATAL("Failed to load floor");
+}
+
+void Clown::setUpCameras() {
+  struct Placement {
+    float eye[3], centre[3];
+    float yfov, znear, zfar;
+    bool focus;
+  };
+  const Placement placements[7] = {
+      {{5, -20, 10}, {-5, 0, 10}, 45.0f, 0.1f, 100.0f, false},
+      {{5, -5, 7}, {-1, 1, 0}, 77.32f, 0.1f, 100.0f, true},
+      {{0, 0, 0}, {0, 0, 0}, 60.0f, -1.0f, -1.0f, false},  // rebuilt every frame
+      {{25, -15, 4}, {-15, -10, 2}, 77.32f, 0.1f, 100.0f, true},
+      {{40, 0, 1}, {0, 0, 0}, 45.0f, 0.1f, 1000.0f, false},
+      {{-50, -40, 1}, {-50, 0, 0}, 45.0f, 0.1f, 1000.0f, false},
+      {{-30, 1, 100}, {-30, 0, 0}, 45.0f, 0.1f, 1000.0f, false},
+  };
+  for (int i = 0; i < 7; ++i) {
+    const Placement& p = placements[i];
+    Camera camera;
+    if (i != 2) camera.lookAt(p.eye[0], p.eye[1], p.eye[2], p.centre[0], p.centre[1], p.centre[2], 0, 0, 1);
+    setCamera(camera, p.yfov, p.znear, p.zfar);
+    if (p.focus) setFocus(camera, 9.0f, 10.0f, 10.0f);
+    model.cameras.push_back(camera);
+  }
+  if (model.cameras.size() < 5) FATAL("The clown has too few cameras");
+}
+
+void Clown::setUpLights() {
+  if (model.lights.empty()) return;  // a model without lights gets none
+  for (size_t i = model.lights.size(); i < 4; ++i) {
+    Light light;
+    const float ambient[4] = {0.3f, 0.3f, 0.3f, 1.0f}, diffuse[4] = {1, 1, 1, 1},
+                specular[4] = {1, 1, 0.5f, 1};
+    for (int c = 0; c < 4; ++c) {
+      light.ambient[c] = ambient[c];
+      light.diffuse[c] = diffuse[c];
+      light.specular[c] = specular[c];
+    }
+    light.linearAttenuation = 0.1f;
+    light.quadraticAttenuation = 0.01f;
+    light.position[0] = -25.0f;
+    light.position[1] = -35.0f;
+    light.position[2] = 0.0f;
+    model.lights.push_back(light);
+  }
+}
+
+void Clown::resizeView(int width, int height) {
+  Scene::resizeView(width, height);
+  sceneTarget->resize(width, height);
+  blurTarget->resize(width, height);
+}
+
+void Clown::moveCameras(std::initializer_list<int> cameras, float x, float y, float z) {
+  for (int c : cameras) model.cameras[static_cast<size_t>(c)].view.translate(x, y, z);
+}
+
+void Clown::step() {
+  const float t = music->time();
+  if (!started_) {
+    // Each loose ring lies turned by a quarter, a half or three quarters.
+    for (float& turn : ringTurns) turn = 90.0f * static_cast<float>(1 + std::rand() % 3);
+    started_ = true;
+  }
+
+  // The view of this frame, from the cameras as the last frame left them.
+  const CameraBlend blend = cameraBlend(t, ringTimes[kBodyParts - 1], start);
+  Camera::blend(model.cameras[static_cast<size_t>(blend.from)], model.cameras[static_cast<size_t>(blend.to)],
+                blend.u, model.cameras[2]);
+
+  // The jolt of the last body part, undone as soon as it is over.
+  const float first = firstShakeReach(t, ringTimes[kBodyParts - 1]);
+  if (first > 0.0f) {
+    const float w = shakeOffset(first, randomFraction());
+    moveCameras({1, 0, 3}, 0.0f, 0.0f, w);
+    firstShakeSum += w;
+  } else if (firstShakeSum != 0.0f) {
+    moveCameras({1, 0, 3}, 0.0f, 0.0f, -firstShakeSum);
+    firstShakeSum = 0.0f;
+  }
+
+  // The loose rings: a jolt as each lands, undone by the first ring whose
+  // jolt is over; from the third on, camera 0 drifts while a ring falls.
+  for (int k = 0; k < kRings; ++k) {
+    const float K = kRingBeats[k];
+    if (t > K) {
+      const float reach = ringShakeReach(t, K);
+      if (reach > 0.0f) {
+        const float w = shakeOffset(reach, randomFraction());
+        moveCameras({0, 4}, 0.0f, 0.0f, w);
+        ringShakeSum += w;
+      } else if (ringShakeSum != 0.0f) {
+        moveCameras({0, 4}, 0.0f, 0.0f, -ringShakeSum);
+        ringShakeSum = 0.0f;
+      }
+    } else if (K - t < 1.0f && k >= 2) {
+      const float v = music->beatStep;
+      moveCameras({0}, -v, -2.5f * v, 0.0f);
+    }
+  }
+}
+
+void Clown::draw() {
+  const float t = music->time();
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+
+  glMultMatrixf(model.matrix.data());
+  model.cameras[activeCamera].apply(viewWidth, viewHeight);
+  model.bindLights();
+
+  drawPlywoodFloor(*shaders, floorTexture);
+  drawFurniture(t);
+  drawFigure(t);
+  drawRings(t);
+
+  fadeIn->draw(t);
+  fadeOut->draw(t);
+  drawCredits();
+}
+
+void Clown::drawModel() {
+  glPushMatrix();
+  glMultMatrixf(model.matrix.data());
+  model.drawNode(model.root.get(), model.root->mirrored);
+  glPopMatrix();
+}
+
+void Clown::drawPart(const char* name) {
+  model.setNodeShowGeometry(name, true);
+  drawModel();
+  model.setNodeShowGeometry(name, false);
+}
+
+void Clown::drawFurniture(float t) {
+  glPushMatrix();
+  glMultMatrixf(chairs.matrix.data());
+  chairs.drawNode(chairs.root.get(), chairs.root->mirrored);
+  glPopMatrix();
+
+  // The horse rocks about the z axis of its rocking part's frame, which
+  // lies across the horse through the point where the rockers meet the
+  // floor: into that frame, the turn, and back out of it.
+  glPushMatrix();
+  glTranslatef(0.0f, -30.0f, 0.0f);
+  glMultMatrixf(horsePivot_.data());
+  glRotatef(12.5f * std::sin(t), 0.0f, 0.0f, 1.0f);
+  glTranslatef(0.0f, 4.0f, 0.0f);
+  glMultMatrixf(horsePivotInverse_.data());
+  glPushMatrix();
+  glMultMatrixf(rockingHorse.matrix.data());
+  rockingHorse.drawNode(rockingHorse.root.get(), rockingHorse.root->mirrored);
+  glPopMatrix();
+  glPopMatrix();
+}
+
+void Clown::drawFigure(float t) {
+  glPushMatrix();
+  model.setSubtreeShowGeometry(false);
+  drawPart("Pinne");
+  for (size_t k = 0; k < kBodyParts; ++k) {
+    const float drop = bodyDrop(ringTimes[k], t);
+    glTranslatef(0.0f, 0.0f, drop);
+    drawPart(kBodyNames[k]);
+    glTranslatef(0.0f, 0.0f, -drop);
+  }
+  glPopMatrix();
+}
+
+void Clown::drawRings(float t) {
+  for (int k = 0; k < kRings; ++k) {
+    const RingPose pose = ringPose(k, t, ringTurns[k]);
+    if (!pose.shown) continue;
+    glPushMatrix();
+    // The model's own matrix is applied by drawModel: heights are the model's.
+    glTranslatef(0.0f, 0.0f, pose.height);
+    glRotatef(pose.spin, 0.0f, 0.0f, 1.0f);
+    glRotatef(pose.tilt, 1.0f, 0.0f, 0.0f);
+    drawPart(kRingNames[k % 4]);
+    glPopMatrix();
+  }
+}
+
+void Clown::drawCredits() {
+  const float u = music->time() - start;
+  const char* role = creditRole(u);
+  if (!role) return;
+  beginCaption();
+  const float alpha = creditAlpha(u);
+  const float x = 0.05f * static_cast<float>(viewWidth), y = 0.85f * static_cast<float>(pictureHeight);
+  glColor4f(1.0f, 1.0f, 1.0f, alpha);
+  glPushMatrix();
+  glTranslatef(x, y, 0.0f);
+  drawTextShadowed(captionFont, viewWidth, kCaptionShadow, alpha, "%s", role);
+  glPopMatrix();
+  glTranslatef(x, y - 0.13f * static_cast<float>(pictureHeight), 0.0f);
+  drawTextShadowed(captionFont, viewWidth, kCaptionShadow, alpha, "%s", creditHandle(u));
+}

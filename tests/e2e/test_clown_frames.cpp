@@ -1,0 +1,65 @@
+// The clown's slot at chosen beats (--frame): the fades, the finished
+// figure in its room, and the credits.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+
+#include "frames.h"
+
+namespace {
+
+class ClownFrames : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    *frames_ = renderFrames({"258", "268", "275", "325", "353.9"});
+  }
+  static void TearDownTestSuite() { frames_->clear(); }
+
+  const Picture& frame(const std::string& beat) {
+    const Picture& picture = (*frames_)[beat];
+    EXPECT_EQ(picture.width, 320) << "no frame for beat " << beat;
+    return picture;
+  }
+  // Pixels of the toy's lacquer: bright and strongly saturated colours,
+  // which the pale plywood floor does not have.
+  static double lacquer(const Picture& p, double x0, double y0, double x1, double y1) {
+    int hits = 0;
+    int n = p.each(x0, y0, x1, y1, [&](const unsigned char* c) {
+      const int hi = std::max({c[0], c[1], c[2]}), lo = std::min({c[0], c[1], c[2]});
+      hits += hi > 120 && hi - lo > 0.55 * hi;
+    });
+    return n ? static_cast<double>(hits) / n : 0.0;
+  }
+  // White caption pixels in a band of the upper left, y from the top.
+  static double caption(const Picture& p, double y0, double y1) {
+    return p.share(0.04, y0, 0.6, y1, [](double g) { return g > 235; });
+  }
+
+  static std::map<std::string, Picture>* frames_;
+};
+
+std::map<std::string, Picture>* ClownFrames::frames_ = new std::map<std::string, Picture>;
+
+TEST_F(ClownFrames, FadesInFromBlackAndOutToBlack) {
+  EXPECT_LT(frame("258").mean(), 2.0);
+  EXPECT_LT(frame("353.9").mean(), 8.0) << "a tenth of a beat before the end";
+  EXPECT_GT(frame("325").mean(), 30.0) << "a lit toy room in between";
+}
+
+TEST_F(ClownFrames, TheCompleteClownStandsInItsToyRoomAfterTheSeventhBell) {
+  // (Which part lies where is the scene's GL test; here the picture as a
+  // whole: the toy's lacquer and the room's furniture in a lit picture.)
+  EXPECT_GT(lacquer(frame("325"), 0, 0, 1, 1), 0.03);
+  EXPECT_GT(frame("325").mean(0, 0.6, 1, 1), 100.0) << "the lit plywood floor";
+}
+
+TEST_F(ClownFrames, ARoleAndItsMakersHandleStandAtTheUpperLeft) {
+  const Picture& credits = frame("275");
+  EXPECT_GT(caption(credits, 0.0, 0.16), 0.02) << "the role";
+  EXPECT_GT(caption(credits, 0.16, 0.3), 0.02) << "the handle below it";
+  EXPECT_LT(caption(frame("268"), 0.0, 0.3), 0.002) << "no credit before 12 beats in";
+}
+
+}  // namespace
