@@ -12,9 +12,9 @@
 #include "scenes/scene_clown/scene_clown.h"
 #include "scenes/scene_codescroller/scene_codescroller.h"
 #include "scenes/scene_credits/scene_credits.h"
+#include "scenes/scene_dadezaruv/scene_dadezaruv.h"
 #include "scenes/scene_endtext/scene_endtext.h"
 #include "scenes/scene_metaballmarch/scene_metaballmarch.h"
-#include "scenes/scene_standin/scene_standin.h"
 #include "scenes/scene_tiles/scene_tiles.h"
 #include "scenes/scene_train/scene_train.h"
 #include "util/video_settings.h"
@@ -26,7 +26,7 @@ const std::vector<TimelineSlot>& timeline() {
       {"Clown", 258, 354, []() -> Scene* { return new Clown; }},
       {"CodeScroller", 354, 450, []() -> Scene* { return new CodeScroller; }},
       {"Metaballmarch", 354, 450, []() -> Scene* { return new Metaballmarch; }},
-      {"DadezAruv", 354, 450, []() -> Scene* { return new StandIn(0.14f, 0.14f, 0.16f, true); }},
+      {"DadezAruv", 354, 450, []() -> Scene* { return new DadezAruv; }},
       {"Tiles", 450, 546, []() -> Scene* { return new Tiles; }},
       {"Endtext", 546, 579, []() -> Scene* { return new Endtext; }},
   };

@@ -123,6 +123,12 @@ TEST_F(Seek, TheClownsShakenCamerasAndFallingRingsAtABeatAreWhereARunFromTheStar
   expectSamePictures(320, 344, {5, 60, 115});
 }
 
+TEST_F(Seek, ThePaintOnTheRobotsCanvasAtABeatIsWhereARunFromTheStartHasIt) {
+  // The painter's canvas fills and its circle drifts from 390 to 402; the
+  // screen shows the code and the metaballs of the same frames.
+  expectSamePictures(396, 404, {5, 20, 38});
+}
+
 TEST_F(Seek, TheFlyingTilesAtABeatAreWhereARunFromTheStartHasThem) {
   // The tiles' start positions come from the show's seeded generator, drawn
   // at load; the flight follows the beat.

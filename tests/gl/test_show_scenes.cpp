@@ -4,6 +4,7 @@
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "platform/messagebox.h"
 #include "scenes/scene_clown/scene_clown.h"
 #include "scenes/scene_codescroller/scene_codescroller.h"
+#include "scenes/scene_dadezaruv/scene_dadezaruv.h"
 #include "scenes/scene_endtext/scene_endtext.h"
 #include "scenes/scene_metaballmarch/scene_metaballmarch.h"
 #include "util/data/data.h"
@@ -121,6 +123,13 @@ class ShowScenes : public ::testing::Test {
 
   // One frame of the scenes at the beat, as the Demo draws it.
   void frameAt(std::initializer_list<Scene*> scenes, float beat) {
+    // The clock takes a jump back for the music's loop; a test that goes
+    // back to an earlier beat starts the clock afresh, with a beat step of 0.
+    if (beat < music_->time()) {
+      Music::resetClock();
+      music_->seekToBeat(beat);
+      for (int i = 0; i < 10; ++i) music_->update();
+    }
     music_->seekToBeat(beat);
     music_->update();
     glClearColor(0, 0, 0, 0);
@@ -294,7 +303,6 @@ TEST_F(ShowScenes, TheClownsPartsHangOutOfSightUntilTheirBellsThenStackUpward) {
     clown->model.setAllGeometriesVisible(true);
     return change(with, windowPixels());
   };
-  // (The clock takes a jump back for the music's loop: the beats go forward.)
   // While the first part falls it is in the air above where it lands.
   const float first = clown->ringTimes[0];
   const Change falling = partAt("Body_1", first - 0.05f);  // 2.9 above its place
@@ -313,4 +321,49 @@ TEST_F(ShowScenes, TheClownsPartsHangOutOfSightUntilTheirBellsThenStackUpward) {
   // Rows count up from the bottom in GL: the hat above the head above the foot.
   EXPECT_GT(hat.meanY, head.meanY);
   EXPECT_GT(head.meanY, foot.meanY);
+}
+
+namespace {
+
+// The canvas's painted texels (alpha above a half), as floor points.
+struct Paint {
+  int texels = 0;
+  int strays = 0;  // painted where no brush position of the window lies
+};
+Paint paintOn(const Texture& canvas) {
+  Paint paint;
+  uint8_t* texels = canvas.readPixels();
+  for (uint32_t y = 0; y < canvas.height; ++y)
+    for (uint32_t x = 0; x < canvas.width; ++x) {
+      if (texels[(static_cast<size_t>(y) * canvas.width + x) * 4 + 3] < 128) continue;
+      ++paint.texels;
+      // Back to the floor: the texel's centre, and the brush square's
+      // corner lies up to 16 texels below and left of it.
+      const float fx = (static_cast<float>(x) / 1024.0f - 0.5f) / 0.025f - 35.0f;
+      const float fy = (static_cast<float>(y) / 1024.0f - 0.5f) / 0.025f;
+      bool near = false;
+      for (float travel = 0.0f; travel <= 6.0f && !near; travel += 0.05f) {
+        const float r = std::hypot(fx + 35.0f + travel, fy);
+        near = std::fabs(r - 6.9f) < 0.95f;  // the square reaches 0.63 along x and y
+      }
+      paint.strays += !near;
+    }
+  std::free(texels);
+  return paint;
+}
+
+}  // namespace
+
+TEST_F(ShowScenes, ThePainterPaintsItsCircleOntoTheCanvasOnlyBetween390And402) {
+  auto robots = make<DadezAruv>(354.0f, 450.0f);
+  for (float beat = 380.0f; beat < 390.0f; beat += 0.5f) frameAt(*robots, beat);
+  EXPECT_EQ(paintOn(robots->paintCanvas).texels, 0) << "nothing before beat 390";
+  for (float beat = 390.0f; beat < 402.0f; beat += 0.05f) frameAt(*robots, beat);
+  const Paint painted = paintOn(robots->paintCanvas);
+  EXPECT_GT(painted.texels, 20000) << "240 stamps of 16 x 16 texels along some 80 units of path";
+  EXPECT_EQ(painted.strays, 0) << "paint off the brush's circle";
+  EXPECT_GT(robots->painterTravel, 5.9f);
+  for (float beat = 402.0f; beat < 410.0f; beat += 0.5f) frameAt(*robots, beat);
+  EXPECT_EQ(paintOn(robots->paintCanvas).texels, painted.texels) << "the canvas keeps what was painted";
+  EXPECT_GT(robots->painterTravel, 5.9f) << "kept after the window";
 }

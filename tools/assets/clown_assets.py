@@ -61,11 +61,9 @@ the engine also uses as its ambient) would wash it out.
 Deterministic: fixed seeds and the writer's fixed COLLADA dates.
 """
 
-import argparse
 import math
 import os
 import sys
-import time
 
 sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
 
@@ -73,6 +71,7 @@ import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import collada_writer  # noqa: E402
+import generator  # noqa: E402
 import modelkit as mk  # noqa: E402
 
 CLOWN_DIR = "data/clown"
@@ -1423,27 +1422,11 @@ def check(root):
 
 # ---------------------------------------------------------------------------
 
-def main():
-    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    ap.add_argument("--root", default=".", help="repository root (writes under ROOT/data)")
-    ap.add_argument("--check", action="store_true",
-                    help="check the written files instead of generating")
-    args = ap.parse_args()
-    out_dir = os.path.join(args.root, CLOWN_DIR)
-    if args.check:
-        errs = check(args.root)
-        for e in errs:
-            print("clown assets:", e, file=sys.stderr)
-        print("clown assets:", "FAILED" if errs else "ok")
-        return 1 if errs else 0
-    t0 = time.time()
-    os.makedirs(out_dir, exist_ok=True)
+def generate(out_dir):
     for name, scene in ((TITLE_NAME, build_title()), (TABLE_NAME, build_stoler()),
                         (HORSE_NAME, build_horse())):
         collada_writer.write_dae(scene, os.path.join(out_dir, name))
-    print("clown assets written in %.1f s" % (time.time() - t0))
-    return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(generator.main(__doc__, "clown assets", CLOWN_DIR, check, generate))

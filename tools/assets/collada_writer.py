@@ -294,7 +294,7 @@ def to_dae(scene):
     geoms = {}
     for n in nodes:
         if n.meshes:
-            gid = ids.take(f"{n.name}-mesh", "geometry")
+            gid = ids.take(getattr(n, "geometry_id", None) or f"{n.name}-mesh", "geometry")
             geoms[n.name] = (gid, _geometry(n, gid, out))
     out.append('  </library_geometries>')
     out.append('  <library_visual_scenes>')

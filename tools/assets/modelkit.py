@@ -30,6 +30,8 @@ A model is a tree of named nodes:
 
     Node(name, meshes=[...], children=[...],
          translate=(x, y, z), rotate=[(ax, ay, az, deg), ...], scale=(sx, sy, sz))
+    Node(name, meshes=[...], geometry_id="hand")  the geometry's id (default
+                                                  "<name>-mesh")
     Node(name, matrix=look_at(eye, target, up), camera=Camera(...))
     Node(name, translate=..., light=PointLight(...))
     Scene(nodes=[...])  -> collada_writer.write_dae(scene, path)
@@ -519,8 +521,11 @@ class Node:
     list per material), an optional camera or light, child nodes."""
 
     def __init__(self, name, meshes=(), children=(), translate=None, rotate=(),
-                 scale=None, matrix=None, camera=None, light=None):
+                 scale=None, matrix=None, camera=None, light=None, geometry_id=None):
         self.name = name
+        # Scenes that show and hide geometry by id can name it; otherwise
+        # the writer calls it after the node.
+        self.geometry_id = geometry_id
         self.meshes = list(meshes)
         self.children = list(children)
         if matrix is not None and (translate is not None or rotate or scale is not None):

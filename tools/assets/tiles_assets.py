@@ -39,12 +39,10 @@ Deterministic: fixed seeds, the writer's fixed COLLADA dates, no time stamps
 or text chunks in the pictures.
 """
 
-import argparse
 import io
 import math
 import os
 import sys
-import time
 
 sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
 
@@ -53,6 +51,8 @@ from PIL import Image, ImageDraw
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import collada_writer  # noqa: E402
+import generator  # noqa: E402
+from generator import write  # noqa: E402,F401
 import modelkit as mk  # noqa: E402
 
 TILES_DIR = "data/tiles"
@@ -727,32 +727,12 @@ def check(root):
 
 # ---------------------------------------------------------------------------
 
-def write(path, data):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(data)
 
-
-def main():
-    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    ap.add_argument("--root", default=".", help="repository root (writes under ROOT/data)")
-    ap.add_argument("--check", action="store_true",
-                    help="check the written files instead of generating")
-    args = ap.parse_args()
-    out_dir = os.path.join(args.root, TILES_DIR)
-    if args.check:
-        errs = check(args.root)
-        for e in errs:
-            print("tiles assets:", e, file=sys.stderr)
-        print("tiles assets:", "FAILED" if errs else "ok")
-        return 1 if errs else 0
-    t0 = time.time()
+def generate(out_dir):
     for name, data in outputs().items():
         write(os.path.join(out_dir, name), data)
     collada_writer.write_dae(build_scene(), os.path.join(out_dir, MODEL_NAME))
-    print("tiles assets written in %.1f s" % (time.time() - t0))
-    return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(generator.main(__doc__, "tiles assets", TILES_DIR, check, generate))
