@@ -1,6 +1,8 @@
 // tinlantern: the program entry. Start-up, the show, the end.
 #include <chrono>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "main_demo.h"
 #include "main_options.h"
@@ -11,6 +13,32 @@
 #include "util/data/loadingscreen.h"
 #include "util/gl_debug.h"
 #include "util/music/audio.h"
+
+namespace {
+
+// The timedemo: the show (or --start to --end) offline at the fixed frame
+// rate, the table on standard output and every frame in the CSV file.
+int runTimedemo(Demo& demo, const Options& options) {
+  std::vector<std::string> names;
+  for (const TimelineSlot& slot : timeline()) names.push_back(slot.scene);
+  Benchmark benchmark(names);
+  benchmark.reserve(static_cast<size_t>(options.fps) * 600);  // ten minutes: no growth while timing
+  demo.startShow(options.start, true, options.fps);
+  if (!demo.runBenchmark(benchmark, options.fps)) {
+    std::fprintf(stderr, "tinlantern: the timedemo was stopped before its end\n");
+    return 1;
+  }
+  std::printf("timedemo at %d frames a second:\n", options.fps);
+  benchmark.printTable(stdout);
+  if (!benchmark.writeCsv(options.benchmark)) {
+    std::fprintf(stderr, "tinlantern: cannot write the frame times to %s\n", options.benchmark.c_str());
+    return 1;
+  }
+  std::printf("every frame's time is in %s\n", options.benchmark.c_str());
+  return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   Options options;
@@ -54,7 +82,9 @@ int main(int argc, char** argv) {
     drawableSize(width, height);
     demo.resize(width, height);
     if (options.end >= 0.0f) demo.endAfter(options.end);
-    if (options.offline()) {
+    if (!options.benchmark.empty()) {
+      exitCode = runTimedemo(demo, options);
+    } else if (options.offline()) {
       demo.startShow(options.frame ? options.frameBeat : options.start, true, options.fps);
       // The video's sound starts where the music stands at the first frame.
       FrameCapture capture(options.frame ? options.out : options.capture, width, height,

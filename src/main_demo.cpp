@@ -115,9 +115,11 @@ void Demo::catchUp(float beat, int fps) {
 }
 
 void Demo::stepScenes() {
+  uint32_t drawn = 0;
   for (size_t i = 0; i < scenes_.size(); ++i) {
     Scene* scene = scenes_[i].get();
     if (!slotContains(scene->start, scene->end, music_->time())) continue;
+    drawn |= 1u << i;
     GlOperation operation(timeline()[i].scene, "step");
     scene->step();
   }
@@ -165,19 +167,31 @@ void Demo::run() {
 }
 
 bool Demo::runOffline(FrameCapture& capture, int fps, bool singleFrame) {
+  const bool complete = runFixedRate(&capture, fps, singleFrame);
+  if (complete) {
+    capture.finish();
+  } else {
+    capture.abandon();
+  }
+  return complete;
+}
+
+bool Demo::runBenchmark(Benchmark& benchmark, int fps) {
+  benchmark_ = &benchmark;
+  const bool complete = runFixedRate(nullptr, fps, false);
+  benchmark_ = nullptr;
+  return complete;
+}
+
+bool Demo::runFixedRate(FrameCapture* capture, int fps, bool singleFrame) {
   offline_ = true;
   for (bool going = true; going && !reachedEnd_;) {
     going = takeEvents() && !singleFrame;
-    frame(&capture);
+    frame(capture);
     music_->advance(1.0 / fps);
   }
   printFrameTimes();
-  if (stopRequested_) {
-    capture.abandon();
-    return false;
-  }
-  capture.finish();
-  return true;
+  return !stopRequested_;
 }
 
 void Demo::frame(FrameCapture* capture) {
@@ -198,9 +212,11 @@ void Demo::frame(FrameCapture* capture) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     checkGlErrors();
   }
+  uint32_t drawn = 0;
   for (size_t i = 0; i < scenes_.size(); ++i) {
     Scene* scene = scenes_[i].get();
     if (!slotContains(scene->start, scene->end, music_->time())) continue;
+    drawn |= 1u << i;
     GlOperation operation(timeline()[i].scene);
     {
       GlOperation step("step");
@@ -221,8 +237,11 @@ void Demo::frame(FrameCapture* capture) {
   swapVideoBuffers();
   checkGlErrors();
   if (beat >= endBeat_ - kSameBeat) reachedEnd_ = true;
+  // A timed frame is over when the driver has finished drawing it.
+  if (benchmark_) glFinish();
 
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+  if (benchmark_) benchmark_->add(beat, drawn, seconds);
   ++frames_;
   frameSeconds_ += seconds;
   if (seconds > worstFrameSeconds_) worstFrameSeconds_ = seconds;

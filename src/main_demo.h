@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "main_benchmark.h"
 #include "main_capture.h"
 #include "main_shaders.h"
 #include "scenes/scene.h"
@@ -62,6 +63,10 @@ class Demo {
   // or the single frame); false when it was stopped before (Escape, closing
   // the window, a signal), and the capture was abandoned.
   bool runOffline(FrameCapture& capture, int fps, bool singleFrame);
+  // The timedemo: the main loop offline as above without pictures, each
+  // frame waited for until the driver has finished it and recorded. True
+  // when it ran to its end.
+  bool runBenchmark(Benchmark& benchmark, int fps);
 
   const Music& music() const { return *music_; }
 
@@ -72,6 +77,7 @@ class Demo {
   // Takes the pending window events; false once the show must end.
   bool takeEvents();
   void frame(FrameCapture* capture = nullptr);
+  bool runFixedRate(FrameCapture* capture, int fps, bool singleFrame);
   // Every scene whose slot holds the clock takes its step, in timeline order.
   void stepScenes();
   void catchUp(float beat, int fps);
@@ -92,6 +98,7 @@ class Demo {
   float endBeat_ = 1e30f;
   bool reachedEnd_ = false;  // the frame at endBeat_ was drawn
   bool reportFrameTimes_ = false;
+  Benchmark* benchmark_ = nullptr;
   uint64_t frames_ = 0;
   double frameSeconds_ = 0.0;
   double worstFrameSeconds_ = 0.0;

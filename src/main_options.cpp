@@ -84,6 +84,13 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       }
       options.frame = options.frame || arg == "--frame";
       ++i;
+    } else if (arg == "--benchmark") {
+      if (!value || !*value) {
+        error = "--benchmark wants the name of the CSV file for the frame times";
+        return false;
+      }
+      options.benchmark = value;
+      ++i;
     } else if (arg == "--out" || arg == "--capture") {
       if (!value || !*value) {
         error = arg + " wants a file or folder name";
@@ -114,6 +121,10 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
   }
   if (options.frame && !options.capture.empty()) {
     error = "--frame and --capture exclude each other";
+    return false;
+  }
+  if (!options.benchmark.empty() && (options.frame || !options.capture.empty())) {
+    error = "--benchmark excludes --frame and --capture";
     return false;
   }
   if (options.frame && (options.out.size() < 5 || options.out.rfind(".png") != options.out.size() - 4)) {
@@ -162,10 +173,15 @@ const char* usageText() {
          "                   render the whole show offline at a fixed frame rate:\n"
          "                   PNG frames into a folder, or a video with the music\n"
          "                   (needs ffmpeg)\n"
-         "  --fps N          frame rate of --capture, and of the run from the beginning\n"
-         "                   that --frame catches up with (default 60)\n"
-         "  --size WxH       picture size of --frame and --capture (default: the\n"
-         "                   --window size, else 1280x720)\n"
+         "  --benchmark FILE.csv\n"
+         "                   the timedemo: render the show (or --start to --end)\n"
+         "                   offline at a fixed frame rate without vertical sync,\n"
+         "                   print a table of frame times per scene and write every\n"
+         "                   frame's time to the CSV file\n"
+         "  --fps N          frame rate of --capture and --benchmark, and of the run\n"
+         "                   from the beginning that --frame catches up with (default 60)\n"
+         "  --size WxH       picture size of --frame, --capture and --benchmark (default:\n"
+         "                   the --window size, else 1280x720)\n"
          "  --anisotropy N   anisotropic filtering of mipmapped textures (default:\n"
          "                   the driver's maximum, 1 on a software renderer)\n"
          "  --gl-debug       report every OpenGL error and driver message with the\n"

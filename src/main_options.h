@@ -25,14 +25,15 @@ struct Options {
   std::string out;
   std::string capture;  // --capture DIR or FILE.mp4: the whole show, offline
   int fps = 60;  // of --capture, and of the run from the beginning that --frame and --start catch up with
-  int sizeWidth = -1;  // --size WxH of --frame and --capture pictures
+  std::string benchmark;  // --benchmark FILE.csv: the timedemo, offline, every frame timed
+  int sizeWidth = -1;  // --size WxH of --frame, --capture and --benchmark pictures
   int sizeHeight = -1;
 
   // Drivers.
   int anisotropy = 0;    // --anisotropy N; 0: chosen by the renderer
   bool glDebug = false;  // --gl-debug: report every GL error and driver message
 
-  bool offline() const { return frame || !capture.empty(); }
+  bool offline() const { return frame || !capture.empty() || !benchmark.empty(); }
   bool setsVideo() const {
     return width > 0 || fullscreen || samples >= 0 || vsync >= 0 || offline();
   }
