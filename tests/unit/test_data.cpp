@@ -289,6 +289,22 @@ TEST(LoadingProgress, OtherModesGrowTheTotal) {
   EXPECT_FLOAT_EQ(progress.brightness(), 0.0f);  // full and dark from the 150th file on
 }
 
+TEST(LoadingProgress, TheScreenIsRedrawnEveryFiftyMillisecondsAndAtTheLastFile) {
+  LoadingProgress halfway;
+  halfway.total = 90;
+  halfway.done = 45;
+  EXPECT_FALSE(loadingRedrawDue(0.0, halfway));
+  EXPECT_FALSE(loadingRedrawDue(0.049, halfway));
+  EXPECT_TRUE(loadingRedrawDue(0.05, halfway));
+  LoadingProgress last = halfway;
+  last.done = 90;
+  EXPECT_TRUE(loadingRedrawDue(0.0, last)) << "the full bar is always shown";
+  LoadingProgress nothing;
+  nothing.total = 0;
+  nothing.done = 0;
+  EXPECT_FALSE(loadingRedrawDue(0.01, nothing));
+}
+
 TEST_F(DataFiles, ReadLinesSplitsAtLineFeeds) {
   addEntry(dataIndex, "data/blank.txt", "a\n\nb");
   addEntry(dataIndex, "data/ended.txt", "a\nb\n");

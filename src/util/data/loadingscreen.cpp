@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 #include <GL/glu.h>
 
+#include <chrono>
 #include <cstdlib>
 
 #include "platform/video.h"
@@ -19,6 +20,13 @@ int width = 0;
 int height = 0;
 LoadingProgress progress;
 Texture* logo = nullptr;  // kept for the rest of the run
+std::chrono::steady_clock::time_point lastRedraw;
+
+void redraw() {
+  renderLoadingScreen();
+  swapVideoBuffers();
+  lastRedraw = std::chrono::steady_clock::now();
+}
 
 void quad(float x0, float x1, float y0, float y1) {
   glVertex2f(x0, y0);
@@ -54,6 +62,10 @@ float LoadingProgress::brightness() const {
   return f <= 1.0f ? f : 2.0f - f;
 }
 
+bool loadingRedrawDue(double secondsSinceRedraw, const LoadingProgress& progress) {
+  return secondsSinceRedraw >= kLoadingRedrawSeconds || (progress.total > 0 && progress.done >= progress.total);
+}
+
 const LoadingProgress& loadingProgress() { return progress; }
 
 void startLoadingScreen() {
@@ -62,18 +74,14 @@ void startLoadingScreen() {
   clearAndSwap();
   progress = LoadingProgress();
   started = true;
-  renderLoadingScreen();
-  swapVideoBuffers();
+  redraw();
 }
 
 void loadLoadingLogo() {
   Texture* tex_loading = new Texture("data/common/images/morvella_logo_transp.png", true, false);
   ASSERT(tex_loading);
   logo = tex_loading;
-  if (started) {
-    renderLoadingScreen();
-    swapVideoBuffers();
-  }
+  if (started) redraw();
 }
 
 void finishLoadingScreen() { started = false; }
@@ -87,8 +95,8 @@ void drawLoadingScreen() {
   }
   progress.advance(dataMode, dataIndex);
   if (!started) return;
-  renderLoadingScreen();
-  swapVideoBuffers();
+  const double since = std::chrono::duration<double>(std::chrono::steady_clock::now() - lastRedraw).count();
+  if (loadingRedrawDue(since, progress)) redraw();
 }
 
 void renderLoadingScreen() {

@@ -16,7 +16,8 @@ void startLoadingScreen();
 void loadLoadingLogo();
 
 // Advances the progress and, once started, takes one window event and
-// redraws. Called after every open that loaded something.
+// redraws when a redraw is due (below). Called after every open that loaded
+// something.
 void drawLoadingScreen();
 
 // Loading is over: later opens draw nothing over the show.
@@ -35,6 +36,12 @@ struct LoadingProgress {
   // Of logo and bar: rises from 0 to 1 at half the files, back to 0 at the last.
   float brightness() const;
 };
+
+// Whether an open redraws the loading screen: at most every 50 ms, since
+// each redraw waits for the swap, and always at the last file. (The first
+// picture, at 0 %, is drawn when the screen starts.)
+constexpr double kLoadingRedrawSeconds = 0.05;
+bool loadingRedrawDue(double secondsSinceRedraw, const LoadingProgress& progress);
 
 // The loading screen's own progress.
 const LoadingProgress& loadingProgress();
