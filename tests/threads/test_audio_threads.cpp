@@ -2,9 +2,12 @@
 // thread makes during playback (volume, looping, position) and every reading
 // it takes runs beside the device's requests for sound. Run under
 // ThreadSanitizer, which reports any access not ordered by the device lock.
+// The stream's decoder thread writes its samples beside both.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <thread>
 
 #include "tone.h"
@@ -36,6 +39,30 @@ TEST(AudioThreads, ChangesAndReadingsDuringPlaybackAreOrderedWithTheDevice) {
   for (int i = 0; i < 200 && stream->isPlaying(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_FALSE(stream->isPlaying());
+}
+
+TEST(AudioThreads, SamplesReadWhileTheDecoderRunsAreTheDecodedOnes) {
+  // Offline, so the position is exact; the samples at the end of a long
+  // stream are asked for at once, long before a decoder reaches them.
+  setAudioOffline(true);
+  std::vector<uint8_t> ogg = encodedTone(20.0, "ogg");
+  std::unique_ptr<AudioStream> stream = AudioStream::open(ogg.data(), ogg.size());
+  ASSERT_TRUE(stream);
+  EXPECT_EQ(stream->lengthBytes(), 20u * 44100 * 4) << "the length is known before the decoding";
+  stream->setPositionSeconds(19.5);
+  float late[1024];
+  stream->currentSamples(late);
+  const std::vector<int16_t>& whole = stream->pcm();
+  const size_t first = static_cast<size_t>(19.5 * 44100) * 2;
+  int differing = 0;
+  for (size_t i = 0; i < 1024; ++i) differing += late[i] != whole[first + i] / 32768.0f;
+  EXPECT_EQ(differing, 0);
+  float loud = 0;
+  for (float sample : late) loud = std::max(loud, std::fabs(sample));
+  EXPECT_GT(loud, 0.1f) << "the tone, not silence";
+  // Closed while its decoder is still at work: it stops and joins.
+  for (int i = 0; i < 5; ++i) AudioStream::open(ogg.data(), ogg.size()).reset();
+  setAudioOffline(false);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -68,34 +69,62 @@ void appendStereo(std::vector<int16_t>& pcm, const int16_t* samples, size_t fram
   }
 }
 
-bool decodeVorbis(const uint8_t* bytes, size_t length, std::vector<int16_t>& pcm, int& rate) {
-  Memory source = {bytes, length, 0};
-  ov_callbacks callbacks = {memoryRead, memorySeek, nullptr, memoryTell};
-  OggVorbis_File file;
-  if (ov_open_callbacks(&source, &file, nullptr, 0, callbacks) != 0) return false;
-  vorbis_info* info = ov_info(&file, -1);
-  if (!info || info->channels < 1) {
-    ov_clear(&file);
-    return false;
-  }
-  rate = static_cast<int>(info->rate);
-  int channels = info->channels;
-  ogg_int64_t total = ov_pcm_total(&file, -1);
-  if (total > 0) pcm.reserve(static_cast<size_t>(total) * 2);
-  std::vector<int16_t> block(4096 * static_cast<size_t>(channels));
+}  // namespace
+
+// An Ogg Vorbis stream decoded from memory, block by block, into a buffer
+// sized for the whole stream: the stream's length is known before a sample
+// is decoded.
+struct VorbisDecoder {
+  Memory source{};
+  OggVorbis_File file{};
+  bool opened = false;
+  int channels = 0;
   int section = 0;
-  while (true) {
-    long got = ov_read(&file, reinterpret_cast<char*>(block.data()),
-                       static_cast<int>(block.size() * sizeof(int16_t)), 0, 2, 1, &section);
-    if (got == OV_HOLE) continue;  // a gap in the data: go on after it
-    if (got <= 0) break;
-    vorbis_info* now = ov_info(&file, section);
-    if (!now || now->channels != channels) break;  // chained streams of another layout
-    appendStereo(pcm, block.data(), static_cast<size_t>(got) / (sizeof(int16_t) * static_cast<size_t>(channels)), channels);
+  std::vector<int16_t> block;
+
+  ~VorbisDecoder() {
+    if (opened) ov_clear(&file);
   }
-  ov_clear(&file);
-  return true;
-}
+  // False when the bytes are no readable Vorbis stream; `frames` is its length.
+  bool open(const uint8_t* bytes, size_t length, int& rate, uint64_t& frames) {
+    source = {bytes, length, 0};
+    ov_callbacks callbacks = {memoryRead, memorySeek, nullptr, memoryTell};
+    if (ov_open_callbacks(&source, &file, nullptr, 0, callbacks) != 0) return false;
+    opened = true;
+    vorbis_info* info = ov_info(&file, -1);
+    ogg_int64_t total = ov_pcm_total(&file, -1);
+    if (!info || info->channels < 1 || total <= 0) return false;
+    rate = static_cast<int>(info->rate);
+    channels = info->channels;
+    frames = static_cast<uint64_t>(total);
+    block.resize(4096 * static_cast<size_t>(channels));
+    return true;
+  }
+  // Decodes the next block as stereo into `out` (room for `room` frames);
+  // the frames written, 0 at the end of the stream or where it breaks off.
+  size_t next(int16_t* out, size_t room) {
+    while (room > 0) {
+      const size_t want = std::min(room, block.size() / static_cast<size_t>(channels));
+      long got = ov_read(&file, reinterpret_cast<char*>(block.data()),
+                         static_cast<int>(want * static_cast<size_t>(channels) * sizeof(int16_t)), 0, 2, 1,
+                         &section);
+      if (got == OV_HOLE) continue;  // a gap in the data: go on after it
+      if (got <= 0) return 0;
+      vorbis_info* now = ov_info(&file, section);
+      if (!now || now->channels != channels) return 0;  // chained streams of another layout
+      const size_t frames = static_cast<size_t>(got) / (sizeof(int16_t) * static_cast<size_t>(channels));
+      for (size_t i = 0; i < frames; ++i) {
+        const int16_t* frame = block.data() + i * static_cast<size_t>(channels);
+        out[i * 2] = frame[0];
+        out[i * 2 + 1] = channels > 1 ? frame[1] : frame[0];
+      }
+      return frames;
+    }
+    return 0;
+  }
+};
+
+namespace {
 
 bool looksLikeMp3(const uint8_t* bytes, size_t length) {
   if (length >= 3 && std::memcmp(bytes, "ID3", 3) == 0) return true;
@@ -160,15 +189,60 @@ bool audioInit() {
 std::unique_ptr<AudioStream> AudioStream::open(const uint8_t* bytes, size_t length) {
   std::unique_ptr<AudioStream> stream(new AudioStream());
   stream->offline_ = offlineMode;
-  bool decoded = length >= 4 && std::memcmp(bytes, "OggS", 4) == 0
-                     ? decodeVorbis(bytes, length, stream->pcm_, stream->rate_)
-                     : looksLikeMp3(bytes, length) && decodeMp3(bytes, length, stream->pcm_, stream->rate_);
-  if (!decoded || stream->pcm_.empty() || stream->rate_ <= 0) return nullptr;
+  if (length >= 4 && std::memcmp(bytes, "OggS", 4) == 0) {
+    // Decoded as it plays: the stream keeps its own copy of the bytes.
+    stream->compressed_.assign(bytes, bytes + length);
+    stream->vorbis_ = std::make_unique<VorbisDecoder>();
+    uint64_t frames = 0;
+    if (!stream->vorbis_->open(stream->compressed_.data(), length, stream->rate_, frames) || stream->rate_ <= 0)
+      return nullptr;
+    stream->pcm_.assign(frames * 2, 0);
+    stream->decoder_ = std::thread([s = stream.get()] { s->decode(); });
+    return stream;
+  }
+  if (!looksLikeMp3(bytes, length) || !decodeMp3(bytes, length, stream->pcm_, stream->rate_) ||
+      stream->pcm_.empty() || stream->rate_ <= 0)
+    return nullptr;
+  stream->decodedFrames_ = stream->frames();
+  stream->decodeEnded_ = true;
   return stream;
 }
 
 AudioStream::~AudioStream() {
+  stopDecoding_ = true;
+  if (decoder_.joinable()) decoder_.join();
   if (device_) SDL_CloseAudioDevice(device_);
+}
+
+void AudioStream::decode() {
+  const uint64_t total = frames();
+  uint64_t done = 0;
+  while (done < total && !stopDecoding_) {
+    const size_t got = vorbis_->next(&pcm_[done * 2], static_cast<size_t>(total - done));
+    if (got == 0) break;  // the rest stays silent
+    done += got;
+    {
+      std::lock_guard<std::mutex> lock(decodeMutex_);
+      decodedFrames_.store(done, std::memory_order_release);
+    }
+    decodeProgress_.notify_all();
+  }
+  {
+    std::lock_guard<std::mutex> lock(decodeMutex_);
+    decodeEnded_ = true;
+  }
+  decodeProgress_.notify_all();
+}
+
+void AudioStream::waitDecoded(uint64_t frames) const {
+  if (decodedFrames_.load(std::memory_order_acquire) >= frames) return;
+  std::unique_lock<std::mutex> lock(decodeMutex_);
+  decodeProgress_.wait(lock, [&] { return decodeEnded_ || decodedFrames_.load() >= frames; });
+}
+
+const std::vector<int16_t>& AudioStream::pcm() const {
+  waitDecoded(frames());
+  return pcm_;
 }
 
 void AudioStream::setLooping(bool looping) {
@@ -224,13 +298,15 @@ void AudioStream::feed(void* self, uint8_t* out, int length) {
   int16_t* samples = reinterpret_cast<int16_t*>(out);
   size_t wanted = static_cast<size_t>(length) / 4;
   uint64_t total = stream->frames();
+  // The decoder runs well ahead of the sound; should it ever not, silence.
+  uint64_t decoded = stream->decodedFrames_.load(std::memory_order_acquire);
   float volume = stream->volume_;
   for (size_t i = 0; i < wanted; ++i) {
     uint64_t frame = stream->fedFrames_ + i;
     if (stream->looping_) frame %= total;
     for (int channel = 0; channel < 2; ++channel) {
       int16_t value = 0;
-      if (frame < total) {
+      if (frame < decoded) {
         float scaled = stream->pcm_[frame * 2 + static_cast<uint64_t>(channel)] * volume;
         value = static_cast<int16_t>(std::max(-32768.0f, std::min(32767.0f, scaled)));
       }
@@ -290,6 +366,7 @@ void AudioStream::simulate(bool on) {
 
 void AudioStream::currentSamples(float* out) const {
   uint64_t start = position() / 4;
+  waitDecoded(std::min(start + 512, frames()));
   for (size_t i = 0; i < 1024; ++i) {
     uint64_t sample = start * 2 + i;
     out[i] = sample < pcm_.size() ? pcm_[sample] / 32768.0f : 0.0f;

@@ -1,8 +1,9 @@
 #pragma once
 // The audio layer: the music stream under Music.
 //
-// A compressed stream (Ogg Vorbis or MP3) is decoded whole from memory when
-// it opens, then played through an SDL2 audio device. Positions and lengths
+// A compressed stream is decoded from memory: Ogg Vorbis as it plays, on a
+// thread of its own that starts when the stream opens (its length is known
+// at once), MP3 whole when it opens. It plays through an SDL2 audio device. Positions and lengths
 // are in bytes of 16-bit stereo PCM at the stream's own rate. The position
 // is the one being heard: the device's buffering is taken into account, so
 // picture and sound stay together.
@@ -10,10 +11,16 @@
 // Offline mode has no device at all: the position moves only when the
 // program advances it, exactly, one frame at a time (for rendering single
 // frames, capturing the show and tests).
+#include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
+
+struct VorbisDecoder;
 
 // The layer's version: major in the high 16 bits. Music checks that the
 // layer it runs with is the one it was written for.
@@ -33,8 +40,8 @@ bool audioInit();
 
 class AudioStream {
  public:
-  // Decodes a whole stream held in memory; null when it is neither a
-  // readable Ogg Vorbis nor MP3 stream, or holds no sound.
+  // Opens a stream held in memory (the bytes are not kept); null when it is
+  // neither a readable Ogg Vorbis nor MP3 stream, or holds no sound.
   static std::unique_ptr<AudioStream> open(const uint8_t* bytes, size_t length);
   ~AudioStream();
   AudioStream(const AudioStream&) = delete;
@@ -65,20 +72,35 @@ class AudioStream {
   // the simulation left it (playback starts there).
   void simulate(bool on);
 
-  // The 512 stereo frames (1024 floats, interleaved) from the position on.
+  // The 512 stereo frames (1024 floats, interleaved) from the position on;
+  // waits for the decoder to have them.
   void currentSamples(float* out) const;
 
-  // The decoded sound, 16-bit stereo interleaved.
-  const std::vector<int16_t>& pcm() const { return pcm_; }
+  // The decoded sound, 16-bit stereo interleaved; waits for the whole.
+  const std::vector<int16_t>& pcm() const;
 
  private:
   AudioStream() = default;
   static void feed(void* self, uint8_t* out, int length);
+  // The decoder thread's work: block after block into pcm_.
+  void decode();
+  // Until the first `frames` are decoded, or the stream has ended.
+  void waitDecoded(uint64_t frames) const;
   uint64_t heardFrames() const;
   uint64_t frames() const { return pcm_.size() / 2; }
   bool programClock() const { return offline_ || simulating_; }
 
+  // The whole stream's samples: its size is fixed before the decoder starts,
+  // which writes the frames in order and then publishes their count.
   std::vector<int16_t> pcm_;
+  std::vector<uint8_t> compressed_;
+  std::unique_ptr<VorbisDecoder> vorbis_;
+  std::thread decoder_;
+  std::atomic<uint64_t> decodedFrames_{0};
+  std::atomic<bool> stopDecoding_{false};
+  mutable std::mutex decodeMutex_;
+  mutable std::condition_variable decodeProgress_;
+  bool decodeEnded_ = false;  // under decodeMutex_
   int rate_ = 44100;
   bool offline_ = false;
   bool simulating_ = false;
