@@ -3,10 +3,11 @@
 // dance. The balls start where the show starts them and move 400 frames at
 // 60 fps and 125 bpm before timing begins; each timed iteration moves them one
 // more frame and polygonises, so the mesh keeps changing as it does on
-// screen. The arguments: the number of workers that share the point values
-// (1 or 4), and whether they share the vertices as well (0: the calling thread
-// places them, as the show does; 1: split). Counters: vertices and triangles
-// of the last frame.
+// screen. The arguments: the number of workers that share the work (1 or 4),
+// and what they share besides the point values: 0 nothing (the calling thread
+// walks the edges and cells and places the vertices), 1 the vertices, 2 the
+// edge and cell walks with the vertices (the show's default). Counters:
+// vertices and triangles of the last frame.
 //
 //   build/bench/bench_marching_cubes --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
@@ -24,7 +25,8 @@ void BM_Polygonise(benchmark::State& state) {
   MarchingCubes mc;
   mc.buildGrid(max, min);
   mc.setActiveWorkers(static_cast<int>(state.range(0)));
-  mc.setSplitVertices(state.range(1) != 0);
+  mc.setSplitWalks(state.range(1) == 2);
+  mc.setSplitVertices(state.range(1) == 1);
   Ball balls[kBallCount];
   resetBalls(balls);
   for (int frame = 0; frame < kWarmUpFrames; ++frame) moveBalls(balls, kBeatsPerFrame);
@@ -43,6 +45,8 @@ BENCHMARK(BM_Polygonise)
     ->Args({1, 0})
     ->Args({4, 0})
     ->Args({4, 1})
+    ->Args({1, 2})
+    ->Args({4, 2})
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
 

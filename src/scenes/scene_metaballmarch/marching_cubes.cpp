@@ -88,6 +88,7 @@ void MarchingCubes::buildGrid(const float max[3], const float min[3]) {
   cells_.reset(new GridCell[cellCount_]);
   edges_.reset(new GridEdge[edgeCount_]);
   crossings_.reset(new GridEdge*[edgeCount_]);
+  cases_.reset(new uint8_t[cellCount_]);
 
   static const SharedEdges shared;
   const ptrdiff_t lowerCell[3] = {1, cellsX_, static_cast<ptrdiff_t>(cellsX_) * cellsY_};
@@ -119,15 +120,62 @@ void MarchingCubes::buildGrid(const float max[3], const float min[3]) {
 }
 
 void MarchingCubes::handle(const WorkerMessage& message) {
-  if (message.message != kEvaluatePoints && message.message != kComputeVertices) return;
   const size_t index = message.wParam;
   if (index >= static_cast<size_t>(workerCount_)) return;
+  const int w = static_cast<int>(index);
   const FieldFunction f = reinterpret_cast<FieldFunction>(message.lParam);
-  if (message.message == kEvaluatePoints)
-    evaluatePoints(work_[index], f);
-  else
-    computeVertices(work_[index], f);
+  switch (message.message) {
+    case kEvaluatePoints: evaluatePoints(work_[index], f); break;
+    case kComputeVertices: computeVertices(work_[index], f); break;
+    case kCountCrossings: countCrossings(w); break;
+    case kPlaceVertices: placeVertices(w, f); break;
+    case kCountIndices: countIndices(w); break;
+    case kWriteIndices: writeIndices(w); break;
+    default: return;  // not ours: nobody waits for it
+  }
   done_[index].signal();
+}
+
+void MarchingCubes::countCrossings(int w) {
+  const GridEdge* edges = edges_.get();
+  uint32_t count = 0;
+  for (int32_t e = work_[w].begin; e < work_[w].end; ++e)
+    count += std::signbit(edges[e].a->value) != std::signbit(edges[e].b->value);
+  runCount_[w] = count;
+}
+
+void MarchingCubes::placeVertices(int w, FieldFunction f) {
+  GridEdge* edges = edges_.get();
+  uint32_t number = runBase_[w];
+  for (int32_t e = work_[w].begin; e < work_[w].end; ++e) {
+    GridEdge& edge = edges[e];
+    if (std::signbit(edge.a->value) == std::signbit(edge.b->value)) continue;
+    edge.vertex = number;
+    crossings_[number++] = &edge;
+    placeVertex(edge, f);
+  }
+}
+
+void MarchingCubes::countIndices(int w) {
+  const GridCell* cells = cells_.get();
+  uint32_t count = 0;
+  for (int32_t c = work_[w].begin; c < work_[w].end; ++c) {
+    unsigned cubeCase = 0;
+    for (int k = 0; k < 8; ++k)
+      cubeCase |= static_cast<unsigned>(std::signbit(cells[c].corners[k]->value)) << k;
+    cases_[c] = static_cast<uint8_t>(cubeCase);
+    count += static_cast<uint32_t>(kTriangleTable[cubeCase][0]);
+  }
+  runCount_[w] = count;
+}
+
+void MarchingCubes::writeIndices(int w) {
+  const GridCell* cells = cells_.get();
+  uint32_t at = runBase_[w];
+  for (int32_t c = work_[w].begin; c < work_[w].end; ++c) {
+    const int8_t* row = kTriangleTable[cases_[c]];
+    for (int i = 0; i < row[0]; ++i) indices_[at++] = cells[c].edges[row[1 + i]]->vertex;
+  }
 }
 
 void MarchingCubes::evaluatePoints(const WorkRange& range, FieldFunction f) {
@@ -136,36 +184,37 @@ void MarchingCubes::evaluatePoints(const WorkRange& range, FieldFunction f) {
 }
 
 void MarchingCubes::computeVertices(const WorkRange& range, FieldFunction f) {
-  for (int32_t i = range.begin; i < range.end; ++i) {
-    const GridEdge& edge = *crossings_[i];
-    const float va = edge.a->value, vb = edge.b->value;
-    const float difference = va - vb;
-    // +0 against -0 differ in sign bit but not in value: take a, not 0/0.
-    const float t = difference == 0.0f ? 0.0f : va / difference;
-    const float* pa = edge.a->position;
-    const float* pb = edge.b->position;
-    const float p[3] = {pa[0] + t * (pb[0] - pa[0]), pa[1] + t * (pb[1] - pa[1]),
-                        pa[2] + t * (pb[2] - pa[2])};
-    const float f0 = f(p);
-    const float px[3] = {p[0] + stepX_[0], p[1] + stepX_[1], p[2] + stepX_[2]};
-    const float py[3] = {p[0] + stepY_[0], p[1] + stepY_[1], p[2] + stepY_[2]};
-    const float pz[3] = {p[0] + stepZ_[0], p[1] + stepZ_[1], p[2] + stepZ_[2]};
-    float n[3] = {f0 - f(px), f0 - f(py), f0 - f(pz)};
-    const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-    if (length > 0.0f) {
-      const float inverse = 1.0f / length;
-      for (float& component : n) component *= inverse;
-    }
-    MeshVertex& v = vertices_[edge.vertex];
-    v.position[0] = p[0];
-    v.position[1] = p[1];
-    v.position[2] = p[2];
-    v.pad = 1.0f;
-    v.normal[0] = n[0];
-    v.normal[1] = n[1];
-    v.normal[2] = n[2];
-    v.pad2 = 0.0f;
+  for (int32_t i = range.begin; i < range.end; ++i) placeVertex(*crossings_[i], f);
+}
+
+void MarchingCubes::placeVertex(const GridEdge& edge, FieldFunction f) {
+  const float va = edge.a->value, vb = edge.b->value;
+  const float difference = va - vb;
+  // +0 against -0 differ in sign bit but not in value: take a, not 0/0.
+  const float t = difference == 0.0f ? 0.0f : va / difference;
+  const float* pa = edge.a->position;
+  const float* pb = edge.b->position;
+  const float p[3] = {pa[0] + t * (pb[0] - pa[0]), pa[1] + t * (pb[1] - pa[1]),
+                      pa[2] + t * (pb[2] - pa[2])};
+  const float f0 = f(p);
+  const float px[3] = {p[0] + stepX_[0], p[1] + stepX_[1], p[2] + stepX_[2]};
+  const float py[3] = {p[0] + stepY_[0], p[1] + stepY_[1], p[2] + stepY_[2]};
+  const float pz[3] = {p[0] + stepZ_[0], p[1] + stepZ_[1], p[2] + stepZ_[2]};
+  float n[3] = {f0 - f(px), f0 - f(py), f0 - f(pz)};
+  const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+  if (length > 0.0f) {
+    const float inverse = 1.0f / length;
+    for (float& component : n) component *= inverse;
   }
+  MeshVertex& v = vertices_[edge.vertex];
+  v.position[0] = p[0];
+  v.position[1] = p[1];
+  v.position[2] = p[2];
+  v.pad = 1.0f;
+  v.normal[0] = n[0];
+  v.normal[1] = n[1];
+  v.normal[2] = n[2];
+  v.pad2 = 0.0f;
 }
 
 void MarchingCubes::runOnWorkers(unsigned message, int32_t count, FieldFunction f) {
@@ -178,11 +227,48 @@ void MarchingCubes::runOnWorkers(unsigned message, int32_t count, FieldFunction 
   for (int i = 0; i < workers; ++i) done_[i].wait();
 }
 
+void MarchingCubes::growIndices(uint32_t needed) {
+  // Room beyond the count, in steps of 64 entries (only the first frames).
+  if (needed < indexCapacity_) return;
+  const uint32_t capacity = (needed / 64 + 1) * 64;
+  indices_ = grow(indices_, capacity);
+  indexCapacity_ = capacity;
+}
+
 void MarchingCubes::polygonise(FieldFunction f) {
   if (!points_) return;
-
   runOnWorkers(kEvaluatePoints, static_cast<int32_t>(pointCount_), f);
+  if (splitWalks_)
+    polygoniseSplit(f);
+  else
+    polygoniseSerial(f);
+}
 
+void MarchingCubes::polygoniseSplit(FieldFunction f) {
+  const int workers = activeWorkers_;
+  runOnWorkers(kCountCrossings, static_cast<int32_t>(edgeCount_), f);
+  vertexCount_ = 0;
+  for (int i = 0; i < workers; ++i) {
+    runBase_[i] = vertexCount_;
+    vertexCount_ += runCount_[i];
+  }
+  if (vertexCount_ > vertexCapacity_) {
+    vertices_ = grow(vertices_, vertexCount_);
+    vertexCapacity_ = vertexCount_;
+  }
+  runOnWorkers(kPlaceVertices, static_cast<int32_t>(edgeCount_), f);
+
+  runOnWorkers(kCountIndices, static_cast<int32_t>(cellCount_), f);
+  indexCount_ = 0;
+  for (int i = 0; i < workers; ++i) {
+    runBase_[i] = indexCount_;
+    indexCount_ += runCount_[i];
+  }
+  growIndices(indexCount_);
+  runOnWorkers(kWriteIndices, static_cast<int32_t>(cellCount_), f);
+}
+
+void MarchingCubes::polygoniseSerial(FieldFunction f) {
   vertexCount_ = 0;
   GridEdge* edges = edges_.get();
   GridEdge** crossings = crossings_.get();
@@ -214,11 +300,7 @@ void MarchingCubes::polygonise(FieldFunction f) {
     const int8_t* row = kTriangleTable[cubeCase];
     const uint32_t n = static_cast<uint32_t>(row[0]);
     if (n == 0) continue;
-    if (indexCount_ + n >= indexCapacity_) {
-      // Only the first frames come here: 64 more entries each time.
-      indices_ = grow(indices_, indexCapacity_ + 64);
-      indexCapacity_ += 64;
-    }
+    growIndices(indexCount_ + n);
     for (uint32_t i = 0; i < n; ++i) indices_[indexCount_++] = cell->edges[row[1 + i]]->vertex;
   }
 }

@@ -25,11 +25,14 @@
 // for glDrawElements(GL_TRIANGLES, ...).
 //
 // The point values are computed the same way whatever the number of workers, so
-// the mesh is the same bit for bit with 1 worker or 4. The vertices are placed
-// on the calling thread: a frame of the show has only a couple of thousand, and
-// handing them to the workers costs more than it saves (bench_marching_cubes);
-// setSplitVertices(true) hands them over all the same, with the same result bit
-// for bit. The vertex array grows to the largest count seen, the index array by
+// the mesh is the same bit for bit with 1 worker or 4. With split walks (the
+// default) steps 2 to 4 are shared by the workers too, each over its own run
+// of edges and then of cells: a first pass counts each run's crossings (and
+// triangle entries), the calling thread adds up where each run's numbers
+// begin, and a second pass numbers, places and writes them there, so the
+// numbering is the serial one. Without split walks the calling thread walks
+// the edges and cells itself; setSplitVertices(true) then hands the vertices
+// (step 3) to the workers. Every way gives the same mesh bit for bit. The vertex array grows to the largest count seen, the index array by
 // 64 entries at a time; neither shrinks, so nothing is allocated per frame once
 // the show has run a while. The field function is called on the worker
 // threads; whatever it reads must be set before polygonise and left alone
@@ -84,6 +87,10 @@ class MarchingCubes {
   // Worker messages: wParam is the worker's index, lParam the FieldFunction.
   static constexpr unsigned kEvaluatePoints = 0x401;
   static constexpr unsigned kComputeVertices = 0x402;
+  static constexpr unsigned kCountCrossings = 0x403;
+  static constexpr unsigned kPlaceVertices = 0x404;
+  static constexpr unsigned kCountIndices = 0x405;
+  static constexpr unsigned kWriteIndices = 0x406;
 
   MarchingCubes();
   ~MarchingCubes();
@@ -96,7 +103,10 @@ class MarchingCubes {
   // How many workers share a frame's work, 1..4 (default 4; clamped).
   void setActiveWorkers(int count);
   int activeWorkers() const { return activeWorkers_; }
-  // Whether the active workers share the vertices too (default false).
+  // Whether the active workers share the edge and cell walks (default true).
+  void setSplitWalks(bool split) { splitWalks_ = split; }
+  bool splitWalks() const { return splitWalks_; }
+  // Without split walks: whether the workers place the vertices (default false).
   void setSplitVertices(bool split) { splitVertices_ = split; }
 
   const MeshVertex* vertices() const { return vertices_; }
@@ -125,6 +135,15 @@ class MarchingCubes {
   void handle(const WorkerMessage& message);
   void evaluatePoints(const WorkRange& range, FieldFunction f);
   void computeVertices(const WorkRange& range, FieldFunction f);
+  void placeVertex(const GridEdge& edge, FieldFunction f);
+  // The split walks' passes over worker `w`'s run of edges or cells.
+  void countCrossings(int w);
+  void placeVertices(int w, FieldFunction f);
+  void countIndices(int w);
+  void writeIndices(int w);
+  void polygoniseSerial(FieldFunction f);
+  void polygoniseSplit(FieldFunction f);
+  void growIndices(uint32_t needed);
   // Splits [0, count) into activeWorkers_ ranges, posts message to each of
   // those workers and waits for them all.
   void runOnWorkers(unsigned message, int32_t count, FieldFunction f);
@@ -147,8 +166,14 @@ class MarchingCubes {
   uint32_t* indices_ = nullptr;
   uint32_t indexCapacity_ = 0, indexCount_ = 0;
 
+  std::unique_ptr<uint8_t[]> cases_;  // each cell's case, between the cell passes
+
   int activeWorkers_ = kMaxWorkers;
+  bool splitWalks_ = true;
   bool splitVertices_ = false;
+  // Per worker: its run's count in the first pass, where its numbers begin in the second.
+  uint32_t runCount_[kMaxWorkers] = {};
+  uint32_t runBase_[kMaxWorkers] = {};
   const int workerCount_ = kMaxWorkers;
   std::unique_ptr<WorkRange[]> work_;
   AutoResetEvent done_[kMaxWorkers];
