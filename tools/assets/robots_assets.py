@@ -121,7 +121,8 @@ SCREEN_X = 2.06
 
 def enamel(name, rgb, shininess=48.0):
     """Stove enamel on tin: the colour with a clear, fairly tight gloss."""
-    return mk.Material(name, diffuse=rgb, specular=(0.55, 0.55, 0.55), shininess=shininess)
+    return mk.Material(name, diffuse=rgb, ambient=tuple(0.45 * c for c in rgb), specular=(0.55, 0.55, 0.55),
+                       shininess=shininess)
 
 
 def lamp(name, rgb, glow=0.75):
