@@ -373,6 +373,32 @@ TEST_F(ShaderDraw, BumpMappingUsesTheTangentFromUnitOne) {
 }
 
 // The compose pass mixes sharp and blurred pictures by linearised depth.
+TEST_F(ShaderDraw, UniformsSetByNameLandInTheirOwnUniformEveryTime) {
+  // Locations are kept by name: a name written into a reused buffer, and
+  // the same names in another program, still reach their own uniforms.
+  ShaderProgram* dof = library().dof;
+  dof->use();
+  char name[32];
+  const char* names[] = {"focus_point", "focus_range", "focus_falloff", "zNear", "zFar"};
+  for (int round = 0; round < 3; ++round)
+    for (int i = 0; i < 5; ++i) {
+      std::snprintf(name, sizeof name, "%s", names[i]);
+      dof->setUniform(name, static_cast<float>(10 * round + i));
+    }
+  for (int i = 0; i < 5; ++i) {
+    GLfloat value = -1;
+    glGetUniformfvARB(dof->program, glGetUniformLocationARB(dof->program, names[i]), &value);
+    EXPECT_EQ(value, 20.0f + i) << names[i];
+  }
+  ShaderProgram* bump = library().multi_specular_bump;
+  bump->use();
+  bump->setUniform("Num_lights", 2);
+  GLint lights = 0;
+  glGetUniformivARB(bump->program, glGetUniformLocationARB(bump->program, "Num_lights"), &lights);
+  EXPECT_EQ(lights, 2);
+  glUseProgramObjectARB(0);
+}
+
 TEST_F(ShaderDraw, DepthOfFieldBlursOutsideTheFocus) {
   GLuint depth = 0;
   glGenTextures(1, &depth);

@@ -161,8 +161,15 @@ void ShaderProgram::use() {
 }
 
 GLint ShaderProgram::uniformLocation(const char* name) {
+  for (int i = 0; i < cachedUniforms_; ++i)
+    if (std::strcmp(uniforms_[i].name, name) == 0) return uniforms_[i].location;
   GLint location = glGetUniformLocationARB(program, name);
   if (location == -1) FATAL("Couldn't find uniform %s in %i", name, static_cast<int>(program));
+  if (cachedUniforms_ < kUniformCache && std::strlen(name) < kUniformName) {
+    CachedUniform& cached = uniforms_[cachedUniforms_++];
+    std::strcpy(cached.name, name);
+    cached.location = location;
+  }
   return location;
 }
 

@@ -9,6 +9,8 @@
 // GL objects are never deleted: programs live as long as the show.
 #include <GL/glew.h>
 
+#include <cstddef>
+
 class ShaderProgram {
  public:
   // Reads both sources (each by its own name, else under data/common/shaders/),
@@ -22,6 +24,9 @@ class ShaderProgram {
 
   // Uniform setters for the GLSL kind; the caller calls use() first. A name
   // the linked program lacks (also one the compiler optimised away) is fatal.
+  // Locations are asked of the driver once per name and kept (the first
+  // kUniformCache names of up to kUniformName - 1 characters), so setting
+  // uniforms every frame costs no look-up and allocates nothing.
   void setUniform(const char* name, int value);
   void setUniform(const char* name, float value);
   void setUniform(const char* name, float x, float y, float z, float w);
@@ -45,4 +50,13 @@ class ShaderProgram {
   void buildGlsl(const char* vertexSource, const char* fragmentSource);
   void buildArb(const char* vertexSource, const char* fragmentSource);
   GLint uniformLocation(const char* name);
+
+  static constexpr int kUniformCache = 16;
+  static constexpr size_t kUniformName = 32;
+  struct CachedUniform {
+    char name[kUniformName];
+    GLint location;
+  };
+  CachedUniform uniforms_[kUniformCache] = {};
+  int cachedUniforms_ = 0;
 };
