@@ -8,6 +8,7 @@
 #include "effects/effect.h"
 #include "main_shaders.h"
 #include "scenes/plywood_floor.h"
+#include "scenes/stage_light.h"
 #include "util/error.h"
 #include "util/fbo/fbo.h"
 #include "util/music/music.h"
@@ -127,18 +128,7 @@ void Clown::setUpLights() {
   if (model.lights.empty()) return;  // a model without lights gets none
   for (size_t i = model.lights.size(); i < 4; ++i) {
     Light light;
-    const float ambient[4] = {0.3f, 0.3f, 0.3f, 1.0f}, diffuse[4] = {1, 1, 1, 1},
-                specular[4] = {1, 1, 0.5f, 1};
-    for (int c = 0; c < 4; ++c) {
-      light.ambient[c] = ambient[c];
-      light.diffuse[c] = diffuse[c];
-      light.specular[c] = specular[c];
-    }
-    light.linearAttenuation = 0.1f;
-    light.quadraticAttenuation = 0.01f;
-    light.position[0] = -25.0f;
-    light.position[1] = -35.0f;
-    light.position[2] = 0.0f;
+    setStageLight(light, 0.1f, 0.01f, -25.0f, -35.0f, 0.0f);
     model.lights.push_back(light);
   }
 }

@@ -6,6 +6,7 @@
 
 #include "effects/effect.h"
 #include "main_shaders.h"
+#include "scenes/stage_light.h"
 #include "scenes/translucent_floor.h"
 #include "util/error.h"
 #include "util/fbo/fbo.h"
@@ -145,19 +146,7 @@ void DadezAruv::setUpLights() {
   if (robot.lights.empty()) FATAL("The assembled robot has no light");
   for (size_t i = 0; i < 4; ++i) {
     if (robot.lights.size() <= i) robot.lights.emplace_back();
-    Light& light = robot.lights.back();
-    const float ambient[4] = {0.3f, 0.3f, 0.3f, 1.0f}, diffuse[4] = {1, 1, 1, 1},
-                specular[4] = {1, 1, 0.5f, 1};
-    for (int c = 0; c < 4; ++c) {
-      light.ambient[c] = ambient[c];
-      light.diffuse[c] = diffuse[c];
-      light.specular[c] = specular[c];
-    }
-    light.linearAttenuation = 0.1f;
-    light.quadraticAttenuation = 0.01f;
-    light.position[0] = -5.0f;
-    light.position[1] = -35.0f;
-    light.position[2] = 0.0f;
+    setStageLight(robot.lights.back(), 0.1f, 0.01f, -5.0f, -35.0f, 0.0f);
   }
 }
 

@@ -8,6 +8,7 @@
 
 #include "effects/effect.h"
 #include "main_shaders.h"
+#include "scenes/stage_light.h"
 #include "scenes/translucent_floor.h"
 #include "util/error.h"
 #include "util/music/music.h"
@@ -101,17 +102,8 @@ void Tiles::setUpCameras() {
 void Tiles::setUpLights() {
   for (int i = 0; i < 4; ++i) {
     if (showerHead.lights.size() < static_cast<size_t>(i) + 1) showerHead.lights.emplace_back();
-    Light& light = showerHead.lights[static_cast<size_t>(i)];
-    const float ambient[4] = {0.3f, 0.3f, 0.3f, 1}, diffuse[4] = {1, 1, 1, 1}, specular[4] = {1, 1, 0.5f, 1};
-    std::memcpy(light.ambient, ambient, sizeof ambient);
-    std::memcpy(light.diffuse, diffuse, sizeof diffuse);
-    std::memcpy(light.specular, specular, sizeof specular);
-    light.position[0] = 22.5f - 15.0f * static_cast<float>(i);
-    light.position[1] = -25.0f;
-    light.position[2] = 14.0f * static_cast<float>(i);
-    light.constantAttenuation = 1.0f;
-    light.linearAttenuation = 0.004f;
-    light.quadraticAttenuation = 0.003f;
+    setStageLight(showerHead.lights[static_cast<size_t>(i)], 0.004f, 0.003f, 22.5f - 15.0f * static_cast<float>(i),
+                  -25.0f, 14.0f * static_cast<float>(i));
   }
 }
 

@@ -6,6 +6,7 @@
 #include "effects/effect.h"
 #include "main_shaders.h"
 #include "scenes/plywood_floor.h"
+#include "scenes/stage_light.h"
 #include "util/error.h"
 #include "util/music/music.h"
 #include "util/util.h"
@@ -94,20 +95,8 @@ void Train::setUpCameras() {
 void Train::setUpLights() {
   for (int i = 0; i < 4; ++i) {
     if (model.lights.size() < static_cast<size_t>(i) + 1) model.lights.emplace_back();
-    Light& light = model.lights[static_cast<size_t>(i)];
-    const float ambient[4] = {0.3f, 0.3f, 0.3f, 1.0f}, diffuse[4] = {1, 1, 1, 1},
-                specular[4] = {1, 1, 0.5f, 1};
-    for (int c = 0; c < 4; ++c) {
-      light.ambient[c] = ambient[c];
-      light.diffuse[c] = diffuse[c];
-      light.specular[c] = specular[c];
-    }
-    light.constantAttenuation = 1.0f;
-    light.linearAttenuation = 0.00005f;
-    light.quadraticAttenuation = 0.00005f;
-    light.position[0] = -5.0f;
-    light.position[1] = 150.0f - 150.0f * static_cast<float>(i);
-    light.position[2] = 10.0f;
+    setStageLight(model.lights[static_cast<size_t>(i)], 0.00005f, 0.00005f, -5.0f,
+                  150.0f - 150.0f * static_cast<float>(i), 10.0f);
   }
 }
 
