@@ -201,6 +201,9 @@ TEST_F(ShowUnderXvfb, PackingWritesWhatTheShowOpensAndTheShowReadsIt) {
 TEST_F(ShowUnderXvfb, DrawsLetterboxedFramesAndEscapeReleaseEndsWith0) {
   // 640x480 is taller than 16:9: the picture is 360 high with 60-pixel bands.
   startShow({"--window", "640x480", "--start", "200"});  // a slot that fills its picture
+  // The first frame of a scene can take a while on a software renderer
+  // (its shaders are compiled then): wait for the picture to be there.
+  for (int i = 0; i < 100 && (isBlack(pixel(320, 60)) || isBlack(pixel(320, 419))); ++i) sleepSeconds(0.1);
   EXPECT_TRUE(isBlack(pixel(320, 30)));
   EXPECT_TRUE(isBlack(pixel(320, 450)));
   Rgb inside = pixel(320, 240);
