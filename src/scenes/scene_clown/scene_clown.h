@@ -6,6 +6,7 @@
 // chairs and a rocking horse stand on the plywood floor; the view glides
 // between five cameras, and the show's credits appear role by role at the
 // upper left. Fades in from black over twelve beats and out over three.
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
