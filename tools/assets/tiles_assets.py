@@ -541,9 +541,9 @@ def model_errors(path):
     for m in dae.materials:
         e = m.effect
         expect(_colour(e.diffuse) is not None, f"material {m.id} is textured")
-        dif, spec = _colour(e.diffuse), _colour(e.specular)
-        if dif and spec and min(dif) > 0.6 and max(dif) - min(dif) < 0.08 \
-                and min(spec) >= 0.8 and e.shininess >= 50:
+        dif, highlight = _colour(e.diffuse), _colour(e.specular)
+        if dif and highlight and min(dif) > 0.6 and max(dif) - min(dif) < 0.08 \
+                and min(highlight) >= 0.8 and e.shininess >= 50:
             chrome = m.id
     expect(chrome is not None, "no chrome material")
 
