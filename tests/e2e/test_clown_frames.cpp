@@ -10,18 +10,12 @@
 
 namespace {
 
-class ClownFrames : public ::testing::Test {
+class ClownFrames : public FramesTest<ClownFrames> {
  protected:
   static void SetUpTestSuite() {
-    *frames_ = renderFrames({"258", "268", "275", "325", "353.9"});
+    frames() = renderFrames({"258", "268", "275", "325", "353.9"});
   }
-  static void TearDownTestSuite() { frames_->clear(); }
 
-  const Picture& frame(const std::string& beat) {
-    const Picture& picture = (*frames_)[beat];
-    EXPECT_EQ(picture.width, 320) << "no frame for beat " << beat;
-    return picture;
-  }
   // Pixels of the toy's lacquer: bright and strongly saturated colours,
   // which the pale plywood floor does not have.
   static double lacquer(const Picture& p, double x0, double y0, double x1, double y1) {
@@ -36,11 +30,7 @@ class ClownFrames : public ::testing::Test {
   static double caption(const Picture& p, double y0, double y1) {
     return p.share(0.04, y0, 0.6, y1, [](double g) { return g > 235; });
   }
-
-  static std::map<std::string, Picture>* frames_;
 };
-
-std::map<std::string, Picture>* ClownFrames::frames_ = new std::map<std::string, Picture>;
 
 TEST_F(ClownFrames, FadesInFromBlackAndOutToBlack) {
   EXPECT_LT(frame("258").mean(), 2.0);

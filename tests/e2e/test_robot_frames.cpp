@@ -10,20 +10,14 @@
 
 namespace {
 
-class RobotFrames : public ::testing::Test {
+class RobotFrames : public FramesTest<RobotFrames> {
  protected:
   static void SetUpTestSuite() {
     // The listing's thin letters need the larger picture.
-    *frames_ = renderFrames({"354", "380"}, "640x360");
-    for (auto& [beat, picture] : renderFrames({"391", "401", "449.95"})) (*frames_)[beat] = picture;
+    frames() = renderFrames({"354", "380"}, "640x360");
+    for (auto& [beat, picture] : renderFrames({"391", "401", "449.95"})) frames()[beat] = picture;
   }
-  static void TearDownTestSuite() { frames_->clear(); }
 
-  const Picture& frame(const std::string& beat) {
-    const Picture& picture = (*frames_)[beat];
-    EXPECT_GT(picture.width, 0) << "no frame for beat " << beat;
-    return picture;
-  }
   // The code scroller's green letters.
   static double green(const Picture& p, double x0, double y0, double x1, double y1) {
     int hits = 0;
@@ -41,11 +35,7 @@ class RobotFrames : public ::testing::Test {
     });
     return n ? static_cast<double>(hits) / n : 0.0;
   }
-
-  static std::map<std::string, Picture>* frames_;
 };
-
-std::map<std::string, Picture>* RobotFrames::frames_ = new std::map<std::string, Picture>;
 
 TEST_F(RobotFrames, TheAssembledRobotShowsTheCodeOnItsScreen) {
   // At 380 the view is its own camera: the chest screen in the middle.

@@ -10,27 +10,17 @@
 
 namespace {
 
-class TilesFrames : public ::testing::Test {
+class TilesFrames : public FramesTest<TilesFrames> {
  protected:
   static void SetUpTestSuite() {
-    *frames_ = renderFrames({"450", "456", "460", "498", "536", "540.5", "546"});
+    frames() = renderFrames({"450", "456", "460", "498", "536", "540.5", "546"});
   }
-  static void TearDownTestSuite() { frames_->clear(); }
 
-  const Picture& frame(const std::string& beat) {
-    const Picture& picture = (*frames_)[beat];
-    EXPECT_EQ(picture.width, 320) << "no frame for beat " << beat;
-    return picture;
-  }
   // White caption pixels in the upper left corner, where "Wild" stands.
   static double caption(const Picture& p) {
     return p.share(0.0, 0.05, 0.25, 0.25, [](double g) { return g > 240; });
   }
-
-  static std::map<std::string, Picture>* frames_;
 };
-
-std::map<std::string, Picture>* TilesFrames::frames_ = new std::map<std::string, Picture>;
 
 TEST_F(TilesFrames, FadesInFromWhiteAndOutToBlack) {
   EXPECT_GT(frame("450").mean(), 250.0) << "the robots' flash to white goes on";

@@ -11,18 +11,12 @@
 
 namespace {
 
-class TrainFrames : public ::testing::Test {
+class TrainFrames : public FramesTest<TrainFrames> {
  protected:
   static void SetUpTestSuite() {
-    *frames_ = renderFrames({"114", "130", "132", "183", "222", "240", "253", "257.9"});
+    frames() = renderFrames({"114", "130", "132", "183", "222", "240", "253", "257.9"});
   }
-  static void TearDownTestSuite() { frames_->clear(); }
 
-  const Picture& frame(const std::string& beat) {
-    const Picture& picture = (*frames_)[beat];
-    EXPECT_EQ(picture.width, 320) << "no frame for beat " << beat;
-    return picture;
-  }
   // Pixels in the train's paint: its red and its green, which neither the
   // wood, the floor nor the sky has.
   static int paint(const Picture& p) {
@@ -43,11 +37,7 @@ class TrainFrames : public ::testing::Test {
       }
     return count;
   }
-
-  static std::map<std::string, Picture>* frames_;
 };
-
-std::map<std::string, Picture>* TrainFrames::frames_ = new std::map<std::string, Picture>;
 
 TEST_F(TrainFrames, FadesInFromBlackAndOutToBlack) {
   EXPECT_LT(frame("114").mean(), 1.0);
