@@ -31,11 +31,18 @@ struct SharedEdges {
   }
 };
 
+// The most entries a grid's mesh can have: one vertex per edge, five
+// triangles per cell.
+constexpr uint32_t kMostIndicesPerCell = 15;
+
+// Room for `count` entries. Pages are only taken by the system as the mesh
+// first reaches them, so the worst case costs address space, not memory.
 template <typename T>
-T* grow(T* array, uint32_t count) {
-  void* larger = std::realloc(array, sizeof(T) * count);
-  if (!larger) throw std::bad_alloc();
-  return static_cast<T*>(larger);
+T* allocateArray(T* array, size_t count) {
+  std::free(array);
+  void* room = std::malloc(sizeof(T) * count);
+  if (!room) throw std::bad_alloc();
+  return static_cast<T*>(room);
 }
 
 }  // namespace
@@ -89,6 +96,10 @@ void MarchingCubes::buildGrid(const float max[3], const float min[3]) {
   edges_.reset(new GridEdge[edgeCount_]);
   crossings_.reset(new GridEdge*[edgeCount_]);
   cases_.reset(new uint8_t[cellCount_]);
+  vertices_ = allocateArray(vertices_, edgeCount_);
+  vertexCapacity_ = static_cast<uint32_t>(edgeCount_);
+  indices_ = allocateArray(indices_, cellCount_ * kMostIndicesPerCell);
+  indexCapacity_ = static_cast<uint32_t>(cellCount_ * kMostIndicesPerCell);
 
   static const SharedEdges shared;
   const ptrdiff_t lowerCell[3] = {1, cellsX_, static_cast<ptrdiff_t>(cellsX_) * cellsY_};
@@ -227,14 +238,6 @@ void MarchingCubes::runOnWorkers(unsigned message, int32_t count, FieldFunction 
   for (int i = 0; i < workers; ++i) done_[i].wait();
 }
 
-void MarchingCubes::growIndices(uint32_t needed) {
-  // Room beyond the count, in steps of 64 entries (only the first frames).
-  if (needed < indexCapacity_) return;
-  const uint32_t capacity = (needed / 64 + 1) * 64;
-  indices_ = grow(indices_, capacity);
-  indexCapacity_ = capacity;
-}
-
 void MarchingCubes::polygonise(FieldFunction f) {
   if (!points_) return;
   runOnWorkers(kEvaluatePoints, static_cast<int32_t>(pointCount_), f);
@@ -252,10 +255,6 @@ void MarchingCubes::polygoniseSplit(FieldFunction f) {
     runBase_[i] = vertexCount_;
     vertexCount_ += runCount_[i];
   }
-  if (vertexCount_ > vertexCapacity_) {
-    vertices_ = grow(vertices_, vertexCount_);
-    vertexCapacity_ = vertexCount_;
-  }
   runOnWorkers(kPlaceVertices, static_cast<int32_t>(edgeCount_), f);
 
   runOnWorkers(kCountIndices, static_cast<int32_t>(cellCount_), f);
@@ -264,7 +263,6 @@ void MarchingCubes::polygoniseSplit(FieldFunction f) {
     runBase_[i] = indexCount_;
     indexCount_ += runCount_[i];
   }
-  growIndices(indexCount_);
   runOnWorkers(kWriteIndices, static_cast<int32_t>(cellCount_), f);
 }
 
@@ -278,12 +276,6 @@ void MarchingCubes::polygoniseSerial(FieldFunction f) {
       edge.vertex = vertexCount_;
       crossings[vertexCount_++] = &edge;
     }
-  }
-
-  // Grows to the largest count seen; a frame with no crossings allocates nothing.
-  if (vertexCount_ > vertexCapacity_) {
-    vertices_ = grow(vertices_, vertexCount_);
-    vertexCapacity_ = vertexCount_;
   }
 
   if (splitVertices_ && vertexCount_ > 0)
@@ -300,7 +292,6 @@ void MarchingCubes::polygoniseSerial(FieldFunction f) {
     const int8_t* row = kTriangleTable[cubeCase];
     const uint32_t n = static_cast<uint32_t>(row[0]);
     if (n == 0) continue;
-    growIndices(indexCount_ + n);
     for (uint32_t i = 0; i < n; ++i) indices_[indexCount_++] = cell->edges[row[1 + i]]->vertex;
   }
 }

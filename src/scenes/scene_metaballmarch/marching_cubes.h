@@ -32,9 +32,10 @@
 // begin, and a second pass numbers, places and writes them there, so the
 // numbering is the serial one. Without split walks the calling thread walks
 // the edges and cells itself; setSplitVertices(true) then hands the vertices
-// (step 3) to the workers. Every way gives the same mesh bit for bit. The vertex array grows to the largest count seen, the index array by
-// 64 entries at a time; neither shrinks, so nothing is allocated per frame once
-// the show has run a while. The field function is called on the worker
+// (step 3) to the workers. Every way gives the same mesh bit for bit.
+// buildGrid makes the vertex and index arrays as large as the grid's largest
+// possible mesh (a vertex per edge, 15 indices per cell), so polygonise never
+// allocates. The field function is called on the worker
 // threads; whatever it reads must be set before polygonise and left alone
 // during it.
 #include <cstddef>
@@ -143,7 +144,6 @@ class MarchingCubes {
   void writeIndices(int w);
   void polygoniseSerial(FieldFunction f);
   void polygoniseSplit(FieldFunction f);
-  void growIndices(uint32_t needed);
   // Splits [0, count) into activeWorkers_ ranges, posts message to each of
   // those workers and waits for them all.
   void runOnWorkers(unsigned message, int32_t count, FieldFunction f);
