@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "util/atlas_font.h"
 #include "util/data/data.h"
 #include "util/error.h"
 
@@ -48,13 +49,13 @@ void beginText(char (&text)[kTextBuffer], int viewWidth, const char* format, va_
   glScalef(s, s, s);
 }
 
-void renderLine(FTBufferFont* font, const char* text) {
+void renderLine(FTFont* font, const char* text) {
   font->Render(text, -1, FTPoint(0, 0, 0), FTPoint(0, 0, 0), FTGL::RENDER_ALL);
 }
 
 }  // namespace
 
-void drawText(FTBufferFont* font, int viewWidth, const char* format, ...) {
+void drawText(FTFont* font, int viewWidth, const char* format, ...) {
   if (!format) return;
   char text[kTextBuffer];
   va_list args;
@@ -65,7 +66,7 @@ void drawText(FTBufferFont* font, int viewWidth, const char* format, ...) {
   glPopMatrix();
 }
 
-void drawTextShadowed(FTBufferFont* font, int viewWidth, float shadowOffset, float alpha,
+void drawTextShadowed(FTFont* font, int viewWidth, float shadowOffset, float alpha,
                       const char* format, ...) {
   if (!format) return;
   char text[kTextBuffer];
@@ -81,7 +82,7 @@ void drawTextShadowed(FTBufferFont* font, int viewWidth, float shadowOffset, flo
   glPopMatrix();
 }
 
-FTBufferFont* loadFont(const char* path) {
+AtlasFont* loadFont(const char* path, unsigned faceSize) {
   FILE* file = dataFopen(path, "rb");
   if (!file) FATAL("fp is NULL");
   std::fseek(file, 0, SEEK_END);
@@ -95,7 +96,7 @@ FTBufferFont* loadFont(const char* path) {
   if (got < 1)
     FATAL("Tried to read %i bytes from %s, got %i", static_cast<int>(length), path,
           static_cast<int>(got));
-  FTBufferFont* font = new FTBufferFont(bytes, got);
+  AtlasFont* font = new AtlasFont(bytes, got, faceSize);
   if (font->Error()) FATAL("Failed to load font %s (FreeType error %i)", path, font->Error());
   return font;
 }

@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-class FTBufferFont;
+class AtlasFont;
+class FTFont;
 
 // Appends the lines of a text file, without their line feeds. A line feed
 // at the very end starts no further line.
@@ -13,14 +14,15 @@ void readLines(const char* path, std::vector<std::string>& lines);
 // with the font at the modelview's origin, scaled so that text keeps its size
 // relative to the picture width (the font's own size at 1280 pixels). The
 // current colour is the caller's. A null format draws nothing.
-void drawText(FTBufferFont* font, int viewWidth, const char* format, ...)
+void drawText(FTFont* font, int viewWidth, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 // The same over a black shadow: the white text lies shadowOffset font units
 // right of and above it, both with the given alpha; the colour is left white.
-void drawTextShadowed(FTBufferFont* font, int viewWidth, float shadowOffset, float alpha,
+void drawTextShadowed(FTFont* font, int viewWidth, float shadowOffset, float alpha,
                       const char* format, ...) __attribute__((format(printf, 5, 6)));
 
-// A buffer font over the whole font file held in memory (which the font
-// library reads glyphs from for the font's lifetime); the caller sets its
-// face size and character map.
-FTBufferFont* loadFont(const char* path);
+// A font over the whole font file held in memory (which the font library
+// reads glyphs from for the font's lifetime) at this face size (72 dpi),
+// with the Unicode character map and its glyphs made and uploaded: drawing
+// with it never allocates (see atlas_font.h). Needs the GL context.
+AtlasFont* loadFont(const char* path, unsigned faceSize);

@@ -4,30 +4,40 @@
 #include <FTGL/ftgl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/messagebox.h"
 #include "util/ascii/asciiengine.h"
+#include "util/atlas_font.h"
 #include "util/data/data.h"
 #include "util/util.h"
 
 namespace {
 
-FTBufferFont* sans() {
-  static FTBufferFont* font = [] {
-    std::ifstream in("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", std::ios::binary);
-    std::string ttf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+const char* const kSansPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+std::string sansBytes() {
+  std::ifstream in(kSansPath, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// A font loaded from the archive, as the scenes load theirs.
+AtlasFont* sans() {
+  static AtlasFont* font = [] {
+    const std::string ttf = sansBytes();
     dataMode = kDataReading;
     auto entry = std::make_unique<DataEntry>();
     entry->name = "data/common/fonts/sans.ttf";
     entry->data.assign(ttf.begin(), ttf.end());
     dataIndex.push_back(std::move(entry));
-    FTBufferFont* loaded = loadFont("data/common/fonts/sans.ttf");
+    AtlasFont* loaded = loadFont("data/common/fonts/sans.ttf", 24);
     dataIndex.clear();
     dataMode = kDataPlain;
-    loaded->FaceSize(24);
     return loaded;
   }();
   return font;
@@ -115,6 +125,108 @@ TEST(Text, ShadowedLinesDrawBothHalfTransparent) {
   drawText(sans(), 64, "%s", endless.c_str());
   EXPECT_GT(inkOf().right, 0);
   glDisable(GL_BLEND);
+}
+
+// The ink of a line as a grey picture: the sum of each pixel's brightness
+// over the black background, and its bounding box.
+struct LineInk {
+  long total = 0;
+  int left = 10000, right = -1, bottom = 10000, top = -1;
+};
+
+LineInk lineInk() {
+  std::vector<unsigned char> grey(640 * 360);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, 640, 360, GL_RED, GL_UNSIGNED_BYTE, grey.data());
+  LineInk ink;
+  for (int y = 0; y < 360; ++y)
+    for (int x = 0; x < 640; ++x) {
+      const int v = grey[y * 640 + x];
+      ink.total += v;
+      if (v > 40) {
+        ink.left = std::min(ink.left, x);
+        ink.right = std::max(ink.right, x);
+        ink.bottom = std::min(ink.bottom, y);
+        ink.top = std::max(ink.top, y);
+      }
+    }
+  return ink;
+}
+
+LineInk drawnLine(FTFont* font, const char* text) {
+  pixelView();
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glTranslatef(20, 150, 0);
+  glColor4f(1, 1, 1, 1);
+  drawText(font, 1280, "%s", text);  // at the font's own size
+  glDisable(GL_BLEND);
+  return lineInk();
+}
+
+TEST(Text, AtlasGlyphsLookLikeFtglsBufferFont) {
+  // The atlas font against FTGL's own buffer font over the same outlines:
+  // each glyph lands where the layout puts it, whole and with its coverage.
+  const std::string ttf = sansBytes();
+  FTBufferFont reference(reinterpret_cast<const unsigned char*>(ttf.data()), ttf.size());
+  reference.GlyphLoadFlags(FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP);
+  reference.FaceSize(24);
+  reference.CharMap(ft_encoding_unicode);
+  for (const char* text : {"Tin Lantern 1999", "{Wild} @ #42 & qjy|", "AVATAR Wo ~^_`"}) {
+    const LineInk atlas = drawnLine(sans(), text);
+    const LineInk buffer = drawnLine(&reference, text);
+    ASSERT_GT(buffer.right, buffer.left) << text;
+    // Both place glyphs on whole pixels, each its own way: over a line of
+    // kerned pairs that may add up to two.
+    EXPECT_NEAR(atlas.left, buffer.left, 1) << text;
+    EXPECT_NEAR(atlas.right, buffer.right, 2) << text;
+    EXPECT_NEAR(atlas.bottom, buffer.bottom, 1) << text;
+    EXPECT_NEAR(atlas.top, buffer.top, 1) << text;
+    EXPECT_NEAR(static_cast<double>(atlas.total) / buffer.total, 1.0, 0.03) << text;
+  }
+  EXPECT_FLOAT_EQ(sans()->Advance("Tin Lantern"), reference.Advance("Tin Lantern"));
+}
+
+TEST(Text, AtlasFontsKeepFtglsStateRulesAndDrawOtherCharactersAsNothing) {
+  pixelView();
+  glDisable(GL_BLEND);
+  glDisable(GL_TEXTURE_2D);
+  drawText(sans(), 1280, "state");
+  EXPECT_FALSE(glIsEnabled(GL_BLEND)) << "blending is the call's own";
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+  // A character outside the atlas takes its room in the line but no ink.
+  const LineInk plain = drawnLine(sans(), "a  b");
+  const LineInk other = drawnLine(sans(), "a \xc3\xa6 b");  // U+00E6 between the spaces
+  EXPECT_GT(other.right, plain.right);
+  EXPECT_NEAR(static_cast<double>(other.total) / plain.total, 1.0, 0.02);
+}
+
+// The show's fonts under the names and at the sizes its scenes use them.
+TEST(ShowFonts, EveryFontTheScenesOpenHoldsAllItsGlyphs) {
+  setMessageBoxesEnabled(false);
+  dataMode = kDataPlain;  // the generated tree of the repository
+  struct Use {
+    const char* name;
+    unsigned size;
+  };
+  for (const Use use : {Use{"MOVIPB__.ttf", 228}, Use{"MOVIPB__.ttf", 110}, Use{"MOVIPB__.ttf", 100},
+                        Use{"MOVIPB__.ttf", 60}, Use{"courier_new.ttf", 32}, Use{"times.ttf", 24}}) {
+    std::unique_ptr<AtlasFont> font(
+        loadFont((std::string("data/common/fonts/") + use.name).c_str(), use.size));
+    SCOPED_TRACE(std::string(use.name) + " at " + std::to_string(use.size));
+    EXPECT_EQ(font->Error(), 0);
+    EXPECT_EQ(font->unplaced(), 0);
+    EXPECT_GT(font->Advance("Tin Lantern"), 3.0f * use.size);
+    EXPECT_LE(font->atlasWidth() * font->atlasHeight(), 4096 * 2048) << "a few MB at most";
+  }
+}
+
+TEST(ShowFonts, TheCodeScrollersFaceIsMonospaced) {
+  dataMode = kDataPlain;
+  std::unique_ptr<AtlasFont> mono(loadFont("data/common/fonts/courier_new.ttf", 32));
+  EXPECT_FLOAT_EQ(mono->Advance("iiii"), mono->Advance("WWWW"));
+  std::unique_ptr<AtlasFont> serif(loadFont("data/common/fonts/times.ttf", 32));
+  EXPECT_LT(serif->Advance("iiii"), serif->Advance("WWWW"));
 }
 
 TEST(AsciiEngine, LoadsItsChartWithNearestFilteringAndThePalette) {

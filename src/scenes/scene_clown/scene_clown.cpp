@@ -1,7 +1,5 @@
 #include "scenes/scene_clown/scene_clown.h"
 
-#include <FTGL/ftgl.h>
-
 #include <cmath>
 #include <cstdlib>
 
@@ -9,6 +7,7 @@
 #include "main_shaders.h"
 #include "scenes/plywood_floor.h"
 #include "scenes/stage_light.h"
+#include "util/atlas_font.h"
 #include "util/error.h"
 #include "util/fbo/fbo.h"
 #include "util/music/music.h"
@@ -80,9 +79,7 @@ void Clown::load() {
 
   sceneTarget = std::make_unique<FBO>(64, 64, 4);
   blurTarget = std::make_unique<FBO>(64, 64, 1);
-  captionFont = loadFont("data/common/fonts/MOVIPB__.ttf");
-  captionFont->FaceSize(kCaptionFaceSize, 72);
-  captionFont->CharMap(ft_encoding_unicode);
+  captionFont = loadFont("data/common/fonts/MOVIPB__.ttf", kCaptionFaceSize);
 
   activeCamera = 2;
   const std::vector<float> states = music->noteStates("KlovneRinger");

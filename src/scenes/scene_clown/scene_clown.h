@@ -17,7 +17,7 @@
 #include "util/texture/texture.h"
 
 class FBO;
-class FTBufferFont;
+class AtlasFont;
 namespace Effects {
 class Fader;
 }
@@ -40,7 +40,7 @@ class Clown : public Scene {
   // straight to the picture.
   std::unique_ptr<FBO> sceneTarget;
   std::unique_ptr<FBO> blurTarget;
-  FTBufferFont* captionFont = nullptr;
+  AtlasFont* captionFont = nullptr;
   Texture floorTexture;
   unsigned activeCamera = 2;
   std::vector<float> ringTimes;  // the bells' beats

@@ -1,7 +1,6 @@
 #include "scenes/scene_codescroller/scene_codescroller.h"
 
-#include <FTGL/ftgl.h>
-
+#include "util/atlas_font.h"
 #include "util/fbo/fbo.h"
 #include "util/music/music.h"
 #include "util/util.h"
@@ -49,9 +48,7 @@ void CodeScroller::load() {
   // The listing runs through the three sources twice.
   for (int pass = 0; pass < 2; ++pass)
     for (const char* source : kSources) readLines(source, lines);
-  font = loadFont("data/common/fonts/courier_new.ttf");
-  font->FaceSize(32, 72);
-  font->CharMap(ft_encoding_unicode);
+  font = loadFont("data/common/fonts/courier_new.ttf", 32);
 }
 
 void CodeScroller::resizeView(int width, int height) {

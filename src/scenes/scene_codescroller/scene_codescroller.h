@@ -7,7 +7,7 @@
 
 #include "scenes/scene.h"
 
-class FTBufferFont;
+class AtlasFont;
 
 class CodeScroller : public Scene {
  public:
@@ -21,7 +21,7 @@ class CodeScroller : public Scene {
 
   float samples[1024] = {};
   std::vector<std::string> lines;
-  FTBufferFont* font = nullptr;
+  AtlasFont* font = nullptr;
   float startBeat = 0.0f;  // the beat of the first drawn frame
 
  private:

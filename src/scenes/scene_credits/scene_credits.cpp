@@ -1,9 +1,8 @@
 #include "scenes/scene_credits/scene_credits.h"
 
-#include <FTGL/ftgl.h>
-
 #include <cstring>
 
+#include "util/atlas_font.h"
 #include "util/music/music.h"
 #include "util/util.h"
 
@@ -47,9 +46,7 @@ void Credits::load() {
   loadImage(rain, "data/credits/rain.png", true);
   loadImage(white, "data/credits/white.png", true);
 
-  font = loadFont("data/common/fonts/MOVIPB__.ttf");
-  font->FaceSize(228, 72);
-  font->CharMap(ft_encoding_unicode);
+  font = loadFont("data/common/fonts/MOVIPB__.ttf", 228);
 
   // The night sky: the dome shows its storm clouds (the second texture) at
   // full strength and its own size.

@@ -12,7 +12,7 @@
 #include "scenes/scene_credits/credits_timing.h"
 #include "util/texture/texture.h"
 
-class FTBufferFont;
+class AtlasFont;
 
 class Credits : public Scene {
  public:
@@ -26,7 +26,7 @@ class Credits : public Scene {
   Texture partnerLogo, groupLogo, partyLogo;
   Texture layers[CreditsTiming::kLayerCount];
   Texture rain, white;
-  FTBufferFont* font = nullptr;
+  AtlasFont* font = nullptr;
   std::unique_ptr<Effects::Skydome> sky;
   std::vector<float> lightningBeats;
   std::vector<std::unique_ptr<Texture>> lightningPhotos;

@@ -1,13 +1,12 @@
 #include "scenes/scene_dadezaruv/scene_dadezaruv.h"
 
-#include <FTGL/ftgl.h>
-
 #include <new>
 
 #include "effects/effect.h"
 #include "main_shaders.h"
 #include "scenes/stage_light.h"
 #include "scenes/translucent_floor.h"
+#include "util/atlas_font.h"
 #include "util/error.h"
 #include "util/fbo/fbo.h"
 #include "util/music/music.h"
@@ -100,12 +99,8 @@ void DadezAruv::load() {
     FATAL("Failed assert paint_brush");
   }
 
-  timesFont = loadFont("data/common/fonts/times.ttf");
-  timesFont->FaceSize(24, 72);
-  timesFont->CharMap(ft_encoding_unicode);
-  captionFont = loadFont("data/common/fonts/MOVIPB__.ttf");
-  captionFont->FaceSize(kCaptionFaceSize, 72);
-  captionFont->CharMap(ft_encoding_unicode);
+  timesFont = loadFont("data/common/fonts/times.ttf", 24);
+  captionFont = loadFont("data/common/fonts/MOVIPB__.ttf", kCaptionFaceSize);
   activeCamera = 4;
   fadeIn = std::make_unique<Effects::Fader>(354.0f, 357.0f, 0, 0, 0, 1, 0, 0, 0, 0);
   fadeOut = std::make_unique<Effects::Fader>(449.8f, 450.0f, 0, 0, 0, 0, 1, 1, 1, 1);

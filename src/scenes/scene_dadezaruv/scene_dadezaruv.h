@@ -19,7 +19,7 @@
 #include "util/objects3d/objects3d.h"
 #include "util/texture/texture.h"
 
-class FTBufferFont;
+class AtlasFont;
 namespace Effects {
 class Fader;
 }
@@ -48,8 +48,8 @@ class DadezAruv : public Scene {
   DepthOfField depthOfField;
   Texture paintCanvas;
   std::vector<uint8_t> paintBrush;  // 16 x 16 opaque white texels
-  FTBufferFont* timesFont = nullptr;
-  FTBufferFont* captionFont = nullptr;
+  AtlasFont* timesFont = nullptr;
+  AtlasFont* captionFont = nullptr;
   std::unique_ptr<Effects::Fader> fadeIn;
   std::unique_ptr<Effects::Fader> fadeOut;
   float painterTravel = 0.0f;  // kept from frame to frame, never reset

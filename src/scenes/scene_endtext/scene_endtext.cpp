@@ -1,8 +1,7 @@
 #include "scenes/scene_endtext/scene_endtext.h"
 
-#include <FTGL/ftgl.h>
-
 #include "scenes/invitation.h"
+#include "util/atlas_font.h"
 #include "util/music/music.h"
 #include "util/util.h"
 
@@ -23,9 +22,7 @@ Endtext::Endtext() {
 Endtext::~Endtext() { delete font; }
 
 void Endtext::load() {
-  font = loadFont("data/common/fonts/MOVIPB__.ttf");
-  font->FaceSize(100, 72);
-  font->CharMap(ft_encoding_unicode);
+  font = loadFont("data/common/fonts/MOVIPB__.ttf", 100);
   fadeIn = std::make_unique<Effects::Fader>(start, start + 6.0f, 0, 0, 0, 1, 0, 0, 0, 0);
   fadeOut = std::make_unique<Effects::Fader>(end - 6.0f, end + 0.1f, 0, 0, 0, 0, 0, 0, 0, 1);
 }

@@ -6,7 +6,7 @@
 #include "effects/effect.h"
 #include "scenes/scene.h"
 
-class FTBufferFont;
+class AtlasFont;
 
 class Endtext : public Scene {
  public:
@@ -16,7 +16,7 @@ class Endtext : public Scene {
   void load() override;
   void draw() override;
 
-  FTBufferFont* font = nullptr;
+  AtlasFont* font = nullptr;
   std::unique_ptr<Effects::Fader> fadeIn, fadeOut;
 };
 

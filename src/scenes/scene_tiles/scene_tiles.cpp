@@ -1,7 +1,5 @@
 #include "scenes/scene_tiles/scene_tiles.h"
 
-#include <FTGL/ftgl.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -10,6 +8,7 @@
 #include "main_shaders.h"
 #include "scenes/stage_light.h"
 #include "scenes/translucent_floor.h"
+#include "util/atlas_font.h"
 #include "util/error.h"
 #include "util/music/music.h"
 #include "util/objects3d/prefabs.h"
@@ -60,14 +59,10 @@ void Tiles::load() {
   setUpCameras();
   setUpLights();
 
-  captionFont = loadFont("data/common/fonts/times.ttf");
-  captionFont->FaceSize(24, 72);
-  captionFont->CharMap(ft_encoding_unicode);
-  titleFont = loadFont("data/common/fonts/MOVIPB__.ttf");
+  captionFont = loadFont("data/common/fonts/times.ttf", 24);
   // 228 in the show's first draft: from 0.8 of the picture's height the word
   // then runs off its top.
-  titleFont->FaceSize(kTitleFaceSize, 72);
-  titleFont->CharMap(ft_encoding_unicode);
+  titleFont = loadFont("data/common/fonts/MOVIPB__.ttf", kTitleFaceSize);
 
   setUpTiles();
   activeCamera = 0;

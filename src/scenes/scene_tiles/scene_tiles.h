@@ -13,7 +13,7 @@
 #include "util/objects3d/objects3d.h"
 #include "util/texture/texture.h"
 
-class FTBufferFont;
+class AtlasFont;
 namespace Effects {
 class Fader;
 }
@@ -49,8 +49,8 @@ class Tiles : public Scene {
   unsigned activeCamera = 0;
   Object3D showerHead;
   DepthOfField depthOfField;
-  FTBufferFont* captionFont = nullptr;
-  FTBufferFont* titleFont = nullptr;
+  AtlasFont* captionFont = nullptr;
+  AtlasFont* titleFont = nullptr;
   std::unique_ptr<Effects::Fader> fadeIn;
   std::unique_ptr<Effects::Fader> fadeOut;
   Texture tileTexture;

@@ -1,12 +1,12 @@
 #include "scenes/scene_train/scene_train.h"
 
-#include <FTGL/ftgl.h>
 #include <GL/glu.h>
 
 #include "effects/effect.h"
 #include "main_shaders.h"
 #include "scenes/plywood_floor.h"
 #include "scenes/stage_light.h"
+#include "util/atlas_font.h"
 #include "util/error.h"
 #include "util/music/music.h"
 #include "util/util.h"
@@ -54,9 +54,7 @@ void Train::load() {
   model.matrix = Matrix::identity();
   model.matrix.translate(0.0f, 0.0f, 1.0f);
 
-  captionFont = loadFont("data/common/fonts/MOVIPB__.ttf");
-  captionFont->FaceSize(kCaptionFaceSize, 72);
-  captionFont->CharMap(ft_encoding_unicode);
+  captionFont = loadFont("data/common/fonts/MOVIPB__.ttf", kCaptionFaceSize);
 
   if (!skyCube.load()) FATAL("Failed to load cubemap!");
   if (!floorTexture.load("data/train/PlywoodNew0030_1_S.jpg", true, true, GL_LINEAR, GL_LINEAR))

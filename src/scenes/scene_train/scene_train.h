@@ -13,7 +13,7 @@
 #include "util/texture/texture.h"
 #include "util/texture/texturecube.h"
 
-class FTBufferFont;
+class AtlasFont;
 namespace Effects {
 class Fader;
 }
@@ -33,7 +33,7 @@ class Train : public Scene {
   TextureCube skyCube;
   Texture floorTexture;
   DepthOfField depthOfField;  // its two targets are the sharp and the blurred picture
-  FTBufferFont* captionFont = nullptr;
+  AtlasFont* captionFont = nullptr;
   std::unique_ptr<Effects::Fader> fadeIn;
   std::unique_ptr<Effects::Fader> fadeOut;
   unsigned activeCamera = 0;
