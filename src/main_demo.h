@@ -53,8 +53,11 @@ class Demo {
   // beginning has there.
   void startShow(float startBeat = 0.0f, bool fixedSeed = false, int fps = 60);
   // The show (or the capture) ends after the frame at this beat: the first
-  // frame at or after it.
-  void endAfter(float beat) { endBeat_ = beat; }
+  // frame at or after it. A run that has ended can go on with a later end.
+  void endAfter(float beat) {
+    endBeat_ = beat;
+    reachedEnd_ = false;
+  }
   // The main loop; returns when the show ends.
   void run();
   // The main loop offline: after every frame the capture takes the picture
