@@ -4,11 +4,14 @@
 #include "util/camera/camera.h"
 
 DepthOfField::DepthOfField()
-    : sceneTarget(std::make_unique<FBO>(64, 64, 4)), blurTarget(std::make_unique<FBO>(64, 64, 1)) {}
+    : sceneTarget(std::make_unique<FBO>(64, 64, 4)),
+      blurTarget(std::make_unique<FBO>(64, 64, 1)),
+      acrossTarget(std::make_unique<FBO>(64, 64, 1)) {}
 
 void DepthOfField::resize(int width, int height) {
   blurTarget->resize(width, height);
   sceneTarget->resize(width, height);
+  acrossTarget->resize(width, height);
 }
 
 void DepthOfField::beginSharp() { sceneTarget->bind(true); }
@@ -21,10 +24,23 @@ void DepthOfField::endSharp() {
 void DepthOfField::blurAndCompose(const ShaderLibrary& shaders, const Camera& camera) {
   // The matrices of the content stay as they were; the full-screen quads
   // bring their own.
-  blurTarget->bind(true);
-  shaders.blur->use();
+  // The blur in two passes, across and then down. The first one writes its
+  // sums as they are (no blending, no alpha test), so the second one, under
+  // the scene's own state, makes what one pass of the whole kernel made.
+  ShaderProgram& blur = *shaders.blur;
+  acrossTarget->bind(true);
+  glPushAttrib(GL_COLOR_BUFFER_BIT);
+  glDisable(GL_BLEND);
+  glDisable(GL_ALPHA_TEST);
+  blur.use();
+  blur.setUniform("direction", 1.0f, 0.0f, 0.0f, 0.0f);
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
   sceneTarget->drawFullscreen();
+  glPopAttrib();
+  glPopAttrib();
+  blurTarget->bind(true);
+  blur.setUniform("direction", 0.0f, 1.0f, 0.0f, 0.0f);
+  acrossTarget->drawFullscreen();
   glPopAttrib();
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
 
