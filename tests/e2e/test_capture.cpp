@@ -93,7 +93,7 @@ class Capture : public ::testing::Test {
 
   // The music itself, mono, from `seconds` on.
   std::vector<float> music(double seconds, double length) const {
-    const std::vector<int16_t>& pcm = music_->pcm();
+    const auto& pcm = music_->pcm();
     size_t first = static_cast<size_t>(seconds * 44100);
     std::vector<float> out;
     for (size_t i = first; i < first + static_cast<size_t>(length * 44100) && 2 * i + 1 < pcm.size(); ++i)

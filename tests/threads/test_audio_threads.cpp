@@ -52,7 +52,7 @@ TEST(AudioThreads, SamplesReadWhileTheDecoderRunsAreTheDecodedOnes) {
   stream->setPositionSeconds(19.5);
   float late[1024];
   stream->currentSamples(late);
-  const std::vector<int16_t>& whole = stream->pcm();
+  const PcmBuffer& whole = stream->pcm();
   const size_t first = static_cast<size_t>(19.5 * 44100) * 2;
   int differing = 0;
   for (size_t i = 0; i < 1024; ++i) differing += late[i] != whole[first + i] / 32768.0f;

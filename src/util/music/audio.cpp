@@ -59,7 +59,7 @@ int memorySeek(void* source, ogg_int64_t offset, int whence) {
 long memoryTell(void* source) { return static_cast<long>(static_cast<Memory*>(source)->at); }
 
 // Appends interleaved samples of any channel count as stereo.
-void appendStereo(std::vector<int16_t>& pcm, const int16_t* samples, size_t frames, int channels) {
+void appendStereo(PcmBuffer& pcm, const int16_t* samples, size_t frames, int channels) {
   for (size_t i = 0; i < frames; ++i) {
     const int16_t* frame = samples + i * static_cast<size_t>(channels);
     int16_t left = frame[0];
@@ -131,7 +131,7 @@ bool looksLikeMp3(const uint8_t* bytes, size_t length) {
   return length >= 2 && bytes[0] == 0xff && (bytes[1] & 0xe0) == 0xe0;
 }
 
-bool decodeMp3(const uint8_t* bytes, size_t length, std::vector<int16_t>& pcm, int& rate) {
+bool decodeMp3(const uint8_t* bytes, size_t length, PcmBuffer& pcm, int& rate) {
   static bool initialised = mpg123_init() == MPG123_OK;
   if (!initialised) return false;
   mpg123_handle* handle = mpg123_new(nullptr, nullptr);
@@ -196,7 +196,7 @@ std::unique_ptr<AudioStream> AudioStream::open(const uint8_t* bytes, size_t leng
     uint64_t frames = 0;
     if (!stream->vorbis_->open(stream->compressed_.data(), length, stream->rate_, frames) || stream->rate_ <= 0)
       return nullptr;
-    stream->pcm_.assign(frames * 2, 0);
+    stream->pcm_.resize(frames * 2);  // uninitialised: the decoder fills it
     stream->decoder_ = std::thread([s = stream.get()] { s->decode(); });
     return stream;
   }
@@ -219,7 +219,10 @@ void AudioStream::decode() {
   uint64_t done = 0;
   while (done < total && !stopDecoding_) {
     const size_t got = vorbis_->next(&pcm_[done * 2], static_cast<size_t>(total - done));
-    if (got == 0) break;  // the rest stays silent
+    if (got == 0) {  // the rest is silence
+      std::fill(pcm_.begin() + static_cast<ptrdiff_t>(done * 2), pcm_.end(), int16_t{0});
+      break;
+    }
     done += got;
     {
       std::lock_guard<std::mutex> lock(decodeMutex_);
@@ -240,7 +243,7 @@ void AudioStream::waitDecoded(uint64_t frames) const {
   decodeProgress_.wait(lock, [&] { return decodeEnded_ || decodedFrames_.load() >= frames; });
 }
 
-const std::vector<int16_t>& AudioStream::pcm() const {
+const PcmBuffer& AudioStream::pcm() const {
   waitDecoded(frames());
   return pcm_;
 }

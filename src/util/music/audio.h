@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 struct VorbisDecoder;
@@ -37,6 +38,31 @@ bool audioOffline();
 void setSilentFallback(bool allowed);
 // Makes sure an output device can be opened (always true offline).
 bool audioInit();
+
+// An allocator that leaves new elements uninitialised. The decoder writes
+// every sample of the stream's buffer before anyone reads it, so the buffer
+// for a whole show (some 50 MB) costs no zeroing while loading.
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = UninitialisedAllocator<U>;
+  };
+  UninitialisedAllocator() = default;
+  template <class U>
+  UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
+// 16-bit stereo samples, interleaved.
+using PcmBuffer = std::vector<int16_t, UninitialisedAllocator<int16_t>>;
 
 class AudioStream {
  public:
@@ -77,7 +103,7 @@ class AudioStream {
   void currentSamples(float* out) const;
 
   // The decoded sound, 16-bit stereo interleaved; waits for the whole.
-  const std::vector<int16_t>& pcm() const;
+  const PcmBuffer& pcm() const;
 
  private:
   AudioStream() = default;
@@ -91,8 +117,9 @@ class AudioStream {
   bool programClock() const { return offline_ || simulating_; }
 
   // The whole stream's samples: its size is fixed before the decoder starts,
-  // which writes the frames in order and then publishes their count.
-  std::vector<int16_t> pcm_;
+  // which writes the frames in order and then publishes their count (and
+  // silences what a stream that ends early leaves unwritten).
+  PcmBuffer pcm_;
   std::vector<uint8_t> compressed_;
   std::unique_ptr<VorbisDecoder> vorbis_;
   std::thread decoder_;
