@@ -189,6 +189,18 @@ TEST_F(Textures, MipmapsOverrideTheFiltersWithTrilinearAnisotropic) {
   EXPECT_EQ(levelPixels(texture, 3, GL_RGB, 3), Bytes({200, 100, 50}));
 }
 
+TEST_F(Textures, ALoadedPicturesChainHoldsTheMeansOfItsBlocksOnEveryDriver) {
+  // 4 x 2 RGBA, rows from the bottom: level 1 is the two 2 x 2 blocks' means
+  // (rounded), level 2 their mean. The same chain whatever the vendor string.
+  const Bytes pixels = {0,   0,   0,   255, 100, 0,   0,   255, 8,  8,  8,  0,   0,   0,   0,  0,
+                        200, 0,   0,   255, 101, 0,   0,   255, 12, 12, 12, 0,   0,   0,   1,  3};
+  add("data/img/blocks.tga", tga(4, 2, 4, pixels));
+  Texture texture;
+  texture.load("data/img/blocks.tga", true, false, GL_LINEAR, GL_LINEAR);
+  EXPECT_EQ(levelPixels(texture, 1, GL_RGBA, 4), Bytes({100, 0, 0, 255, 5, 5, 5, 1}));
+  EXPECT_EQ(levelPixels(texture, 2, GL_RGBA, 4), Bytes({53, 3, 3, 128}));
+}
+
 TEST_F(Textures, ChosenAnisotropyReplacesTheMaximumUpToIt) {
   add("data/img/floor.bmp", bmp(8, 8, 10, 20, 30));
   GLfloat maximum = 0;

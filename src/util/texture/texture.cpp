@@ -11,6 +11,7 @@
 
 #include "platform/messagebox.h"
 #include "util/error.h"
+#include "util/texture/mipmaps.h"
 #include "util/gl_debug.h"
 
 namespace {
@@ -180,7 +181,11 @@ bool Texture::create() {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
   }
-  if (!multisample) prepareMipmaps(tgt, mipmaps);
+  // Decoded 8-bit pictures bring their own chain (see mipmaps.h); the
+  // driver builds the others'.
+  const bool ownChain = mipmaps && !multisample && imageData && kind == PixelKind::Byte &&
+                        tgt == GL_TEXTURE_2D && componentsOf(format) > 0;
+  if (!multisample && !ownChain) prepareMipmaps(tgt, mipmaps);
   if (multisample) {
     glTexImage2DMultisample(tgt, static_cast<GLsizei>(samples), internalFormat, w, h, GL_FALSE);
   } else {
@@ -190,7 +195,10 @@ bool Texture::create() {
   }
   glPixelStorei(GL_UNPACK_ALIGNMENT, unpackAlignment);
 
-  if (mipmaps || !multisample) finishMipmaps(tgt, mipmaps);
+  if (ownChain)
+    uploadMipmapChain(tgt, internalFormat, format, w, h, imageData);
+  else if (mipmaps || !multisample)
+    finishMipmaps(tgt, mipmaps);
 
   std::free(imageData);
   imageData = nullptr;

@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "util/error.h"
+#include "util/texture/mipmaps.h"
 
 const char* const TextureCube::kFaceFiles[6] = {
     "data/metaballmarch/Glacier2/negx.jpg", "data/metaballmarch/Glacier2/posx.jpg",
@@ -24,7 +25,8 @@ bool TextureCube::load() {
   cube.magFilter = GL_LINEAR;
   cube.bpp = 32;
 
-  for (int i = 0; i < 6; ++i) tex_array[i].load(kFaceFiles[i], true, true, GL_LINEAR, GL_LINEAR);
+  // The face pictures are only read back: their own chains would never be used.
+  for (int i = 0; i < 6; ++i) tex_array[i].load(kFaceFiles[i], false, true, GL_LINEAR, GL_LINEAR);
   cube.width = tex_array[0].get_width();
   cube.height = tex_array[0].get_height();
   uint32_t width = cube.width;
@@ -82,13 +84,16 @@ bool TextureCube::create() {
   for (const auto& upload : uploads)
     glTexImage2D(upload.face, 0, cube.internalFormat, static_cast<GLsizei>(cube.width),
                  static_cast<GLsizei>(cube.height), 0, cube.format, GL_UNSIGNED_BYTE, upload.data);
-  // The chain is built once all six faces are there, on every driver: ATI's
-  // automatic generation would build it at each face's upload while the
-  // other faces are still undefined (Mesa crashes on that).
-  if (cube.mipmaps)
-    glGenerateMipmapEXT(GL_TEXTURE_CUBE_MAP);
-  else
+  // Each face's chain from its own pixels, the same on every driver (ATI's
+  // automatic generation would build a chain at each face's upload while
+  // the other faces are still undefined: Mesa crashes on that).
+  if (cube.mipmaps) {
+    for (const auto& upload : uploads)
+      uploadMipmapChain(upload.face, cube.internalFormat, cube.format, static_cast<int>(cube.width),
+                        static_cast<int>(cube.height), upload.data);
+  } else {
     glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_GENERATE_MIPMAP, 0);
+  }
   for (const auto& upload : uploads) {
     std::free(upload.data);
     upload.data = nullptr;
