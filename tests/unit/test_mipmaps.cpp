@@ -1,6 +1,7 @@
 // Mipmap levels built from the pictures' own pixels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "util/texture/mipmaps.h"
@@ -37,6 +38,30 @@ TEST(Mipmaps, ComponentsOfTheUploadFormats) {
   EXPECT_EQ(componentsOf(GL_RGBA), 4);
   EXPECT_EQ(componentsOf(GL_LUMINANCE_ALPHA), 2);
   EXPECT_EQ(componentsOf(GL_DEPTH_COMPONENT), 0);
+}
+
+TEST(Mipmaps, AChainFollowsEachWriteAsIfItWereBuiltAfresh) {
+  // Odd sizes on purpose: 37 x 20 drops a column on the way down.
+  MipChain chain(37, 20, 2);
+  EXPECT_EQ(chain.levels(), 6);  // 37x20 18x10 9x5 4x2 2x1 1x1
+  const uint8_t zero[2] = {0, 0};
+  chain.fill(zero);
+  Bytes block(5 * 3 * 2);
+  for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(40 + 7 * i);
+  for (int x : {0, 3, 31, 35, -2}) {  // the last two are cut at the edges
+    chain.write(x, x % 17, 5, 3, block.data());
+    // The block's texels where they belong, cut rows keeping their stride.
+    const int cx = std::max(x, 0), cy = std::max(x % 17, 0);
+    EXPECT_EQ(chain.pixels(0)[(cy * 37 + cx) * 2], block[((cy - x % 17) * 5 + (cx - x)) * 2]);
+    if (x == 35) {
+      EXPECT_EQ(chain.pixels(0)[((cy + 1) * 37 + 35) * 2], block[5 * 2]);
+    }
+    Bytes level(chain.pixels(0), chain.pixels(0) + 37 * 20 * 2);
+    for (int l = 1; l < chain.levels(); ++l) {
+      level = halved(level, chain.width(l - 1), chain.height(l - 1), 2);
+      ASSERT_EQ(Bytes(chain.pixels(l), chain.pixels(l) + level.size()), level) << "level " << l;
+    }
+  }
 }
 
 }  // namespace

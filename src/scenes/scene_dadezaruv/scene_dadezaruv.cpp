@@ -93,6 +93,7 @@ void DadezAruv::load() {
 
   paintCanvas.createEmpty(kCanvasSize, kCanvasSize, GL_RGBA8, true);
   paintCanvas.fill(0, 0, 0, 0);
+  canvasChain = std::make_unique<MipChain>(kCanvasSize, kCanvasSize, 4);  // all 0, as the texture
   try {
     paintBrush.assign(size_t{kBrushSize} * kBrushSize * 4, 0xFF);
   } catch (const std::bad_alloc&) {
@@ -187,12 +188,12 @@ void DadezAruv::step() {
 
 void DadezAruv::paint() {
   // The brush stamps its square under the painter's brush; paint piles up.
+  // The chain's levels follow the few texels it changed.
   const Texel at = brushTexel(painter.brush[0], painter.brush[1]);
+  canvasChain->write(at.x, at.y, kBrushSize, kBrushSize, paintBrush.data());
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, paintCanvas.id);
-  glTexSubImage2D(GL_TEXTURE_2D, 0, at.x, at.y, kBrushSize, kBrushSize, GL_RGBA, GL_UNSIGNED_BYTE,
-                  paintBrush.data());
-  glGenerateMipmapEXT(GL_TEXTURE_2D);
+  canvasChain->uploadChanged(GL_TEXTURE_2D, GL_RGBA);
   glBindTexture(GL_TEXTURE_2D, 0);
 }
 

@@ -17,6 +17,7 @@
 #include "scenes/scene_dadezaruv/dadezaruv_timing.h"
 #include "util/objects3d/matrix.h"
 #include "util/objects3d/objects3d.h"
+#include "util/texture/mipmaps.h"
 #include "util/texture/texture.h"
 
 class AtlasFont;
@@ -47,6 +48,7 @@ class DadezAruv : public Scene {
   RobotsTiming::PainterPose painter = {};
   DepthOfField depthOfField;
   Texture paintCanvas;
+  std::unique_ptr<MipChain> canvasChain;  // the canvas's texels, every level
   std::vector<uint8_t> paintBrush;  // 16 x 16 opaque white texels
   AtlasFont* timesFont = nullptr;
   AtlasFont* captionFont = nullptr;

@@ -18,5 +18,42 @@ void halveImage(const uint8_t* pixels, int width, int height, int components, ui
 void uploadMipmapChain(GLenum target, GLint internalFormat, GLenum format, int width, int height,
                        const uint8_t* level0);
 
+// Levels 1 to 1 x 1 for the texture bound to `target`, their texels undefined.
+void allocateMipmapChain(GLenum target, GLint internalFormat, GLenum format, int width, int height);
+
 // Bytes a texel for an 8-bit pixel format (GL_RGB, GL_RGBA, ...); 0 for others.
 int componentsOf(GLenum format);
+
+// A picture kept in memory with its whole chain, for a texture that changes
+// a little at a time (a canvas painted on): a change recomputes and uploads
+// only the texels of each level that it touches. Nothing is allocated after
+// construction.
+class MipChain {
+ public:
+  MipChain(int width, int height, int components);
+
+  int levels() const { return static_cast<int>(levels_.size()); }
+  int width(int level) const { return levels_[static_cast<size_t>(level)].width; }
+  int height(int level) const { return levels_[static_cast<size_t>(level)].height; }
+  const uint8_t* pixels(int level) const { return levels_[static_cast<size_t>(level)].pixels.data(); }
+
+  // Every texel of every level.
+  void fill(const uint8_t* texel);
+  // Writes a block of tightly packed texels into level 0 at (x, y) and
+  // brings the levels above up to date.
+  void write(int x, int y, int w, int h, const uint8_t* block);
+  // The whole chain into the texture bound to `target`.
+  void upload(GLenum target, GLint internalFormat, GLenum format) const;
+  // What the last write changed, level by level, into the texture bound to
+  // `target` (which has the whole chain).
+  void uploadChanged(GLenum target, GLenum format) const;
+
+ private:
+  struct Level {
+    int width, height;
+    std::vector<uint8_t> pixels;
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // the last write's texels here, [x0, x1) x [y0, y1)
+  };
+  std::vector<Level> levels_;
+  int components_;
+};

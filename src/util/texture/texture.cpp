@@ -183,7 +183,7 @@ bool Texture::create() {
   }
   // Decoded 8-bit pictures bring their own chain (see mipmaps.h); the
   // driver builds the others'.
-  const bool ownChain = mipmaps && !multisample && imageData && kind == PixelKind::Byte &&
+  const bool ownChain = mipmaps && !multisample && kind == PixelKind::Byte &&
                         tgt == GL_TEXTURE_2D && componentsOf(format) > 0;
   if (!multisample && !ownChain) prepareMipmaps(tgt, mipmaps);
   if (multisample) {
@@ -195,8 +195,10 @@ bool Texture::create() {
   }
   glPixelStorei(GL_UNPACK_ALIGNMENT, unpackAlignment);
 
-  if (ownChain)
+  if (ownChain && imageData)
     uploadMipmapChain(tgt, internalFormat, format, w, h, imageData);
+  else if (ownChain)
+    allocateMipmapChain(tgt, internalFormat, format, w, h);  // filled by fill or the owner
   else if (mipmaps || !multisample)
     finishMipmaps(tgt, mipmaps);
 
@@ -301,10 +303,15 @@ void Texture::fill(float r, float g, float b, float a) {
                             static_cast<uint8_t>(static_cast<int>(b * 255)),
                             static_cast<uint8_t>(static_cast<int>(a * 255))};
   for (size_t i = 0; i < count; ++i) std::memcpy(temp_buffer + i * 4, color, 4);
-  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(width),
-                  static_cast<GLsizei>(height), GL_RGBA, GL_UNSIGNED_BYTE, temp_buffer);
+  // Every level of a chain is the same colour: no level needs building.
+  GLsizei w = static_cast<GLsizei>(width), h = static_cast<GLsizei>(height);
+  for (GLint level = 0;; ++level) {
+    glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, temp_buffer);
+    if (!mipmaps || (w == 1 && h == 1)) break;
+    w = std::max(1, w / 2);
+    h = std::max(1, h / 2);
+  }
   std::free(temp_buffer);
-  if (mipmaps) glGenerateMipmapEXT(GL_TEXTURE_2D);
 }
 
 void drawTexture(const Texture& texture, float x, float y, float w, float h) {
