@@ -433,21 +433,35 @@ TEST_F(ShaderDraw, DepthOfFieldBlursOutsideTheFocus) {
   EXPECT_GT(outOfFocus.mean(2), 240);
 }
 
-// The blur pass really spreads a hard edge.
-TEST_F(ShaderDraw, BlurSoftensEdges) {
+// The blur pass really spreads a hard edge, along the direction it is given.
+TEST_F(ShaderDraw, BlurSoftensEdgesAlongItsDirection) {
   glDisable(GL_LIGHTING);
   library().nolight_tex->use();
   drawQuad();
   Pixels sharp = readMiddle();
-  glClear(GL_COLOR_BUFFER_BIT);
-  library().blur->use();
-  drawQuad();
-  Pixels blurred = readMiddle();
   // Nearest filtering gives only the two check colours; the blur mixes them
-  // across every edge but keeps the average.
+  // across every edge it crosses but keeps the average.
   EXPECT_LT(sharp.between(80, 200), 0.01);
-  EXPECT_GT(blurred.between(80, 200), 0.2);
-  EXPECT_NEAR(blurred.mean(0), sharp.mean(0), 20);
+  for (float across : {1.0f, 0.0f}) {
+    glClear(GL_COLOR_BUFFER_BIT);
+    library().blur->use();
+    library().blur->setUniform("direction", across, 1.0f - across, 0.0f, 0.0f);
+    drawQuad();
+    Pixels blurred = readMiddle();
+    SCOPED_TRACE(across ? "across" : "down");
+    EXPECT_GT(blurred.between(80, 200), 0.1);
+    EXPECT_NEAR(blurred.mean(0), sharp.mean(0), 20);
+    // Edges crossing the direction soften; edges along it stay hard.
+    int alongRows = 0, alongColumns = 0;  // the largest step between neighbours
+    for (int y = 0; y + 1 < 120; ++y)
+      for (int x = 0; x + 1 < 120; ++x) {
+        const int here = blurred.rgb[(y * 120 + x) * 3];
+        alongRows = std::max(alongRows, std::abs(blurred.rgb[(y * 120 + x + 1) * 3] - here));
+        alongColumns = std::max(alongColumns, std::abs(blurred.rgb[((y + 1) * 120 + x) * 3] - here));
+      }
+    EXPECT_LT(across ? alongRows : alongColumns, 80);
+    EXPECT_GT(across ? alongColumns : alongRows, 150);
+  }
 }
 
 // ARB program text goes through the ARB program path.
