@@ -125,6 +125,23 @@ TEST_F(Objects3D, VisibilityShowGeometryAndEnabledHideWhatTheySay) {
   EXPECT_EQ(drawnRed(), 255);
 }
 
+TEST_F(Objects3D, ShownBoundsFollowTheFlagsAndTheObjectsPlacement) {
+  float min[3], max[3];
+  object_.matrix = Matrix().translate(5, 0, 0).scale(2, 1, 1);
+  only("parent");
+  ASSERT_TRUE(object_.shownBounds(min, max));
+  EXPECT_FLOAT_EQ(min[0], 3);
+  EXPECT_FLOAT_EQ(max[0], 7);
+  EXPECT_FLOAT_EQ(min[1], -1);
+  EXPECT_FLOAT_EQ(max[2], 0) << "two-float positions lie at z = 0";
+  object_.setSubtreeShowGeometry(false);
+  EXPECT_FALSE(object_.shownBounds(min, max)) << "nothing would be drawn";
+  object_.setSubtreeShowGeometry(true);
+  object_.setGeometryVisible("quad", false);
+  EXPECT_FALSE(object_.shownBounds(min, max));
+  object_.setAllGeometriesVisible(true);
+}
+
 TEST_F(Objects3D, MirroredNodesFlipFrontFacesAndMirrorsUnderMirrorsFlipBack) {
   glEnable(GL_CULL_FACE);
   glCullFace(GL_BACK);

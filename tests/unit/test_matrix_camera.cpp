@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <array>
 #include <random>
 
 #include "util/camera/camera.h"
@@ -224,6 +225,41 @@ TEST(Light, DefaultsAreAnUnlitPointLightAsGlHasThem) {
   EXPECT_EQ(light.quadraticAttenuation, 0.0f);
   EXPECT_EQ(light.spotCutoff, 180.0f);
   EXPECT_EQ(light.spotExponent, 0.0f);
+}
+
+}  // namespace
+
+namespace {
+
+// A perspective projection as glFrustum makes it: 90 degrees across, near 1, far 100.
+Matrix frustum90() {
+  Matrix p;
+  for (float& v : p.m) v = 0.0f;
+  p(0, 0) = 1.0f;
+  p(1, 1) = 1.0f;
+  p(2, 2) = -101.0f / 99.0f;
+  p(2, 3) = -200.0f / 99.0f;
+  p(3, 2) = -1.0f;
+  return p;
+}
+
+TEST(Matrix, ABoxIsOutsideTheClipVolumeOnlyWhenWhollyBeyondOnePlane) {
+  const Matrix view = frustum90();  // the eye at the origin looking down -z
+  auto outside = [&](float x0, float y0, float z0, float x1, float y1, float z1) {
+    const float min[3] = {x0, y0, z0}, max[3] = {x1, y1, z1};
+    return boxOutsideClipVolume(view, min, max);
+  };
+  EXPECT_FALSE(outside(-1, -1, -11, 1, 1, -9)) << "straight ahead";
+  EXPECT_TRUE(outside(-1, -1, 9, 1, 1, 11)) << "behind the eye";
+  EXPECT_TRUE(outside(20, -1, -11, 22, 1, -9)) << "far to the right";
+  EXPECT_FALSE(outside(9, -1, -11, 12, 1, -9)) << "across the right edge";
+  EXPECT_TRUE(outside(-1, -1, -300, 1, 1, -200)) << "beyond the far plane";
+  EXPECT_FALSE(outside(-50, -50, -50, 50, 50, 50)) << "around the eye";
+  // Moved by a modelview: the box straight ahead, then turned away.
+  Matrix turned = view;
+  turned = turned * Matrix().rotate(180.0f, 0, 1, 0);
+  EXPECT_TRUE(boxOutsideClipVolume(turned, std::array<float, 3>{-1, -1, -11}.data(),
+                                   std::array<float, 3>{1, 1, -9}.data()));
 }
 
 }  // namespace

@@ -60,6 +60,12 @@ void Train::load() {
   if (!floorTexture.load("data/train/PlywoodNew0030_1_S.jpg", true, true, GL_LINEAR, GL_LINEAR))
     FATAL("Failed to load floor");
 
+  // What a falling rail draws (see drawTrack), for leaving out those out of sight.
+  model.setSubtreeShowGeometry(true);
+  model.setNodeEnabled("Body", false);
+  for (const char* name : kFixedRails) model.setNodeShowGeometry(name, false);
+  if (!model.shownBounds(railMin, railMax)) FATAL("The train model has no falling rail");
+
   segment = 0;
   setUpCameras();
   setUpLights();
@@ -211,11 +217,20 @@ void Train::drawTrack(int track) {
   drawWholeModel();
   glPopMatrix();
 
-  // The falling pieces ahead of it: the first piece alone, moved.
+  // The falling pieces ahead of it: the first piece alone, moved. Those
+  // wholly out of sight are left out (most of them, in the close views).
   for (const char* name : kFixedRails) model.setNodeShowGeometry(name, false);
+  Matrix projection, modelview;
+  glGetFloatv(GL_PROJECTION_MATRIX, projection.data());
+  glGetFloatv(GL_MODELVIEW_MATRIX, modelview.data());
+  const Matrix trackView = projection * modelview;
   for (int i = 0; i < TrainTiming::kRails; ++i) {
+    const float offset[3] = {0.0f, -static_cast<float>(i + 1) * railSpacing, drawnHeights[track][i]};
+    const float min[3] = {railMin[0] + offset[0], railMin[1] + offset[1], railMin[2] + offset[2]};
+    const float max[3] = {railMax[0] + offset[0], railMax[1] + offset[1], railMax[2] + offset[2]};
+    if (boxOutsideClipVolume(trackView, min, max)) continue;
     glPushMatrix();
-    glTranslatef(0.0f, -static_cast<float>(i + 1) * railSpacing, drawnHeights[track][i]);
+    glTranslatef(offset[0], offset[1], offset[2]);
     drawWholeModel();
     glPopMatrix();
   }

@@ -43,6 +43,8 @@ class Train : public Scene {
   float drawnHeights[3][TrainTiming::kRails] = {};
   float trackY = TrainTiming::kTrackY;
   float railSpacing = TrainTiming::kRailSpacing;
+  // The box around what one falling rail draws, before its own move.
+  float railMin[3] = {}, railMax[3] = {};
   float trainY = 20.0f;
   int segment = 0;
   float segmentStart = 0.0f;

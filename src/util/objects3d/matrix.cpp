@@ -142,3 +142,22 @@ bool Matrix::operator==(const Matrix& other) const {
     if (m[i] != other.m[i]) return false;
   return true;
 }
+
+bool boxOutsideClipVolume(const Matrix& pm, const float min[3], const float max[3]) {
+  // For each plane, whether every corner so far lies beyond it: x < -w,
+  // x > w, y < -w, y > w, z < -w, z > w.
+  bool beyond[6] = {true, true, true, true, true, true};
+  for (int corner = 0; corner < 8; ++corner) {
+    const float p[3] = {(corner & 1) ? max[0] : min[0], (corner & 2) ? max[1] : min[1],
+                        (corner & 4) ? max[2] : min[2]};
+    float clip[4];
+    for (int r = 0; r < 4; ++r) clip[r] = pm(r, 0) * p[0] + pm(r, 1) * p[1] + pm(r, 2) * p[2] + pm(r, 3);
+    for (int axis = 0; axis < 3; ++axis) {
+      beyond[2 * axis] = beyond[2 * axis] && clip[axis] < -clip[3];
+      beyond[2 * axis + 1] = beyond[2 * axis + 1] && clip[axis] > clip[3];
+    }
+  }
+  for (bool plane : beyond)
+    if (plane) return true;
+  return false;
+}

@@ -45,3 +45,8 @@ struct Matrix {
   bool operator==(const Matrix& other) const;
   bool operator!=(const Matrix& other) const { return !(*this == other); }
 };
+
+// Whether the box [min, max] lies wholly outside the clip volume of a
+// projection x modelview: all eight corners beyond one of its six planes.
+// A box that only might be seen counts as seen.
+bool boxOutsideClipVolume(const Matrix& projectionModelview, const float min[3], const float max[3]);

@@ -1,5 +1,7 @@
 #include "util/objects3d/objects3d.h"
 
+#include <algorithm>
+
 #include <cctype>
 #include <cstring>
 #include <map>
@@ -239,6 +241,39 @@ void Object3D::getNodeWorldMatrix(Matrix& out, const char* name) const {
   Matrix chain = node->matrix;
   for (const Node* up = node->parent; up; up = up->parent) chain = up->matrix * chain;
   out = matrix * chain;
+}
+
+namespace {
+
+void boundShown(const Object3D& object, const Node* node, const Matrix& above, float min[3],
+                float max[3], bool& any) {
+  if (!node->enabled) return;
+  const Matrix here = above * node->matrix;
+  for (const auto& child : node->children) boundShown(object, child.get(), here, min, max, any);
+  if (!node->showGeometry) return;
+  for (uint32_t index : node->geometryIndices) {
+    const Geometry& geometry = object.geometries[index];
+    if (!geometry.visible || geometry.positionStride < 2) continue;
+    const Matrix m = here * geometry.matrix;
+    const std::vector<float>& p = geometry.positionSource;
+    for (size_t i = 0; i + geometry.positionStride <= p.size(); i += geometry.positionStride) {
+      const float x = p[i], y = p[i + 1], z = geometry.positionStride > 2 ? p[i + 2] : 0.0f;
+      for (int r = 0; r < 3; ++r) {
+        const float v = m(r, 0) * x + m(r, 1) * y + m(r, 2) * z + m(r, 3);
+        min[r] = any ? std::min(min[r], v) : v;
+        max[r] = any ? std::max(max[r], v) : v;
+      }
+      any = true;
+    }
+  }
+}
+
+}  // namespace
+
+bool Object3D::shownBounds(float min[3], float max[3]) const {
+  bool any = false;
+  if (root) boundShown(*this, root.get(), matrix, min, max, any);
+  return any;
 }
 
 void Object3D::setAllGeometriesVisible(bool value) {

@@ -136,6 +136,11 @@ class Object3D {
   // first node named exactly `name` (pre-order); no such node is fatal.
   void getNodeWorldMatrix(Matrix& out, const char* name) const;
 
+  // The box, after `matrix`, around every geometry that drawing the root
+  // with the present flags would draw (its file positions through the node
+  // chain and the geometry's own matrix); false when it would draw nothing.
+  bool shownBounds(float min[3], float max[3]) const;
+
   void setAllGeometriesVisible(bool value);
   // Exact name; none is fatal.
   void setGeometryVisible(const char* name, bool value);
