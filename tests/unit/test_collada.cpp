@@ -2,6 +2,9 @@
 // documents come from the data index, textures from a stand-in loader.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -157,6 +160,31 @@ TEST_F(Collada, TwoFloatPositionsKeepTheirStride) {
   ASSERT_EQ(scene.geometries.size(), 1u);
   EXPECT_EQ(scene.geometries[0].positionStride, 2u);
   EXPECT_EQ(scene.geometries[0].positionSource.size(), 6u);
+}
+
+TEST_F(Collada, NumbersReadAsStrtofAndStrtollReadThemInTheCLocale) {
+  // Plain decimals take the fast path; what it leaves (a plus sign, hex,
+  // out of range, no number at all) reads as strtof and "%i" read it. Index
+  // pieces in octal and hex too.
+  std::string geometry =
+      "<geometry id=\"n\"><mesh><source id=\"p\"><float_array>"
+      "-1.25 +2.5 0x1p3\n\t1e-3 7abc junk 1e60 3.4028235e38 0.1</float_array>"
+      "<technique_common><accessor stride=\"3\"/></technique_common></source>"
+      "<triangles><input semantic=\"VERTEX\" source=\"#P\"/><p>2 01 0x0</p></triangles></mesh></geometry>";
+  ColladaScene scene = read(document("", geometry, ""));
+  ASSERT_EQ(scene.geometries.size(), 1u);
+  const std::vector<float>& values = scene.geometries[0].positionSource;
+  ASSERT_EQ(values.size(), 9u);
+  const char* pieces[] = {"-1.25", "+2.5", "0x1p3", "1e-3", "7abc", "junk", "1e60", "3.4028235e38", "0.1"};
+  for (size_t i = 0; i < 9; ++i) {
+    const float expected = std::strtof(pieces[i], nullptr);
+    if (std::isinf(expected)) {
+      EXPECT_TRUE(std::isinf(values[i])) << pieces[i];
+    } else {
+      EXPECT_EQ(values[i], expected) << pieces[i];
+    }
+  }
+  EXPECT_EQ(scene.geometries[0].positionIndices, (std::vector<uint32_t>{2, 1, 0}));
 }
 
 TEST_F(Collada, InterleavedIndicesGoToTheirInputByOffset) {

@@ -1,5 +1,7 @@
 #include "util/objects3d/dae_loader.h"
 
+#include <charconv>
+
 #include <tinyxml.h>
 
 #include <algorithm>
@@ -47,22 +49,47 @@ const char* textOf(const Element* element) {
   return text ? text : "";
 }
 
+bool isSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// The leading number of [text, end) as strtof reads it in the C locale
+// (whatever locale the process runs in; a decimal comma would cut numbers
+// short): `next` is where it stopped, `text` when there was no number.
+float readFloat(const char* text, const char* end, const char*& next) {
+  while (text < end && isSpace(*text)) ++text;
+  float value = 0.0f;
+  std::from_chars_result read = std::from_chars(text, end, value);
+  if (read.ec == std::errc() && (read.ptr == end || (*read.ptr != 'x' && *read.ptr != 'X'))) {
+    next = read.ptr;
+    return value;
+  }
+  // What from_chars leaves to strtof: a leading plus, hexadecimal, values
+  // out of range.
+  std::string piece(text, end);
+  char* stop = nullptr;
+  value = std::strtof(piece.c_str(), &stop);
+  next = text + (stop - piece.c_str());
+  return value;
+}
+
 // Like sscanf with n "%f": reads up to n leading numbers, the rest stay 0.
 void scanFloats(const char* text, float* out, int n) {
   for (int i = 0; i < n; ++i) out[i] = 0.0f;
+  const char* end = text + std::strlen(text);
   for (int i = 0; i < n; ++i) {
-    char* end = nullptr;
-    float value = std::strtof(text, &end);
-    if (end == text) return;
+    const char* next = text;
+    float value = readFloat(text, end, next);
+    if (next == text) return;
     out[i] = value;
-    text = end;
+    text = next;
   }
 }
 
 float scanFloat(const char* text, float fallback) {
-  char* end = nullptr;
-  float value = std::strtof(text, &end);
-  return end == text ? fallback : value;
+  const char* next = text;
+  float value = readFloat(text, text + std::strlen(text), next);
+  return next == text ? fallback : value;
 }
 
 // Number lists: pieces between whitespace. The show's files use single
@@ -71,33 +98,43 @@ template <typename Visit>
 void forEachPiece(const char* text, Visit visit) {
   const char* p = text;
   while (*p) {
-    while (*p && std::isspace(static_cast<unsigned char>(*p))) ++p;
+    while (*p && isSpace(*p)) ++p;
     if (!*p) break;
     const char* start = p;
-    while (*p && !std::isspace(static_cast<unsigned char>(*p))) ++p;
+    while (*p && !isSpace(*p)) ++p;
     visit(start, p);
   }
 }
 
 void readFloatList(const char* text, std::vector<float>& out) {
   out.clear();
-  std::string piece;
   forEachPiece(text, [&](const char* begin, const char* end) {
-    piece.assign(begin, end);
-    out.push_back(scanFloat(piece.c_str(), 0.0f));
+    const char* next = begin;
+    const float value = readFloat(begin, end, next);
+    out.push_back(next == begin ? 0.0f : value);
   });
 }
 
 // Integers as "%i" reads them (a leading 0 means octal, 0x hex); a piece
 // that is no number, or one out of range, reads as -1 and fails the
 // range check of the indices.
-int64_t scanIndex(const std::string& piece) {
-  char* end = nullptr;
+int64_t scanIndex(const char* begin, const char* end) {
+  // The usual piece, plain decimal digits without a leading zero, at once.
+  if (begin < end && *begin >= '1' && *begin <= '9' && end - begin <= 18) {
+    int64_t value = 0;
+    const char* p = begin;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p) value = value * 10 + (*p - '0');
+    if (p == end) return value;
+  }
+  std::string piece(begin, end);
+  char* stop = nullptr;
   errno = 0;
-  long long value = std::strtoll(piece.c_str(), &end, 0);
-  if (end == piece.c_str() || errno == ERANGE) return -1;
+  long long value = std::strtoll(piece.c_str(), &stop, 0);
+  if (stop == piece.c_str() || errno == ERANGE) return -1;
   return value;
 }
+
+int64_t scanIndex(const std::string& piece) { return scanIndex(piece.data(), piece.data() + piece.size()); }
 
 bool isTag(const Element* element, const char* tag) { return lower(element->Value()) == tag; }
 
@@ -459,10 +496,8 @@ class Reader {
     const Element* p = triangles->FirstChildElement("p");
     if (!p) FATAL("ind_el is NULL");
     std::vector<int64_t> pieces;
-    std::string piece;
     forEachPiece(textOf(p), [&](const char* begin, const char* end) {
-      piece.assign(begin, end);
-      pieces.push_back(scanIndex(piece));
+      pieces.push_back(scanIndex(begin, end));
     });
     // Whole corners only: every index list gets the same length.
     size_t corners = pieces.size() / inputStride;
