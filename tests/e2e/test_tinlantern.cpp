@@ -218,10 +218,14 @@ TEST_F(ShowUnderXvfb, DrawsLetterboxedFramesAndEscapeReleaseEndsWith0) {
 
 TEST_F(ShowUnderXvfb, ResizeMovesThePictureOnTheNextFrames) {
   startShow({"--window", "640x360", "--start", "200"});
+  // The first frame of a scene can take a while on a software renderer, more
+  // so on a busy machine: wait for the picture, and then for the new layout.
+  for (int i = 0; i < 100 && isBlack(pixel(320, 5)); ++i) sleepSeconds(0.1);
   EXPECT_FALSE(isBlack(pixel(320, 5)));  // exactly 16:9: no bands
   std::string ignored;
   ASSERT_EQ(xdotool({"windowsize", "--sync", std::to_string(window_), "800", "600"}, ignored), 0);
-  sleepSeconds(0.5);
+  for (int i = 0; i < 100 && (!isBlack(pixel(400, 74)) || isBlack(pixel(400, 524))); ++i)
+    sleepSeconds(0.1);
   // 800x600: a 450-pixel picture at y = 75.
   EXPECT_TRUE(isBlack(pixel(400, 74)));
   EXPECT_FALSE(isBlack(pixel(400, 75)));
