@@ -102,3 +102,22 @@ class Scene {
   bool texture2D = true;
   bool textureCubeMap = false;
 };
+
+// Back faces are left out while one of these lives. The scenes' models are
+// closed and drawn with depth testing, so the picture stays the same while
+// the renderer sets up and shades about half the triangles. `mirrored` is
+// for a pass drawn through a mirroring transform (a reflection), where
+// every face turns the other way on the screen. Culling is off again after.
+class BackFaceCulling {
+ public:
+  explicit BackFaceCulling(bool mirrored = false) {
+    glCullFace(mirrored ? GL_FRONT : GL_BACK);
+    glEnable(GL_CULL_FACE);
+  }
+  ~BackFaceCulling() {
+    glDisable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+  }
+  BackFaceCulling(const BackFaceCulling&) = delete;
+  BackFaceCulling& operator=(const BackFaceCulling&) = delete;
+};

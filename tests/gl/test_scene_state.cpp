@@ -358,4 +358,52 @@ TEST(SceneView, BaseViewIsTheLetterboxedPerspective) {
   for (int i = 0; i < 16; ++i) EXPECT_EQ(modelview[i], i % 5 == 0 ? 1.0f : 0.0f);
 }
 
+
+// A triangle over the middle of the window, wound counter-clockwise in
+// model space (its front faces the eye), then the centre pixel's red.
+int drawnFacingTriangle(bool mirror) {
+  glViewport(0, 0, 640, 360);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  if (mirror) glScalef(-1.0f, 1.0f, 1.0f);  // a reflection turns every face over
+  glDisable(GL_LIGHTING);
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_DEPTH_TEST);
+  glFrontFace(GL_CCW);
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glColor3f(1, 0, 0);
+  glBegin(GL_TRIANGLES);
+  glVertex2f(-0.5f, -0.5f);
+  glVertex2f(0.5f, -0.5f);
+  glVertex2f(0.0f, 0.5f);
+  glEnd();
+  unsigned char rgba[4] = {};
+  glReadPixels(320, 180, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+  return rgba[0];
+}
+
+TEST(SceneState, BackFaceCullingKeepsTheFacesTurnedToTheEyeAlsoInAReflection) {
+  {
+    BackFaceCulling culling;
+    EXPECT_EQ(drawnFacingTriangle(false), 255);
+  }
+  {
+    // Mirrored, the model's front face is wound the other way on screen.
+    BackFaceCulling culling(true);
+    EXPECT_EQ(drawnFacingTriangle(true), 255);
+  }
+  {
+    BackFaceCulling culling;
+    EXPECT_EQ(drawnFacingTriangle(true), 0) << "a reflection culled as if direct loses its fronts";
+  }
+  EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
+  GLint mode = 0;
+  glGetIntegerv(GL_CULL_FACE_MODE, &mode);
+  EXPECT_EQ(mode, GL_BACK);
+  glLoadIdentity();
+}
+
 }  // namespace

@@ -196,9 +196,12 @@ void Clown::draw() {
   model.bindLights();
 
   drawPlywoodFloor(*shaders, floorTexture);
-  drawFurniture(t);
-  drawFigure(t);
-  drawRings(t);
+  {
+    BackFaceCulling culling;
+    drawFurniture(t);
+    drawFigure(t);
+    drawRings(t);
+  }
 
   fadeIn->draw(t);
   fadeOut->draw(t);

@@ -159,6 +159,7 @@ void Train::draw() {
   drawPlywoodFloor(*shaders, floorTexture);
   if (haveCamera) {
     depthOfField.render(*shaders, model.cameras[activeCamera], [this] {
+      BackFaceCulling culling;
       glTranslatef(0.0f, trackY, 0.0f);
       drawTrack(0);
       glTranslatef(-10.0f, -5.0f, 0.0f);
