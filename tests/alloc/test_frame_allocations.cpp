@@ -15,11 +15,10 @@
 #include "main_demo.h"
 #include "main_startup.h"
 #include "platform/messagebox.h"
-#include "platform/video.h"
 #include "util/data/data.h"
 #include "util/music/audio.h"
 #include "util/video_settings.h"
-#include "xvfb.h"
+#include "gl_window.h"
 
 namespace {
 
@@ -73,18 +72,12 @@ TEST_P(FrameAllocations, NoneOfOursAfterTheFirstFrame) {
 
 INSTANTIATE_TEST_SUITE_P(EverySlot, FrameAllocations, testing::ValuesIn(kSlots), slotName);
 
-class ShowWindow : public testing::Environment {
+class ShowWindow : public GlWindowEnvironment {
  public:
+  ShowWindow() : GlWindowEnvironment("allocation tests", kWidth, kHeight, false) {}
   void SetUp() override {
-    xvfb_ = std::make_unique<XvfbServer>();
-    ASSERT_TRUE(xvfb_->running()) << "Xvfb did not start";
-    setenv("DISPLAY", xvfb_->display().c_str(), 1);
-    setenv("SDL_VIDEODRIVER", "x11", 1);
-    ASSERT_TRUE(videoInit()) << videoError();
-    requestGlAttributes(0, 0);
-    ASSERT_TRUE(openVideoWindow("allocation tests", kWidth, kHeight, desktopFormat(), kVideoOpenGL))
-        << videoError();
-    ASSERT_EQ(glewInit(), static_cast<GLenum>(GLEW_OK));
+    GlWindowEnvironment::SetUp();
+    if (::testing::Test::HasFatalFailure()) return;
     configureDriver(Options{});  // the program's texture filtering for this renderer
     setMessageBoxesEnabled(false);
     videoSettings.width = kWidth;
@@ -92,13 +85,6 @@ class ShowWindow : public testing::Environment {
     dataMode = kDataPlain;
     setAudioOffline(true);
   }
-  void TearDown() override {
-    videoShutdown();
-    xvfb_.reset();
-  }
-
- private:
-  std::unique_ptr<XvfbServer> xvfb_;
 };
 
 }  // namespace
