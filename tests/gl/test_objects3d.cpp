@@ -171,6 +171,76 @@ TEST_F(Objects3D, MaterialColourOffsetTintsTheLitColour) {
   EXPECT_NEAR(red, (0.6 + 0.6 * 0.2) * 255, 3);
 }
 
+
+// Tetrahedra: one turned outward, one inside out, one with a face missing;
+// all around the eye's line of sight, in front of it.
+const char* kSolids =
+    "<?xml version=\"1.0\"?><COLLADA version=\"1.4.1\"><library_geometries>"
+    "<geometry id=\"out\"><mesh><source id=\"p\"><float_array>"
+    "0 0 1  -1 -1 -1  1 -1 -1  0 1 -1</float_array>"
+    "<technique_common><accessor stride=\"3\"/></technique_common></source>"
+    "<triangles><input semantic=\"VERTEX\" source=\"#P\"/><p>1 3 2 0 1 2 0 2 3 0 3 1</p></triangles>"
+    "</mesh></geometry>"
+    "<geometry id=\"in\"><mesh><source id=\"q\"><float_array>"
+    "0 0 1  -1 -1 -1  1 -1 -1  0 1 -1</float_array>"
+    "<technique_common><accessor stride=\"3\"/></technique_common></source>"
+    "<triangles><input semantic=\"VERTEX\" source=\"#Q\"/><p>1 2 3 0 2 1 0 3 2 0 1 3</p></triangles>"
+    "</mesh></geometry>"
+    "<geometry id=\"open\"><mesh><source id=\"r\"><float_array>"
+    "0 0 1  -1 -1 -1  1 -1 -1  0 1 -1  0 0 1</float_array>"
+    "<technique_common><accessor stride=\"3\"/></technique_common></source>"
+    "<triangles><input semantic=\"VERTEX\" source=\"#R\"/><p>0 1 2 4 2 3 0 3 1</p></triangles>"
+    "</mesh></geometry></library_geometries>"
+    "<library_visual_scenes><visual_scene id=\"s\">"
+    "<node id=\"a\"><instance_geometry url=\"#out\"/></node>"
+    "<node id=\"b\"><instance_geometry url=\"#in\"/></node>"
+    "<node id=\"c\"><instance_geometry url=\"#open\"/></node>"
+    "</visual_scene></library_visual_scenes></COLLADA>";
+
+TEST_F(Objects3D, OnlyClosedOutwardSurfacesCountAsClosedAndOpenOnesStayTwoSided) {
+  auto entry = std::make_unique<DataEntry>();
+  entry->name = "data/models/solids.dae";
+  entry->data.assign(kSolids, kSolids + std::strlen(kSolids));
+  dataIndex.push_back(std::move(entry));
+  Object3D solids;
+  ASSERT_TRUE(solids.load("data/models/solids.dae"));
+  ASSERT_EQ(solids.geometries.size(), 3u);
+  EXPECT_TRUE(solids.geometries[0].closed) << "every edge twice, in opposite directions, outward";
+  EXPECT_FALSE(solids.geometries[1].closed) << "inside out";
+  EXPECT_FALSE(solids.geometries[2].closed) << "a face missing (a repeated position still joins)";
+
+  // The open one seen through its missing face: with culling on, only
+  // two-sided drawing shows the inside.
+  auto centreRed = [&](const char* node) {
+    for (const char* name : {"a", "b", "c"}) solids.setNodeEnabled(name, std::strcmp(name, node) == 0);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-2, 2, -2, 2, -10, 10);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glRotatef(180.0f, 0, 1, 0);  // look at the tetrahedra from their back, the base's side
+    glColor3f(1, 1, 1);
+    solids.drawNode(solids.root.get(), solids.root->mirrored);
+    uint8_t rgba[4] = {};
+    glReadPixels(320, 170, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    return rgba[0];
+  };
+  glEnable(GL_CULL_FACE);
+  EXPECT_GT(centreRed("a"), 0) << "the closed one's near face";
+  EXPECT_EQ(centreRed("c"), 0) << "culled: the inside of the open one is gone";
+  solids.twoSidedOpenGeometry = true;
+  EXPECT_GT(centreRed("c"), 0) << "two-sided: its inside shows";
+  EXPECT_GT(centreRed("a"), 0);
+  EXPECT_TRUE(glIsEnabled(GL_CULL_FACE)) << "culling is back on after each open geometry";
+  glDisable(GL_CULL_FACE);
+}
+
 }  // namespace
 
 namespace {

@@ -44,6 +44,8 @@ void loadRobot(Object3D& model, const char* path, const char* failure, const Sha
   if (!model.load(path)) FATAL("%s", failure);
   model.plainShader = shaders.multi_material_notex;
   model.texturedShader = shaders.multi_material_tex;
+  // Drawn with back faces culled; their open tubes and sheets show both sides.
+  model.twoSidedOpenGeometry = true;
   model.matrix = Matrix::identity();
   model.matrix.translate(0.0f, 0.0f, lift);
 }
@@ -210,10 +212,14 @@ void DadezAruv::draw() {
   depthOfField.render(*shaders, robot.cameras[activeCamera], [this, t] {
     glPushMatrix();
     glScalef(1.0f, 1.0f, -1.0f);  // the reflection under the glass
-    drawRobots(t);
+    {
+      BackFaceCulling culling(true);
+      drawRobots(t);
+    }
     glPopMatrix();
     drawTranslucentFloor(*shaders);
     drawCanvas();
+    BackFaceCulling culling;
     drawRobots(t);
   });
 

@@ -77,6 +77,9 @@ struct Geometry {
   uint32_t materialIndex = 0;           // into Object3D::materials; 0 is "dummy"
   bool textured = false;  // has texture coordinates and its material a texture
   bool visible = true;
+  // Every edge (by position) joins exactly two triangles: a closed surface,
+  // whose back faces cannot be seen from outside. Set by createVBOs.
+  bool closed = false;
 
   // Fills the per-corner arrays and uploads them; false when GL gives no
   // buffer names. Needs the GL context. The index lists must be of equal
@@ -155,6 +158,9 @@ class Object3D {
   std::vector<Geometry> geometries;
   Matrix matrix;  // the object's own placement, applied by the scene
   std::unique_ptr<Node> root;
+  // With face culling on, draw the geometries that are not closed (open
+  // tubes, single sheets) with it off, so their insides still show.
+  bool twoSidedOpenGeometry = false;
   ShaderProgram* plainShader = nullptr;     // for untextured geometry
   ShaderProgram* texturedShader = nullptr;  // for textured geometry
   // Textures the loaders created for materials; they live with the object.
