@@ -274,22 +274,6 @@ void Tiles::drawTiles(float t) {
   const float s = kTileSize;
   glPushMatrix();
   glTranslatef(-kRows[1] * s * 0.5f, 0.0f, 0.0f);
-  if (t > kFlyInEnd) {
-    glColor4f(0.1f, 0.1f, 0.1f, 1.0f);
-    glPushMatrix();
-    glRotatef(a, 0, 0, 1);
-    glTranslatef(-0.5f * kRows[0] * s, boxLift + 1.0f, 0.5f * kColumns * s);
-    drawBox(kRows[0] * s, kColumns * s);
-    glPopMatrix();
-    glPushMatrix();
-    glTranslatef(kRows[1] * s, 0, 0);
-    glRotatef(-a, 0, 0, 1);
-    glTranslatef(0.5f * kRows[2] * s, boxLift + 1.0f, 0.5f * kColumns * s);
-    drawBox(kRows[2] * s, kColumns * s);
-    glPopMatrix();
-    glColor4f(1, 1, 1, 1);
-  }
-
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
   glEnableClientState(GL_COLOR_ARRAY);
@@ -329,6 +313,24 @@ void Tiles::drawTiles(float t) {
   glDisableClientState(GL_COLOR_ARRAY);
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  // The backing boxes after the tiles in front of them: what the tiles
+  // cover is not shaded twice.
+  if (t > kFlyInEnd) {
+    glColor4f(0.1f, 0.1f, 0.1f, 1.0f);
+    glPushMatrix();
+    glRotatef(a, 0, 0, 1);
+    glTranslatef(-0.5f * kRows[0] * s, boxLift + 1.0f, 0.5f * kColumns * s);
+    drawBox(kRows[0] * s, kColumns * s);
+    glPopMatrix();
+    glPushMatrix();
+    glTranslatef(kRows[1] * s, 0, 0);
+    glRotatef(-a, 0, 0, 1);
+    glTranslatef(0.5f * kRows[2] * s, boxLift + 1.0f, 0.5f * kColumns * s);
+    drawBox(kRows[2] * s, kColumns * s);
+    glPopMatrix();
+    glColor4f(1, 1, 1, 1);
+  }
+
   glActiveTexture(GL_TEXTURE1);
   glBindTexture(GL_TEXTURE_2D, 0);
   glActiveTexture(GL_TEXTURE0);
