@@ -44,8 +44,6 @@ TEST(Mipmaps, AChainFollowsEachWriteAsIfItWereBuiltAfresh) {
   // Odd sizes on purpose: 37 x 20 drops a column on the way down.
   MipChain chain(37, 20, 2);
   EXPECT_EQ(chain.levels(), 6);  // 37x20 18x10 9x5 4x2 2x1 1x1
-  const uint8_t zero[2] = {0, 0};
-  chain.fill(zero);
   Bytes block(5 * 3 * 2);
   for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(40 + 7 * i);
   for (int x : {0, 3, 31, 35, -2}) {  // the last two are cut at the edges

@@ -1,7 +1,6 @@
 #include "util/objects3d/objects3d.h"
 
 #include <algorithm>
-
 #include <cctype>
 #include <cstring>
 #include <map>
@@ -46,10 +45,6 @@ const Node* findNode(const Node* node, const char* name) {
   return nullptr;
 }
 
-}  // namespace
-
-namespace {
-
 // Whether the triangle list is a closed surface turned outward: every edge
 // joins exactly two triangles that run along it in opposite directions, and
 // the enclosed volume is positive with counter-clockwise fronts. Positions
@@ -81,6 +76,29 @@ bool isClosedSurface(const std::vector<float>& source, uint32_t stride,
   for (const auto& edge : edges)
     if (edge.second != 101) return false;
   return volume > 0.0;
+}
+
+void boundShown(const Object3D& object, const Node* node, const Matrix& above, float min[3],
+                float max[3], bool& any) {
+  if (!node->enabled) return;
+  const Matrix here = above * node->matrix;
+  for (const auto& child : node->children) boundShown(object, child.get(), here, min, max, any);
+  if (!node->showGeometry) return;
+  for (uint32_t index : node->geometryIndices) {
+    const Geometry& geometry = object.geometries[index];
+    if (!geometry.visible || geometry.positionStride < 2) continue;
+    const Matrix m = here * geometry.matrix;
+    const std::vector<float>& p = geometry.positionSource;
+    for (size_t i = 0; i + geometry.positionStride <= p.size(); i += geometry.positionStride) {
+      const float x = p[i], y = p[i + 1], z = geometry.positionStride > 2 ? p[i + 2] : 0.0f;
+      for (int r = 0; r < 3; ++r) {
+        const float v = m(r, 0) * x + m(r, 1) * y + m(r, 2) * z + m(r, 3);
+        min[r] = any ? std::min(min[r], v) : v;
+        max[r] = any ? std::max(max[r], v) : v;
+      }
+      any = true;
+    }
+  }
 }
 
 }  // namespace
@@ -283,33 +301,6 @@ void Object3D::getNodeWorldMatrix(Matrix& out, const char* name) const {
   for (const Node* up = node->parent; up; up = up->parent) chain = up->matrix * chain;
   out = matrix * chain;
 }
-
-namespace {
-
-void boundShown(const Object3D& object, const Node* node, const Matrix& above, float min[3],
-                float max[3], bool& any) {
-  if (!node->enabled) return;
-  const Matrix here = above * node->matrix;
-  for (const auto& child : node->children) boundShown(object, child.get(), here, min, max, any);
-  if (!node->showGeometry) return;
-  for (uint32_t index : node->geometryIndices) {
-    const Geometry& geometry = object.geometries[index];
-    if (!geometry.visible || geometry.positionStride < 2) continue;
-    const Matrix m = here * geometry.matrix;
-    const std::vector<float>& p = geometry.positionSource;
-    for (size_t i = 0; i + geometry.positionStride <= p.size(); i += geometry.positionStride) {
-      const float x = p[i], y = p[i + 1], z = geometry.positionStride > 2 ? p[i + 2] : 0.0f;
-      for (int r = 0; r < 3; ++r) {
-        const float v = m(r, 0) * x + m(r, 1) * y + m(r, 2) * z + m(r, 3);
-        min[r] = any ? std::min(min[r], v) : v;
-        max[r] = any ? std::max(max[r], v) : v;
-      }
-      any = true;
-    }
-  }
-}
-
-}  // namespace
 
 bool Object3D::shownBounds(float min[3], float max[3]) const {
   bool any = false;

@@ -80,16 +80,6 @@ MipChain::MipChain(int width, int height, int components) : components_(componen
   }
 }
 
-void MipChain::fill(const uint8_t* texel) {
-  for (Level& level : levels_) {
-    for (size_t i = 0; i < level.pixels.size(); i += static_cast<size_t>(components_))
-      std::copy(texel, texel + components_, level.pixels.begin() + static_cast<ptrdiff_t>(i));
-    level.x0 = level.y0 = 0;
-    level.x1 = level.width;
-    level.y1 = level.height;
-  }
-}
-
 void MipChain::write(int x, int y, int w, int h, const uint8_t* block) {
   Level& base = levels_[0];
   // What falls outside the picture is cut off.
@@ -132,16 +122,6 @@ void MipChain::write(int x, int y, int w, int h, const uint8_t* block) {
       }
     }
   }
-}
-
-void MipChain::upload(GLenum target, GLint internalFormat, GLenum format) const {
-  GLint alignment = 4;
-  glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  for (size_t l = 0; l < levels_.size(); ++l)
-    glTexImage2D(target, static_cast<GLint>(l), internalFormat, levels_[l].width, levels_[l].height,
-                 0, format, GL_UNSIGNED_BYTE, levels_[l].pixels.data());
-  glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }
 
 void MipChain::uploadChanged(GLenum target, GLenum format) const {

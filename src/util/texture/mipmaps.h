@@ -24,7 +24,7 @@ void allocateMipmapChain(GLenum target, GLint internalFormat, GLenum format, int
 // Bytes a texel for an 8-bit pixel format (GL_RGB, GL_RGBA, ...); 0 for others.
 int componentsOf(GLenum format);
 
-// A picture kept in memory with its whole chain, for a texture that changes
+// A picture kept in memory with its whole chain (all texels 0 at first), for a texture that changes
 // a little at a time (a canvas painted on): a change recomputes and uploads
 // only the texels of each level that it touches. Nothing is allocated after
 // construction.
@@ -37,13 +37,9 @@ class MipChain {
   int height(int level) const { return levels_[static_cast<size_t>(level)].height; }
   const uint8_t* pixels(int level) const { return levels_[static_cast<size_t>(level)].pixels.data(); }
 
-  // Every texel of every level.
-  void fill(const uint8_t* texel);
   // Writes a block of tightly packed texels into level 0 at (x, y) and
   // brings the levels above up to date.
   void write(int x, int y, int w, int h, const uint8_t* block);
-  // The whole chain into the texture bound to `target`.
-  void upload(GLenum target, GLint internalFormat, GLenum format) const;
   // What the last write changed, level by level, into the texture bound to
   // `target` (which has the whole chain).
   void uploadChanged(GLenum target, GLenum format) const;
