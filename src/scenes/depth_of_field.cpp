@@ -6,7 +6,10 @@
 DepthOfField::DepthOfField()
     : sceneTarget(std::make_unique<FBO>(64, 64, 4)),
       blurTarget(std::make_unique<FBO>(64, 64, 1)),
-      acrossTarget(std::make_unique<FBO>(64, 64, 1)) {}
+      acrossTarget(std::make_unique<FBO>(64, 64, 1)) {
+  // Only ever read 1:1 by the pass down.
+  acrossTarget->setFilter(GL_NEAREST);
+}
 
 void DepthOfField::resize(int width, int height) {
   blurTarget->resize(width, height);
@@ -27,6 +30,10 @@ void DepthOfField::blurAndCompose(const ShaderLibrary& shaders, const Camera& ca
   // The blur in two passes, across and then down. The first one writes its
   // sums as they are (no blending, no alpha test), so the second one, under
   // the scene's own state, makes what one pass of the whole kernel made.
+  // The blur passes copy 1:1 between targets of one size, so every tap falls
+  // on a texel's centre: nearest sampling reads what linear filtering reads,
+  // with one fetch instead of four.
+  sceneTarget->setFilter(GL_NEAREST);
   ShaderProgram& blur = *shaders.blur;
   acrossTarget->bind(true);
   glPushAttrib(GL_COLOR_BUFFER_BIT);
@@ -43,6 +50,15 @@ void DepthOfField::blurAndCompose(const ShaderLibrary& shaders, const Camera& ca
   acrossTarget->drawFullscreen();
   glPopAttrib();
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+
+  // The compose reads 1:1 too when the picture has the targets' size (a
+  // 16:9 window); a letterboxed picture scales them and keeps filtering.
+  GLint viewport[4] = {0, 0, 0, 0};
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  const GLenum composeFilter =
+      viewport[2] == sceneTarget->width && viewport[3] == sceneTarget->height ? GL_NEAREST : GL_LINEAR;
+  sceneTarget->setFilter(composeFilter);
+  blurTarget->setFilter(composeFilter);
 
   ShaderProgram& dof = *shaders.dof;
   dof.use();

@@ -157,6 +157,18 @@ void FBO::bindDepthTexture() const {
   glBindTexture(depthTexture->target(), depthTexture->id);
 }
 
+void FBO::setFilter(GLenum filter) {
+  for (const std::unique_ptr<Texture>& texture : colorTextures) {
+    if (texture->minFilter == filter && texture->magFilter == filter) continue;
+    texture->minFilter = texture->magFilter = filter;
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, texture->id);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(filter));
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(filter));
+    glBindTexture(GL_TEXTURE_2D, 0);
+  }
+}
+
 void FBO::drawFullscreen() const {
   // The whole of the current viewport; the texture's bind selects unit 0.
   drawTexture(*colorTextures[0], 0.0f, 0.0f, 1.0f, 1.0f);

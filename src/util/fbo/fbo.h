@@ -35,6 +35,9 @@ class FBO {
   void bindDepthTexture() const;
   // Colour texture 0 over the whole current viewport.
   void drawFullscreen() const;
+  // The colour textures' minification and magnification filter, kept across
+  // resizes; GL calls only when it changes. Leaves unit 0's 2D binding at 0.
+  void setFilter(GLenum filter);
 
   void addDepthBuffer();
   void addDepthTexture();
