@@ -63,6 +63,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tinlantern: there is no display: the show plays without a picture "
                          "(--frame and --capture write pictures)\n");
   setSilentFallback(options.batch || !videoHasDisplay());
+  startAudioInit();  // the music waits for it
 
   int exitCode = 0;
   auto loadingBegan = std::chrono::steady_clock::now();

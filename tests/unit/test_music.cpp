@@ -1,6 +1,7 @@
 // The music: the audio layer over a generated Ogg Vorbis and MP3 stream,
 // the show clock with its wrap correction and step windows, note states,
 // and the sync configuration that attaches modulators to MIDI tracks.
+#include <SDL.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -141,6 +142,22 @@ TEST_F(MusicTest, RealTimePositionRunsAtTheStreamsRate) {
   for (float s : samples) peak = std::max(peak, std::fabs(s));
   EXPECT_GT(peak, 0.3f);  // the tone is playing
   EXPECT_LT(peak, 0.4f);
+}
+
+TEST_F(MusicTest, DeviceSearchOnItsOwnThreadFallsBackToTheDummyDevice) {
+  // In child processes: the driver SDL ends up with is the whole process's
+  // (and earlier tests may have started one).
+  auto run = [](bool fallback) {
+    SDL_Quit();
+    setenv("SDL_AUDIODRIVER", "nosuchdriver", 1);
+    setAudioOffline(false);
+    setSilentFallback(fallback);
+    startAudioInit();
+    if (!audioInit()) std::exit(3);
+    std::exit(audioInit() ? 0 : 4);  // later calls do the work themselves
+  };
+  EXPECT_EXIT(run(true), ExitedWithCode(0), "no sound device .*: the show plays silently\n$");
+  EXPECT_EXIT(run(false), ExitedWithCode(3), "");
 }
 
 TEST_F(MusicTest, FailuresAreFatalWithTheirMessages) {

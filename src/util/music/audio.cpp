@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <future>
+#include <system_error>
 
 namespace {
 
@@ -175,15 +177,37 @@ bool audioOffline() { return offlineMode; }
 
 void setSilentFallback(bool allowed) { silentFallback = allowed; }
 
-bool audioInit() {
+namespace {
+
+std::future<bool> pendingInit;
+
+bool initialiseAudio() {
   if (offlineMode) return true;
   if (canOpenDevice()) return true;
   if (!silentFallback) return false;
-  // SDL's dummy device keeps the clock without making a sound.
+  // SDL's dummy device keeps the clock without making a sound. A hint, not
+  // the environment: this may run beside the loading, whose libraries read
+  // the environment.
   std::fprintf(stderr, "tinlantern: no sound device (%s): the show plays silently\n", SDL_GetError());
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
+  SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
   return canOpenDevice();
+}
+
+}  // namespace
+
+void startAudioInit() {
+  if (pendingInit.valid()) return;
+  try {
+    pendingInit = std::async(std::launch::async, initialiseAudio);
+  } catch (const std::system_error&) {
+    // No thread to be had: audioInit does the work itself.
+  }
+}
+
+bool audioInit() {
+  if (pendingInit.valid()) return pendingInit.get();
+  return initialiseAudio();
 }
 
 std::unique_ptr<AudioStream> AudioStream::open(const uint8_t* bytes, size_t length) {

@@ -38,6 +38,12 @@ bool audioOffline();
 void setSilentFallback(bool allowed);
 // Makes sure an output device can be opened (always true offline).
 bool audioInit();
+// Begins audioInit's work on a thread of its own, so that SDL's search for a
+// device (a tenth of a second or more where there is none: its backends are
+// tried, shut down and the dummy one started) goes on while the show loads;
+// the next audioInit waits for it and gives its answer. Call it after the
+// video has started and with the offline mode and the fallback set.
+void startAudioInit();
 
 // An allocator that leaves new elements uninitialised. The decoder writes
 // every sample of the stream's buffer before anyone reads it, so the buffer
