@@ -181,10 +181,10 @@ namespace {
 
 std::future<bool> pendingInit;
 
-bool initialiseAudio() {
-  if (offlineMode) return true;
+bool initialiseAudio(bool offline, bool fallback) {
+  if (offline) return true;
   if (canOpenDevice()) return true;
-  if (!silentFallback) return false;
+  if (!fallback) return false;
   // SDL's dummy device keeps the clock without making a sound. A hint, not
   // the environment: this may run beside the loading, whose libraries read
   // the environment.
@@ -197,9 +197,9 @@ bool initialiseAudio() {
 }  // namespace
 
 void startAudioInit() {
-  if (pendingInit.valid()) return;
+  if (offlineMode || pendingInit.valid()) return;
   try {
-    pendingInit = std::async(std::launch::async, initialiseAudio);
+    pendingInit = std::async(std::launch::async, initialiseAudio, false, silentFallback);
   } catch (const std::system_error&) {
     // No thread to be had: audioInit does the work itself.
   }
@@ -207,7 +207,7 @@ void startAudioInit() {
 
 bool audioInit() {
   if (pendingInit.valid()) return pendingInit.get();
-  return initialiseAudio();
+  return initialiseAudio(offlineMode, silentFallback);
 }
 
 std::unique_ptr<AudioStream> AudioStream::open(const uint8_t* bytes, size_t length) {

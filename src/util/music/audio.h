@@ -41,8 +41,9 @@ bool audioInit();
 // Begins audioInit's work on a thread of its own, so that SDL's search for a
 // device (a tenth of a second or more where there is none: its backends are
 // tried, shut down and the dummy one started) goes on while the show loads;
-// the next audioInit waits for it and gives its answer. Call it after the
-// video has started and with the offline mode and the fallback set.
+// the next audioInit waits for it and gives its answer. Nothing to do
+// offline or while a search is under way. Call it after the video has
+// started and with the offline mode and the fallback set.
 void startAudioInit();
 
 // An allocator that leaves new elements uninitialised. The decoder writes

@@ -26,7 +26,7 @@ Music::Music(const char* path) {
 void Music::loadStream(const std::string& path) {
   if ((audioLayerVersion() >> 16) != (kAudioLayerVersion >> 16))
     FATAL("An incorrect version of the audio layer was loaded");
-  if (!audioInit()) FATAL("Can't initialize device");
+  startAudioInit();  // answered when the music starts, after the loading
 
   FILE* file = dataFopen(path.c_str(), "rb");
   if (!file) FATAL("Failed to open %s", path.c_str());
@@ -67,6 +67,10 @@ void Music::resetSteps() {
 }
 
 void Music::start() {
+  if (stream_ && !deviceFound_) {
+    if (!audioInit()) FATAL("Can't initialize device");
+    deviceFound_ = true;
+  }
   if (stream_) {
     stream_->setLooping(false);
     stream_->play();

@@ -75,6 +75,7 @@ class Music {
 
  private:
   std::unique_ptr<AudioStream> stream_;
+  bool deviceFound_ = false;  // the stream's device search answered
   std::vector<uint8_t> file_;  // the compressed stream, kept for the stream's lifetime
   std::string streamPath_;
 };
