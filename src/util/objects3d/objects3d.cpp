@@ -6,6 +6,7 @@
 #include <map>
 
 #include "util/error.h"
+#include "util/objects3d/closed_surface.h"
 #include "util/objects3d/dae_loader.h"
 #include "util/shaderprogram/shaderprogram.h"
 #include "util/texture/texture.h"
@@ -43,39 +44,6 @@ const Node* findNode(const Node* node, const char* name) {
   for (const auto& child : node->children)
     if (const Node* found = findNode(child.get(), name)) return found;
   return nullptr;
-}
-
-// Whether the triangle list is a closed surface turned outward: every edge
-// joins exactly two triangles that run along it in opposite directions, and
-// the enclosed volume is positive with counter-clockwise fronts. Positions
-// are compared by value, so a seam that repeats a position in the file (for
-// its other normal or texture coordinate) still joins.
-bool isClosedSurface(const std::vector<float>& source, uint32_t stride,
-                     const std::vector<uint32_t>& corners) {
-  if (corners.empty() || stride != 3) return false;
-  std::map<std::vector<float>, uint32_t> distinct;
-  std::vector<uint32_t> vertexOf(source.size() / stride);
-  for (size_t i = 0; i < vertexOf.size(); ++i) {
-    std::vector<float> at(source.begin() + static_cast<ptrdiff_t>(i * stride),
-                          source.begin() + static_cast<ptrdiff_t>((i + 1) * stride));
-    vertexOf[i] = distinct.emplace(std::move(at), static_cast<uint32_t>(distinct.size())).first->second;
-  }
-  std::map<std::pair<uint32_t, uint32_t>, int> edges;  // directed: +1 forward, +100 backward
-  double volume = 0.0;
-  for (size_t t = 0; t + 2 < corners.size(); t += 3) {
-    for (int k = 0; k < 3; ++k) {
-      const uint32_t a = vertexOf[corners[t + k]], b = vertexOf[corners[t + (k + 1) % 3]];
-      edges[{std::min(a, b), std::max(a, b)}] += a < b ? 1 : 100;
-    }
-    const float* p[3];
-    for (int k = 0; k < 3; ++k) p[k] = &source[static_cast<size_t>(corners[t + k]) * 3];
-    volume += p[0][0] * (static_cast<double>(p[1][1]) * p[2][2] - static_cast<double>(p[1][2]) * p[2][1]) -
-              p[0][1] * (static_cast<double>(p[1][0]) * p[2][2] - static_cast<double>(p[1][2]) * p[2][0]) +
-              p[0][2] * (static_cast<double>(p[1][0]) * p[2][1] - static_cast<double>(p[1][1]) * p[2][0]);
-  }
-  for (const auto& edge : edges)
-    if (edge.second != 101) return false;
-  return volume > 0.0;
 }
 
 void boundShown(const Object3D& object, const Node* node, const Matrix& above, float min[3],
