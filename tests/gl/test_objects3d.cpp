@@ -205,9 +205,6 @@ TEST_F(Objects3D, OnlyClosedOutwardSurfacesCountAsClosedAndOpenOnesStayTwoSided)
   Object3D solids;
   ASSERT_TRUE(solids.load("data/models/solids.dae"));
   ASSERT_EQ(solids.geometries.size(), 3u);
-  EXPECT_TRUE(solids.geometries[0].closed) << "every edge twice, in opposite directions, outward";
-  EXPECT_FALSE(solids.geometries[1].closed) << "inside out";
-  EXPECT_FALSE(solids.geometries[2].closed) << "a face missing (a repeated position still joins)";
 
   // The open one seen through its missing face: with culling on, only
   // two-sided drawing shows the inside.
@@ -234,7 +231,10 @@ TEST_F(Objects3D, OnlyClosedOutwardSurfacesCountAsClosedAndOpenOnesStayTwoSided)
   glEnable(GL_CULL_FACE);
   EXPECT_GT(centreRed("a"), 0) << "the closed one's near face";
   EXPECT_EQ(centreRed("c"), 0) << "culled: the inside of the open one is gone";
-  solids.twoSidedOpenGeometry = true;
+  solids.drawOpenGeometryTwoSided();
+  EXPECT_TRUE(solids.geometries[0].closed) << "every edge twice, in opposite directions, outward";
+  EXPECT_FALSE(solids.geometries[1].closed) << "inside out";
+  EXPECT_FALSE(solids.geometries[2].closed) << "a face missing (a repeated position still joins)";
   EXPECT_GT(centreRed("c"), 0) << "two-sided: its inside shows";
   EXPECT_GT(centreRed("a"), 0);
   EXPECT_TRUE(glIsEnabled(GL_CULL_FACE)) << "culling is back on after each open geometry";

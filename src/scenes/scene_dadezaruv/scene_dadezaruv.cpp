@@ -45,7 +45,7 @@ void loadRobot(Object3D& model, const char* path, const char* failure, const Sha
   model.plainShader = shaders.multi_material_notex;
   model.texturedShader = shaders.multi_material_tex;
   // Drawn with back faces culled; their open tubes and sheets show both sides.
-  model.twoSidedOpenGeometry = true;
+  model.drawOpenGeometryTwoSided();
   model.matrix = Matrix::identity();
   model.matrix.translate(0.0f, 0.0f, lift);
 }

@@ -73,7 +73,6 @@ void boundShown(const Object3D& object, const Node* node, const Matrix& above, f
 
 bool Geometry::createVBOs() {
   const size_t corners = positionIndices.size();
-  closed = isClosedSurface(positionSource, positionStride, positionIndices);
   vertices.clear();
   normals.clear();
   texcoords.clear();
@@ -227,7 +226,7 @@ void Object3D::drawGeometry(uint32_t index) {
     glTexCoordPointer(static_cast<GLint>(geometry.texcoordStride), GL_FLOAT, 0,
                       bufferOffset(geometry.vertexBytes + geometry.normalBytes));
   }
-  const bool twoSided = twoSidedOpenGeometry && !geometry.closed && glIsEnabled(GL_CULL_FACE);
+  const bool twoSided = twoSidedOpenGeometry_ && !geometry.closed && glIsEnabled(GL_CULL_FACE);
   if (twoSided) glDisable(GL_CULL_FACE);
   glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(geometry.indices.size()), GL_UNSIGNED_INT,
                  bufferOffset(0));
@@ -268,6 +267,12 @@ void Object3D::getNodeWorldMatrix(Matrix& out, const char* name) const {
   Matrix chain = node->matrix;
   for (const Node* up = node->parent; up; up = up->parent) chain = up->matrix * chain;
   out = matrix * chain;
+}
+
+void Object3D::drawOpenGeometryTwoSided() {
+  for (Geometry& geometry : geometries)
+    geometry.closed = isClosedSurface(geometry.positionSource, geometry.positionStride, geometry.positionIndices);
+  twoSidedOpenGeometry_ = true;
 }
 
 bool Object3D::shownBounds(float min[3], float max[3]) const {

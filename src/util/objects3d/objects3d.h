@@ -78,7 +78,8 @@ struct Geometry {
   bool textured = false;  // has texture coordinates and its material a texture
   bool visible = true;
   // Every edge (by position) joins exactly two triangles: a closed surface,
-  // whose back faces cannot be seen from outside. Set by createVBOs.
+  // whose back faces cannot be seen from outside. Found by
+  // Object3D::drawOpenGeometryTwoSided; false until then.
   bool closed = false;
 
   // Fills the per-corner arrays and uploads them; false when GL gives no
@@ -158,15 +159,17 @@ class Object3D {
   std::vector<Geometry> geometries;
   Matrix matrix;  // the object's own placement, applied by the scene
   std::unique_ptr<Node> root;
-  // With face culling on, draw the geometries that are not closed (open
-  // tubes, single sheets) with it off, so their insides still show.
-  bool twoSidedOpenGeometry = false;
+  // From now on, with face culling on, draws the geometries that are not
+  // closed (open tubes, single sheets) with it off, so their insides still
+  // show. Finds which are closed first: a load-time step, not for a frame.
+  void drawOpenGeometryTwoSided();
   ShaderProgram* plainShader = nullptr;     // for untextured geometry
   ShaderProgram* texturedShader = nullptr;  // for textured geometry
   // Textures the loaders created for materials; they live with the object.
   std::vector<std::unique_ptr<Texture>> ownedTextures;
 
  private:
+  bool twoSidedOpenGeometry_ = false;
   // The pre-draw at the end of loading, which creates every buffer.
   void preDraw();
 };
