@@ -118,6 +118,11 @@ TEST_F(Collada, NamesKeepCaseOnNodesOnlyAndTwoTrianglesMakeTwoGeometries) {
   EXPECT_EQ(object.geometries[1].name, "mesh_a");
   EXPECT_EQ(object.materials[object.geometries[0].materialIndex].name, "red");
   EXPECT_EQ(object.materials[object.geometries[1].materialIndex].name, "blue");
+  // Both lists draw from the mesh's one position source.
+  const std::vector<float> positions = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+  EXPECT_EQ(object.geometries[0].positionSource, positions);
+  EXPECT_EQ(object.geometries[1].positionSource, positions);
+  EXPECT_EQ(object.geometries[1].positionStride, 3u);
   ASSERT_EQ(object.root->children.size(), 1u);
   const Node& node = *object.root->children[0];
   EXPECT_EQ(node.name, "RailStraight_001");

@@ -423,6 +423,7 @@ class Reader {
       // Splines and convex meshes are not ours to draw.
       const Element* mesh = e->FirstChildElement("mesh");
       if (!mesh) continue;
+      meshSources_.clear();
       for (const Element* t = mesh->FirstChildElement("triangles"); t;
            t = t->NextSiblingElement("triangles")) {
         readTriangles(id, mesh, t);
@@ -481,16 +482,16 @@ class Reader {
          source = source->NextSiblingElement("source")) {
       std::string sourceId = lower(source->Attribute("id"));
       if (vertex.offset >= 0 && (sourceId == vertex.source || sourceId == positionSource))
-        readSource(source, sourceId, geometry.positionSource, geometry.positionStride);
+        useSource(source, sourceId, geometry.positionSource, geometry.positionStride);
       if (normal.offset >= 0 && sourceId == normal.source) {
-        readSource(source, sourceId, geometry.normalSource, geometry.normalStride);
+        useSource(source, sourceId, geometry.normalSource, geometry.normalStride);
         // glNormalPointer always takes three floats a vertex.
         if (geometry.normalStride != 3)
           FATAL("Normal source %s has stride %u; normals need 3", sourceId.c_str(),
                 geometry.normalStride);
       }
       if (texcoord.offset >= 0 && sourceId == texcoord.source)
-        readSource(source, sourceId, geometry.texcoordSource, geometry.texcoordStride);
+        useSource(source, sourceId, geometry.texcoordSource, geometry.texcoordStride);
     }
 
     const Element* p = triangles->FirstChildElement("p");
@@ -508,6 +509,19 @@ class Reader {
     readIndices(id, "texture coordinate", texcoord, pieces, corners, inputStride,
                 geometry.texcoordSource, geometry.texcoordStride, geometry.texcoordIndices);
     scene_.geometries.push_back(std::move(geometry));
+  }
+
+  // A source of the mesh being read, read once however many triangle lists
+  // of the mesh use it.
+  void useSource(const Element* source, const std::string& id, std::vector<float>& values, uint32_t& stride) {
+    for (const MeshSource& known : meshSources_) {
+      if (known.element != source) continue;
+      values = known.values;
+      stride = known.stride;
+      return;
+    }
+    readSource(source, id, values, stride);
+    meshSources_.push_back({source, values, stride});
   }
 
   static void readSource(const Element* source, const std::string& id, std::vector<float>& values,
@@ -643,9 +657,16 @@ class Reader {
     return -1;
   }
 
+  struct MeshSource {
+    const Element* element;
+    std::vector<float> values;
+    uint32_t stride;
+  };
+
   ColladaScene& scene_;
   const ColladaTextureLoader& loadTexture_;
   std::vector<ImageEntry> images_;
+  std::vector<MeshSource> meshSources_;  // of the mesh being read
 };
 
 }  // namespace
