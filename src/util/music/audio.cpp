@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <future>
 #include <system_error>
@@ -194,6 +195,13 @@ bool initialiseAudio(bool offline, bool fallback) {
   return canOpenDevice();
 }
 
+// An exit mid-search (a fatal error while loading) lets the search finish
+// first: SDL_Quit, registered before, would otherwise shut the audio down
+// under it.
+void finishSearchAtExit() {
+  if (pendingInit.valid()) pendingInit.wait();
+}
+
 }  // namespace
 
 void startAudioInit() {
@@ -202,7 +210,10 @@ void startAudioInit() {
     pendingInit = std::async(std::launch::async, initialiseAudio, false, silentFallback);
   } catch (const std::system_error&) {
     // No thread to be had: audioInit does the work itself.
+    return;
   }
+  static const bool registered = std::atexit(finishSearchAtExit) == 0;
+  (void)registered;
 }
 
 bool audioInit() {

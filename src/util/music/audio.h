@@ -43,7 +43,8 @@ bool audioInit();
 // tried, shut down and the dummy one started) goes on while the show loads;
 // the next audioInit waits for it and gives its answer. Nothing to do
 // offline or while a search is under way. Call it after the video has
-// started and with the offline mode and the fallback set.
+// started (an exit waits for the search before SDL shuts down) and with the
+// offline mode and the fallback set.
 void startAudioInit();
 
 // An allocator that leaves new elements uninitialised. The decoder writes
