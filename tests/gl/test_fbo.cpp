@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <utility>
 
 #include "util/fbo/fbo.h"
 
@@ -107,6 +108,26 @@ TEST(Fbo, ResizeRecreatesOnlyOnChangeAndKeepsPowersOfTwoWhenNeeded) {
   EXPECT_EQ(glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE_EXT));
   endPass();
   EXPECT_EQ(powerOfTwoSide(800), 512);
+}
+
+TEST(Fbo, FilterStaysThroughAResize) {
+  FBO target(64, 64, 1);
+  auto filters = [&] {
+    glBindTexture(GL_TEXTURE_2D, target.colorTextures[0]->id);
+    GLint min = 0, mag = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &mag);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return std::make_pair(min, mag);
+  };
+  EXPECT_EQ(filters(), std::make_pair(GL_LINEAR, GL_LINEAR));
+  target.setFilter(GL_NEAREST);
+  EXPECT_EQ(filters(), std::make_pair(GL_NEAREST, GL_NEAREST));
+  target.resize(96, 32, true);  // new textures
+  EXPECT_EQ(filters(), std::make_pair(GL_NEAREST, GL_NEAREST));
+  target.setFilter(GL_LINEAR);
+  EXPECT_EQ(filters(), std::make_pair(GL_LINEAR, GL_LINEAR));
+  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), 0);
 }
 
 }  // namespace
