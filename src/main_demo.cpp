@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,8 @@
 #include "scenes/scene_metaballmarch/scene_metaballmarch.h"
 #include "scenes/scene_tiles/scene_tiles.h"
 #include "scenes/scene_train/scene_train.h"
+#include "util/data/data.h"
+#include "util/texture/image_prefetch.h"
 #include "util/video_settings.h"
 
 const std::vector<TimelineSlot>& timeline() {
@@ -33,7 +36,29 @@ const std::vector<TimelineSlot>& timeline() {
   return slots;
 }
 
+namespace {
+
+// The data file's pictures in about the order the loading asks for them:
+// the shared ones, then each scene's folder in timeline order.
+std::vector<std::string> picturesInLoadingOrder() {
+  std::vector<std::string> folders = {"data/common/"};
+  for (const TimelineSlot& slot : timeline()) {
+    std::string folder = "data/";
+    for (const char* c = slot.scene; *c; ++c)
+      folder += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    folders.push_back(folder + "/");
+  }
+  std::vector<std::string> paths;
+  for (const std::string& folder : folders)
+    for (const auto& entry : dataIndex)
+      if (entry->name.compare(0, folder.size(), folder) == 0) paths.push_back(entry->name);
+  return paths;
+}
+
+}  // namespace
+
 Demo::Demo() : width_(videoSettings.width), height_(videoSettings.height) {
+  startImagePrefetch(picturesInLoadingOrder());
   {
     GlOperation operation("loading the shader library");
     shaders_ = std::make_unique<ShaderLibrary>();
@@ -61,6 +86,7 @@ Demo::Demo() : width_(videoSettings.width), height_(videoSettings.height) {
     scene->load();
     checkGlErrors();
   }
+  stopImagePrefetch();
 }
 
 Demo::~Demo() {

@@ -14,8 +14,13 @@
 // gigabytes.
 constexpr uint32_t kMaxImageSide = 16384;
 
+// Set on a thread that decodes ahead of the loading: it says nothing of a
+// failure (the loading then decodes the picture itself and reports it).
+inline thread_local bool loaderMessagesQuiet = false;
+
 // A loader's own box. Boxes may be off, so the text goes to standard error too.
 inline void loaderMessage(const char* caption, const char* text) {
+  if (loaderMessagesQuiet) return;
   std::fprintf(stderr, "%s: %s\n", caption, text);
   std::fflush(stderr);
   showMessageBox(caption, text, BoxButtons::Ok, BoxIcon::Error);

@@ -80,11 +80,16 @@ bool decodeJpeg(FILE* file, RgbRaster& raster, JSAMPLE* volatile& row) {
 bool loadJPG(const char* fileName, Texture& texture) {
   FILE* file = dataFopen(fileName, "rb");
   if (!file) return false;
+  bool decoded = decodeJPG(file, texture);
+  std::fclose(file);
+  return decoded;
+}
+
+bool decodeJPG(FILE* file, Texture& texture) {
   RgbRaster raster;
   JSAMPLE* volatile row = nullptr;
   bool decoded = decodeJpeg(file, raster, row);
   std::free(row);
-  std::fclose(file);
   if (!decoded) return false;
   raster.handOver(texture);
   return true;

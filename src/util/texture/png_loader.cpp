@@ -4,9 +4,9 @@
 #include "util/texture/png_decoder.h"
 #include "util/texture/texture.h"
 
-bool loadPNG(Texture& texture, const char* fileName) {
-  QxRawPngDecoder decoder;
-  if (decoder.decodeFile(fileName) != 1) return false;
+namespace {
+
+bool handOver(QxRawPngDecoder& decoder, Texture& texture) {
   decoder.flipRows();
   const uint32_t bpp = 4 * uint32_t(decoder.bitDepth);
   if (decoder.imageWidth == 0 || decoder.imageHeight == 0 || (bpp != 24 && bpp != 32)) {
@@ -21,4 +21,16 @@ bool loadPNG(Texture& texture, const char* fileName) {
   texture.imageData = decoder.pixels;
   decoder.ownsPixels = 0;
   return true;
+}
+
+}  // namespace
+
+bool loadPNG(Texture& texture, const char* fileName) {
+  QxRawPngDecoder decoder;
+  return decoder.decodeFile(fileName) == 1 && handOver(decoder, texture);
+}
+
+bool decodePNG(const uint8_t* bytes, size_t size, Texture& texture) {
+  QxRawPngDecoder decoder;
+  return decoder.decodeMemory(bytes, size) == 1 && handOver(decoder, texture);
 }

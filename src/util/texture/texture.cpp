@@ -10,7 +10,9 @@
 #include <string>
 
 #include "platform/messagebox.h"
+#include "util/data/data.h"
 #include "util/error.h"
+#include "util/texture/image_prefetch.h"
 #include "util/texture/mipmaps.h"
 #include "util/gl_debug.h"
 
@@ -125,7 +127,12 @@ bool Texture::load(const char* fileName, bool mipmaps, bool repeat, GLenum minFi
 
   std::string extension = lowerTail(fileName, 4);
   bool loaded;
-  if (extension == ".tga") {
+  if (takePrefetchedImage(fileName, *this)) {
+    // Decoded ahead; opened all the same, so the loading counts it.
+    FILE* file = dataFopen(fileName, "rb");
+    if (file) std::fclose(file);
+    loaded = true;
+  } else if (extension == ".tga") {
     loaded = loadTGA(fileName, *this);
   } else if (extension == ".png") {
     loaded = loadPNG(*this, fileName);

@@ -1,0 +1,172 @@
+#include "util/texture/image_prefetch.h"
+
+#include <cctype>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "util/data/data.h"
+#include "util/texture/image_loader.h"
+#include "util/texture/texture.h"
+
+namespace {
+
+constexpr size_t kMostHeldBytes = size_t{96} << 20;
+
+enum class State { Waiting, Decoding, Ready, Failed, Taken };
+
+struct Item {
+  std::string path;
+  const DataEntry* entry = nullptr;
+  State state = State::Waiting;
+  Texture picture;  // only its pixel fields: no GL name is ever made
+  size_t bytes() const { return size_t{picture.width} * picture.height * picture.bpp / 8; }
+};
+
+std::mutex mutex;
+std::condition_variable changed;
+std::vector<std::unique_ptr<Item>> items;
+std::thread worker;
+bool stopping = false;
+bool finished = false;  // the worker has been through its list
+size_t heldBytes = 0;
+
+bool endsWith(const std::string& text, const char* tail) {
+  const size_t n = std::strlen(tail);
+  if (text.size() < n) return false;
+  for (size_t i = 0; i < n; ++i)
+    if (std::tolower(static_cast<unsigned char>(text[text.size() - n + i])) != tail[i]) return false;
+  return true;
+}
+
+bool decode(const Item& item, Texture& picture) {
+  const std::vector<uint8_t>& data = item.entry->data;
+  if (endsWith(item.path, ".png")) return decodePNG(data.data(), data.size(), picture);
+  if (data.empty()) return false;
+  FILE* file = fmemopen(const_cast<uint8_t*>(data.data()), data.size(), "rb");
+  if (!file) return false;
+  const bool decoded = decodeJPG(file, picture);
+  std::fclose(file);
+  return decoded;
+}
+
+void freePixels(Texture& picture) {
+  std::free(picture.imageData);
+  picture.imageData = nullptr;
+}
+
+void decodeAll() {
+  for (const std::unique_ptr<Item>& item : items) {
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      changed.wait(lock, [] { return stopping || heldBytes < kMostHeldBytes; });
+      if (stopping) return;
+      if (item->state != State::Waiting) continue;  // the loading got there first
+      item->state = State::Decoding;
+    }
+    Texture picture;
+    const bool decoded = decode(*item, picture);
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      item->picture.width = picture.width;
+      item->picture.height = picture.height;
+      item->picture.bpp = picture.bpp;
+      item->picture.format = picture.format;
+      item->picture.imageData = picture.imageData;
+      picture.imageData = nullptr;
+      item->state = decoded ? State::Ready : State::Failed;
+      if (decoded) heldBytes += item->bytes();
+      else freePixels(item->picture);
+    }
+    changed.notify_all();
+  }
+}
+
+void run() {
+  loaderMessagesQuiet = true;
+  decodeAll();
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    finished = true;
+  }
+  changed.notify_all();
+}
+
+}  // namespace
+
+void startImagePrefetch(const std::vector<std::string>& paths) {
+  if (dataMode != kDataReading || worker.joinable()) return;
+  items.clear();
+  for (const std::string& path : paths) {
+    if (!endsWith(path, ".png") && !endsWith(path, ".jpg") && !endsWith(path, ".jpeg")) continue;
+    for (const std::unique_ptr<DataEntry>& entry : dataIndex) {
+      if (entry->name != path) continue;
+      auto item = std::make_unique<Item>();
+      item->path = path;
+      item->entry = entry.get();
+      items.push_back(std::move(item));
+      break;
+    }
+  }
+  stopping = false;
+  finished = false;
+  heldBytes = 0;
+  try {
+    worker = std::thread(run);
+  } catch (const std::system_error&) {
+    items.clear();  // no thread to be had: every picture is decoded by its loading
+    return;
+  }
+  // An exit while loading (a fatal error, Escape) stops the worker first.
+  static const bool registered = std::atexit(stopImagePrefetch) == 0;
+  (void)registered;
+}
+
+bool takePrefetchedImage(const char* path, Texture& texture) {
+  std::unique_lock<std::mutex> lock(mutex);
+  for (const std::unique_ptr<Item>& item : items) {
+    if (item->path != path || item->state == State::Taken) continue;
+    if (item->state == State::Waiting) {
+      item->state = State::Taken;  // the caller decodes it
+      return false;
+    }
+    changed.wait(lock, [&] { return item->state != State::Decoding; });
+    const bool ready = item->state == State::Ready;
+    if (ready) {
+      heldBytes -= item->bytes();
+      texture.width = item->picture.width;
+      texture.height = item->picture.height;
+      texture.bpp = item->picture.bpp;
+      texture.format = item->picture.format;
+      texture.imageData = item->picture.imageData;
+      item->picture.imageData = nullptr;
+    }
+    item->state = State::Taken;
+    lock.unlock();
+    changed.notify_all();
+    return ready;
+  }
+  return false;
+}
+
+void waitForImagePrefetch() {
+  std::unique_lock<std::mutex> lock(mutex);
+  if (worker.joinable()) changed.wait(lock, [] { return finished || stopping; });
+}
+
+void stopImagePrefetch() {
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    stopping = true;
+  }
+  changed.notify_all();
+  if (worker.joinable()) worker.join();
+  for (const std::unique_ptr<Item>& item : items) freePixels(item->picture);
+  items.clear();
+  heldBytes = 0;
+}
