@@ -14,6 +14,7 @@
 #include "util/objects3d/dae_loader.h"
 #include "util/objects3d/objects3d.h"
 #include "util/texture/texture.h"
+#include "data_index.h"
 
 namespace {
 
@@ -42,24 +43,8 @@ std::string document(const std::string& libraries, const std::string& geometries
          "</visual_scene></library_visual_scenes></COLLADA>";
 }
 
-class Collada : public ::testing::Test {
+class Collada : public DataIndexTest {
  protected:
-  void SetUp() override {
-    setMessageBoxesEnabled(false);
-    dataIndex.clear();
-    dataMode = kDataReading;
-  }
-  void TearDown() override {
-    dataIndex.clear();
-    dataMode = kDataPlain;
-  }
-
-  void put(const std::string& name, const std::string& text) {
-    auto entry = std::make_unique<DataEntry>();
-    entry->name = name;
-    entry->data.assign(text.begin(), text.end());
-    dataIndex.push_back(std::move(entry));
-  }
 
   // Reads the text as data/models/test.dae straight into `object`, as
   // loadCollada does but without the pre-draw.

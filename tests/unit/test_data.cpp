@@ -14,6 +14,7 @@
 #include "util/data/huffman.h"
 #include "util/data/loadingscreen.h"
 #include "util/util.h"
+#include "data_index.h"
 
 namespace {
 
@@ -68,17 +69,8 @@ void addEntry(DataIndex& index, const std::string& name, const std::string& cont
   index.push_back(std::move(entry));
 }
 
-class DataFiles : public ::testing::Test {
+class DataFiles : public DataIndexTest {
  protected:
-  void SetUp() override {
-    setMessageBoxesEnabled(false);
-    dataIndex.clear();
-    dataMode = kDataReading;
-  }
-  void TearDown() override {
-    dataIndex.clear();
-    dataMode = kDataPlain;
-  }
   std::string temporary(const std::string& contents) {
     return dir_.write("file" + std::to_string(++count_), contents);
   }

@@ -10,10 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/messagebox.h"
-#include "util/data/data.h"
 #include "util/texture/image_prefetch.h"
 #include "util/texture/texture.h"
+#include "data_index.h"
 
 namespace {
 
@@ -25,23 +24,11 @@ Bytes fileBytes(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-class ImagePrefetch : public ::testing::Test {
+class ImagePrefetch : public DataIndexTest {
  protected:
-  void SetUp() override {
-    setMessageBoxesEnabled(false);
-    dataIndex.clear();
-    dataMode = kDataReading;
-  }
   void TearDown() override {
     stopImagePrefetch();
-    dataIndex.clear();
-    dataMode = kDataPlain;
-  }
-  void put(const std::string& name, const Bytes& bytes) {
-    auto entry = std::make_unique<DataEntry>();
-    entry->name = name;
-    entry->data = bytes;
-    dataIndex.push_back(std::move(entry));
+    DataIndexTest::TearDown();
   }
 };
 

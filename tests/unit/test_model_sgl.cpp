@@ -18,6 +18,7 @@
 #include "platform/messagebox.h"
 #include "util/data/data.h"
 #include "util/objects3d/model_sgl.h"
+#include "data_index.h"
 
 namespace {
 
@@ -219,17 +220,8 @@ TEST(ModelSgl, ScaleAndTranslateMovePositionsOnly) {
   }
 }
 
-class ModelSglFiles : public ::testing::Test {
+class ModelSglFiles : public DataIndexTest {
  protected:
-  void SetUp() override {
-    setMessageBoxesEnabled(false);
-    dataIndex.clear();
-    dataMode = kDataReading;
-  }
-  void TearDown() override {
-    dataIndex.clear();
-    dataMode = kDataPlain;
-  }
   void add(const char* name, const Bytes& bytes) {
     auto entry = std::make_unique<DataEntry>();
     entry->name = name;
