@@ -245,11 +245,16 @@ std::unique_ptr<AudioStream> AudioStream::open(const uint8_t* bytes, size_t leng
 
 AudioStream::~AudioStream() {
   stopDecoding_ = true;
+  allowDecoding();  // wakes a decoder that never began
   if (decoder_.joinable()) decoder_.join();
   if (device_) SDL_CloseAudioDevice(device_);
 }
 
 void AudioStream::decode() {
+  {
+    std::unique_lock<std::mutex> lock(decodeMutex_);
+    decodeProgress_.wait(lock, [&] { return decodeAllowed_; });
+  }
   const uint64_t total = frames();
   uint64_t done = 0;
   while (done < total && !stopDecoding_) {
@@ -272,8 +277,18 @@ void AudioStream::decode() {
   decodeProgress_.notify_all();
 }
 
+void AudioStream::allowDecoding() const {
+  {
+    std::lock_guard<std::mutex> lock(decodeMutex_);
+    if (decodeAllowed_) return;
+    decodeAllowed_ = true;
+  }
+  decodeProgress_.notify_all();
+}
+
 void AudioStream::waitDecoded(uint64_t frames) const {
   if (decodedFrames_.load(std::memory_order_acquire) >= frames) return;
+  allowDecoding();
   std::unique_lock<std::mutex> lock(decodeMutex_);
   decodeProgress_.wait(lock, [&] { return decodeEnded_ || decodedFrames_.load() >= frames; });
 }
@@ -308,6 +323,11 @@ void AudioStream::setPositionSeconds(double seconds) {
 }
 
 bool AudioStream::play() {
+  // A second of sound from where it starts is there before it plays.
+  if (device_) SDL_LockAudioDevice(device_);
+  const uint64_t from = fedFrames_;
+  if (device_) SDL_UnlockAudioDevice(device_);
+  waitDecoded(std::min(frames(), from + static_cast<uint64_t>(rate_)));
   if (offline_) {
     playing_ = true;
     return true;

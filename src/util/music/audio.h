@@ -118,8 +118,12 @@ class AudioStream {
   static void feed(void* self, uint8_t* out, int length);
   // The decoder thread's work: block after block into pcm_.
   void decode();
-  // Until the first `frames` are decoded, or the stream has ended.
+  // Until the first `frames` are decoded, or the stream has ended. Lets the
+  // decoder begin if it has not yet.
   void waitDecoded(uint64_t frames) const;
+  // The decoder begins when the stream first plays or samples are first
+  // waited for, not while the show loads: the loading has the other core.
+  void allowDecoding() const;
   uint64_t heardFrames() const;
   uint64_t frames() const { return pcm_.size() / 2; }
   bool programClock() const { return offline_ || simulating_; }
@@ -135,7 +139,8 @@ class AudioStream {
   std::atomic<bool> stopDecoding_{false};
   mutable std::mutex decodeMutex_;
   mutable std::condition_variable decodeProgress_;
-  bool decodeEnded_ = false;  // under decodeMutex_
+  bool decodeEnded_ = false;            // under decodeMutex_
+  mutable bool decodeAllowed_ = false;  // under decodeMutex_
   int rate_ = 44100;
   bool offline_ = false;
   bool simulating_ = false;
