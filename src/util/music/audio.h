@@ -1,9 +1,10 @@
 #pragma once
 // The audio layer: the music stream under Music.
 //
-// A compressed stream is decoded from memory: Ogg Vorbis as it plays, on a
-// thread of its own that starts when the stream opens (its length is known
-// at once), MP3 whole when it opens. It plays through an SDL2 audio device. Positions and lengths
+// A compressed stream is decoded from memory: Ogg Vorbis on a thread of its
+// own (its length is known at once) that begins when the stream first plays
+// or its samples are first waited for, and keeps well ahead of the sound;
+// MP3 whole when it opens. It plays through an SDL2 audio device. Positions and lengths
 // are in bytes of 16-bit stereo PCM at the stream's own rate. The position
 // is the one being heard: the device's buffering is taken into account, so
 // picture and sound stay together.
