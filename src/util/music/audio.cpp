@@ -1,6 +1,9 @@
 #include "util/music/audio.h"
 
 #include <SDL.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <mpg123.h>
 #include <vorbis/vorbisfile.h>
 
@@ -14,6 +17,8 @@
 #include <system_error>
 
 namespace {
+
+constexpr int kDecoderNice = 10;
 
 bool offlineMode = false;
 bool silentFallback = false;
@@ -251,6 +256,9 @@ AudioStream::~AudioStream() {
 }
 
 void AudioStream::decode() {
+  // Far ahead of the sound from its first second, the decoder gives way to
+  // the show's own threads (Linux: a thread's own nice value).
+  setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kDecoderNice);
   {
     std::unique_lock<std::mutex> lock(decodeMutex_);
     decodeProgress_.wait(lock, [&] { return decodeAllowed_; });
