@@ -1,10 +1,8 @@
 #include "util/texture/image_prefetch.h"
 
-#include <cctype>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -36,17 +34,19 @@ bool stopping = false;
 bool finished = false;  // the worker has been through its list
 size_t heldBytes = 0;
 
-bool endsWith(const std::string& text, const char* tail) {
-  const size_t n = std::strlen(tail);
-  if (text.size() < n) return false;
-  for (size_t i = 0; i < n; ++i)
-    if (std::tolower(static_cast<unsigned char>(text[text.size() - n + i])) != tail[i]) return false;
-  return true;
+// The pixel fields, the buffer's ownership with them.
+void movePixels(Texture& from, Texture& to) {
+  to.width = from.width;
+  to.height = from.height;
+  to.bpp = from.bpp;
+  to.format = from.format;
+  to.imageData = from.imageData;
+  from.imageData = nullptr;
 }
 
 bool decode(const Item& item, Texture& picture) {
   const std::vector<uint8_t>& data = item.entry->data;
-  if (endsWith(item.path, ".png")) return decodePNG(data.data(), data.size(), picture);
+  if (imageFormatOf(item.path.c_str()) == ImageFormat::Png) return decodePNG(data.data(), data.size(), picture);
   if (data.empty()) return false;
   FILE* file = fmemopen(const_cast<uint8_t*>(data.data()), data.size(), "rb");
   if (!file) return false;
@@ -73,12 +73,7 @@ void decodeAll() {
     const bool decoded = decode(*item, picture);
     {
       std::lock_guard<std::mutex> lock(mutex);
-      item->picture.width = picture.width;
-      item->picture.height = picture.height;
-      item->picture.bpp = picture.bpp;
-      item->picture.format = picture.format;
-      item->picture.imageData = picture.imageData;
-      picture.imageData = nullptr;
+      movePixels(picture, item->picture);
       item->state = decoded ? State::Ready : State::Failed;
       if (decoded) heldBytes += item->bytes();
       else freePixels(item->picture);
@@ -103,7 +98,8 @@ void startImagePrefetch(const std::vector<std::string>& paths) {
   if (dataMode != kDataReading || worker.joinable()) return;
   items.clear();
   for (const std::string& path : paths) {
-    if (!endsWith(path, ".png") && !endsWith(path, ".jpg") && !endsWith(path, ".jpeg")) continue;
+    const ImageFormat format = imageFormatOf(path.c_str());
+    if (format != ImageFormat::Png && format != ImageFormat::Jpg) continue;
     for (const std::unique_ptr<DataEntry>& entry : dataIndex) {
       if (entry->name != path) continue;
       auto item = std::make_unique<Item>();
@@ -139,12 +135,7 @@ bool takePrefetchedImage(const char* path, Texture& texture) {
     const bool ready = item->state == State::Ready;
     if (ready) {
       heldBytes -= item->bytes();
-      texture.width = item->picture.width;
-      texture.height = item->picture.height;
-      texture.bpp = item->picture.bpp;
-      texture.format = item->picture.format;
-      texture.imageData = item->picture.imageData;
-      item->picture.imageData = nullptr;
+      movePixels(item->picture, texture);
     }
     item->state = State::Taken;
     lock.unlock();

@@ -117,6 +117,15 @@ Texture::~Texture() {
   }
 }
 
+ImageFormat imageFormatOf(const char* fileName) {
+  const std::string extension = lowerTail(fileName, 4);
+  if (extension == ".tga") return ImageFormat::Tga;
+  if (extension == ".png") return ImageFormat::Png;
+  if (extension == ".jpg" || lowerTail(fileName, 5) == ".jpeg") return ImageFormat::Jpg;
+  if (extension == ".bmp") return ImageFormat::Bmp;
+  return ImageFormat::Unknown;
+}
+
 bool Texture::load(const char* fileName, bool mipmaps, bool repeat, GLenum minFilter,
                    GLenum magFilter) {
   GlOperation operation("texture", fileName);
@@ -125,24 +134,24 @@ bool Texture::load(const char* fileName, bool mipmaps, bool repeat, GLenum minFi
   this->wrap = repeat ? GL_REPEAT : GL_CLAMP_TO_EDGE;
   this->mipmaps = mipmaps;
 
-  std::string extension = lowerTail(fileName, 4);
+  const ImageFormat format = imageFormatOf(fileName);
   bool loaded;
   if (takePrefetchedImage(fileName, *this)) {
     // Decoded ahead; opened all the same, so the loading counts it.
     FILE* file = dataFopen(fileName, "rb");
     if (file) std::fclose(file);
     loaded = true;
-  } else if (extension == ".tga") {
+  } else if (format == ImageFormat::Tga) {
     loaded = loadTGA(fileName, *this);
-  } else if (extension == ".png") {
+  } else if (format == ImageFormat::Png) {
     loaded = loadPNG(*this, fileName);
-  } else if (extension == ".jpg" || lowerTail(fileName, 5) == ".jpeg") {
+  } else if (format == ImageFormat::Jpg) {
     loaded = loadJPG(fileName, *this);
-  } else if (extension == ".bmp") {
+  } else if (format == ImageFormat::Bmp) {
     loaded = loadBMP(fileName, *this);
   } else {
     std::string text =
-        "Sorry, image format " + extension + " is not yet supported.\nTry .tga or .png.";
+        "Sorry, image format " + lowerTail(fileName, 4) + " is not yet supported.\nTry .tga or .png.";
     std::fprintf(stderr, "Unsupported image format!: %s\n", text.c_str());
     std::fflush(stderr);
     showMessageBox("Unsupported image format!", text, BoxButtons::Ok, BoxIcon::Error);

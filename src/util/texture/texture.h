@@ -92,6 +92,10 @@ void finishMipmaps(GLenum target, bool mipmaps);
 // ("NVIDIA Corporation").
 bool vendorIsAti(const char* vendor);
 
+// A picture file's format, by its extension in any case (".jpeg" too).
+enum class ImageFormat { Tga, Png, Jpg, Bmp, Unknown };
+ImageFormat imageFormatOf(const char* fileName);
+
 // The image loaders: fill imageData, bpp, width, height and format and
 // return true, or return false (after their own message box, if any).
 bool loadTGA(const char* fileName, Texture& texture);
