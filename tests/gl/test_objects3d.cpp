@@ -81,15 +81,65 @@ TEST_F(Objects3D, UpperCaseExtensionLoadsAndBuildsTheBuffersWhileLoading) {
   const Geometry& quad = object_.geometries[0];
   EXPECT_NE(quad.vertexBuffer, 0u);
   EXPECT_NE(quad.indexBuffer, 0u);
-  EXPECT_EQ(quad.vertexBytes, 6u * 2u * 4u);
+  // The two triangles share two corners: four vertices.
+  EXPECT_EQ(quad.vertexBytes, 4u * 2u * 4u);
   EXPECT_EQ(quad.normalBytes, 0u);
-  EXPECT_EQ(quad.indices, (std::vector<uint32_t>{0, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(quad.indices, (std::vector<uint32_t>{0, 1, 2, 0, 2, 3}));
   // Without normals and texture coordinates the buffer holds positions only.
   GLint size = 0;
   glBindBuffer(GL_ARRAY_BUFFER, quad.vertexBuffer);
   glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &size);
   glBindBuffer(GL_ARRAY_BUFFER, 0);
-  EXPECT_EQ(size, 48);
+  EXPECT_EQ(size, 32);
+}
+
+TEST(GeometryBuffers, CornersShareAVertexOnlyWhenAllTheirIndicesAgree) {
+  // A triangle pair around one position: its corners agree on the position
+  // but two of them differ in the normal and one in the texture coordinate.
+  Geometry g;
+  g.positionStride = 3;
+  g.positionSource = {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0};
+  g.positionIndices = {0, 1, 2, 0, 2, 3, 0, 0};
+  g.normalStride = 3;
+  g.normalSource = {0, 0, 1, 0, 1, 0};
+  g.normalIndices = {0, 0, 0, 1, 0, 0, 0, 1};
+  g.texcoordStride = 2;
+  g.texcoordSource = {0, 0, 1, 1};
+  g.texcoordIndices = {0, 0, 0, 0, 0, 0, 1, 0};
+  ASSERT_TRUE(g.createVBOs());
+  // Vertices in the order of their first corner: (0, n0, t0), 1, 2,
+  // (0, n1, t0), 3, (0, n0, t1); the last corner repeats the fourth vertex.
+  EXPECT_EQ(g.indices, (std::vector<uint32_t>{0, 1, 2, 3, 2, 4, 5, 3}));
+  EXPECT_EQ(g.vertices, (std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0}));
+  EXPECT_EQ(g.normals, (std::vector<float>{0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 1, 0, 0, 0, 1, 0, 0, 1}));
+  EXPECT_EQ(g.texcoords, (std::vector<float>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1}));
+  EXPECT_EQ(g.vertexBytes, 72u);
+  EXPECT_EQ(g.normalBytes, 72u);
+  EXPECT_EQ(g.texcoordBytes, 48u);
+  EXPECT_EQ(g.indexBytes, 32u);
+
+  // The buffer holds the three blocks back to back, the index buffer the list.
+  std::vector<float> stored(48), expected = g.vertices;
+  expected.insert(expected.end(), g.normals.begin(), g.normals.end());
+  expected.insert(expected.end(), g.texcoords.begin(), g.texcoords.end());
+  glBindBuffer(GL_ARRAY_BUFFER, g.vertexBuffer);
+  glGetBufferSubData(GL_ARRAY_BUFFER, 0, 48 * 4, stored.data());
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  EXPECT_EQ(stored, expected);
+  std::vector<uint32_t> storedIndices(8);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.indexBuffer);
+  glGetBufferSubData(GL_ELEMENT_ARRAY_BUFFER, 0, 8 * 4, storedIndices.data());
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  EXPECT_EQ(storedIndices, g.indices);
+  glDeleteBuffers(1, &g.vertexBuffer);
+  glDeleteBuffers(1, &g.indexBuffer);
+
+  // Built again, the arrays are the same, not appended to.
+  ASSERT_TRUE(g.createVBOs());
+  EXPECT_EQ(g.indices.size(), 8u);
+  EXPECT_EQ(g.vertices.size(), 18u);
+  glDeleteBuffers(1, &g.vertexBuffer);
+  glDeleteBuffers(1, &g.indexBuffer);
 }
 
 TEST_F(Objects3D, TwoFloatPositionsDrawAndLeaveNoArrayStateBehind) {

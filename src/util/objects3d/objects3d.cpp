@@ -72,18 +72,39 @@ void boundShown(const Object3D& object, const Node* node, const Matrix& above, f
 }  // namespace
 
 bool Geometry::createVBOs() {
+  // Corners that name the same position, normal and texture coordinate in
+  // the file become one vertex: the renderer then transforms each of the
+  // file's vertices once instead of once per triangle that meets there.
+  // Vertices are numbered in the order of their first corner.
+  constexpr uint32_t kNone = UINT32_MAX;
   const size_t corners = positionIndices.size();
   vertices.clear();
   normals.clear();
   texcoords.clear();
   indices.clear();
-  vertices.reserve(corners * positionStride);
+  indices.reserve(corners);
+  uint32_t positions = 0;
+  for (uint32_t p : positionIndices) positions = std::max(positions, p + 1);
+  // Per position the vertices made from it so far, as a chain; per vertex
+  // its normal and texture coordinate index (kNone when there are none).
+  std::vector<uint32_t> firstOf(positions, kNone), next, normalOf, texcoordOf;
   for (size_t i = 0; i < corners; ++i) {
-    appendGroup(vertices, positionSource, positionIndices[i], positionStride);
-    if (normalStride > 0) appendGroup(normals, normalSource, normalIndices[i], normalStride);
-    if (texcoordStride > 0)
-      appendGroup(texcoords, texcoordSource, texcoordIndices[i], texcoordStride);
-    indices.push_back(static_cast<uint32_t>(i));
+    const uint32_t p = positionIndices[i];
+    const uint32_t n = normalStride > 0 ? normalIndices[i] : kNone;
+    const uint32_t t = texcoordStride > 0 ? texcoordIndices[i] : kNone;
+    uint32_t v = firstOf[p];
+    while (v != kNone && (normalOf[v] != n || texcoordOf[v] != t)) v = next[v];
+    if (v == kNone) {
+      v = static_cast<uint32_t>(next.size());
+      next.push_back(firstOf[p]);
+      firstOf[p] = v;
+      normalOf.push_back(n);
+      texcoordOf.push_back(t);
+      appendGroup(vertices, positionSource, p, positionStride);
+      if (normalStride > 0) appendGroup(normals, normalSource, n, normalStride);
+      if (texcoordStride > 0) appendGroup(texcoords, texcoordSource, t, texcoordStride);
+    }
+    indices.push_back(v);
   }
 
   glGenBuffers(1, &vertexBuffer);

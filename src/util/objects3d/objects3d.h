@@ -47,8 +47,10 @@ struct Node {
 };
 
 // One triangle list. The file's indexed arrays are kept; createVBOs turns
-// them into plain per-corner arrays (no sharing) in one static buffer of
-// three blocks, positions, normals, texture coordinates, not interleaved.
+// them into one vertex per distinct (position, normal, texture coordinate)
+// triple of file indices and an index list of the corners, in one static
+// buffer of three blocks, positions, normals, texture coordinates, not
+// interleaved.
 struct Geometry {
   uint32_t positionStride = 0;  // floats per position: 2 or 3
   std::vector<float> positionSource;
@@ -63,10 +65,11 @@ struct Geometry {
 
   GLuint vertexBuffer = 0;
   GLuint indexBuffer = 0;
-  std::vector<float> vertices;  // de-indexed, positionStride floats per corner
+  std::vector<float> vertices;  // positionStride floats per vertex
   std::vector<float> normals;
   std::vector<float> texcoords;
-  std::vector<uint32_t> indices;  // 0, 1, 2, ... one per corner
+  std::vector<uint32_t> indices;  // one per corner: its vertex
+
   uint32_t vertexBytes = 0;       // also the byte offset of the normals in the buffer
   uint32_t normalBytes = 0;
   uint32_t texcoordBytes = 0;
