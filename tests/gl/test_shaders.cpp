@@ -328,6 +328,46 @@ TEST_F(ShaderDraw, MultiEntriesUseFourLightsSingleEntriesOne) {
   EXPECT_GT(readMiddle().mean(0), 150);
 }
 
+// The material entries weigh light 0 as the fixed pipeline's formula does,
+// per pixel: a point light by distance and angle, a directional light by
+// angle alone (its attenuation terms do not apply).
+TEST_F(ShaderDraw, MaterialEntriesWeighPointAndDirectionalLightsByTheFixedFormula) {
+  const GLfloat black[4] = {0, 0, 0, 1}, white[4] = {1, 1, 1, 1};
+  const GLfloat ahead[4] = {0, 0, 1, 0}, point[4] = {0, 0, -1, 1}, slanted[4] = {1, 0, 1, 0};
+  for (int i = 1; i < 4; ++i) setLight(i, ahead, black);
+  for (int i = 0; i < 4; ++i) glLightfv(GL_LIGHT0 + i, GL_AMBIENT, black);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
+  bindUnits(plainTexture(255, 255, 255), flatNormals_, extra_);
+  auto centreRed = [] {
+    uint8_t rgb[3] = {};
+    glReadPixels(kWidth / 2, kHeight / 2, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+    return static_cast<int>(rgb[0]);
+  };
+  ShaderLibrary& lib = library();
+  for (ShaderProgram* entry : {lib.multi_material_notex, lib.multi_material_tex, lib.single_material_notex}) {
+    entry->use();
+    // Two units in front of the quad's centre, head on: 1 / (1 + 0.5 d + 0.25 d^2) = 1/3.
+    setLight(0, point, white);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, black);
+    glLightf(GL_LIGHT0, GL_CONSTANT_ATTENUATION, 1.0f);
+    glLightf(GL_LIGHT0, GL_LINEAR_ATTENUATION, 0.5f);
+    glLightf(GL_LIGHT0, GL_QUADRATIC_ATTENUATION, 0.25f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawQuad();
+    EXPECT_NEAR(centreRed(), 85, 2);
+    // From 45 degrees aside, as a direction: cos 45 whatever the attenuation.
+    setLight(0, slanted, white);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, black);
+    glLightf(GL_LIGHT0, GL_LINEAR_ATTENUATION, 5.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawQuad();
+    EXPECT_NEAR(centreRed(), 180, 2);
+    glLightf(GL_LIGHT0, GL_CONSTANT_ATTENUATION, 1.0f);
+    glLightf(GL_LIGHT0, GL_LINEAR_ATTENUATION, 0.0f);
+    glLightf(GL_LIGHT0, GL_QUADRATIC_ATTENUATION, 0.0f);
+  }
+}
+
 // With colour material on, the current colour is the surface colour.
 TEST_F(ShaderDraw, ColourMaterialFollowsTheCurrentColour) {
   bindUnits(plainTexture(255, 255, 255), flatNormals_, extra_);

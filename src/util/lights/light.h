@@ -2,7 +2,9 @@
 // Light: one COLLADA light as fixed-function GL parameters. Point and
 // directional lights differ only in the w of `position` (the loader sets
 // it), so both take the same path; an ambient light sets the global
-// ambient colour instead of a numbered light.
+// ambient colour instead of a numbered light. The spot fields are GL's
+// defaults and stay so: the library's lit shaders weigh no spot cone (only
+// the fixed-function entry would).
 #include <string>
 
 class Light {
