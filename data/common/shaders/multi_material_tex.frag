@@ -7,18 +7,18 @@ varying vec3 ecNormal;
 
 // One fixed-function light at the eye-space point p with unit normal n, as the
 // fixed pipeline weighs it: x = diffuse, y = specular, z = attenuation alone
-// (for the ambient part). Positional lights attenuate. The engine's lights
-// are points and directions without spot cones (nothing narrows
-// GL_SPOT_CUTOFF from 180), and the two kinds are both worked out and one
-// picked, not branched on: a software renderer runs both sides of a branch.
+// (for the ambient part). Points attenuate, directions (w = 0) do not. The
+// engine's lights have no spot cones (nothing narrows GL_SPOT_CUTOFF from
+// 180). No branches: a software renderer runs both sides of a branch for
+// every pixel.
 vec3 lightWeights(gl_LightSourceParameters light, vec3 p, vec3 n, float shininess)
 {
-    bool directional = light.position.w == 0.0;
-    vec3 d = light.position.xyz - p;
+    vec3 d = light.position.xyz - p * light.position.w;
     float dist = length(d);
-    vec3 l = directional ? normalize(light.position.xyz) : d / max(dist, 1e-6);
-    float att = directional ? 1.0 : 1.0 / max(light.constantAttenuation + light.linearAttenuation * dist
-                                              + light.quadraticAttenuation * dist * dist, 1e-6);
+    vec3 l = d / max(dist, 1e-6);
+    float att = light.position.w == 0.0 ? 1.0
+        : 1.0 / max(light.constantAttenuation + light.linearAttenuation * dist
+                    + light.quadraticAttenuation * dist * dist, 1e-6);
     float nl = max(dot(n, l), 0.0);
     vec3 h = normalize(l - normalize(p));
     float shine = nl > 0.0 ? pow(max(dot(n, h), 0.0), max(shininess, 1.0)) : 0.0;
