@@ -1,5 +1,5 @@
-// Normal-mapped diffuse and specular lighting by the first Num_lights lights;
-// colour Texture1, normal map NormalMap.
+// Normal-mapped diffuse and specular lighting by the first Num_lights lights
+// (four at most); colour Texture1, normal map NormalMap.
 uniform sampler2D Texture1;
 uniform sampler2D NormalMap;
 uniform int Num_lights;
@@ -43,7 +43,10 @@ void main()
     float shininess = max(gl_FrontMaterial.shininess, 16.0);
     vec3 light = gl_LightModel.ambient.rgb;
     vec3 highlight = vec3(0.0);
-    for (int i = 0; i < 8; ++i) {
+    // Four at most, like the other multi entries: with a constant bound the
+    // loop is unrolled, where a loop to eight ran one more, masked, pass of
+    // its body after the last light on a software renderer.
+    for (int i = 0; i < 4; ++i) {
         if (i >= Num_lights) break;
         vec3 w = lightWeights(gl_LightSource[i], ecPosition, n, shininess);
         light += gl_LightSource[i].ambient.rgb * w.z + gl_LightSource[i].diffuse.rgb * w.x;
