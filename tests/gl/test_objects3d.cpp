@@ -93,6 +93,34 @@ TEST_F(Objects3D, UpperCaseExtensionLoadsAndBuildsTheBuffersWhileLoading) {
   EXPECT_EQ(size, 32);
 }
 
+// Every corner's vertex carries that corner's position and normal, also
+// where one position has more normals than a search looks through.
+TEST(GeometryBuffers, EveryCornerKeepsItsOwnDataWhereAPositionHasManyNormals) {
+  Geometry g;
+  g.positionStride = 3;
+  g.normalStride = 3;
+  for (uint32_t i = 0; i < 100; ++i) {
+    g.positionSource.insert(g.positionSource.end(), {static_cast<float>(i), 0, 0});
+    g.normalSource.insert(g.normalSource.end(), {0, 0, static_cast<float>(i)});
+  }
+  // Position 0 with each of the hundred normals, twice over, in a scattered order.
+  for (uint32_t k = 0; k < 300; ++k) {
+    g.positionIndices.push_back(k % 3 == 0 ? 0 : k % 100);
+    g.normalIndices.push_back((k * 37) % 100);
+  }
+  ASSERT_TRUE(g.createVBOs());
+  ASSERT_EQ(g.indices.size(), 300u);
+  for (size_t i = 0; i < 300; ++i) {
+    const uint32_t v = g.indices[i];
+    ASSERT_LT(3 * v + 2, g.vertices.size());
+    EXPECT_EQ(g.vertices[3 * v], static_cast<float>(g.positionIndices[i])) << i;
+    EXPECT_EQ(g.normals[3 * v + 2], static_cast<float>(g.normalIndices[i])) << i;
+  }
+  EXPECT_LT(g.vertices.size(), 3u * 300u);  // repeated corners still share
+  glDeleteBuffers(1, &g.vertexBuffer);
+  glDeleteBuffers(1, &g.indexBuffer);
+}
+
 TEST(GeometryBuffers, CornersShareAVertexOnlyWhenAllTheirIndicesAgree) {
   // A triangle pair around one position: its corners agree on the position
   // but two of them differ in the normal and one in the texture coordinate.

@@ -75,8 +75,11 @@ bool Geometry::createVBOs() {
   // Corners that name the same position, normal and texture coordinate in
   // the file become one vertex: the renderer then transforms each of the
   // file's vertices once instead of once per triangle that meets there.
-  // Vertices are numbered in the order of their first corner.
+  // Vertices are numbered in the order of their first corner. A search looks
+  // at the last kSearched vertices of a position only, so a file that hangs
+  // countless normals on one position costs linear time (sharing less).
   constexpr uint32_t kNone = UINT32_MAX;
+  constexpr int kSearched = 32;
   const size_t corners = positionIndices.size();
   vertices.clear();
   normals.clear();
@@ -93,7 +96,8 @@ bool Geometry::createVBOs() {
     const uint32_t n = normalStride > 0 ? normalIndices[i] : kNone;
     const uint32_t t = texcoordStride > 0 ? texcoordIndices[i] : kNone;
     uint32_t v = firstOf[p];
-    while (v != kNone && (normalOf[v] != n || texcoordOf[v] != t)) v = next[v];
+    for (int searched = 0; v != kNone && (normalOf[v] != n || texcoordOf[v] != t); ++searched)
+      v = searched + 1 < kSearched ? next[v] : kNone;
     if (v == kNone) {
       v = static_cast<uint32_t>(next.size());
       next.push_back(firstOf[p]);
