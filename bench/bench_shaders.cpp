@@ -20,7 +20,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +28,7 @@
 #include "platform/video.h"
 #include "scenes/stage_light.h"
 #include "util/data/data.h"
+#include "util/util.h"
 
 namespace {
 
@@ -153,11 +153,6 @@ void BM_LitGrid(benchmark::State& state, ShaderProgram* program, GLsizei corners
     glFinish();
     state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count());
   }
-}
-
-bool endsWith(const std::string& text, const char* tail) {
-  const size_t n = std::strlen(tail);
-  return text.size() >= n && text.compare(text.size() - n, n, tail) == 0;
 }
 
 }  // namespace

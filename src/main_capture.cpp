@@ -12,19 +12,14 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "util/error.h"
 #include "util/music/music.h"
+#include "util/util.h"
 
 extern char** environ;
 
 namespace {
-
-bool endsWith(const std::string& text, const char* ending) {
-  size_t n = std::strlen(ending);
-  return text.size() >= n && text.compare(text.size() - n, n, ending) == 0;
-}
 
 bool ffmpegInstalled() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
 

@@ -6,6 +6,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "util/atlas_font.h"
 #include "util/data/data.h"
@@ -99,4 +100,9 @@ AtlasFont* loadFont(const char* path, unsigned faceSize) {
   AtlasFont* font = new AtlasFont(bytes, got, faceSize);
   if (font->Error()) FATAL("Failed to load font %s (FreeType error %i)", path, font->Error());
   return font;
+}
+
+bool endsWith(const std::string& text, const char* ending) {
+  const size_t n = std::strlen(ending);
+  return text.size() >= n && text.compare(text.size() - n, n, ending) == 0;
 }

@@ -6,6 +6,9 @@
 class AtlasFont;
 class FTFont;
 
+// Whether text ends with ending (a file name with its extension, say).
+bool endsWith(const std::string& text, const char* ending);
+
 // Appends the lines of a text file, without their line feeds. A line feed
 // at the very end starts no further line.
 void readLines(const char* path, std::vector<std::string>& lines);
