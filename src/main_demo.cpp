@@ -97,7 +97,7 @@ void Demo::resize(int width, int height) {
   GlOperation operation("resizing the shared render target");
   width_ = width;
   height_ = height;
-  renderTarget_->resize(width, height);
+  renderTarget_->resize(sharedTargetSide(width), sharedTargetSide(height));
   ascii_->screenWidth = width;
   ascii_->screenHeight = height;
 }

@@ -29,6 +29,13 @@ struct TimelineSlot {
 // boundary, are all drawn, in this order.
 const std::vector<TimelineSlot>& timeline();
 
+// The shared render target is seen only on the assembled robot's screen,
+// which covers at most a fifth of the picture's width and a quarter of its
+// height: it is drawn at half the window's size each way, a quarter of the
+// pixels, still finer than the screen shows it. The scenes that draw into it
+// lay out their picture in the window's units, so it only scales.
+inline int sharedTargetSide(int windowSide) { return windowSide / 2 > 0 ? windowSide / 2 : 1; }
+
 inline bool slotContains(float start, float end, float time) {
   return start <= time && time <= end;
 }
@@ -90,7 +97,7 @@ class Demo {
   int width_;
   int height_;
   std::unique_ptr<ShaderLibrary> shaders_;
-  std::unique_ptr<FBO> renderTarget_;  // 512 x 512 at first, then the window's size
+  std::unique_ptr<FBO> renderTarget_;  // 512 x 512 at first, then half the window's size
   std::unique_ptr<AsciiEngine> ascii_;
   std::unique_ptr<Music> music_;
 

@@ -121,15 +121,18 @@ class ShowScenes : public ::testing::Test {
     return scene;
   }
 
+  // The clock afresh at the beat, with a beat step of 0.
+  static void restartClockAt(float beat) {
+    Music::resetClock();
+    music_->seekToBeat(beat);
+    for (int i = 0; i < 10; ++i) music_->update();
+  }
+
   // One frame of the scenes at the beat, as the Demo draws it.
   void frameAt(std::initializer_list<Scene*> scenes, float beat) {
     // The clock takes a jump back for the music's loop; a test that goes
     // back to an earlier beat starts the clock afresh, with a beat step of 0.
-    if (beat < music_->time()) {
-      Music::resetClock();
-      music_->seekToBeat(beat);
-      for (int i = 0; i < 10; ++i) music_->update();
-    }
+    if (beat < music_->time()) restartClockAt(beat);
     music_->seekToBeat(beat);
     music_->update();
     glClearColor(0, 0, 0, 0);
@@ -245,6 +248,30 @@ TEST_F(ShowScenes, MetaballsDrawOverTheListingInTheTarget) {
   EXPECT_GT(target.other, 5000) << "the blobs' sky colours";
   EXPECT_GT(target.green, 500) << "the listing around them";
   EXPECT_EQ(screenCensus().black, kWidth * kHeight) << "nothing reaches the screen";
+}
+
+TEST_F(ShowScenes, TheListingAndTheBlobsScaleWithTheTargetTheShowGivesThem) {
+  // The show's target is half the window each way; what is in it is laid
+  // out in the window's units, so it is the same picture, smaller.
+  auto shares = [&](int width, int height) {
+    target_->resize(width, height);
+    auto scroller = make<CodeScroller>(354.0f, 450.0f);
+    auto blobs = make<Metaballmarch>(354.0f, 450.0f);
+    restartClockAt(380.0f);  // the same balls' path both times
+    for (int frame = 0; frame < 30; ++frame)
+      frameAt({scroller.get(), blobs.get()}, 380.0f + frame * (125.0f / 60.0f / 60.0f));
+    Census c = targetCensus();
+    const double pixels = static_cast<double>(width) * height;
+    return std::make_pair(c.green / pixels, c.other / pixels);
+  };
+  const auto full = shares(kWidth, kHeight);
+  const auto half = shares(sharedTargetSide(kWidth), sharedTargetSide(kHeight));
+  target_->resize(kWidth, kHeight);
+  EXPECT_EQ(sharedTargetSide(kWidth), kWidth / 2);
+  EXPECT_GT(full.first, 0.01);
+  EXPECT_GT(full.second, 0.05);
+  EXPECT_NEAR(half.first, full.first, full.first * 0.15) << "the listing's lines and size";
+  EXPECT_NEAR(half.second, full.second, full.second * 0.05) << "the blobs' place and size";
 }
 
 }  // namespace
