@@ -6,7 +6,7 @@
 // screen. The arguments: the number of workers that share the work (1 or 4),
 // and what they share besides the point values: 0 nothing (the calling thread
 // walks the edges and cells and places the vertices), 1 the vertices, 2 the
-// edge and cell walks with the vertices (the show's default). Counters:
+// passes over the cells with the vertices (the show's default). Counters:
 // vertices and triangles of the last frame.
 //
 //   build/bench/bench_marching_cubes --benchmark_counters_tabular=true

@@ -329,6 +329,39 @@ TEST(MarchingCubesSphere, NothingInsideTheGridMakesNoMesh) {
   EXPECT_EQ(mc.indexCount(), 0u);
 }
 
+TEST(MarchingCubesSphere, ASurfaceThroughEveryCellGetsEachCellsTrianglesAndEveryCrossedEdge) {
+  // Cells at the ends of rows and of the workers' runs included: the counts
+  // against a plain walk of the points.
+  auto ripples = [](const float* p) {
+    return std::sin(p[0] * 0.37f) * std::sin(p[1] * 0.41f + 0.3f) * std::sin(p[2] * 0.43f + 0.7f) - 0.05f;
+  };
+  for (int workers : {1, 3}) {
+    MarchingCubes mc;
+    mc.setActiveWorkers(workers);
+    mc.buildGrid(kShowMax, kShowMin);
+    mc.polygonise(ripples);
+    const GridPoint* points = mc.points();
+    auto inside = [&](int x, int y, int z) { return std::signbit(points[pointIndex(x, y, z)].value); };
+    uint32_t entries = 0, crossed = 0, surfaceCells = 0;
+    for (int z = 0; z < kPoints; ++z)
+      for (int y = 0; y < kPoints; ++y)
+        for (int x = 0; x < kPoints; ++x) {
+          crossed += x + 1 < kPoints && inside(x, y, z) != inside(x + 1, y, z);
+          crossed += y + 1 < kPoints && inside(x, y, z) != inside(x, y + 1, z);
+          crossed += z + 1 < kPoints && inside(x, y, z) != inside(x, y, z + 1);
+          if (x + 1 == kPoints || y + 1 == kPoints || z + 1 == kPoints) continue;
+          unsigned cubeCase = 0;
+          for (int c = 0; c < 8; ++c)
+            cubeCase |= unsigned{inside(x + coordinate(c, 0), y + coordinate(c, 1), z + coordinate(c, 2))} << c;
+          entries += static_cast<uint32_t>(kTriangleTable[cubeCase][0]);
+          surfaceCells += cubeCase != 0 && cubeCase != 255;
+        }
+    ASSERT_GT(surfaceCells, 5000u) << "the surface runs through much of the grid";
+    EXPECT_EQ(mc.indexCount(), entries) << workers;
+    EXPECT_EQ(mc.vertexCount(), crossed) << workers;
+  }
+}
+
 // -0 on the negative half-space, +0 elsewhere: every crossed edge joins -0 to
 // +0, where interpolation would be 0/0.
 float signedZeroField(const float p[3]) { return p[0] < 0.0f ? -0.0f : 0.0f; }

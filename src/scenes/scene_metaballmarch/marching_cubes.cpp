@@ -1,5 +1,6 @@
 #include "scenes/scene_metaballmarch/marching_cubes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <new>
@@ -30,6 +31,21 @@ struct SharedEdges {
       }
   }
 };
+
+// For each cube case: the cell edges whose two corners lie on different
+// sides, bit e for edge e.
+struct CrossedEdges {
+  uint16_t mask[256];
+  CrossedEdges() {
+    for (unsigned cubeCase = 0; cubeCase < 256; ++cubeCase) {
+      mask[cubeCase] = 0;
+      for (int e = 0; e < 12; ++e)
+        if (((cubeCase >> kEdgeCorners[e][0]) ^ (cubeCase >> kEdgeCorners[e][1])) & 1u)
+          mask[cubeCase] = static_cast<uint16_t>(mask[cubeCase] | (1u << e));
+    }
+  }
+};
+const CrossedEdges kCrossed;
 
 // The most entries a grid's mesh can have: one vertex per edge, five
 // triangles per cell.
@@ -96,6 +112,10 @@ void MarchingCubes::buildGrid(const float max[3], const float min[3]) {
   edges_.reset(new GridEdge[edgeCount_]);
   crossings_.reset(new GridEdge*[edgeCount_]);
   cases_.reset(new uint8_t[cellCount_]);
+  surface_.reset(new uint32_t[cellCount_]);
+  signs_.reset(new uint8_t[pointCount_]);
+  crossedWords_ = (edgeCount_ + 63) / 64;
+  crossed_.reset(new std::atomic<uint64_t>[crossedWords_]);
   vertices_ = allocateArray(vertices_, edgeCount_);
   vertexCapacity_ = static_cast<uint32_t>(edgeCount_);
   indices_ = allocateArray(indices_, cellCount_ * kMostIndicesPerCell);
@@ -138,52 +158,68 @@ void MarchingCubes::handle(const WorkerMessage& message) {
   switch (message.message) {
     case kEvaluatePoints: evaluatePoints(work_[index], f); break;
     case kComputeVertices: computeVertices(work_[index], f); break;
-    case kCountCrossings: countCrossings(w); break;
-    case kPlaceVertices: placeVertices(w, f); break;
-    case kCountIndices: countIndices(w); break;
-    case kWriteIndices: writeIndices(w); break;
+    case kClassifyCells: runCount_[w] = classifyCells(work_[index], runSurface_[w]); break;
+    case kWriteIndices: writeIndices(work_[index], runSurface_[w], runBase_[w]); break;
     default: return;  // not ours: nobody waits for it
   }
   done_[index].signal();
 }
 
-void MarchingCubes::countCrossings(int w) {
+uint32_t MarchingCubes::classifyCells(const WorkRange& range, uint32_t& surfaceCells) {
+  const int32_t perSlice = cellsX_ * cellsY_;
+  const ptrdiff_t px = cellsX_ + 1, py = cellsY_ + 1;
+  const uint8_t* signs = signs_.get();
   const GridEdge* edges = edges_.get();
-  uint32_t count = 0;
-  for (int32_t e = work_[w].begin; e < work_[w].end; ++e)
-    count += std::signbit(edges[e].a->value) != std::signbit(edges[e].b->value);
-  runCount_[w] = count;
+  uint32_t* surface = surface_.get() + range.begin;
+  uint32_t count = 0, listed = 0;
+  int32_t c = range.begin;
+  while (c < range.end) {
+    // Along a row of cells: each cell's high corners (bits 1, 3, 5, 7) are
+    // the next one's low corners (bits 0, 2, 4, 6).
+    const int32_t x0 = c % cellsX_, y = c % perSlice / cellsX_, z = c / perSlice;
+    const int32_t rowEnd = std::min(range.end, c + (cellsX_ - x0));
+    const uint8_t* p = signs + (z * py + y) * px + x0;  // the cell's corner 0
+    const ptrdiff_t up = px, back = px * py;
+    // As if a cell before it had these as its high corners.
+    unsigned cubeCase = static_cast<unsigned>(p[0]) << 1 | static_cast<unsigned>(p[up]) << 3 |
+                        static_cast<unsigned>(p[back]) << 5 | static_cast<unsigned>(p[up + back]) << 7;
+    for (; c < rowEnd; ++c, ++p) {
+      cubeCase = (cubeCase >> 1 & 0x55u) | static_cast<unsigned>(p[1]) << 1 |
+                 static_cast<unsigned>(p[1 + up]) << 3 | static_cast<unsigned>(p[1 + back]) << 5 |
+                 static_cast<unsigned>(p[1 + up + back]) << 7;
+      if (cubeCase == 0 || cubeCase == 0xFF) continue;
+      cases_[c] = static_cast<uint8_t>(cubeCase);
+      surface[listed++] = static_cast<uint32_t>(c);
+      count += static_cast<uint32_t>(kTriangleTable[cubeCase][0]);
+      // Mark the crossed edges; a neighbour in another worker's run may share one.
+      for (unsigned mask = kCrossed.mask[cubeCase]; mask; mask &= mask - 1) {
+        const size_t edge = static_cast<size_t>(cells_[c].edges[__builtin_ctz(mask)] - edges);
+        crossed_[edge / 64].fetch_or(uint64_t{1} << (edge % 64), std::memory_order_relaxed);
+      }
+    }
+  }
+  surfaceCells = listed;
+  return count;
 }
 
-void MarchingCubes::placeVertices(int w, FieldFunction f) {
+void MarchingCubes::numberCrossings() {
   GridEdge* edges = edges_.get();
-  uint32_t number = runBase_[w];
-  for (int32_t e = work_[w].begin; e < work_[w].end; ++e) {
-    GridEdge& edge = edges[e];
-    if (std::signbit(edge.a->value) == std::signbit(edge.b->value)) continue;
-    edge.vertex = number;
-    crossings_[number++] = &edge;
-    placeVertex(edge, f);
+  GridEdge** crossings = crossings_.get();
+  vertexCount_ = 0;
+  for (size_t word = 0; word < crossedWords_; ++word) {
+    for (uint64_t bits = crossed_[word].load(std::memory_order_relaxed); bits; bits &= bits - 1) {
+      GridEdge& edge = edges[word * 64 + static_cast<size_t>(__builtin_ctzll(bits))];
+      edge.vertex = vertexCount_;
+      crossings[vertexCount_++] = &edge;
+    }
   }
 }
 
-void MarchingCubes::countIndices(int w) {
+void MarchingCubes::writeIndices(const WorkRange& range, uint32_t surfaceCells, uint32_t at) {
   const GridCell* cells = cells_.get();
-  uint32_t count = 0;
-  for (int32_t c = work_[w].begin; c < work_[w].end; ++c) {
-    unsigned cubeCase = 0;
-    for (int k = 0; k < 8; ++k)
-      cubeCase |= static_cast<unsigned>(std::signbit(cells[c].corners[k]->value)) << k;
-    cases_[c] = static_cast<uint8_t>(cubeCase);
-    count += static_cast<uint32_t>(kTriangleTable[cubeCase][0]);
-  }
-  runCount_[w] = count;
-}
-
-void MarchingCubes::writeIndices(int w) {
-  const GridCell* cells = cells_.get();
-  uint32_t at = runBase_[w];
-  for (int32_t c = work_[w].begin; c < work_[w].end; ++c) {
+  const uint32_t* surface = surface_.get() + range.begin;
+  for (uint32_t k = 0; k < surfaceCells; ++k) {
+    const uint32_t c = surface[k];
     const int8_t* row = kTriangleTable[cases_[c]];
     for (int i = 0; i < row[0]; ++i) indices_[at++] = cells[c].edges[row[1 + i]]->vertex;
   }
@@ -191,7 +227,10 @@ void MarchingCubes::writeIndices(int w) {
 
 void MarchingCubes::evaluatePoints(const WorkRange& range, FieldFunction f) {
   GridPoint* points = points_.get();
-  for (int32_t p = range.begin; p < range.end; ++p) points[p].value = f(points[p].position);
+  for (int32_t p = range.begin; p < range.end; ++p) {
+    points[p].value = f(points[p].position);
+    signs_[p] = static_cast<uint8_t>(std::signbit(points[p].value));
+  }
 }
 
 void MarchingCubes::computeVertices(const WorkRange& range, FieldFunction f) {
@@ -241,57 +280,28 @@ void MarchingCubes::runOnWorkers(unsigned message, int32_t count, FieldFunction 
 void MarchingCubes::polygonise(FieldFunction f) {
   if (!points_) return;
   runOnWorkers(kEvaluatePoints, static_cast<int32_t>(pointCount_), f);
-  if (splitWalks_)
-    polygoniseSplit(f);
-  else
-    polygoniseSerial(f);
-}
-
-void MarchingCubes::polygoniseSplit(FieldFunction f) {
-  const int workers = activeWorkers_;
-  runOnWorkers(kCountCrossings, static_cast<int32_t>(edgeCount_), f);
-  vertexCount_ = 0;
-  for (int i = 0; i < workers; ++i) {
-    runBase_[i] = vertexCount_;
-    vertexCount_ += runCount_[i];
-  }
-  runOnWorkers(kPlaceVertices, static_cast<int32_t>(edgeCount_), f);
-
-  runOnWorkers(kCountIndices, static_cast<int32_t>(cellCount_), f);
-  indexCount_ = 0;
-  for (int i = 0; i < workers; ++i) {
-    runBase_[i] = indexCount_;
-    indexCount_ += runCount_[i];
-  }
-  runOnWorkers(kWriteIndices, static_cast<int32_t>(cellCount_), f);
-}
-
-void MarchingCubes::polygoniseSerial(FieldFunction f) {
-  vertexCount_ = 0;
-  GridEdge* edges = edges_.get();
-  GridEdge** crossings = crossings_.get();
-  for (size_t e = 0; e < edgeCount_; ++e) {
-    GridEdge& edge = edges[e];
-    if (std::signbit(edge.a->value) != std::signbit(edge.b->value)) {
-      edge.vertex = vertexCount_;
-      crossings[vertexCount_++] = &edge;
+  for (size_t word = 0; word < crossedWords_; ++word) crossed_[word].store(0, std::memory_order_relaxed);
+  const int32_t cells = static_cast<int32_t>(cellCount_);
+  if (splitWalks_) {
+    // Each worker classifies its run of cells; then the runs' entries are
+    // written where the counts before them end.
+    runOnWorkers(kClassifyCells, cells, f);
+    numberCrossings();
+    if (vertexCount_ > 0) runOnWorkers(kComputeVertices, static_cast<int32_t>(vertexCount_), f);
+    indexCount_ = 0;
+    for (int i = 0; i < activeWorkers_; ++i) {
+      runBase_[i] = indexCount_;
+      indexCount_ += runCount_[i];
     }
+    runOnWorkers(kWriteIndices, cells, f);
+    return;
   }
-
+  uint32_t surfaceCells = 0;
+  indexCount_ = classifyCells(WorkRange{0, cells}, surfaceCells);
+  numberCrossings();
   if (splitVertices_ && vertexCount_ > 0)
     runOnWorkers(kComputeVertices, static_cast<int32_t>(vertexCount_), f);
   else
     computeVertices(WorkRange{0, static_cast<int32_t>(vertexCount_)}, f);
-
-  indexCount_ = 0;
-  const GridCell* cell = cells_.get();
-  for (size_t c = 0; c < cellCount_; ++c, ++cell) {
-    unsigned cubeCase = 0;
-    for (int k = 0; k < 8; ++k)
-      cubeCase |= static_cast<unsigned>(std::signbit(cell->corners[k]->value)) << k;
-    const int8_t* row = kTriangleTable[cubeCase];
-    const uint32_t n = static_cast<uint32_t>(row[0]);
-    if (n == 0) continue;
-    for (uint32_t i = 0; i < n; ++i) indices_[indexCount_++] = cell->edges[row[1 + i]]->vertex;
-  }
+  writeIndices(WorkRange{0, cells}, surfaceCells, 0);
 }

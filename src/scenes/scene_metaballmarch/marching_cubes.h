@@ -24,20 +24,28 @@
 // The results are vertices()/vertexCount() and indices()/indexCount(), ready
 // for glDrawElements(GL_TRIANGLES, ...).
 //
+// How: the points' sign bits go to a byte array as they are evaluated; one
+// pass over the cells reads each cell's case from it by grid offsets, counts
+// its triangle entries and marks its crossed edges in a bitmap of all edges
+// (only the few cells on the surface touch the edge and cell arrays). The
+// bitmap, read in edge order, numbers the crossed edges; their vertices are
+// placed; a last pass writes the cells' indices.
+//
 // The point values are computed the same way whatever the number of workers, so
 // the mesh is the same bit for bit with 1 worker or 4. With split walks (the
-// default) steps 2 to 4 are shared by the workers too, each over its own run
-// of edges and then of cells: a first pass counts each run's crossings (and
-// triangle entries), the calling thread adds up where each run's numbers
-// begin, and a second pass numbers, places and writes them there, so the
-// numbering is the serial one. Without split walks the calling thread walks
-// the edges and cells itself; setSplitVertices(true) then hands the vertices
-// (step 3) to the workers. Every way gives the same mesh bit for bit.
+// default) the cell passes are shared by the workers too, each over its own
+// run of cells: the calling thread adds up where each run's indices begin
+// from the first pass's counts, so the second writes the serial order. The
+// numbering stays on the calling thread (a walk of a bitmap) and the
+// vertices are split. Without split walks the calling thread does the cell
+// passes and the numbering itself; setSplitVertices(true) then hands the
+// vertices (step 3) to the workers. Every way gives the same mesh bit for bit.
 // buildGrid makes the vertex and index arrays as large as the grid's largest
 // possible mesh (a vertex per edge, 15 indices per cell), so polygonise never
 // allocates. The field function is called on the worker
 // threads; whatever it reads must be set before polygonise and left alone
 // during it.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -88,10 +96,8 @@ class MarchingCubes {
   // Worker messages: wParam is the worker's index, lParam the FieldFunction.
   static constexpr unsigned kEvaluatePoints = 0x401;
   static constexpr unsigned kComputeVertices = 0x402;
-  static constexpr unsigned kCountCrossings = 0x403;
-  static constexpr unsigned kPlaceVertices = 0x404;
-  static constexpr unsigned kCountIndices = 0x405;
-  static constexpr unsigned kWriteIndices = 0x406;
+  static constexpr unsigned kClassifyCells = 0x403;
+  static constexpr unsigned kWriteIndices = 0x404;
 
   MarchingCubes();
   ~MarchingCubes();
@@ -104,7 +110,7 @@ class MarchingCubes {
   // How many workers share a frame's work, 1..4 (default 4; clamped).
   void setActiveWorkers(int count);
   int activeWorkers() const { return activeWorkers_; }
-  // Whether the active workers share the edge and cell walks (default true).
+  // Whether the active workers share the passes over the cells (default true).
   void setSplitWalks(bool split) { splitWalks_ = split; }
   bool splitWalks() const { return splitWalks_; }
   // Without split walks: whether the workers place the vertices (default false).
@@ -137,13 +143,15 @@ class MarchingCubes {
   void evaluatePoints(const WorkRange& range, FieldFunction f);
   void computeVertices(const WorkRange& range, FieldFunction f);
   void placeVertex(const GridEdge& edge, FieldFunction f);
-  // The split walks' passes over worker `w`'s run of edges or cells.
-  void countCrossings(int w);
-  void placeVertices(int w, FieldFunction f);
-  void countIndices(int w);
-  void writeIndices(int w);
-  void polygoniseSerial(FieldFunction f);
-  void polygoniseSplit(FieldFunction f);
+  // The cell passes over a run of cells. The first lists the run's cells on
+  // the surface (from surface_[range.begin] on; their number in
+  // surfaceCells) with their cases, marks their crossed edges and returns
+  // the run's count of index entries; the second writes those entries from
+  // `at` on.
+  uint32_t classifyCells(const WorkRange& range, uint32_t& surfaceCells);
+  void writeIndices(const WorkRange& range, uint32_t surfaceCells, uint32_t at);
+  // Numbers the marked edges in edge order and lists them in crossings_.
+  void numberCrossings();
   // Splits [0, count) into activeWorkers_ ranges, posts message to each of
   // those workers and waits for them all.
   void runOnWorkers(unsigned message, int32_t count, FieldFunction f);
@@ -166,14 +174,19 @@ class MarchingCubes {
   uint32_t* indices_ = nullptr;
   uint32_t indexCapacity_ = 0, indexCount_ = 0;
 
-  std::unique_ptr<uint8_t[]> cases_;  // each cell's case, between the cell passes
-
+  std::unique_ptr<uint8_t[]> cases_;  // the surface cells' cases, between the cell passes
+  std::unique_ptr<uint32_t[]> surface_;  // the surface cells, each run's from its first cell on
+  std::unique_ptr<uint8_t[]> signs_;  // each point's value's sign bit
+  std::unique_ptr<std::atomic<uint64_t>[]> crossed_;  // bit e: edge e is crossed
+  size_t crossedWords_ = 0;
+  
   int activeWorkers_ = kMaxWorkers;
   bool splitWalks_ = true;
   bool splitVertices_ = false;
-  // Per worker: its run's count in the first pass, where its numbers begin in the second.
+  // Per worker: its run's count in the first cell pass, where its entries begin in the second.
   uint32_t runCount_[kMaxWorkers] = {};
   uint32_t runBase_[kMaxWorkers] = {};
+  uint32_t runSurface_[kMaxWorkers] = {};  // the run's cells on the surface
   const int workerCount_ = kMaxWorkers;
   std::unique_ptr<WorkRange[]> work_;
   AutoResetEvent done_[kMaxWorkers];
