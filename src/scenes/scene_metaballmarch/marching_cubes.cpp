@@ -167,7 +167,8 @@ void MarchingCubes::handle(const WorkerMessage& message) {
 
 uint32_t MarchingCubes::classifyCells(const WorkRange& range, uint32_t& surfaceCells) {
   const int32_t perSlice = cellsX_ * cellsY_;
-  const ptrdiff_t px = cellsX_ + 1, py = cellsY_ + 1;
+  // Corner 1, 2 and 4 of a cell are one point along x, y (up) and z (back).
+  const ptrdiff_t px = cellsX_ + 1, up = px, back = px * (cellsY_ + 1);
   const uint8_t* signs = signs_.get();
   const GridEdge* edges = edges_.get();
   uint32_t* surface = surface_.get() + range.begin;
@@ -178,8 +179,7 @@ uint32_t MarchingCubes::classifyCells(const WorkRange& range, uint32_t& surfaceC
     // the next one's low corners (bits 0, 2, 4, 6).
     const int32_t x0 = c % cellsX_, y = c % perSlice / cellsX_, z = c / perSlice;
     const int32_t rowEnd = std::min(range.end, c + (cellsX_ - x0));
-    const uint8_t* p = signs + (z * py + y) * px + x0;  // the cell's corner 0
-    const ptrdiff_t up = px, back = px * py;
+    const uint8_t* p = signs + z * back + y * up + x0;  // the cell's corner 0
     // As if a cell before it had these as its high corners.
     unsigned cubeCase = static_cast<unsigned>(p[0]) << 1 | static_cast<unsigned>(p[up]) << 3 |
                         static_cast<unsigned>(p[back]) << 5 | static_cast<unsigned>(p[up + back]) << 7;
