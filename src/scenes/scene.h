@@ -121,3 +121,29 @@ class BackFaceCulling {
   BackFaceCulling(const BackFaceCulling&) = delete;
   BackFaceCulling& operator=(const BackFaceCulling&) = delete;
 };
+
+// Draw calls made while one of these lives reach no pixel: the scissor box
+// is empty. The renderer still sees them with all their state, and that is
+// what they are for. Software renderers (and some drivers) compile shader
+// code for each new combination of program, state and vertex layout on its
+// first draw, which can cost a frame or two; a scene draws what first shows
+// in the middle of its slot under one of these in the frames before, so the
+// compiling falls in its first frame rather than one the viewer watches.
+// The scissor test is off again after, with the box it had.
+class UnseenDraws {
+ public:
+  UnseenDraws() {
+    glGetIntegerv(GL_SCISSOR_BOX, box_);
+    glScissor(0, 0, 0, 0);
+    glEnable(GL_SCISSOR_TEST);
+  }
+  ~UnseenDraws() {
+    glDisable(GL_SCISSOR_TEST);
+    glScissor(box_[0], box_[1], box_[2], box_[3]);
+  }
+  UnseenDraws(const UnseenDraws&) = delete;
+  UnseenDraws& operator=(const UnseenDraws&) = delete;
+
+ private:
+  GLint box_[4] = {0, 0, 0, 0};
+};

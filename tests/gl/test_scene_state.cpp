@@ -406,4 +406,35 @@ TEST(SceneState, BackFaceCullingKeepsTheFacesTurnedToTheEyeAlsoInAReflection) {
   glLoadIdentity();
 }
 
+TEST(SceneState, UnseenDrawsReachNoPixelAndLeaveTheScissorAsItWas) {
+  glScissor(10, 20, 300, 200);
+  drawnFacingTriangle(false);  // the view and state of the triangle
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  {
+    UnseenDraws unseen;
+    glColor3f(1, 0, 0);
+    glBegin(GL_TRIANGLES);
+    glVertex2f(-0.5f, -0.5f);
+    glVertex2f(0.5f, -0.5f);
+    glVertex2f(0.0f, 0.5f);
+    glEnd();
+    glClearColor(0, 0, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    unsigned char rgba[4] = {};
+    glReadPixels(320, 180, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    EXPECT_EQ(rgba[0], 0);
+    EXPECT_EQ(rgba[2], 0);
+  }
+  EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+  GLint box[4] = {};
+  glGetIntegerv(GL_SCISSOR_BOX, box);
+  EXPECT_EQ(box[0], 10);
+  EXPECT_EQ(box[1], 20);
+  EXPECT_EQ(box[2], 300);
+  EXPECT_EQ(box[3], 200);
+  EXPECT_EQ(drawnFacingTriangle(false), 255) << "drawing after them reaches the picture again";
+  glScissor(0, 0, 640, 360);
+}
+
 }  // namespace

@@ -84,7 +84,7 @@ void cueBeats(const std::vector<float>& lightningBeats, float cues[kCueCount]) {
   if (lightningBeats.size() < 4)
     FATAL("The \"Lightning\" track has %u flashes; the credits' cues need at least 4",
           static_cast<unsigned>(lightningBeats.size()));
-  const float fixed[] = {42.0f, 51.0f, 60.0f, 72.0f, 84.0f, 102.0f};
+  const float fixed[] = {kFirstTextBeat, 51.0f, 60.0f, 72.0f, 84.0f, 102.0f};
   cues[0] = lightningBeats[0];
   cues[1] = lightningBeats[3];
   std::copy(std::begin(fixed), std::end(fixed), cues + 2);
@@ -110,7 +110,7 @@ int items(const float cues[kCueCount], float beat, Item out[kMaxItems]) {
   if (beat < cues[0]) {
   } else if (beat < cues[1]) {
     out[n++] = {Item::GroupLogo, nullptr, 0, 0, blink};
-  } else if (beat < 42.0f) {
+  } else if (beat < kFirstTextBeat) {
     out[n++] = {Item::PartnerLogo, nullptr, 0, 0, blink};
   } else if (beat < 51.0f) {
     text(kEventLine, 0.21f, nameY, blink);

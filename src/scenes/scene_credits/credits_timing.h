@@ -54,6 +54,9 @@ struct Flash {
 };
 Flash flash(const std::vector<float>& lightningBeats, float beat);
 
+// The text takes over from the logos here.
+constexpr float kFirstTextBeat = 42.0f;
+
 // The eight cue beats on which the text blinks: the first and the fourth
 // flash, then 42, 51, 60, 72, 84 and 102. Needs at least four flashes.
 void cueBeats(const std::vector<float>& lightningBeats, float cues[kCueCount]);

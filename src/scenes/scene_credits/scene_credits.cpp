@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "scenes/invitation.h"
 #include "util/atlas_font.h"
 #include "util/music/music.h"
 #include "util/util.h"
@@ -152,5 +153,11 @@ void Credits::drawTextAndLogos(float beat) {
         glPopMatrix();
         break;
     }
+  }
+  // Before the first line shows, one is drawn unseen: the renderer is ready
+  // for text when it comes.
+  if (beat < kFirstTextBeat) {
+    UnseenDraws unseen;
+    drawTextShadowed(font, viewWidth, kShadowOffset, 1.0f, "%s", Invitation::kEventLine);
   }
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "effects/effect.h"
 #include "main_shaders.h"
@@ -314,8 +315,11 @@ void Tiles::drawTiles(float t) {
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   // The backing boxes after the tiles in front of them: what the tiles
-  // cover is not shaded twice.
-  if (t > kFlyInEnd) {
+  // cover is not shaded twice. They show from the fold on; before it they
+  // are drawn unseen, so that the renderer is ready for them when they do.
+  {
+    std::optional<UnseenDraws> unseen;
+    if (t <= kFlyInEnd) unseen.emplace();
     glColor4f(0.1f, 0.1f, 0.1f, 1.0f);
     glPushMatrix();
     glRotatef(a, 0, 0, 1);
