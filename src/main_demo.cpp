@@ -19,7 +19,7 @@
 #include "scenes/scene_tiles/scene_tiles.h"
 #include "scenes/scene_train/scene_train.h"
 #include "util/data/data.h"
-#include "util/texture/image_prefetch.h"
+#include "util/prefetch.h"
 #include "util/video_settings.h"
 
 const std::vector<TimelineSlot>& timeline() {
@@ -38,9 +38,9 @@ const std::vector<TimelineSlot>& timeline() {
 
 namespace {
 
-// The data file's pictures in about the order the loading asks for them:
-// the shared ones, then each scene's folder in timeline order.
-std::vector<std::string> picturesInLoadingOrder() {
+// The data file's files in about the order the loading asks for them: the
+// shared ones, then each scene's folder in timeline order.
+std::vector<std::string> filesInLoadingOrder() {
   std::vector<std::string> folders = {"data/common/"};
   for (const TimelineSlot& slot : timeline()) {
     std::string folder = "data/";
@@ -58,7 +58,7 @@ std::vector<std::string> picturesInLoadingOrder() {
 }  // namespace
 
 Demo::Demo() : width_(videoSettings.width), height_(videoSettings.height) {
-  startImagePrefetch(picturesInLoadingOrder());
+  startPrefetch(filesInLoadingOrder());
   {
     GlOperation operation("loading the shader library");
     shaders_ = std::make_unique<ShaderLibrary>();
@@ -86,7 +86,7 @@ Demo::Demo() : width_(videoSettings.width), height_(videoSettings.height) {
     scene->load();
     checkGlErrors();
   }
-  stopImagePrefetch();
+  stopPrefetch();
 }
 
 Demo::~Demo() {

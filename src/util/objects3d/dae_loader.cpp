@@ -15,6 +15,7 @@
 
 #include "util/data/data.h"
 #include "util/error.h"
+#include "util/prefetch.h"
 
 namespace {
 
@@ -682,15 +683,20 @@ void readCollada(const char* fileName, ColladaScene& scene, Node& root,
   size_t slash = name.find_last_of('/');
   scene.directory = slash == std::string::npos ? "" : name.substr(0, slash + 1);
 
-  TiXmlDocument document;
-  // No row and column tracking (only the error's text is reported): it
-  // walks the whole text once more, a character at a time.
-  document.SetTabSize(0);
-  FILE* file = dataFopen(fileName, "rb");
-  bool loaded = file && document.LoadFile(file);
-  if (file) std::fclose(file);
-  if (!loaded)
-    FATAL("Could not load %s. Error='%s'. Exiting.\n", fileName,
-          file ? document.ErrorDesc() : "Failed to open file");
-  readColladaDocument(document, scene, root, loadTexture);
+  std::unique_ptr<TiXmlDocument> document = takePrefetchedDocument(fileName);
+  FILE* file = dataFopen(fileName, "rb");  // opened all the same: the loading counts it
+  if (!document) {
+    document = std::make_unique<TiXmlDocument>();
+    // No row and column tracking (only the error's text is reported): it
+    // walks the whole text once more, a character at a time.
+    document->SetTabSize(0);
+    const bool loaded = file && document->LoadFile(file);
+    if (file) std::fclose(file);
+    if (!loaded)
+      FATAL("Could not load %s. Error='%s'. Exiting.\n", fileName,
+            file ? document->ErrorDesc() : "Failed to open file");
+  } else if (file) {
+    std::fclose(file);
+  }
+  readColladaDocument(*document, scene, root, loadTexture);
 }

@@ -12,7 +12,7 @@
 #include "platform/messagebox.h"
 #include "util/data/data.h"
 #include "util/error.h"
-#include "util/texture/image_prefetch.h"
+#include "util/prefetch.h"
 #include "util/texture/mipmaps.h"
 #include "util/gl_debug.h"
 

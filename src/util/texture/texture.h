@@ -103,6 +103,6 @@ bool loadBMP(const char* fileName, Texture& texture);
 bool loadJPG(const char* fileName, Texture& texture);
 bool loadPNG(Texture& texture, const char* fileName);
 // The same from an open stream and from memory, for the decoding ahead of
-// the loading (image_prefetch.h): they touch no GL and no data index.
+// the loading (util/prefetch.h): they touch no GL and no data index.
 bool decodeJPG(FILE* file, Texture& texture);
 bool decodePNG(const uint8_t* bytes, size_t size, Texture& texture);

@@ -1,0 +1,225 @@
+#include "util/prefetch.h"
+
+#include <tinyxml.h>
+
+#include <cctype>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+
+#include "util/data/data.h"
+#include "util/texture/image_loader.h"
+#include "util/texture/texture.h"
+
+namespace {
+
+constexpr size_t kMostHeldBytes = size_t{96} << 20;
+
+enum class State { Waiting, Decoding, Ready, Failed, Taken };
+enum class Kind { Picture, Document };
+
+struct Item {
+  std::string path;
+  const DataEntry* entry = nullptr;
+  Kind kind = Kind::Picture;
+  State state = State::Waiting;
+  Texture picture;  // only its pixel fields: no GL name is ever made
+  std::unique_ptr<TiXmlDocument> document;
+  // What a ready item holds. A parsed document's nodes and strings take
+  // about twice its text (the COLLADA files are mostly numbers as text).
+  size_t bytes() const {
+    if (kind == Kind::Document) return entry->data.size() * 2;
+    return size_t{picture.width} * picture.height * picture.bpp / 8;
+  }
+};
+
+std::mutex mutex;
+std::condition_variable changed;
+std::vector<std::unique_ptr<Item>> items;
+std::thread worker;
+bool stopping = false;
+bool finished = false;  // the worker has been through its list
+size_t heldBytes = 0;
+
+// The pixel fields, the buffer's ownership with them.
+void movePixels(Texture& from, Texture& to) {
+  to.width = from.width;
+  to.height = from.height;
+  to.bpp = from.bpp;
+  to.format = from.format;
+  to.imageData = from.imageData;
+  from.imageData = nullptr;
+}
+
+// A read-only stream over the entry's bytes, as dataFopen gives the loaders.
+FILE* openEntry(const DataEntry& entry) {
+  if (entry.data.empty()) return nullptr;
+  return fmemopen(const_cast<uint8_t*>(entry.data.data()), entry.data.size(), "rb");
+}
+
+bool decode(const Item& item, Texture& picture) {
+  const std::vector<uint8_t>& data = item.entry->data;
+  if (imageFormatOf(item.path.c_str()) == ImageFormat::Png) return decodePNG(data.data(), data.size(), picture);
+  FILE* file = openEntry(*item.entry);
+  if (!file) return false;
+  const bool decoded = decodeJPG(file, picture);
+  std::fclose(file);
+  return decoded;
+}
+
+// Parsed exactly as the COLLADA reader parses a file it opens itself.
+std::unique_ptr<TiXmlDocument> parse(const Item& item) {
+  FILE* file = openEntry(*item.entry);
+  if (!file) return nullptr;
+  auto document = std::make_unique<TiXmlDocument>();
+  document->SetTabSize(0);
+  const bool parsed = document->LoadFile(file);
+  std::fclose(file);
+  if (!parsed) return nullptr;
+  return document;
+}
+
+void freePixels(Texture& picture) {
+  std::free(picture.imageData);
+  picture.imageData = nullptr;
+}
+
+void decodeAll() {
+  for (const std::unique_ptr<Item>& item : items) {
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      changed.wait(lock, [] { return stopping || heldBytes < kMostHeldBytes; });
+      if (stopping) return;
+      if (item->state != State::Waiting) continue;  // the loading got there first
+      item->state = State::Decoding;
+    }
+    Texture picture;
+    std::unique_ptr<TiXmlDocument> document;
+    const bool done = item->kind == Kind::Picture ? decode(*item, picture) : (document = parse(*item)) != nullptr;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      movePixels(picture, item->picture);
+      item->document = std::move(document);
+      item->state = done ? State::Ready : State::Failed;
+      if (done) heldBytes += item->bytes();
+      else freePixels(item->picture);
+    }
+    changed.notify_all();
+  }
+}
+
+void run() {
+  loaderMessagesQuiet = true;
+  decodeAll();
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    finished = true;
+  }
+  changed.notify_all();
+}
+
+// A COLLADA document, by its ending in any case.
+bool isDocument(const std::string& path) {
+  if (path.size() < 4) return false;
+  std::string ending = path.substr(path.size() - 4);
+  for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ending == ".dae";
+}
+
+// The item of `path` in a state the worker no longer works on, or null.
+Item* find(const char* path, Kind kind) {
+  for (const std::unique_ptr<Item>& item : items)
+    if (item->kind == kind && item->path == path && item->state != State::Taken) return item.get();
+  return nullptr;
+}
+
+// Waits for the worker to be done with the item and marks it taken: true
+// when it is ready for the caller. An item not begun is the caller's.
+bool claim(std::unique_lock<std::mutex>& lock, Item& item) {
+  if (item.state == State::Waiting) {
+    item.state = State::Taken;
+    return false;
+  }
+  changed.wait(lock, [&] { return item.state != State::Decoding; });
+  const bool ready = item.state == State::Ready;
+  if (ready) heldBytes -= item.bytes();
+  item.state = State::Taken;
+  return ready;
+}
+
+}  // namespace
+
+void startPrefetch(const std::vector<std::string>& paths) {
+  if (dataMode != kDataReading || worker.joinable()) return;
+  items.clear();
+  for (const std::string& path : paths) {
+    const ImageFormat format = imageFormatOf(path.c_str());
+    const bool picture = format == ImageFormat::Png || format == ImageFormat::Jpg;
+    if (!picture && !isDocument(path)) continue;
+    for (const std::unique_ptr<DataEntry>& entry : dataIndex) {
+      if (entry->name != path) continue;
+      auto item = std::make_unique<Item>();
+      item->path = path;
+      item->entry = entry.get();
+      item->kind = picture ? Kind::Picture : Kind::Document;
+      items.push_back(std::move(item));
+      break;
+    }
+  }
+  stopping = false;
+  finished = false;
+  heldBytes = 0;
+  try {
+    worker = std::thread(run);
+  } catch (const std::system_error&) {
+    items.clear();  // no thread to be had: the loading reads every file itself
+    return;
+  }
+  // An exit while loading (a fatal error, Escape) stops the worker first.
+  static const bool registered = std::atexit(stopPrefetch) == 0;
+  (void)registered;
+}
+
+bool takePrefetchedImage(const char* path, Texture& texture) {
+  std::unique_lock<std::mutex> lock(mutex);
+  Item* item = find(path, Kind::Picture);
+  if (!item) return false;
+  const bool ready = claim(lock, *item);
+  if (ready) movePixels(item->picture, texture);
+  lock.unlock();
+  changed.notify_all();
+  return ready;
+}
+
+std::unique_ptr<TiXmlDocument> takePrefetchedDocument(const char* path) {
+  std::unique_lock<std::mutex> lock(mutex);
+  Item* item = find(path, Kind::Document);
+  if (!item) return nullptr;
+  std::unique_ptr<TiXmlDocument> document;
+  if (claim(lock, *item)) document = std::move(item->document);
+  lock.unlock();
+  changed.notify_all();
+  return document;
+}
+
+void waitForPrefetch() {
+  std::unique_lock<std::mutex> lock(mutex);
+  if (worker.joinable()) changed.wait(lock, [] { return finished || stopping; });
+}
+
+void stopPrefetch() {
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    stopping = true;
+  }
+  changed.notify_all();
+  if (worker.joinable()) worker.join();
+  for (const std::unique_ptr<Item>& item : items) freePixels(item->picture);
+  items.clear();
+  heldBytes = 0;
+}

@@ -1,0 +1,36 @@
+#pragma once
+// Decoding the show's files ahead of the loading. A worker thread decodes
+// the PNG and JPEG pictures and parses the COLLADA documents (".dae") it is
+// given, in that order, from the data file in memory, while the main thread
+// loads other things; Texture::load and the COLLADA reader take a file from
+// here when it is ready, or wait for the one being worked on, instead of
+// doing it themselves. A file the worker has not begun is the caller's to
+// read, and so is one it could not read: the loading then reads it again
+// with the loaders' messages and fatal error, so failures are reported as
+// ever, on the main thread. The worker holds at most about 96 MB of
+// pictures and documents nobody has taken yet. Reading mode only (in the
+// other modes nothing is read ahead).
+#include <memory>
+#include <string>
+#include <vector>
+
+class Texture;
+class TiXmlDocument;
+
+// Starts the worker on these data file paths; those of other kinds are left
+// out (a later call while it runs does nothing).
+void startPrefetch(const std::vector<std::string>& paths);
+// The decoded picture of `path` moved into the texture's imageData, width,
+// height, bpp and format: true. False when the path was not given, the
+// worker had not begun it or could not decode it: the caller decodes it.
+bool takePrefetchedImage(const char* path, Texture& texture);
+// The parsed document of `path`, parsed as the COLLADA reader parses (no
+// tab size, line ends as TinyXML reads them from a file); null when the
+// path was not given, the worker had not begun it or could not parse it:
+// the caller parses it.
+std::unique_ptr<TiXmlDocument> takePrefetchedDocument(const char* path);
+// Waits until the worker has been through its list (or stopped), for tests:
+// with more than the held limit untaken it would wait for ever.
+void waitForPrefetch();
+// Stops the worker and frees what nobody took.
+void stopPrefetch();
