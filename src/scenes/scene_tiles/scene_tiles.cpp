@@ -108,16 +108,16 @@ void Tiles::setUpTiles() {
     FATAL("Failed to load tile texture");
   if (!tileNormalMap.load("data/tiles/tile_normalmap.png", true, false, GL_LINEAR, GL_LINEAR))
     FATAL("Failed to load tile normalmap");
-  if (!squidImage.load("data/tiles/squid.png", true, false, GL_LINEAR, GL_LINEAR))
-    FATAL("Failed to load squid!");
-  if (squidImage.bpp != 32) {
-    // readPixels wants four bytes a pixel: a 24-bit picture is read as RGBA.
-    squidImage.bpp = 32;
-    squidImage.format = GL_RGBA;
-  }
-  uint8_t* pixels = squidImage.readPixels();
-  squidPixels.assign(pixels, pixels + size_t{squidImage.width} * squidImage.height * 4);
-  std::free(pixels);
+  // The squid is never drawn, only read: its pixels, no texture. Four
+  // bytes a pixel, a 24-bit picture with an opaque alpha.
+  squidImage.decode("data/tiles/squid.png");
+  const size_t count = size_t{squidImage.width} * squidImage.height;
+  const size_t bytes = squidImage.bpp / 8;
+  squidPixels.assign(count * 4, 255);
+  for (size_t i = 0; i < count; ++i)
+    std::memcpy(&squidPixels[i * 4], squidImage.imageData + i * bytes, bytes < 4 ? bytes : 4);
+  std::free(squidImage.imageData);
+  squidImage.imageData = nullptr;
   if (squidImage.width * squidImage.height < static_cast<uint32_t>(kMosaicWidth * kColumns))
     FATAL("The squid picture must be at least %i x %i pixels", kMosaicWidth, kColumns);
 

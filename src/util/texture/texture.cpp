@@ -133,7 +133,12 @@ bool Texture::load(const char* fileName, bool mipmaps, bool repeat, GLenum minFi
   this->magFilter = magFilter;
   this->wrap = repeat ? GL_REPEAT : GL_CLAMP_TO_EDGE;
   this->mipmaps = mipmaps;
+  decode(fileName);
+  internalFormat = static_cast<GLint>(bpp / 8);
+  return create();
+}
 
+void Texture::decode(const char* fileName) {
   const ImageFormat format = imageFormatOf(fileName);
   bool loaded;
   if (takePrefetchedImage(fileName, *this)) {
@@ -158,9 +163,6 @@ bool Texture::load(const char* fileName, bool mipmaps, bool repeat, GLenum minFi
     loaded = false;
   }
   if (!loaded) FATAL("Failed to load image %s!", fileName);
-
-  internalFormat = static_cast<GLint>(bpp / 8);
-  return create();
 }
 
 bool Texture::create() {

@@ -24,6 +24,9 @@ class Texture {
   Texture& operator=(const Texture&) = delete;
 
   bool load(const char* fileName, bool mipmaps, bool repeat, GLenum minFilter, GLenum magFilter);
+  // Only the picture: its pixels into imageData (with bpp, width, height
+  // and format), no GL texture; the caller frees imageData with free.
+  void decode(const char* fileName);
   // Creates and fills the GL texture from the fields.
   bool create();
   void createEmpty(uint32_t width, uint32_t height, GLint internalFormat, bool mipmaps);

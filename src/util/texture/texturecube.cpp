@@ -25,8 +25,8 @@ bool TextureCube::load() {
   cube.magFilter = GL_LINEAR;
   cube.bpp = 32;
 
-  // The face pictures are only read back: their own chains would never be used.
-  for (int i = 0; i < 6; ++i) tex_array[i].load(kFaceFiles[i], false, true, GL_LINEAR, GL_LINEAR);
+  // The face pictures' pixels only: the cube map is the one GL texture.
+  for (int i = 0; i < 6; ++i) tex_array[i].decode(kFaceFiles[i]);
   cube.width = tex_array[0].get_width();
   cube.height = tex_array[0].get_height();
   uint32_t width = cube.width;
@@ -40,12 +40,14 @@ bool TextureCube::load() {
   uint8_t** faces[6] = {&data_negx, &data_posx, &data_negy, &data_posy, &data_negz, &data_posz};
   size_t row = cube.bpp / 8 * static_cast<size_t>(width);
   for (int i = 0; i < 6; ++i) {
-    uint8_t* pixels = tex_array[i].readPixels();
+    ASSERT(tex_array[i].bpp == cube.bpp);
+    uint8_t* pixels = tex_array[i].imageData;
     uint8_t* face = static_cast<uint8_t*>(std::malloc(row * height));
     if (face)
       for (uint32_t y = 0; y < height; ++y)
         std::memcpy(face + y * row, pixels + (height - 1 - y) * row, row);
     std::free(pixels);
+    tex_array[i].imageData = nullptr;
     *faces[i] = face;
   }
   ASSERT(data_negx);

@@ -20,7 +20,7 @@ class TextureCube {
   // The cube-map upload from the face data.
   bool create();
 
-  Texture tex_array[6];
+  Texture tex_array[6];  // the faces as decoded (sizes only after load; no GL texture)
   uint8_t* data_negx = nullptr;
   uint8_t* data_posx = nullptr;
   uint8_t* data_negy = nullptr;
