@@ -18,8 +18,8 @@ void Metaballmarch::load() {
 void Metaballmarch::step() { moveBalls(balls, music->beatStep); }
 
 void Metaballmarch::draw() {
-  // The window's depth, not the target's: the blobs keep the listing's depth.
-  glClear(GL_DEPTH_BUFFER_BIT);
+  // No depth clear: the blobs keep the listing's depth in the target, and
+  // nothing here touches the window.
   engine->polygonise(metaballField);
 
   renderTarget->bind(false);

@@ -228,7 +228,9 @@ void Tiles::draw() {
   const float t = music->time() - start;
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glClear(GL_DEPTH_BUFFER_BIT);
+  // No depth clear of the window: the tiles are drawn into the
+  // depth-of-field target, which starts cleared, and the window only gets
+  // the composed picture and the caption, none of them depth tested.
 
   CameraBlend motion = cameraBlend(t);
   Camera::blend(showerHead.cameras[static_cast<size_t>(motion.from)],
