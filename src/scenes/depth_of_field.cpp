@@ -4,15 +4,9 @@
 #include "util/camera/camera.h"
 
 DepthOfField::DepthOfField()
-    : sceneTarget(std::make_unique<FBO>(64, 64, 4)),
-      blurTarget(std::make_unique<FBO>(64, 64, 1)),
-      acrossTarget(std::make_unique<FBO>(64, 64, 1)) {
-  // Only ever read 1:1 by the pass down.
-  acrossTarget->setFilter(GL_NEAREST);
-}
+    : sceneTarget(std::make_unique<FBO>(64, 64, 4)), acrossTarget(std::make_unique<FBO>(64, 64, 1)) {}
 
 void DepthOfField::resize(int width, int height) {
-  blurTarget->resize(width, height);
   sceneTarget->resize(width, height);
   acrossTarget->resize(width, height);
 }
@@ -27,12 +21,12 @@ void DepthOfField::endSharp() {
 void DepthOfField::blurAndCompose(const ShaderLibrary& shaders, const Camera& camera) {
   // The matrices of the content stay as they were; the full-screen quads
   // bring their own.
-  // The blur in two passes, across and then down. The first one writes its
-  // sums as they are (no blending, no alpha test), so the second one, under
-  // the scene's own state, makes what one pass of the whole kernel made.
-  // The blur passes copy 1:1 between targets of one size, so every tap falls
-  // on a texel's centre: nearest sampling reads what linear filtering reads,
-  // with one fetch instead of four.
+  // The blur is separable: a pass across into its own target here, and the
+  // compose takes the taps down as it reads that target (see dof.frag). The
+  // pass across writes its sums as they are (no blending, no alpha test). It
+  // copies 1:1 between targets of one size, so every tap falls on a texel's
+  // centre: nearest sampling reads what linear filtering reads, with one
+  // fetch instead of four.
   sceneTarget->setFilter(GL_NEAREST);
   ShaderProgram& blur = *shaders.blur;
   acrossTarget->bind(true);
@@ -45,10 +39,6 @@ void DepthOfField::blurAndCompose(const ShaderLibrary& shaders, const Camera& ca
   sceneTarget->drawFullscreen();
   glPopAttrib();
   glPopAttrib();
-  blurTarget->bind(true);
-  blur.setUniform("direction", 0.0f, 1.0f, 0.0f, 0.0f);
-  acrossTarget->drawFullscreen();
-  glPopAttrib();
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
 
   // The compose reads 1:1 too when the picture has the targets' size (a
@@ -58,7 +48,7 @@ void DepthOfField::blurAndCompose(const ShaderLibrary& shaders, const Camera& ca
   const GLenum composeFilter =
       viewport[2] == sceneTarget->width && viewport[3] == sceneTarget->height ? GL_NEAREST : GL_LINEAR;
   sceneTarget->setFilter(composeFilter);
-  blurTarget->setFilter(composeFilter);
+  acrossTarget->setFilter(composeFilter);
 
   ShaderProgram& dof = *shaders.dof;
   dof.use();
@@ -70,7 +60,8 @@ void DepthOfField::blurAndCompose(const ShaderLibrary& shaders, const Camera& ca
   dof.setUniform("focus_falloff", camera.focusFalloff);
   dof.setUniform("zNear", camera.znear);
   dof.setUniform("zFar", camera.zfar);
-  blurTarget->bindColorTexture(1);
+  dof.setUniform("blur_texel", 1.0f / static_cast<float>(acrossTarget->height));
+  acrossTarget->bindColorTexture(1);
   sceneTarget->bindDepthTexture();
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
   sceneTarget->drawFullscreen();

@@ -3,15 +3,15 @@
 // see their 3D content through.
 //
 // The content is drawn sharp into a type-4 target (colour plus a depth
-// texture), blurred into a type-1 target (in two passes of shader library
-// entry 2, across into a second type-1 target and then down: the kernel is
-// separable), and the two are composed into the
-// current framebuffer by shader library entry 5 ("dof"): per pixel, sharp
-// within the camera's focus range of its focus point, fully blurred a focus
-// falloff beyond that, from the depth texture and the camera's near and far
-// planes. The composed picture is blended over what the framebuffer holds
-// with the scene's blending, so what the content leaves empty shows what was
-// drawn before (a sky, a floor). The targets are the window's size.
+// texture), blurred across into a type-1 target by shader library entry 2,
+// and the two are composed into the current framebuffer by shader library
+// entry 5 ("dof"), which finishes the separable blur with the taps down as
+// it reads the second target: per pixel, sharp within the camera's focus
+// range of its focus point, fully blurred a focus falloff beyond that, from
+// the depth texture and the camera's near and far planes. The composed
+// picture is blended over what the framebuffer holds with the scene's
+// blending, so what the content leaves empty shows what was drawn before (a
+// sky, a floor). The targets are the window's size.
 #include <memory>
 
 #include "util/fbo/fbo.h"
@@ -41,7 +41,6 @@ class DepthOfField {
   void endSharp();
   void blurAndCompose(const ShaderLibrary& shaders, const Camera& camera);
 
-  std::unique_ptr<FBO> sceneTarget;  // type 4: the sharp picture and its depth
-  std::unique_ptr<FBO> blurTarget;   // type 1: the blurred copy
-  std::unique_ptr<FBO> acrossTarget; // type 1: the sharp picture blurred across only
+  std::unique_ptr<FBO> sceneTarget;   // type 4: the sharp picture and its depth
+  std::unique_ptr<FBO> acrossTarget;  // type 1: the sharp picture blurred across only
 };

@@ -50,7 +50,7 @@ TEST(DepthOfField, SharpAtTheFocusPointBlurredFarBeyondIt) {
   DepthOfField pipeline;
   pipeline.resize(kWidth, kHeight);
   EXPECT_EQ(pipeline.sceneTarget->width, kWidth);
-  EXPECT_EQ(pipeline.blurTarget->height, kHeight);
+  EXPECT_EQ(pipeline.acrossTarget->height, kHeight);
   ASSERT_TRUE(pipeline.sceneTarget->depthTexture) << "type 4: the depth as a texture";
 
   Camera camera;
