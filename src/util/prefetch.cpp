@@ -131,7 +131,7 @@ bool isDocument(const std::string& path) {
   return ending == ".dae";
 }
 
-// The item of `path` in a state the worker no longer works on, or null.
+// The item of `path` that nobody has taken yet, or null.
 Item* find(const char* path, Kind kind) {
   for (const std::unique_ptr<Item>& item : items)
     if (item->kind == kind && item->path == path && item->state != State::Taken) return item.get();
