@@ -65,4 +65,38 @@ TEST(AudioThreads, SamplesReadWhileTheDecoderRunsAreTheDecodedOnes) {
   setAudioOffline(false);
 }
 
+TEST(AudioThreads, TheDecoderKeepsItsTimeAheadOfTheSoundAndNoMore) {
+  setAudioOffline(true);
+  std::vector<uint8_t> ogg = encodedTone(30.0, "ogg");
+  std::unique_ptr<AudioStream> stream = AudioStream::open(ogg.data(), ogg.size());
+  ASSERT_TRUE(stream);
+  const double ahead = AudioStream::kDecodeAheadSeconds;
+  ASSERT_LT(1.0 + ahead + 5.0, 30.0) << "the stream must be longer than the time ahead";
+  ASSERT_TRUE(stream->play());  // a second of sound is there before it plays
+  EXPECT_GE(stream->decodedSeconds(), 1.0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // One Vorbis block (at most 4096 frames) may go past the goal.
+  EXPECT_LE(stream->decodedSeconds(), 1.0 + ahead + 0.1) << "no further than the time ahead";
+  // The clock moves on: so does the decoder, and the samples there are the tone's.
+  stream->advance(15.0);
+  float samples[1024];
+  stream->currentSamples(samples);
+  EXPECT_GE(stream->decodedSeconds(), 15.0);
+  float loud = 0;
+  for (float sample : samples) loud = std::max(loud, std::fabs(sample));
+  EXPECT_GT(loud, 0.1f);
+  for (int i = 0; i < 100 && stream->decodedSeconds() < 15.0 + ahead - 0.1; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_GE(stream->decodedSeconds(), 15.0 + ahead - 0.1) << "the time ahead again";
+  EXPECT_LE(stream->decodedSeconds(), 15.0 + ahead + 0.1);
+  // The whole, when the whole is asked for; closed while it waits, it stops.
+  EXPECT_EQ(stream->pcm().size(), 30u * 44100 * 2);
+  EXPECT_DOUBLE_EQ(stream->decodedSeconds(), 30.0);
+  std::unique_ptr<AudioStream> waiting = AudioStream::open(ogg.data(), ogg.size());
+  ASSERT_TRUE(waiting->play());
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  waiting.reset();
+  setAudioOffline(false);
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -249,8 +250,12 @@ std::unique_ptr<AudioStream> AudioStream::open(const uint8_t* bytes, size_t leng
 }
 
 AudioStream::~AudioStream() {
-  stopDecoding_ = true;
-  allowDecoding();  // wakes a decoder that never began
+  {
+    std::lock_guard<std::mutex> lock(decodeMutex_);
+    stopDecoding_ = true;
+  }
+  decodeProgress_.notify_all();  // wakes a decoder waiting for the sound
+  allowDecoding();                // or one that never began
   if (decoder_.joinable()) decoder_.join();
   if (device_) SDL_CloseAudioDevice(device_);
 }
@@ -266,6 +271,15 @@ void AudioStream::decode() {
   const uint64_t total = frames();
   uint64_t done = 0;
   while (done < total && !stopDecoding_) {
+    if (done >= decodeGoal_.load(std::memory_order_acquire)) {
+      // Far enough ahead. The device's feed raises the goal without waking
+      // the decoder, so it looks again every 50 ms.
+      std::unique_lock<std::mutex> lock(decodeMutex_);
+      decodeProgress_.wait_for(lock, std::chrono::milliseconds(50), [&] {
+        return stopDecoding_ || done < decodeGoal_.load(std::memory_order_acquire);
+      });
+      continue;
+    }
     const size_t got = vorbis_->next(&pcm_[done * 2], static_cast<size_t>(total - done));
     if (got == 0) {  // the rest is silence
       std::fill(pcm_.begin() + static_cast<ptrdiff_t>(done * 2), pcm_.end(), int16_t{0});
@@ -294,7 +308,24 @@ void AudioStream::allowDecoding() const {
   decodeProgress_.notify_all();
 }
 
+void AudioStream::wantDecoded(uint64_t frames, bool wake) const {
+  const uint64_t goal = std::min(frames + static_cast<uint64_t>(kDecodeAheadSeconds * rate_), this->frames());
+  uint64_t now = decodeGoal_.load(std::memory_order_relaxed);
+  if (now >= goal) return;
+  if (!wake) {
+    while (now < goal && !decodeGoal_.compare_exchange_weak(now, goal, std::memory_order_release)) {
+    }
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> lock(decodeMutex_);
+    if (decodeGoal_.load(std::memory_order_relaxed) < goal) decodeGoal_.store(goal, std::memory_order_release);
+  }
+  decodeProgress_.notify_all();
+}
+
 void AudioStream::waitDecoded(uint64_t frames) const {
+  wantDecoded(frames, true);
   if (decodedFrames_.load(std::memory_order_acquire) >= frames) return;
   allowDecoding();
   std::unique_lock<std::mutex> lock(decodeMutex_);
@@ -304,6 +335,10 @@ void AudioStream::waitDecoded(uint64_t frames) const {
 const PcmBuffer& AudioStream::pcm() const {
   waitDecoded(frames());
   return pcm_;
+}
+
+double AudioStream::decodedSeconds() const {
+  return static_cast<double>(decodedFrames_.load(std::memory_order_acquire)) / rate_;
 }
 
 void AudioStream::setLooping(bool looping) {
@@ -322,12 +357,14 @@ void AudioStream::setPositionSeconds(double seconds) {
   seconds = std::max(0.0, seconds);
   if (offline_) {
     offlineSeconds_ = seconds;
+    wantDecoded(static_cast<uint64_t>(seconds * rate_), true);
     return;
   }
   if (device_) SDL_LockAudioDevice(device_);
   fedFrames_ = static_cast<uint64_t>(seconds * rate_);
   lastFeedTicks_ = SDL_GetPerformanceCounter();
   if (device_) SDL_UnlockAudioDevice(device_);
+  wantDecoded(static_cast<uint64_t>(seconds * rate_), true);
 }
 
 bool AudioStream::play() {
@@ -381,6 +418,7 @@ void AudioStream::feed(void* self, uint8_t* out, int length) {
   }
   stream->fedFrames_ += wanted;
   stream->lastFeedTicks_ = SDL_GetPerformanceCounter();
+  stream->wantDecoded(stream->fedFrames_, false);
 }
 
 uint64_t AudioStream::heardFrames() const {
@@ -417,7 +455,9 @@ bool AudioStream::isPlaying() const {
 }
 
 void AudioStream::advance(double seconds) {
-  if (programClock()) offlineSeconds_ += seconds;
+  if (!programClock()) return;
+  offlineSeconds_ += seconds;
+  wantDecoded(static_cast<uint64_t>(offlineSeconds_ * rate_), true);
 }
 
 void AudioStream::simulate(bool on) {

@@ -3,8 +3,8 @@
 //
 // A compressed stream is decoded from memory: Ogg Vorbis on a thread of its
 // own (its length is known at once) that begins when the stream first plays
-// or its samples are first waited for, and keeps well ahead of the sound;
-// MP3 whole when it opens. It plays through an SDL2 audio device. Positions and lengths
+// or its samples are first waited for, and keeps a fixed time ahead of the
+// sound (kDecodeAheadSeconds); MP3 whole when it opens. It plays through an SDL2 audio device. Positions and lengths
 // are in bytes of 16-bit stereo PCM at the stream's own rate. The position
 // is the one being heard: the device's buffering is taken into account, so
 // picture and sound stay together.
@@ -113,6 +113,14 @@ class AudioStream {
 
   // The decoded sound, 16-bit stereo interleaved; waits for the whole.
   const PcmBuffer& pcm() const;
+  // How much of the stream the decoder has made so far.
+  double decodedSeconds() const;
+
+  // The decoder works this far ahead of the sound (of the device's feed, or
+  // of the program's clock) and of any samples waited for, and waits there
+  // until the sound moves on: its work is spread over the playing instead
+  // of taking a core at the start.
+  static constexpr double kDecodeAheadSeconds = 10.0;
 
  private:
   AudioStream() = default;
@@ -125,6 +133,9 @@ class AudioStream {
   // The decoder begins when the stream first plays or samples are first
   // waited for, not while the show loads: the loading has the other core.
   void allowDecoding() const;
+  // Raises the decoder's goal to `frames` and the time ahead beyond them
+  // (the device's thread: without waking it, as it looks now and then).
+  void wantDecoded(uint64_t frames, bool wake) const;
   uint64_t heardFrames() const;
   uint64_t frames() const { return pcm_.size() / 2; }
   bool programClock() const { return offline_ || simulating_; }
@@ -137,6 +148,7 @@ class AudioStream {
   std::unique_ptr<VorbisDecoder> vorbis_;
   std::thread decoder_;
   std::atomic<uint64_t> decodedFrames_{0};
+  mutable std::atomic<uint64_t> decodeGoal_{0};  // frames the decoder works toward
   std::atomic<bool> stopDecoding_{false};
   mutable std::mutex decodeMutex_;
   mutable std::condition_variable decodeProgress_;
