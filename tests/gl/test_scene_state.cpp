@@ -359,8 +359,18 @@ TEST(SceneView, BaseViewIsTheLetterboxedPerspective) {
 }
 
 
-// A triangle over the middle of the window, wound counter-clockwise in
-// model space (its front faces the eye), then the centre pixel's red.
+// A red triangle over the middle of the window, wound counter-clockwise in
+// model space (its front faces the eye).
+void redTriangle() {
+  glColor3f(1, 0, 0);
+  glBegin(GL_TRIANGLES);
+  glVertex2f(-0.5f, -0.5f);
+  glVertex2f(0.5f, -0.5f);
+  glVertex2f(0.0f, 0.5f);
+  glEnd();
+}
+
+// The red triangle on a cleared window, then the centre pixel's red.
 int drawnFacingTriangle(bool mirror) {
   glViewport(0, 0, 640, 360);
   glMatrixMode(GL_PROJECTION);
@@ -374,12 +384,7 @@ int drawnFacingTriangle(bool mirror) {
   glFrontFace(GL_CCW);
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT);
-  glColor3f(1, 0, 0);
-  glBegin(GL_TRIANGLES);
-  glVertex2f(-0.5f, -0.5f);
-  glVertex2f(0.5f, -0.5f);
-  glVertex2f(0.0f, 0.5f);
-  glEnd();
+  redTriangle();
   unsigned char rgba[4] = {};
   glReadPixels(320, 180, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
   return rgba[0];
@@ -413,12 +418,7 @@ TEST(SceneState, UnseenDrawsReachNoPixelAndLeaveTheScissorAsItWas) {
   glClear(GL_COLOR_BUFFER_BIT);
   {
     UnseenDraws unseen;
-    glColor3f(1, 0, 0);
-    glBegin(GL_TRIANGLES);
-    glVertex2f(-0.5f, -0.5f);
-    glVertex2f(0.5f, -0.5f);
-    glVertex2f(0.0f, 0.5f);
-    glEnd();
+    redTriangle();
     glClearColor(0, 0, 1, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     unsigned char rgba[4] = {};
