@@ -2,7 +2,6 @@
 
 #include <tinyxml.h>
 
-#include <cctype>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +14,7 @@
 #include "util/data/data.h"
 #include "util/texture/image_loader.h"
 #include "util/texture/texture.h"
+#include "util/util.h"
 
 namespace {
 
@@ -124,12 +124,7 @@ void run() {
 }
 
 // A COLLADA document, by its ending in any case.
-bool isDocument(const std::string& path) {
-  if (path.size() < 4) return false;
-  std::string ending = path.substr(path.size() - 4);
-  for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ending == ".dae";
-}
+bool isDocument(const std::string& path) { return lowerTail(path.c_str(), 4) == ".dae"; }
 
 // The item of `path` that nobody has taken yet, or null.
 Item* find(const char* path, Kind kind) {

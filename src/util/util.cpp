@@ -4,6 +4,7 @@
 
 #include <GL/glew.h>
 
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -100,6 +101,13 @@ AtlasFont* loadFont(const char* path, unsigned faceSize) {
   AtlasFont* font = new AtlasFont(bytes, got, faceSize);
   if (font->Error()) FATAL("Failed to load font %s (FreeType error %i)", path, font->Error());
   return font;
+}
+
+std::string lowerTail(const char* fileName, size_t count) {
+  size_t length = std::strlen(fileName);
+  std::string tail(fileName + (length > count ? length - count : 0));
+  for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return tail;
 }
 
 bool endsWith(const std::string& text, const char* ending) {

@@ -8,6 +8,9 @@ class FTFont;
 
 // Whether text ends with ending (a file name with its extension, say).
 bool endsWith(const std::string& text, const char* ending);
+// The last `count` characters of the name (all of a shorter one),
+// lower-cased byte by byte: an extension to compare in any case.
+std::string lowerTail(const char* fileName, size_t count);
 
 // Appends the lines of a text file, without their line feeds. A line feed
 // at the very end starts no further line.

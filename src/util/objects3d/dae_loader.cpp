@@ -685,18 +685,17 @@ void readCollada(const char* fileName, ColladaScene& scene, Node& root,
 
   std::unique_ptr<TiXmlDocument> document = takePrefetchedDocument(fileName);
   FILE* file = dataFopen(fileName, "rb");  // opened all the same: the loading counts it
-  if (!document) {
+  bool loaded = document != nullptr;
+  if (!loaded) {
     document = std::make_unique<TiXmlDocument>();
     // No row and column tracking (only the error's text is reported): it
     // walks the whole text once more, a character at a time.
     document->SetTabSize(0);
-    const bool loaded = file && document->LoadFile(file);
-    if (file) std::fclose(file);
-    if (!loaded)
-      FATAL("Could not load %s. Error='%s'. Exiting.\n", fileName,
-            file ? document->ErrorDesc() : "Failed to open file");
-  } else if (file) {
-    std::fclose(file);
+    loaded = file && document->LoadFile(file);
   }
+  if (file) std::fclose(file);
+  if (!loaded)
+    FATAL("Could not load %s. Error='%s'. Exiting.\n", fileName,
+          file ? document->ErrorDesc() : "Failed to open file");
   readColladaDocument(*document, scene, root, loadTexture);
 }

@@ -1,8 +1,6 @@
 #include "util/objects3d/objects3d.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstring>
 #include <map>
 
 #include "util/error.h"
@@ -10,6 +8,7 @@
 #include "util/objects3d/dae_loader.h"
 #include "util/shaderprogram/shaderprogram.h"
 #include "util/texture/texture.h"
+#include "util/util.h"
 
 namespace {
 
@@ -147,9 +146,7 @@ Object3D::~Object3D() {
 }
 
 bool Object3D::load(const char* fileName) {
-  const size_t length = std::strlen(fileName);
-  std::string extension(length >= 4 ? fileName + length - 4 : fileName);
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string extension = lowerTail(fileName, 4);
   if (extension == ".ase") return loadAse(fileName);
   if (extension == ".dae") return loadCollada(fileName);
   return false;

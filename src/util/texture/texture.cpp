@@ -15,16 +15,9 @@
 #include "util/prefetch.h"
 #include "util/texture/mipmaps.h"
 #include "util/gl_debug.h"
+#include "util/util.h"
 
 namespace {
-
-// The last `count` characters of the name, lower-cased byte by byte.
-std::string lowerTail(const char* fileName, size_t count) {
-  size_t length = std::strlen(fileName);
-  std::string tail(fileName + (length > count ? length - count : 0));
-  for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return tail;
-}
 
 enum class PixelKind { Byte, Float, Depth, Unknown };
 
