@@ -1,10 +1,17 @@
 // libFuzzer target: arbitrary bytes as a whole data.mvl archive, through the
 // same parser the program reads its archive with.
+// Built with -DARCHIVE_FUZZ_SEEDS instead, it writes a few archives made by
+// the packer into the directory named on its command line.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <string>
 
 #include "util/data/data.h"
+
+#ifndef ARCHIVE_FUZZ_SEEDS
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
   DataIndex index;
@@ -17,3 +24,56 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
 [[noreturn]] void fatalError(const char*, int, const char*, ...) { std::abort(); }
 [[noreturn]] void fatalErrorShort(const char*, int) { std::abort(); }
 void drawLoadingScreen() { std::abort(); }
+
+#else
+
+#include <cstdarg>
+
+[[noreturn]] void fatalError(const char*, int, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(stderr, format, args);
+  va_end(args);
+  std::exit(1);
+}
+[[noreturn]] void fatalErrorShort(const char*, int) { std::exit(1); }
+void drawLoadingScreen() {}
+
+namespace {
+
+void add(DataIndex& index, const std::string& name, const std::string& text) {
+  auto entry = std::make_unique<DataEntry>();
+  entry->name = name;
+  entry->data.assign(text.begin(), text.end());
+  index.push_back(std::move(entry));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s SEED_DIRECTORY\n", argv[0]);
+    return 2;
+  }
+  const std::string dir = argv[1];
+  std::freopen("/dev/null", "w", stdout);  // the packer's log
+
+  DataIndex one;
+  add(one, "data/a.txt", "a lantern");
+  writeArchive(dir + "/one_file.mvl", one);
+
+  DataIndex several;
+  add(several, "data/common/music/sp10-invite.xml", "<modulators stream_filename=\"x.ogg\"/>");
+  add(several, "data/empty", "");
+  std::string skewed;
+  for (int i = 0; i < 4000; ++i) skewed += static_cast<char>(i % 7 == 0 ? i : 'e');
+  add(several, "data/train/skewed.bin", skewed);
+  writeArchive(dir + "/several_files.mvl", several);
+
+  DataIndex emptyName;
+  add(emptyName, "", "x");
+  writeArchive(dir + "/empty_name.mvl", emptyName);
+  return 0;
+}
+
+#endif

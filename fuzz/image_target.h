@@ -1,0 +1,70 @@
+#pragma once
+// What the JPEG, TGA and BMP targets share. Their loaders open the picture
+// through dataFopen, which serves the fuzzer's input from memory here as the
+// data index serves the archive; their message boxes are kept quiet. A
+// failed load must leave no pixels behind; a load that succeeds must give a
+// size the loaders allow, 24 or 32 bits with the matching format, and
+// pixels that are all there (every byte is read, so AddressSanitizer sees a
+// short buffer).
+// Include in the target's one source file: it defines the stand-ins.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/messagebox.h"
+#include "util/texture/image_loader.h"
+#include "util/texture/texture.h"
+
+namespace image_target {
+
+const uint8_t* input = nullptr;
+size_t inputLength = 0;
+
+void check(bool ok, const char* target, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "%s: %s\n", target, what);
+    std::abort();
+  }
+}
+
+// Loads the bytes as `load` does from the file "data/fuzz" and checks the
+// outcome.
+template <typename Loader>
+void run(const uint8_t* bytes, size_t length, const char* target, Loader load) {
+  input = bytes;
+  inputLength = length;
+  loaderMessagesQuiet = true;
+  Texture texture;
+  const bool loaded = load("data/fuzz", texture);
+  if (!loaded) {
+    check(texture.imageData == nullptr, target, "a failed load left pixels");
+    return;
+  }
+  check(texture.imageData != nullptr, target, "loaded without pixels");
+  check(validImageSize(texture.width, texture.height), target, "size out of range");
+  check((texture.bpp == 24 && texture.format == GL_RGB) ||
+            (texture.bpp == 32 && texture.format == GL_RGBA),
+        target, "depth and format do not match");
+  const size_t size = size_t{texture.width} * texture.height * (texture.bpp / 8);
+  unsigned sum = 0;
+  for (size_t i = 0; i < size; ++i) sum += texture.imageData[i];
+  // Keeps the reads from being optimised away.
+  if (sum == 0xFFFFFFFFu) std::fputc('\n', stderr);
+}
+
+}  // namespace image_target
+
+// The file access layer: every open gets a read-only stream over the input
+// (an empty input over a byte of its own, as the data index does it).
+FILE* dataFopen(const char*, const char*) {
+  static uint8_t nothing;
+  void* bytes = image_target::inputLength
+                    ? const_cast<uint8_t*>(image_target::input)
+                    : static_cast<void*>(&nothing);
+  return fmemopen(bytes, image_target::inputLength, "rb");
+}
+
+// Quiet loaders never show a box; the texture frees what a loader gave it.
+bool showMessageBox(const std::string&, const std::string&, BoxButtons, BoxIcon) { return true; }
+Texture::~Texture() { std::free(imageData); }
