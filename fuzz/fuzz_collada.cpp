@@ -1,5 +1,6 @@
-// libFuzzer target: arbitrary bytes as a COLLADA document through the whole
-// reader (libraries, effects, geometries, the node tree). The reader's fatal
+// libFuzzer target: arbitrary bytes as a COLLADA file through the whole
+// reader (the XML reading, libraries, effects, geometries, the node tree),
+// the file served from memory and nothing read ahead. The reader's fatal
 // report throws here instead of ending the process, so every input either
 // reads or stops with a message; sanitizers catch anything else. What is
 // read must hold together: every index inside its source, equal index
@@ -11,11 +12,13 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #ifndef COLLADA_FUZZ_SEEDS
 
 #include "util/objects3d/dae_loader.h"
+#include "util/prefetch.h"
 
 namespace {
 
@@ -72,21 +75,26 @@ void fatalError(const char*, int, const char* format, ...) {
   throw Stop{message};
 }
 void fatalErrorShort(const char*, int) { throw Stop{"(short report)"}; }
-// readCollada opens files; the fuzzer only feeds parsed documents.
-FILE* dataFopen(const char*, const char*) { return nullptr; }
+namespace {
+const uint8_t* input = nullptr;
+size_t inputLength = 0;
+}  // namespace
+
+// The file access layer: the input, as the data index serves a file.
+FILE* dataFopen(const char*, const char*) {
+  static uint8_t nothing;
+  return fmemopen(inputLength ? const_cast<uint8_t*>(input) : &nothing, inputLength, "rb");
+}
+// Nothing is read ahead: the reader parses every file itself.
+std::unique_ptr<TiXmlDocument> takePrefetchedDocument(const char*) { return nullptr; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
-  std::string text(reinterpret_cast<const char*>(bytes), length);
-  TiXmlDocument document;
-  document.Parse(text.c_str());
-  if (document.Error()) {
-    report("not XML:", document.ErrorDesc());
-    return 0;
-  }
+  input = bytes;
+  inputLength = length;
   ColladaScene scene;
   Node root;
   try {
-    readColladaDocument(document, scene, root, fakeTexture);
+    readCollada("data/models/fuzz.dae", scene, root, fakeTexture);
   } catch (const Stop& stop) {
     report("stopped:", stop.message);
     return 0;
