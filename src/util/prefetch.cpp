@@ -15,6 +15,7 @@
 #include "util/texture/image_loader.h"
 #include "util/texture/texture.h"
 #include "util/util.h"
+#include "util/xml.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ std::unique_ptr<TiXmlDocument> parse(const Item& item) {
   if (!file) return nullptr;
   auto document = std::make_unique<TiXmlDocument>();
   document->SetTabSize(0);
-  const bool parsed = document->LoadFile(file);
+  const bool parsed = loadXml(*document, file).empty();
   std::fclose(file);
   if (!parsed) return nullptr;
   return document;

@@ -154,27 +154,56 @@ TEST_F(Collada, TwoFloatPositionsKeepTheirStride) {
 
 TEST_F(Collada, NumbersReadAsStrtofAndStrtollReadThemInTheCLocale) {
   // Plain decimals take the fast path; what it leaves (a plus sign, hex,
-  // out of range, no number at all) reads as strtof and "%i" read it. Index
-  // pieces in octal and hex too.
+  // the edge of float's range) reads as strtof reads it. Index pieces in
+  // octal and hex too.
   std::string geometry =
       "<geometry id=\"n\"><mesh><source id=\"p\"><float_array>"
-      "-1.25 +2.5 0x1p3\n\t1e-3 7abc junk 1e60 3.4028235e38 0.1</float_array>"
+      "-1.25 +2.5 0x1p3\n\t1e-3 7 -0 1e-60 3.4028235e38 0.1</float_array>"
       "<technique_common><accessor stride=\"3\"/></technique_common></source>"
       "<triangles><input semantic=\"VERTEX\" source=\"#P\"/><p>2 01 0x0</p></triangles></mesh></geometry>";
   ColladaScene scene = read(document("", geometry, ""));
   ASSERT_EQ(scene.geometries.size(), 1u);
   const std::vector<float>& values = scene.geometries[0].positionSource;
   ASSERT_EQ(values.size(), 9u);
-  const char* pieces[] = {"-1.25", "+2.5", "0x1p3", "1e-3", "7abc", "junk", "1e60", "3.4028235e38", "0.1"};
-  for (size_t i = 0; i < 9; ++i) {
-    const float expected = std::strtof(pieces[i], nullptr);
-    if (std::isinf(expected)) {
-      EXPECT_TRUE(std::isinf(values[i])) << pieces[i];
-    } else {
-      EXPECT_EQ(values[i], expected) << pieces[i];
-    }
-  }
+  const char* pieces[] = {"-1.25", "+2.5", "0x1p3", "1e-3", "7", "-0", "1e-60", "3.4028235e38", "0.1"};
+  for (size_t i = 0; i < 9; ++i) EXPECT_EQ(values[i], std::strtof(pieces[i], nullptr)) << pieces[i];
   EXPECT_EQ(scene.geometries[0].positionIndices, (std::vector<uint32_t>{2, 1, 0}));
+}
+
+// A piece that is not wholly a finite number would load as broken geometry.
+TEST_F(Collada, APieceOfAFloatArrayThatIsNoFiniteNumberIsFatal) {
+  for (const char* piece : {"abc", "nan", "NaN", "inf", "-infinity", "7abc", "1e60", "1.5.2", "0x"}) {
+    std::string geometry =
+        "<geometry id=\"n\"><mesh><source id=\"p\"><float_array>0 1 2 " + std::string(piece) +
+        " 4 5</float_array><technique_common><accessor stride=\"3\"/></technique_common></source>"
+        "<triangles><input semantic=\"VERTEX\" source=\"#p\"/><p>0 1 0</p></triangles></mesh>"
+        "</geometry>";
+    EXPECT_EXIT(readToDeath(document("", geometry, "")), ExitedWithCode(1),
+                "Error in file src/util/objects3d/dae_loader.cpp:[0-9]+\n\nSource p holds \"" +
+                    std::string(piece) + "\", which is not a number")
+        << piece;
+  }
+}
+
+// TinyXML parses recursively: a document nested deeper than the stack
+// allows is refused by its depth before it is parsed, with the file named,
+// however deep it goes; the reader's own limit on node trees still holds
+// below that.
+TEST_F(Collada, DocumentsNestedTooDeepAreRefusedBeforeTheyAreParsed) {
+  auto nested = [](int levels) {
+    std::string open, close;
+    for (int i = 0; i < levels; ++i) {
+      open += "<node id=\"n" + std::to_string(i) + "\">";
+      close += "</node>";
+    }
+    return document("", "", open + close);
+  };
+  EXPECT_EXIT(readToDeath(nested(200000)), ExitedWithCode(1),
+              "Could not load data/models/bad.dae. Error='Elements nested deeper than 1024 "
+              "levels'. Exiting.");
+  EXPECT_EXIT(readToDeath(nested(600)), ExitedWithCode(1), "Nodes nested deeper than 512 levels");
+  read(nested(500));  // as deep as the reader goes
+  EXPECT_EQ(root_.children.size(), 1u);
 }
 
 TEST_F(Collada, InterleavedIndicesGoToTheirInputByOffset) {

@@ -11,6 +11,7 @@
 #include "util/music/modulators/adsr.h"
 #include "util/music/modulators/lfo.h"
 #include "util/music/music.h"
+#include "util/xml.h"
 
 namespace {
 
@@ -18,11 +19,10 @@ namespace {
 // cannot be opened or parsed.
 void loadDocument(TiXmlDocument& document, const std::string& path) {
   FILE* file = dataFopen(path.c_str(), "rb");
-  bool loaded = file && document.LoadFile(file);
+  const std::string error = file ? loadXml(document, file) : "Failed to open file";
   if (file) std::fclose(file);
-  if (!loaded)
-    FATAL("Could not load %s. Error='%s'. Exiting.\n", path.c_str(),
-          file ? document.ErrorDesc() : "Failed to open file");
+  if (!error.empty())
+    FATAL("Could not load %s. Error='%s'. Exiting.\n", path.c_str(), error.c_str());
 }
 
 const char* textOf(const TiXmlElement* element) {

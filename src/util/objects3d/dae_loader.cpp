@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include "util/data/data.h"
 #include "util/error.h"
 #include "util/prefetch.h"
+#include "util/xml.h"
 
 namespace {
 
@@ -107,13 +109,24 @@ void forEachPiece(const char* text, Visit visit) {
   }
 }
 
-void readFloatList(const char* text, std::vector<float>& out) {
+// Every piece must be a finite number as a whole: a word, "nan", "inf" or a
+// value beyond float's range would only show up later as broken geometry.
+// False, with `bad` the first such piece, otherwise.
+bool readFloatList(const char* text, std::vector<float>& out, std::string& bad) {
   out.clear();
+  bool ok = true;
   forEachPiece(text, [&](const char* begin, const char* end) {
+    if (!ok) return;
     const char* next = begin;
     const float value = readFloat(begin, end, next);
-    out.push_back(next == begin ? 0.0f : value);
+    if (next != end || !std::isfinite(value)) {
+      bad.assign(begin, std::min<size_t>(size_t(end - begin), 40));
+      ok = false;
+      return;
+    }
+    out.push_back(value);
   });
+  return ok;
 }
 
 // Integers as "%i" reads them (a leading 0 means octal, 0x hex); a piece
@@ -536,7 +549,9 @@ class Reader {
     if (read != 2 && read != 3)
       FATAL("Invalid source stride %i", read < -1 || read > 1000 ? -1 : static_cast<int>(read));
     stride = static_cast<uint32_t>(read);
-    readFloatList(textOf(source->FirstChildElement("float_array")), values);
+    std::string bad;
+    if (!readFloatList(textOf(source->FirstChildElement("float_array")), values, bad))
+      FATAL("Source %s holds \"%s\", which is not a number", id.c_str(), bad.c_str());
     if (values.size() % stride != 0)
       FATAL("Source %s holds %zu numbers, not a whole number of groups of %u", id.c_str(),
             values.size(), stride);
@@ -685,17 +700,16 @@ void readCollada(const char* fileName, ColladaScene& scene, Node& root,
 
   std::unique_ptr<TiXmlDocument> document = takePrefetchedDocument(fileName);
   FILE* file = dataFopen(fileName, "rb");  // opened all the same: the loading counts it
-  bool loaded = document != nullptr;
-  if (!loaded) {
+  std::string error = file ? "" : "Failed to open file";
+  if (!document && file) {
     document = std::make_unique<TiXmlDocument>();
     // No row and column tracking (only the error's text is reported): it
     // walks the whole text once more, a character at a time.
     document->SetTabSize(0);
-    loaded = file && document->LoadFile(file);
+    error = loadXml(*document, file);
   }
   if (file) std::fclose(file);
-  if (!loaded)
-    FATAL("Could not load %s. Error='%s'. Exiting.\n", fileName,
-          file ? document->ErrorDesc() : "Failed to open file");
+  if (!error.empty())
+    FATAL("Could not load %s. Error='%s'. Exiting.\n", fileName, error.c_str());
   readColladaDocument(*document, scene, root, loadTexture);
 }
