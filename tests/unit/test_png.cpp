@@ -27,6 +27,7 @@ std::vector<uint8_t> readFile(const std::string& path) {
 
 struct Decoded {
   int result = 0;
+  std::string failure;
   uint32_t width = 0, height = 0;
   std::vector<uint8_t> rgba;
 };
@@ -40,6 +41,7 @@ Decoded decode(const std::vector<uint8_t>& bytes, bool bitwise = false) {
   decoder.bitwiseHuffman = bitwise;
   Decoded d;
   d.result = decoder.decodeMemory(copy.get(), bytes.size());
+  if (decoder.failure) d.failure = decoder.failure;
   d.width = decoder.imageWidth;
   d.height = decoder.imageHeight;
   if (decoder.pixels) d.rgba.assign(decoder.pixels, decoder.pixels + size_t{d.width} * d.height * 4);
@@ -244,7 +246,8 @@ TEST(PngDecoder, ChunkLengthPastTheEndStopsReading) {
   ASSERT_EQ(std::string(bytes.begin() + 37, bytes.begin() + 41), "IDAT");
   bytes[33] = 0x7f;
   const Decoded d = decode(bytes);
-  EXPECT_EQ(d.result, 1);
+  EXPECT_EQ(d.result, -1);  // no image data at all
+  EXPECT_EQ(d.failure, "Image data ends early");
   EXPECT_EQ(d.width, 13u);
   EXPECT_EQ(std::count(d.rgba.begin(), d.rgba.end(), 0), long(d.rgba.size()));
 }
@@ -253,8 +256,10 @@ TEST(PngDecoder, DistanceBeforeTheStartOfTheStreamStopsDecoding) {
   const Decoded ok = decodeGreyRowWithMatch(0);  // distance 1: repeat the 50
   EXPECT_TRUE(ok.rgba == std::vector<uint8_t>({50, 50, 50, 255, 50, 50, 50, 255, 50, 50, 50, 255,
                                                 50, 50, 50, 255}));
+  EXPECT_EQ(ok.result, 1);
   const Decoded bad = decodeGreyRowWithMatch(3);  // distance 4: only 2 bytes exist
-  EXPECT_EQ(bad.result, 1);
+  EXPECT_EQ(bad.result, -1);
+  EXPECT_EQ(bad.failure, "Image data does not inflate");
   EXPECT_TRUE(bad.rgba == std::vector<uint8_t>({50, 50, 50, 255, 0, 0, 0, 0, 0, 0, 0, 0,
                                                  0, 0, 0, 0}));
 }
@@ -267,6 +272,11 @@ TEST(PngDecoder, TruncatedFilesGiveAPrefixOfTheImage) {
     for (size_t n = 0; n < bytes.size(); ++n) {
       const Decoded d = decode(std::vector<uint8_t>(bytes.begin(), bytes.begin() + n));
       ASSERT_TRUE(d.result == 1 || d.result == -1);
+      // Success means a whole image (every row arrived before the cut),
+      // or none at all for a format it does not decode.
+      if (d.result == 1 && !d.rgba.empty()) {
+        ASSERT_EQ(d.rgba, expected) << n;
+      }
       if (d.rgba.empty()) continue;
       ASSERT_EQ(d.rgba.size(), expected.size());
       // Every pixel is either right or not reached (all zero).
@@ -278,6 +288,74 @@ TEST(PngDecoder, TruncatedFilesGiveAPrefixOfTheImage) {
       }
     }
   }
+}
+
+// A stream cut short or damaged with every chunk intact is a failure with
+// its reason, not a partly blank picture; one that delivers every row
+// succeeds whatever follows (no Adler-32, no IEND, CRCs unchecked).
+TEST(PngDecoder, ImageDataThatEndsEarlyOrDoesNotInflateFailsAndAWholeStreamLoads) {
+  const std::vector<uint8_t> original = readFile(kDir + "rgb8_filters.png");
+  const std::vector<uint8_t> expected = readFile(kDir + "rgb8_filters.rgba");
+  // Where the first IDAT's data starts and how long it is.
+  size_t at = 8, idat = 0, length = 0;
+  while (at + 8 <= original.size()) {
+    length = size_t(original[at]) << 24 | original[at + 1] << 16 | original[at + 2] << 8 | original[at + 3];
+    if (std::string(original.begin() + at + 4, original.begin() + at + 8) == "IDAT") {
+      idat = at + 8;
+      break;
+    }
+    at += 12 + length;
+  }
+  ASSERT_GT(idat, 0u);
+  auto withIdat = [&](const std::vector<uint8_t>& data) {
+    PngBuilder png;
+    png.bytes.assign(original.begin(), original.begin() + idat - 8);
+    png.chunk("IDAT", data);
+    png.chunk("IEND", {});
+    return png.bytes;
+  };
+  const std::vector<uint8_t> stream(original.begin() + idat, original.begin() + idat + length);
+
+  Decoded cut = decode(withIdat(std::vector<uint8_t>(stream.begin(), stream.begin() + length / 2)));
+  EXPECT_EQ(cut.result, -1);
+  EXPECT_EQ(cut.failure, "Image data ends early");
+  EXPECT_EQ(cut.rgba.size(), expected.size());  // what arrived is kept
+
+  std::vector<uint8_t> damaged = stream;
+  damaged[2] = 0xff;  // the first block's header: the reserved block type
+  Decoded broken = decode(withIdat(damaged));
+  EXPECT_EQ(broken.result, -1);
+  EXPECT_EQ(broken.failure, "Image data does not inflate");
+  Decoded badHeader = decode(withIdat({0x77, 0x9c, 0x01, 0x02}));
+  EXPECT_EQ(badHeader.failure, "Image data does not inflate");
+
+  Decoded noChecksum = decode(withIdat(std::vector<uint8_t>(stream.begin(), stream.end() - 4)));
+  EXPECT_EQ(noChecksum.result, 1);
+  EXPECT_EQ(noChecksum.rgba, expected);
+  std::vector<uint8_t> noEnd = withIdat(stream);
+  noEnd.resize(noEnd.size() - 12);  // no IEND chunk
+  EXPECT_EQ(decode(noEnd).result, 1);
+  EXPECT_EQ(decode(noEnd).failure, "");
+}
+
+// A header may claim up to 16384 pixels a side; data that cannot fill that
+// many rows (DEFLATE makes at most 1032 bytes of one) fails before the
+// picture's gigabyte is taken.
+TEST(PngDecoder, DataTooShortForTheHeadersRowsFailsBeforeAllocating) {
+  BitWriter w;
+  w.bits(1, 1);
+  w.bits(1, 2);
+  w.literal(0);
+  w.code(0, 7);
+  PngBuilder png;
+  png.header(16384, 16384, 8, 6);
+  png.chunk("IDAT", w.bytes);
+  png.chunk("IEND", {});
+  const Decoded d = decode(png.bytes);
+  EXPECT_EQ(d.result, -1);
+  EXPECT_EQ(d.failure, "Image data ends early");
+  EXPECT_EQ(d.width, 0u);
+  EXPECT_TRUE(d.rgba.empty());
 }
 
 TEST(PngDecoder, CorruptedBytesStayInsideTheImage) {
@@ -330,6 +408,19 @@ TEST(PngLoader, OtherDepthsAreRefusedWithAMessage) {
     EXPECT_NE(err.find("Invalid texture information"), std::string::npos);
     EXPECT_EQ(texture.imageData, nullptr);
   }
+}
+
+TEST(PngLoader, ImageDataThatEndsEarlySaysSo) {
+  setMessageBoxesEnabled(false);
+  std::vector<uint8_t> bytes = readFile(kDir + "rgba8.png");
+  bytes.resize(bytes.size() - 30);  // into the IDAT: a chunk that no longer fits is dropped
+  Texture texture;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(decodePNG(bytes.data(), bytes.size(), texture));
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("ERROR at src/util/texture/png_loader.cpp:"), std::string::npos) << err;
+  EXPECT_NE(err.find("Image data ends early"), std::string::npos) << err;
+  EXPECT_EQ(texture.imageData, nullptr);
 }
 
 TEST(PngLoader, UnreadableFileFailsSilently) {

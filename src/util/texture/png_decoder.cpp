@@ -96,28 +96,30 @@ class Inflater {
   Inflater(QxGenericPngDecoder& sink, const uint8_t* data, size_t size, bool bitwise)
       : sink_(sink), in_(data), inSize_(size), bitwise_(bitwise) {}
 
-  void run() {
-    if (inSize_ < 2 || (in_[0] & 0x0f) != 8 || (in_[1] & 0x20)) return;
+  InflateEnd run() {
+    if (inSize_ == 0) return InflateEnd::InputEnded;
+    if (inSize_ < 2 || (in_[0] & 0x0f) != 8 || (in_[1] & 0x20)) return InflateEnd::Broken;
     // The window the stream was made with; a distance beyond it is broken.
     windowLimit_ = std::min<size_t>(size_t{1} << (8 + (in_[0] >> 4)), kWindow);
     inPos_ = 2;
     window_.resize(kWindow + kChunk + 300);
     out_ = window_.data();
-    bool last = false;
-    while (!last) {
+    bool last = false, ok = true;
+    while (!last && ok) {
       uint32_t header;
       if (!bits(3, header)) break;
       last = header & 1;
-      bool ok;
       switch (header >> 1) {
         case 0: ok = stored(); break;
         case 1: ok = fixed(); break;
         case 2: ok = dynamic(); break;
         default: ok = false;
       }
-      if (!ok) break;
     }
     flush();
+    if (!sinkOpen_) return InflateEnd::SinkClosed;
+    if (last && ok) return InflateEnd::Complete;
+    return inputEnded_ ? InflateEnd::InputEnded : InflateEnd::Broken;
   }
 
  private:
@@ -148,7 +150,10 @@ class Inflater {
   bool bits(unsigned n, uint32_t& value) {
     if (bitCount_ < n) {
       refill();
-      if (bitCount_ < n) return false;
+      if (bitCount_ < n) {
+        inputEnded_ = true;
+        return false;
+      }
     }
     value = uint32_t(bitBuf_ & ((uint64_t{1} << n) - 1));
     bitBuf_ >>= n;
@@ -178,7 +183,10 @@ class Inflater {
       const uint16_t entry = h.table[bitBuf_ & ((1u << kTableBits) - 1)];
       if (entry) {
         const unsigned len = entry & 15;
-        if (len > bitCount_) return -1;
+        if (len > bitCount_) {
+          inputEnded_ = true;
+          return -1;
+        }
         bitBuf_ >>= len;
         bitCount_ -= len;
         return entry >> 4;
@@ -221,7 +229,10 @@ class Inflater {
     // copies of the bytes read directly below.
     if (len) bitBuf_ = 0;
     while (len) {
-      if (inPos_ >= inSize_) return false;
+      if (inPos_ >= inSize_) {
+        inputEnded_ = true;
+        return false;
+      }
       const size_t space = kWindow + kChunk - size_t(out_ - window_.data());
       const size_t n = std::min({size_t(len), inSize_ - inPos_, space});
       std::memcpy(out_, in_ + inPos_, n);
@@ -339,6 +350,7 @@ class Inflater {
   size_t flushed_ = 0;
   size_t windowLimit_ = kWindow;
   bool sinkOpen_ = true;
+  bool inputEnded_ = false;  // a read found no more input
 
   bool fixedBuilt_ = false;
   HuffmanCode fixedLit_, fixedDist_, lit_, dist_;
@@ -380,15 +392,21 @@ bool supported(int colourType, int depth) {
 
 // ---------------------------------------------------------------- file level
 
+int QxGenericPngDecoder::fail(const char* why) {
+  failure = why;
+  return -1;
+}
+
 int QxGenericPngDecoder::decodeFile(const char* fileName) {
+  failure = nullptr;
   FILE* file = dataFopen(fileName, "rb");
-  if (!file) return -1;
+  if (!file) return fail(kCannotOpen);
   std::vector<uint8_t> bytes;
   long size = -1;
   if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
   if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
     std::fclose(file);
-    return -1;
+    return fail("Could not read file");
   }
   bytes.resize(size_t(size));
   bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
@@ -397,7 +415,8 @@ int QxGenericPngDecoder::decodeFile(const char* fileName) {
 }
 
 int QxGenericPngDecoder::decodeMemory(const uint8_t* data, size_t size) {
-  if (size < 8 || std::memcmp(data, kSignature, 8) != 0) return -1;
+  failure = nullptr;
+  if (size < 8 || std::memcmp(data, kSignature, 8) != 0) return fail("Not a PNG file");
   std::vector<uint8_t> compressed;
   compressed.reserve(size);
   size_t pos = 8;
@@ -421,7 +440,7 @@ int QxGenericPngDecoder::decodeMemory(const uint8_t* data, size_t size) {
     } else if (type == chunkType("IDAT")) {
       compressed.insert(compressed.end(), body, body + length);
     } else if (type == chunkType("PLTE")) {
-      if (length % 3 != 0) return -1;
+      if (length % 3 != 0) return fail("Palette length is not a multiple of 3");
       paletteCount = int(length / 3);
       palette.assign(body, body + length);
     } else if (type == chunkType("tRNS")) {
@@ -439,11 +458,22 @@ int QxGenericPngDecoder::decodeMemory(const uint8_t* data, size_t size) {
       break;
     }
   }
-  if (beginOutput() == 1) {
-    inflate(compressed.data(), compressed.size());
-    endOutput();
-  }
-  return 1;
+  // DEFLATE makes at most 1032 bytes of one: data that cannot fill the
+  // image's rows fails before the image's memory is taken.
+  const uint64_t leastRowBytes =
+      (uint64_t{headerWidth} * uint64_t(channels(colourType)) * uint64_t(bitDepth) + 7) / 8;
+  if (headerWidth <= kMaxSide && headerHeight <= kMaxSide &&
+      leastRowBytes * headerHeight > uint64_t{compressed.size()} * 1032 + 1032)
+    return fail("Image data ends early");
+  if (beginOutput() != 1) return 1;  // nothing to decode into: a zero-size image
+  const InflateEnd end = inflate(compressed.data(), compressed.size());
+  endOutput();
+  if (outputComplete(end)) return 1;
+  return fail(end == InflateEnd::Broken ? "Image data does not inflate" : "Image data ends early");
+}
+
+bool QxGenericPngDecoder::outputComplete(InflateEnd end) const {
+  return end == InflateEnd::Complete || end == InflateEnd::SinkClosed;
 }
 
 int QxGenericPngDecoder::outputBytes(const uint8_t* bytes, size_t count) {
@@ -452,8 +482,8 @@ int QxGenericPngDecoder::outputBytes(const uint8_t* bytes, size_t count) {
   return 1;
 }
 
-void QxGenericPngDecoder::inflate(const uint8_t* data, size_t size) {
-  Inflater(*this, data, size, bitwiseHuffman).run();
+InflateEnd QxGenericPngDecoder::inflate(const uint8_t* data, size_t size) {
+  return Inflater(*this, data, size, bitwiseHuffman).run();
 }
 
 // ---------------------------------------------------------------- raster
@@ -506,6 +536,8 @@ void QxRawPngDecoder::startPass() {
   y = 0;
   expectFilterByte = true;
 }
+
+bool QxRawPngDecoder::outputComplete(InflateEnd) const { return done; }
 
 int QxRawPngDecoder::outputByte(uint8_t byte) { return QxRawPngDecoder::outputBytes(&byte, 1); }
 

@@ -9,9 +9,21 @@
 // Supported colour type / bit depth pairs: grey 1 and 8, RGB 8 and 16,
 // palette 4 and 8, grey with alpha 8, RGBA 8, each plain or Adam7. Any other
 // pair decodes to a zero-size image.
+//
+// Chunk CRCs and the stream's Adler-32 are not checked: a stream that
+// decodes completely is taken as it is. One that ends early or does not
+// inflate is a failure, with its reason.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+// How the inflater stopped.
+enum class InflateEnd {
+  Complete,    // after the final block
+  SinkClosed,  // the consumer wanted no more
+  InputEnded,  // the compressed data ran out first
+  Broken,      // data that is no zlib/DEFLATE stream
+};
 
 class QxGenericPngDecoder {
  public:
@@ -20,8 +32,9 @@ class QxGenericPngDecoder {
   QxGenericPngDecoder(const QxGenericPngDecoder&) = delete;
   QxGenericPngDecoder& operator=(const QxGenericPngDecoder&) = delete;
 
-  // 1 on success, -1 for a file that cannot be opened, a bad signature or a
-  // malformed PLTE. Broken image data only cuts the image short.
+  // 1 on success; -1, with `failure` saying why, for a file that cannot be
+  // opened, a bad signature, a malformed PLTE or image data that ends early
+  // or does not inflate (the pixels that arrived are kept).
   int decodeFile(const char* fileName);
   // The same over a PNG file's bytes in memory.
   int decodeMemory(const uint8_t* data, size_t size);
@@ -34,6 +47,13 @@ class QxGenericPngDecoder {
   // stopping at the first that does not return 1. Consumers override it to
   // avoid a call per byte.
   virtual int outputBytes(const uint8_t* bytes, size_t count);
+  // Whether the consumer has all it needs after the inflater stopped so: by
+  // default when the stream was whole or the consumer stopped it.
+  virtual bool outputComplete(InflateEnd end) const;
+
+  // Why the last decode returned -1; null after a success.
+  const char* failure = nullptr;
+  static constexpr const char* kCannotOpen = "Could not open file";
 
   // IHDR
   uint32_t headerWidth = 0;
@@ -62,7 +82,8 @@ class QxGenericPngDecoder {
   bool bitwiseHuffman = false;
 
  private:
-  void inflate(const uint8_t* data, size_t size);
+  InflateEnd inflate(const uint8_t* data, size_t size);
+  int fail(const char* why);
 };
 
 class QxRawPngDecoder : public QxGenericPngDecoder {
@@ -74,6 +95,8 @@ class QxRawPngDecoder : public QxGenericPngDecoder {
   int outputByte(uint8_t byte) override;
   int endOutput() override;
   int outputBytes(const uint8_t* bytes, size_t count) override;
+  // Every row of the image arrived, whatever came after it.
+  bool outputComplete(InflateEnd end) const override;
 
   // Exchanges rows y and imageHeight - 1 - y: bottom row first, for OpenGL.
   void flipRows();

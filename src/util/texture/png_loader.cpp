@@ -23,14 +23,23 @@ bool handOver(QxRawPngDecoder& decoder, Texture& texture) {
   return true;
 }
 
+// A file that is not there says nothing of its own (the caller reports it);
+// any other failure says why.
+bool decoded(int result, const QxRawPngDecoder& decoder, int line) {
+  if (result == 1) return true;
+  if (decoder.failure && decoder.failure != QxRawPngDecoder::kCannotOpen)
+    loaderMessageAt(__FILE__, line, decoder.failure);
+  return false;
+}
+
 }  // namespace
 
 bool loadPNG(Texture& texture, const char* fileName) {
   QxRawPngDecoder decoder;
-  return decoder.decodeFile(fileName) == 1 && handOver(decoder, texture);
+  return decoded(decoder.decodeFile(fileName), decoder, __LINE__) && handOver(decoder, texture);
 }
 
 bool decodePNG(const uint8_t* bytes, size_t size, Texture& texture) {
   QxRawPngDecoder decoder;
-  return decoder.decodeMemory(bytes, size) == 1 && handOver(decoder, texture);
+  return decoded(decoder.decodeMemory(bytes, size), decoder, __LINE__) && handOver(decoder, texture);
 }
