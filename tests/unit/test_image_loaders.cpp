@@ -3,6 +3,10 @@
 // Every file is served from the data index, as in the show.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -333,6 +337,41 @@ TEST_F(ImageLoaders, BmpZeroAndAbsurdSizesAreInvalid) {
     EXPECT_TRUE(testing::internal::RE::FullMatch(result.output, kBmpInvalid))
         << width << "x" << height << ": " << result.output;
   }
+}
+
+// A header may declare 16384 x 16384 pixels over a thousand bytes of data.
+// Each file is loaded in a child whose address space has only 256 MB to
+// spare: a loader that took memory for the declared picture before finding
+// that the file cannot fill it would fail there for want of memory instead
+// of for the short data.
+TEST_F(ImageLoaders, ShortFilesThatDeclareHugePicturesFailBeforeAllocatingThem) {
+  auto loadWithLittleMemory = [](Loader loader, const Bytes& file, const std::string& said) {
+    auto child = [&] {
+      long pages = 0;
+      std::ifstream("/proc/self/statm") >> pages;
+      rlimit limit;
+      limit.rlim_cur = limit.rlim_max =
+          rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t{256} << 20);
+      setrlimit(RLIMIT_AS, &limit);
+      auto entry = std::make_unique<DataEntry>();
+      entry->name = "data/huge.img";
+      entry->data = file;
+      dataIndex.push_back(std::move(entry));
+      Texture texture;
+      const bool ok = loader("data/huge.img", texture);
+      std::fprintf(stderr, "[done]");
+      std::exit(ok ? 2 : 0);
+    };
+    EXPECT_EXIT(child(), testing::ExitedWithCode(0), "^" + said + "\\[done\\]$");
+  };
+  Bytes tga = tgaHeader(2, 16384, 16384, 32);
+  tga.resize(tga.size() + 1000, 7);
+  loadWithLittleMemory(loadTGA, tga, "ERROR: Could not read image data\n");
+  Bytes bmp = makeBmp(3, 48);
+  put32(bmp, 18, 16384);
+  put32(bmp, 22, 16384);
+  bmp.resize(bmp.size() + 1000, 7);
+  loadWithLittleMemory(loadBMP, bmp, "");  // short BMP data says nothing of its own
 }
 
 // ---- JPEG ----

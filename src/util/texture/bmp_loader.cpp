@@ -54,10 +54,14 @@ int readBmp(FILE* file, RgbRaster& raster) {
   int64_t rowSkip = imageSize >= rowBytes * height ? (imageSize - rowBytes * height) / height
                                                    : (4 - rowBytes % 4) % 4;
 
-  if (!raster.resize(static_cast<uint32_t>(width), static_cast<uint32_t>(height)))
-    return kBmpBadSize;
   if (std::fseek(file, static_cast<uint32_t>(le32(fileHeader + 10)), SEEK_SET) != 0)
     return kBmpSeekFailed;
+  // Every row and the filler between them must be in the file before the
+  // raster is allocated: a header may claim any size.
+  const long left = bytesLeft(file);
+  if (left >= 0 && left < rowBytes * height + rowSkip * (height - 1)) return kBmpEndOfFile;
+  if (!raster.resize(static_cast<uint32_t>(width), static_cast<uint32_t>(height)))
+    return kBmpBadSize;
   std::vector<uint8_t> row(static_cast<size_t>(rowBytes));
   for (int64_t i = 0; i < height; ++i) {
     uint32_t y = static_cast<uint32_t>(topDown ? i : height - 1 - i);

@@ -33,6 +33,17 @@ inline void loaderMessageAt(const char* file, int line, const char* text) {
   loaderMessage(caption, text);
 }
 
+// The bytes from the stream's position to its end (the position kept), or
+// -1 when it cannot tell. A loader whose format fixes the size of its data
+// checks it against this before allocating: a header may claim any size.
+inline long bytesLeft(FILE* file) {
+  const long at = std::ftell(file);
+  if (at < 0 || std::fseek(file, 0, SEEK_END) != 0) return -1;
+  const long end = std::ftell(file);
+  if (std::fseek(file, at, SEEK_SET) != 0) return -1;
+  return end > at ? end - at : 0;  // a position past the end has nothing left
+}
+
 inline bool validImageSize(uint32_t width, uint32_t height) {
   return width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide;
 }

@@ -26,7 +26,7 @@ bool fail(FILE* file, Texture& texture, const char* text) {
 
 // Reads width, height and depth, checks them and allocates imageData.
 // Returns the bytes per pixel, or 0 after its message.
-uint32_t readInfo(FILE* file, Texture& texture) {
+uint32_t readInfo(FILE* file, Texture& texture, bool rle) {
   uint8_t info[6];
   if (std::fread(info, 1, sizeof info, file) != sizeof info) {
     loaderMessage("ERROR", "Could not read info header");
@@ -48,6 +48,15 @@ uint32_t readInfo(FILE* file, Texture& texture) {
   texture.bpp = bits;
   texture.format = bits == 24 ? GL_RGB : GL_RGBA;
   uint32_t bytesPerPixel = bits / 8;
+  // An uncompressed file too short for the image it declares fails before
+  // the image's memory is taken. (Run-length encoded data has no fixed size:
+  // it fails with the run that is cut short.)
+  const long left = bytesLeft(file);
+  if (!rle && left >= 0 && size_t(left) < size_t{bytesPerPixel} * width * height) {
+    loaderMessage("ERROR", "Could not read image data");
+    std::fclose(file);
+    return 0;
+  }
   texture.imageData = static_cast<uint8_t*>(std::malloc(size_t{bytesPerPixel} * width * height));
   if (!texture.imageData) {
     loaderMessage("ERROR", "Could not allocate memory for image");
@@ -58,7 +67,7 @@ uint32_t readInfo(FILE* file, Texture& texture) {
 }
 
 bool loadUncompressed(FILE* file, Texture& texture) {
-  uint32_t bytesPerPixel = readInfo(file, texture);
+  uint32_t bytesPerPixel = readInfo(file, texture, false);
   if (bytesPerPixel == 0) return false;
   size_t size = size_t{bytesPerPixel} * texture.width * texture.height;
   if (std::fread(texture.imageData, 1, size, file) != size)
@@ -73,7 +82,7 @@ bool loadUncompressed(FILE* file, Texture& texture) {
 }
 
 bool loadRle(FILE* file, Texture& texture) {
-  uint32_t bytesPerPixel = readInfo(file, texture);
+  uint32_t bytesPerPixel = readInfo(file, texture, true);
   if (bytesPerPixel == 0) return false;
   size_t pixelCount = size_t{texture.width} * texture.height;
   size_t done = 0;
