@@ -10,6 +10,7 @@
 #include "platform/video.h"
 #include "util/error.h"
 #include "util/gl_debug.h"
+#include "util/gl_entry_points.h"
 #include "util/texture/texture.h"
 #include "util/video_settings.h"
 
@@ -118,6 +119,7 @@ bool startVideo(const Options& options) {
   }
 
   checkGlExtensions();
+  checkGlEntryPoints();  // whatever the answer: nothing may call a missing one
   configureDriver(options);
   if (videoSettings.fullscreen()) setCursorVisible(false);
   return true;

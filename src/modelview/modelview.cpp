@@ -23,6 +23,7 @@
 #include "util/data/data.h"
 #include "util/error.h"
 #include "util/gl_debug.h"
+#include "util/gl_entry_points.h"
 #include "util/objects3d/objects3d.h"
 
 namespace {
@@ -163,6 +164,7 @@ int main(int argc, char** argv) {
   GLenum glew = glewInit();
   if (glew != GLEW_OK && !(glew == GLEW_ERROR_NO_GLX_DISPLAY && !videoUsesGlx()))
     FATAL("GLEW Error: %s\n", reinterpret_cast<const char*>(glewGetErrorString(glew)));
+  checkGlEntryPoints();
   if (glDebug) enableGlDebug();
   drawableSize(width, height);
 

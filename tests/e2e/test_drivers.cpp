@@ -89,4 +89,47 @@ TEST(Drivers, TheStartUpSaysTheAnisotropyItChose) {
   runCapture({"rm", "-rf", folder}, {}, out);
 }
 
+// Mesa leaves out extensions on request, and GLEW then leaves their entry
+// points null. Without EXT_framebuffer_object (and with it the other
+// extensions Mesa's override drops) the show runs on the same functions
+// under their GL 2.0 and 3.0 names, drawing exactly what it draws otherwise;
+// without any render targets at all it names what is missing and ends.
+TEST(Drivers, MissingExtensionsRunOnTheSameFunctionsUnderOtherNamesOrEndWithAReport) {
+  XvfbServer xvfb;
+  ASSERT_TRUE(xvfb.running()) << "Xvfb did not start";
+  char dir[] = "/tmp/tinlantern-entry-points-XXXXXX";
+  std::string folder = mkdtemp(dir);
+  const std::vector<std::string> env = {"DISPLAY=" + xvfb.display(), "SDL_VIDEODRIVER=x11",
+                                        "SDL_AUDIODRIVER=dummy"};
+  auto frame = [&](const std::string& png, std::vector<std::string> extra) {
+    extra.insert(extra.end(), env.begin(), env.end());
+    return spawnProcess({TINLANTERN_BIN, "--batch", "--gl-debug", "--frame", "400", "--out",
+                         folder + "/" + png, "--size", "160x90"},
+                        extra);
+  };
+  Child plain = frame("plain.png", {});
+  Child renamed = frame("renamed.png", {"MESA_EXTENSION_OVERRIDE=-GL_EXT_framebuffer_object"});
+  Child lacking = frame("lacking.png", {"MESA_GL_VERSION_OVERRIDE=2.1",
+                                        "MESA_EXTENSION_OVERRIDE=-GL_EXT_framebuffer_object "
+                                        "-GL_ARB_framebuffer_object"});
+  EXPECT_EQ(waitProcess(plain, 120), 0) << readFile(plain.stderrPath);
+  EXPECT_EQ(waitProcess(renamed, 120), 0) << readFile(renamed.stderrPath);
+  const std::string said = readFile(renamed.stderrPath);
+  EXPECT_NE(said.find("GLEW_EXT_framebuffer_object"), std::string::npos) << said;  // the warning
+  EXPECT_EQ(said.find("GL error"), std::string::npos) << said;
+  Picture expected = readPng(folder + "/plain.png");
+  Picture got = readPng(folder + "/renamed.png");
+  ASSERT_EQ(got.width, 160);
+  EXPECT_EQ(largestDifference(expected, got), 0);
+
+  EXPECT_EQ(waitProcess(lacking, 120), 1) << readFile(lacking.stderrPath);
+  const std::string report = readFile(lacking.stderrPath);
+  EXPECT_NE(report.find("Error in file src/util/gl_entry_points.cpp:"), std::string::npos) << report;
+  EXPECT_NE(report.find("The OpenGL driver lacks glGenFramebuffersEXT, glBindFramebufferEXT"),
+            std::string::npos)
+      << report;
+  std::string out;
+  runCapture({"rm", "-rf", folder}, {}, out);
+}
+
 }  // namespace
