@@ -5,6 +5,7 @@
 
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "util/data/data.h"
 #include "util/texture/image_loader.h"
@@ -17,10 +18,30 @@ namespace {
 struct JpegErrorManager {
   jpeg_error_mgr pub;
   jmp_buf jump;
+  void (*standardMessage)(j_common_ptr, int);
+  bool scanning = false;  // reading the picture's data, after its headers
 };
 
 void onJpegError(j_common_ptr info) {
   longjmp(reinterpret_cast<JpegErrorManager*>(info->err)->jump, 1);
+}
+
+// libjpeg only warns when the picture's data ends early or is corrupt, and
+// fills the rest of the picture with grey: those warnings fail the load like
+// errors. (Headers cut short end in libjpeg's own error.)
+void onJpegMessage(j_common_ptr info, int level) {
+  if (level == -1 && reinterpret_cast<JpegErrorManager*>(info->err)->scanning) {
+    switch (info->err->msg_code) {
+      case JWRN_JPEG_EOF:       // "Premature end of JPEG file"
+      case JWRN_HIT_MARKER:     // "Corrupt JPEG data: premature end of data segment"
+      case JWRN_HUFF_BAD_CODE:  // "Corrupt JPEG data: bad Huffman code"
+      case JWRN_MUST_RESYNC:    // "Corrupt JPEG data: found marker ... instead of RST"
+        onJpegError(info);
+      default:
+        break;
+    }
+  }
+  reinterpret_cast<JpegErrorManager*>(info->err)->standardMessage(info, level);
 }
 
 // Decodes into the raster. False after its message. Only plain C state lives
@@ -31,6 +52,8 @@ bool decodeJpeg(FILE* file, RgbRaster& raster, JSAMPLE* volatile& row) {
   JpegErrorManager error;
   cinfo.err = jpeg_std_error(&error.pub);
   error.pub.error_exit = onJpegError;
+  error.standardMessage = error.pub.emit_message;
+  error.pub.emit_message = onJpegMessage;
   if (setjmp(error.jump)) {
     char text[JMSG_LENGTH_MAX];
     error.pub.format_message(reinterpret_cast<j_common_ptr>(&cinfo), text);
@@ -47,6 +70,7 @@ bool decodeJpeg(FILE* file, RgbRaster& raster, JSAMPLE* volatile& row) {
     return false;
   }
   cinfo.out_color_space = JCS_RGB;
+  error.scanning = true;  // a progressive picture is read whole here
   jpeg_start_decompress(&cinfo);
   if (cinfo.output_components != 3 || !raster.resize(cinfo.output_width, cinfo.output_height)) {
     jpeg_destroy_decompress(&cinfo);
