@@ -64,8 +64,8 @@ class AtlasFont::Glyph : public FTGlyph {
   FTPoint advance_;
 };
 
-AtlasFont::AtlasFont(const unsigned char* bytes, size_t size, unsigned faceSize)
-    : FTFont(bytes, size) {
+AtlasFont::AtlasFont(std::vector<unsigned char> file, unsigned faceSize)
+    : AtlasFontFile(std::move(file)), FTFont(file_.data(), file_.size()) {
   if (Error()) return;
   // Outlines rasterised without hinting: the text is drawn scaled.
   GlyphLoadFlags(FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP);

@@ -15,14 +15,24 @@
 #include <FTGL/ftgl.h>
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
-class AtlasFont : public FTFont {
+// The font file a font reads from. A base ahead of FTFont, so the bytes go
+// only after FTFont's destructor has closed the FreeType face over them.
+class AtlasFontFile {
+ protected:
+  explicit AtlasFontFile(std::vector<unsigned char> bytes) : file_(std::move(bytes)) {}
+  std::vector<unsigned char> file_;
+};
+
+class AtlasFont : private AtlasFontFile, public FTFont {
  public:
-  // Over font file bytes that must outlive the font; the face size in
-  // points at 72 dpi (pixels) and the Unicode character map. Error() says
-  // whether FreeType could read the file; the atlas is made only if so.
-  AtlasFont(const unsigned char* bytes, size_t size, unsigned faceSize);
+  // Over the font file's bytes, which the font keeps and frees with itself;
+  // the face size in points at 72 dpi (pixels) and the Unicode character
+  // map. Error() says whether FreeType could read the file; the atlas is
+  // made only if so.
+  AtlasFont(std::vector<unsigned char> file, unsigned faceSize);
   ~AtlasFont() override;
 
   // A new size rebuilds the atlas.

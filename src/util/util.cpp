@@ -8,6 +8,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "util/atlas_font.h"
 #include "util/data/data.h"
@@ -91,14 +93,14 @@ AtlasFont* loadFont(const char* path, unsigned faceSize) {
   long length = std::ftell(file);
   std::rewind(file);
   if (length < 0) length = 0;
-  // Owned by the font for the rest of the process.
-  unsigned char* bytes = new unsigned char[static_cast<size_t>(length) + 1];
-  size_t got = std::fread(bytes, 1, static_cast<size_t>(length), file);
+  std::vector<unsigned char> bytes(static_cast<size_t>(length) + 1);
+  size_t got = std::fread(bytes.data(), 1, static_cast<size_t>(length), file);
   std::fclose(file);
   if (got < 1)
     FATAL("Tried to read %i bytes from %s, got %i", static_cast<int>(length), path,
           static_cast<int>(got));
-  AtlasFont* font = new AtlasFont(bytes, got, faceSize);
+  bytes.resize(got);
+  AtlasFont* font = new AtlasFont(std::move(bytes), faceSize);  // the font keeps the bytes
   if (font->Error()) FATAL("Failed to load font %s (FreeType error %i)", path, font->Error());
   return font;
 }

@@ -127,6 +127,37 @@ TEST(Text, ShadowedLinesDrawBothHalfTransparent) {
   glDisable(GL_BLEND);
 }
 
+// The font keeps the file it was made from (and frees it with itself):
+// FreeType reads it again for every new size, long after the caller's copy
+// has gone.
+TEST(Text, AtlasFontKeepsItsFileForANewSize) {
+  std::unique_ptr<AtlasFont> font;
+  {
+    std::string ttf = sansBytes();
+    ASSERT_FALSE(ttf.empty());
+    font = std::make_unique<AtlasFont>(std::vector<unsigned char>(ttf.begin(), ttf.end()), 24);
+    std::fill(ttf.begin(), ttf.end(), '\0');
+  }
+  ASSERT_EQ(font->Error(), 0);
+  pixelView();
+  glTranslatef(10, 100, 0);
+  glColor4f(1, 1, 1, 1);
+  drawText(font.get(), 1280, "Lantern");
+  const Ink small = inkOf();
+  const float smallAdvance = font->Advance("Lantern");
+
+  ASSERT_TRUE(font->FaceSize(48));
+  EXPECT_EQ(font->unplaced(), 0);
+  pixelView();
+  glTranslatef(10, 100, 0);
+  drawText(font.get(), 1280, "Lantern");
+  const Ink large = inkOf();
+  ASSERT_GT(small.right, small.left);
+  EXPECT_NEAR(font->Advance("Lantern") / smallAdvance, 2.0f, 0.05f);
+  EXPECT_NEAR(static_cast<float>(large.right - large.left) / (small.right - small.left), 2.0f, 0.15f);
+  glDisable(GL_BLEND);
+}
+
 // The ink of a line as a grey picture: the sum of each pixel's brightness
 // over the black background, and its bounding box.
 struct LineInk {
