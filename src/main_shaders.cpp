@@ -78,6 +78,10 @@ ShaderLibrary::ShaderLibrary() {
   }
 }
 
+ShaderLibrary::~ShaderLibrary() {
+  for (const EntryFiles& files : kFiles) delete (this->*files.field);
+}
+
 ShaderProgram* ShaderLibrary::entry(int index) const {
   if (index < 0 || index >= kEntries) return nullptr;
   return this->*kFiles[index].field;

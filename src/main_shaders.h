@@ -3,8 +3,8 @@
 // entry (lighting and material variants, blur, depth of field and the like).
 // The Demo builds it once, before any scene, so every shared shader is read,
 // compiled and linked behind the loading screen and a broken one stops the
-// show before it starts. The library owns its programs; they live until the
-// process exits.
+// show before it starts. The library owns its programs and deletes them with
+// itself; their GL objects stay until the context goes (see ShaderProgram).
 #include "util/shaderprogram/shaderprogram.h"
 
 class ShaderLibrary {
@@ -13,6 +13,9 @@ class ShaderLibrary {
 
   // Builds entries 0 to 23 in index order from data/common/shaders/.
   ShaderLibrary();
+  ~ShaderLibrary();
+  ShaderLibrary(const ShaderLibrary&) = delete;
+  ShaderLibrary& operator=(const ShaderLibrary&) = delete;
 
   // The entry by index (0..23); entry 6 is null.
   ShaderProgram* entry(int index) const;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "main_shaders.h"
@@ -242,6 +243,25 @@ TEST_F(ShaderDraw, LibraryHoldsTheTwentyFourEntriesInOrder) {
   EXPECT_STREQ(ShaderLibrary::fragmentFile(22), "multi_specular_bump.frag");
   EXPECT_STREQ(ShaderLibrary::vertexFile(5), "simple.vert");
   EXPECT_STREQ(ShaderLibrary::fragmentFile(5), "dof.frag");
+}
+
+static_assert(!std::is_copy_constructible_v<ShaderLibrary>, "it owns its programs");
+
+// A library deletes its own programs with itself, and only those: another
+// one built and dropped leaves the shared library's programs in use.
+TEST_F(ShaderDraw, ALibraryDeletesOnlyItsOwnPrograms) {
+  ShaderLibrary& shared = library();
+  const GLhandleARB sharedProgram = shared.multi_diffuse->program;
+  {
+    ShaderLibrary own;
+    EXPECT_NE(own.multi_diffuse, shared.multi_diffuse);
+    EXPECT_NE(own.multi_diffuse->program, sharedProgram);
+  }
+  shared.multi_diffuse->use();
+  GLint current = 0;
+  glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+  EXPECT_EQ(static_cast<GLhandleARB>(current), sharedProgram);
+  glUseProgramObjectARB(0);
 }
 
 class EveryEntry : public ShaderDraw, public ::testing::WithParamInterface<int> {};
