@@ -213,7 +213,13 @@ void finishSearchAtExit() {
 void startAudioInit() {
   if (offlineMode || pendingInit.valid()) return;
   try {
-    pendingInit = std::async(std::launch::async, initialiseAudio, false, silentFallback);
+    pendingInit = std::async(std::launch::async, [fallback = silentFallback] {
+      bool opened = initialiseAudio(false, fallback);
+      // SDL frees its per-thread data (the error text) itself only on
+      // threads that it made.
+      SDL_TLSCleanup();
+      return opened;
+    });
   } catch (const std::system_error&) {
     // No thread to be had: audioInit does the work itself.
     return;
