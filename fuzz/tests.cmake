@@ -20,3 +20,6 @@ foreach(name huffman archive midi sync png jpeg tga bmp sgl ase collada)
                    ${FUZZ_DIR}/artifacts/${name} ${dict} ${FUZZ_DIR}/seeds/${name})
   set_tests_properties(fuzz_${name} PROPERTIES FIXTURES_REQUIRED fuzz_targets TIMEOUT 120)
 endforeach()
+
+# The run script against a stand-in target.
+add_test(NAME fuzz_run_script COMMAND sh ${CMAKE_SOURCE_DIR}/fuzz/test_run.sh)
