@@ -117,6 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
   const char* seeds[] = {
+      "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
       "<COLLADA><library_images><image id=\"i\"><init_from>a\\b.png</init_from></image>"
       "</library_images><library_materials><material id=\"m-material\"><instance_effect "
       "url=\"#fx\"/></material></library_materials><library_effects><effect id=\"fx\">"
