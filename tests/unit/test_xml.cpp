@@ -68,6 +68,13 @@ TEST(Xml, FailuresSayWhatIsWrongInTinyXmlsWordsOrByTheDepth) {
     close += "</e>";
   }
   EXPECT_EQ(loadXml(deepEnough, File(open + close).file), "");
+  // Cut inside a UTF-8 character: TinyXML steps past the end of the text
+  // by the character's claimed length (the fuzzer sees it read the heap).
+  for (const char* cut : {"\xC3", "\xE2\x82", "\xF0", "\xF0\x9F\x98"}) {
+    TiXmlDocument partial;
+    const std::string text = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>") + cut;
+    EXPECT_NE(loadXml(partial, File(text).file), "") << text;
+  }
   // Far deeper than any thread's stack would take from TinyXML.
   std::string deeper;
   for (int i = 0; i < 1000000; ++i) deeper += "<e>";
