@@ -27,6 +27,8 @@ void drawLoadingScreen() { std::abort(); }
 
 #else
 
+#include "seed_files.h"
+
 #include <cstdarg>
 
 [[noreturn]] void fatalError(const char*, int, const char* format, ...) {
@@ -51,11 +53,7 @@ void add(DataIndex& index, const std::string& name, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s SEED_DIRECTORY\n", argv[0]);
-    return 2;
-  }
-  const std::string dir = argv[1];
+  const std::string dir = seedDirectory(argc, argv);
   std::freopen("/dev/null", "w", stdout);  // the packer's log
 
   DataIndex one;

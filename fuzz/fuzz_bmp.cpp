@@ -20,6 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
 
 #else
 
+#include "seed_files.h"
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -53,28 +55,15 @@ Bytes bitmap(int width, int height, uint32_t infoSize, int gap, int filler, uint
   return out;
 }
 
-void write(const std::string& path, const Bytes& bytes) {
-  FILE* out = std::fopen(path.c_str(), "wb");
-  if (!out || std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) {
-    std::fprintf(stderr, "cannot write %s\n", path.c_str());
-    std::exit(1);
-  }
-  std::fclose(out);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s SEED_DIRECTORY\n", argv[0]);
-    return 2;
-  }
-  const std::string dir = argv[1];
-  write(dir + "/bottom_up.bmp", bitmap(3, 2, 40, 0, 3, 0));
-  write(dir + "/top_down.bmp", bitmap(4, -3, 40, 0, 0, 0));
-  write(dir + "/sized_filler.bmp", bitmap(2, 2, 40, 0, 6, (2 * 3 + 6) * 2));
-  write(dir + "/gap.bmp", bitmap(1, 1, 40, 20, 1, 0));
-  write(dir + "/v4_header.bmp", bitmap(5, 2, 108, 0, 1, 0));
+  const std::string dir = seedDirectory(argc, argv);
+  writeSeed(dir + "/bottom_up.bmp", bitmap(3, 2, 40, 0, 3, 0));
+  writeSeed(dir + "/top_down.bmp", bitmap(4, -3, 40, 0, 0, 0));
+  writeSeed(dir + "/sized_filler.bmp", bitmap(2, 2, 40, 0, 6, (2 * 3 + 6) * 2));
+  writeSeed(dir + "/gap.bmp", bitmap(1, 1, 40, 20, 1, 0));
+  writeSeed(dir + "/v4_header.bmp", bitmap(5, 2, 108, 0, 1, 0));
   return 0;
 }
 

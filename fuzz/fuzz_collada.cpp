@@ -20,11 +20,9 @@
 #include "util/objects3d/dae_loader.h"
 #include "util/prefetch.h"
 
-namespace {
+#include "unwinding_report.h"
 
-struct Stop {
-  std::string message;
-};
+namespace {
 
 // COLLADA_REPORT=1 says what became of each input (for runs over real files).
 void report(const char* outcome, const std::string& detail = std::string()) {
@@ -65,16 +63,6 @@ Texture* fakeTexture(const std::string&) {
 
 }  // namespace
 
-// The engine's error report, as the reader sees it: here it unwinds.
-void fatalError(const char*, int, const char* format, ...) {
-  char message[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(message, sizeof message, format, args);
-  va_end(args);
-  throw Stop{message};
-}
-void fatalErrorShort(const char*, int) { throw Stop{"(short report)"}; }
 namespace {
 const uint8_t* input = nullptr;
 size_t inputLength = 0;

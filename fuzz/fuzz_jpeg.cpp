@@ -22,6 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
 
 #else
 
+#include "seed_files.h"
+
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
 
@@ -37,11 +39,7 @@ struct Picture {
 
 void write(const std::string& dir, const Picture& p) {
   const std::string path = dir + "/" + p.name;
-  FILE* out = std::fopen(path.c_str(), "wb");
-  if (!out) {
-    std::fprintf(stderr, "cannot write %s\n", path.c_str());
-    std::exit(1);
-  }
+  FILE* out = createSeed(path);
   jpeg_compress_struct cinfo;
   jpeg_error_mgr error;
   cinfo.err = jpeg_std_error(&error);
@@ -72,10 +70,7 @@ void write(const std::string& dir, const Picture& p) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s SEED_DIRECTORY\n", argv[0]);
-    return 2;
-  }
+  const std::string dir = seedDirectory(argc, argv);
   const Picture pictures[] = {
       {"rgb_420.jpg", 17, 9, 3, JCS_RGB, true, false, 0},
       {"rgb_444.jpg", 8, 8, 3, JCS_RGB, false, false, 0},
@@ -84,7 +79,7 @@ int main(int argc, char** argv) {
       {"restarts.jpg", 16, 32, 3, JCS_RGB, true, false, 1},
       {"cmyk.jpg", 8, 8, 4, JCS_CMYK, false, false, 0},
   };
-  for (const Picture& p : pictures) write(argv[1], p);
+  for (const Picture& p : pictures) write(dir, p);
   return 0;
 }
 

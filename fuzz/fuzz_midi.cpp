@@ -90,6 +90,8 @@ std::vector<uint8_t> readAndClose(FILE*) { std::abort(); }
 
 #else
 
+#include "seed_files.h"
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -114,23 +116,10 @@ Bytes file(const std::vector<Bytes>& tracks, int division) {
   return out;
 }
 
-void write(const std::string& path, const Bytes& bytes) {
-  FILE* out = std::fopen(path.c_str(), "wb");
-  if (!out || std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) {
-    std::fprintf(stderr, "cannot write %s\n", path.c_str());
-    std::exit(1);
-  }
-  std::fclose(out);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s SEED_DIRECTORY\n", argv[0]);
-    return 2;
-  }
-  const std::string dir = argv[1];
+  const std::string dir = seedDirectory(argc, argv);
 
   Bytes conductor;
   putText(conductor, 0x01, "Tin Lantern");
@@ -149,9 +138,9 @@ int main(int argc, char** argv) {
   putText(drums, 0x03, "Drums");
   for (int i = 0; i < 8; ++i) put(drums, {96, 0x99, 36 + (i & 1) * 2, 127, 0, 0x89, 36, 0});
 
-  write(dir + "/conductor_and_lead.mid", file({conductor, lead}, 96));
-  write(dir + "/three_tracks.mid", file({conductor, lead, drums}, 480));
-  write(dir + "/one_note.mid", file({Bytes{0, 0x90, 60, 1}}, 1));
+  writeSeed(dir + "/conductor_and_lead.mid", file({conductor, lead}, 96));
+  writeSeed(dir + "/three_tracks.mid", file({conductor, lead, drums}, 480));
+  writeSeed(dir + "/one_note.mid", file({Bytes{0, 0x90, 60, 1}}, 1));
   return 0;
 }
 

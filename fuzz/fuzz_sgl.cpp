@@ -99,28 +99,23 @@ std::vector<uint8_t> readAndClose(FILE*) { std::abort(); }
 
 #else
 
+#include "seed_files.h"
+
 namespace {
 
 void write(const std::string& path, int32_t count, int32_t format, int32_t mode,
            const std::vector<float>& floats) {
-  FILE* out = std::fopen(path.c_str(), "wb");
   const int32_t header[3] = {count, format, mode};
-  if (!out || std::fwrite(header, 4, 3, out) != 3 ||
-      std::fwrite(floats.data(), 4, floats.size(), out) != floats.size()) {
-    std::fprintf(stderr, "cannot write %s\n", path.c_str());
-    std::exit(1);
-  }
-  std::fclose(out);
+  std::vector<uint8_t> bytes(sizeof header + floats.size() * 4);
+  std::memcpy(bytes.data(), header, sizeof header);
+  std::memcpy(bytes.data() + sizeof header, floats.data(), floats.size() * 4);
+  writeSeed(path, bytes);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s SEED_DIRECTORY\n", argv[0]);
-    return 2;
-  }
-  const std::string dir = argv[1];
+  const std::string dir = seedDirectory(argc, argv);
   write(dir + "/v3f_triangle.sgl", 3, GL_V3F, GL_TRIANGLES, {0, 0, 0, 10, 0, 0, 0, 2, 2});
   write(dir + "/n3f_strip.sgl", 4, GL_N3F_V3F, GL_TRIANGLE_STRIP,
         {0, 0, 1, -3, 2, 0, 0, 0, 1, 5, 2, 0, 0, 0, 1, -3, 10, 0, 0, 0, 1, 5, 10, 1});

@@ -27,13 +27,11 @@
 #include "util/music/modulators/lfo.h"
 #include "util/music/music.h"
 
+#include "unwinding_report.h"
+
 namespace {
 
 constexpr const char* kSyncPath = "data/common/music/sync.xml";
-
-struct Stop {
-  std::string message;
-};
 
 void check(bool ok, const char* what) {
   if (!ok) {
@@ -98,16 +96,6 @@ void checkModulator(const Modulator& modulator) {
 
 }  // namespace
 
-// The engine's error report, as the reader sees it: here it unwinds.
-void fatalError(const char*, int, const char* format, ...) {
-  char message[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(message, sizeof message, format, args);
-  va_end(args);
-  throw Stop{message};
-}
-void fatalErrorShort(const char*, int) { throw Stop{"(short report)"}; }
 
 // The file access layer over the input and the fixed MIDI file.
 FILE* dataFopen(const char* path, const char*) {
@@ -169,6 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
 
 #else
 
+#include "seed_files.h"
+
 namespace {
 
 std::string readFile(const char* path) {
@@ -185,15 +175,10 @@ std::string readFile(const char* path) {
 }
 
 void write(const std::string& path, const std::string& configuration, const std::string& layout) {
-  FILE* out = std::fopen(path.c_str(), "wb");
   std::string bytes = configuration;
   bytes += '\0';
   bytes += layout;
-  if (!out || std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) {
-    std::fprintf(stderr, "cannot write %s\n", path.c_str());
-    std::exit(1);
-  }
-  std::fclose(out);
+  writeSeed(path, bytes.data(), bytes.size());
 }
 
 const char* kHead = "<modulators stream_filename=\"s.ogg\" mididata_filename=\"m.mid\">";

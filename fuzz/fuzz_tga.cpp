@@ -18,6 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
 
 #else
 
+#include "seed_files.h"
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -27,40 +29,27 @@ Bytes header(uint8_t type, int width, int height, int bits) {
           uint8_t(height), uint8_t(height >> 8), uint8_t(bits), 0};
 }
 
-void write(const std::string& path, const Bytes& bytes) {
-  FILE* out = std::fopen(path.c_str(), "wb");
-  if (!out || std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) {
-    std::fprintf(stderr, "cannot write %s\n", path.c_str());
-    std::exit(1);
-  }
-  std::fclose(out);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s SEED_DIRECTORY\n", argv[0]);
-    return 2;
-  }
-  const std::string dir = argv[1];
+  const std::string dir = seedDirectory(argc, argv);
 
   Bytes plain24 = header(2, 3, 2, 24);
   for (int i = 0; i < 3 * 2 * 3; ++i) plain24.push_back(uint8_t(i * 13));
-  write(dir + "/plain24.tga", plain24);
+  writeSeed(dir + "/plain24.tga", plain24);
 
   Bytes plain32 = header(2, 2, 2, 32);
   for (int i = 0; i < 2 * 2 * 4; ++i) plain32.push_back(uint8_t(255 - i * 7));
-  write(dir + "/plain32.tga", plain32);
+  writeSeed(dir + "/plain32.tga", plain32);
 
   // Raw and repeated packets, one run crossing a row.
   Bytes rle24 = header(10, 4, 2, 24);
   for (int b : {0x01, 10, 20, 30, 40, 50, 60, 0x84, 1, 2, 3, 0x00, 9, 9, 9}) rle24.push_back(uint8_t(b));
-  write(dir + "/rle24.tga", rle24);
+  writeSeed(dir + "/rle24.tga", rle24);
 
   Bytes rle32 = header(10, 3, 3, 32);
   for (int b : {0x88, 5, 6, 7, 8}) rle32.push_back(uint8_t(b));
-  write(dir + "/rle32.tga", rle32);
+  writeSeed(dir + "/rle32.tga", rle32);
   return 0;
 }
 
