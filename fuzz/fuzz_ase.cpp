@@ -78,8 +78,10 @@ std::vector<uint8_t> readAndClose(FILE*) { std::abort(); }
 
 #else
 
+#include "seed_files.h"
+
 int main(int argc, char** argv) {
-  if (argc != 2) return 2;
+  const std::string dir = seedDirectory(argc, argv);
   const std::string mesh =
       "\t*MESH {\n\t\t*MESH_VERTEX_LIST {\n"
       "\t\t\t*MESH_VERTEX    0\t0.0\t0.0\t0.0\n\t\t\t*MESH_VERTEX    1\t1.0\t0.0\t0.0\n"
@@ -106,11 +108,7 @@ int main(int argc, char** argv) {
       materials + "*GEOMOBJECT {\n" + mesh + textures + normals + "\t*MATERIAL_REF 0\n}\n",
   };
   for (size_t i = 0; i < sizeof seeds / sizeof seeds[0]; ++i) {
-    const std::string path = std::string(argv[1]) + "/seed" + std::to_string(i) + ".ase";
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return 1;
-    std::fwrite(seeds[i].data(), 1, seeds[i].size(), file);
-    std::fclose(file);
+    writeSeed(dir + "/seed" + std::to_string(i) + ".ase", seeds[i].data(), seeds[i].size());
   }
   return 0;
 }

@@ -102,8 +102,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
 
 #else
 
+#include <cstring>
+
+#include "seed_files.h"
+
 int main(int argc, char** argv) {
-  if (argc != 2) return 2;
+  const std::string dir = seedDirectory(argc, argv);
   const char* seeds[] = {
       "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
       "<COLLADA><library_images><image id=\"i\"><init_from>a\\b.png</init_from></image>"
@@ -143,11 +147,7 @@ int main(int argc, char** argv) {
       "</library_visual_scenes></COLLADA>",
   };
   for (size_t i = 0; i < sizeof seeds / sizeof seeds[0]; ++i) {
-    std::string path = std::string(argv[1]) + "/seed" + std::to_string(i) + ".dae";
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return 1;
-    std::fputs(seeds[i], file);
-    std::fclose(file);
+    writeSeed(dir + "/seed" + std::to_string(i) + ".dae", seeds[i], std::strlen(seeds[i]));
   }
   return 0;
 }

@@ -58,11 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
 #else
 
+#include "seed_files.h"
+
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s DIRECTORY\n", argv[0]);
-    return 2;
-  }
+  const std::string dir = seedDirectory(argc, argv);
   std::vector<std::vector<uint8_t>> inputs;
   inputs.push_back({'a', 'b', 'c'});
   inputs.push_back(std::vector<uint8_t>(8, 'x'));
@@ -83,18 +82,12 @@ int main(int argc, char** argv) {
     // Mode byte 0: decode the block. Mode byte 1: pack the input.
     const std::pair<uint8_t, const std::vector<uint8_t>*> seeds[] = {{0, &block}, {1, &input}};
     for (const auto& seed : seeds) {
-      const std::string path = std::string(argv[1]) + "/seed" + std::to_string(written++);
-      FILE* file = std::fopen(path.c_str(), "wb");
-      if (!file) {
-        std::perror(path.c_str());
-        return 1;
-      }
-      std::fputc(seed.first, file);
-      std::fwrite(seed.second->data(), 1, seed.second->size(), file);
-      std::fclose(file);
+      std::vector<uint8_t> bytes{seed.first};
+      bytes.insert(bytes.end(), seed.second->begin(), seed.second->end());
+      writeSeed(dir + "/seed" + std::to_string(written++), bytes);
     }
   }
-  std::printf("%d seeds in %s\n", written, argv[1]);
+  std::printf("%d seeds in %s\n", written, dir.c_str());
   return 0;
 }
 
