@@ -83,13 +83,13 @@ size_t xmlNestingDepth(const char* text, size_t limit) {
 std::string loadXml(TiXmlDocument& document, FILE* file) {
   std::string bytes;
   if (!readAll(file, bytes)) return "Error reading file.";
-  const std::string text = normalisedLineEnds(bytes);
+  std::string text = normalisedLineEnds(bytes);
   if (xmlNestingDepth(text.c_str(), kMostXmlDepth) > kMostXmlDepth)
     return "Elements nested deeper than " + std::to_string(kMostXmlDepth) + " levels";
   // TinyXML steps over a UTF-8 character by the length its first byte
   // claims, also past the text's end when it is cut inside one: three more
   // NULs keep every such step inside the buffer.
-  const std::string padded = text + std::string(3, '\0');
-  document.Parse(padded.c_str());
+  text.append(3, '\0');
+  document.Parse(text.c_str());
   return document.Error() ? document.ErrorDesc() : "";
 }

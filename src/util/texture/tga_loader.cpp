@@ -48,16 +48,17 @@ uint32_t readInfo(FILE* file, Texture& texture, bool rle) {
   texture.bpp = bits;
   texture.format = bits == 24 ? GL_RGB : GL_RGBA;
   uint32_t bytesPerPixel = bits / 8;
+  const size_t size = size_t{bytesPerPixel} * width * height;
   // An uncompressed file too short for the image it declares fails before
   // the image's memory is taken. (Run-length encoded data has no fixed size:
   // it fails with the run that is cut short.)
   const long left = bytesLeft(file);
-  if (!rle && left >= 0 && size_t(left) < size_t{bytesPerPixel} * width * height) {
+  if (!rle && left >= 0 && size_t(left) < size) {
     loaderMessage("ERROR", "Could not read image data");
     std::fclose(file);
     return 0;
   }
-  texture.imageData = static_cast<uint8_t*>(std::malloc(size_t{bytesPerPixel} * width * height));
+  texture.imageData = static_cast<uint8_t*>(std::malloc(size));
   if (!texture.imageData) {
     loaderMessage("ERROR", "Could not allocate memory for image");
     std::fclose(file);
