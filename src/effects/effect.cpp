@@ -1,6 +1,6 @@
 #include "effects/effect.h"
 
-#include <GL/glu.h>
+#include "util/camera/projection.h"
 
 #include "util/error.h"
 
@@ -99,7 +99,7 @@ void Fader::draw(float time) {
   glLoadIdentity();
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluOrtho2D(0, 1, 0, 1);
+  multiplyOrtho2D(0, 1, 0, 1);
   glBegin(GL_QUADS);
   glVertex2f(0, 0);
   glVertex2f(1, 0);

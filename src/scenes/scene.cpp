@@ -1,6 +1,6 @@
 #include "scenes/scene.h"
 
-#include <GL/glu.h>
+#include "util/camera/projection.h"
 
 #include <algorithm>
 
@@ -142,7 +142,7 @@ void Scene::beginFlat2D() const {
   glDisable(GL_LIGHTING);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluOrtho2D(0, viewWidth, 0, pictureHeight);
+  multiplyOrtho2D(0, viewWidth, 0, pictureHeight);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
 }
@@ -168,7 +168,7 @@ void Scene::resizeView(int width, int height) {
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   glViewport(view.x, view.y, view.width, view.height);
-  gluPerspective(45.0, aspect, 0.1, 2000.0);
+  multiplyPerspective(45.0, aspect, 0.1, 2000.0);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
 }

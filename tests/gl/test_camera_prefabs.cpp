@@ -5,12 +5,14 @@
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <string>
 #include <vector>
 
 #include "platform/messagebox.h"
 #include "util/camera/camera.h"
+#include "util/camera/projection.h"
 #include "util/lights/light.h"
 #include "util/objects3d/matrix.h"
 #include "util/objects3d/prefabs.h"
@@ -61,6 +63,36 @@ class GlState : public ::testing::Test {
 };
 
 using MatrixVsGl = GlState;
+
+// The program's own projection and viewing transforms against the GL
+// utility library's, read back from the stack: equal to the last bit, so the
+// pictures do not move by a pixel without the library.
+TEST_F(MatrixVsGl, ProjectionsAndLookAtEqualTheUtilityLibrarysBitForBit) {
+  auto after = [](auto multiply) {
+    glLoadIdentity();
+    multiply();
+    std::array<double, 16> m;
+    glGetDoublev(GL_MODELVIEW_MATRIX, m.data());
+    return m;
+  };
+  const double perspectives[][4] = {{45.0, 16.0 / 9.0, 0.1, 2000.0}, {60.0, 640.0 / 360.0, 0.01, 10.0},
+                                    {17.3, 1.0, 3.0, 3.0}, {120.0, 0.5, 50.0, 1.0}};
+  for (const auto& p : perspectives) {
+    EXPECT_EQ(after([&] { multiplyPerspective(p[0], p[1], p[2], p[3]); }),
+              after([&] { gluPerspective(p[0], p[1], p[2], p[3]); }))
+        << "fovy " << p[0] << " znear " << p[2] << " zfar " << p[3];
+  }
+  const double views[][9] = {{0, -0.01, 30, 0, 0, 0, 0, 0, 1}, {3.5, 2, -7, 0.25, 1, 0, 0, 1, 0},
+                             {1, 1, 1, 1, 1, 1, 0, 1, 0}, {0, 5, 0, 0, 0, 0, 0, 1, 0},
+                             {-120.5, 33.25, 8, 4, -2, 0.5, 0.1, 0.9, 0.2}};
+  for (const auto& v : views) {
+    EXPECT_EQ(after([&] { multiplyLookAt(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]); }),
+              after([&] { gluLookAt(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]); }))
+        << "eye " << v[0] << " " << v[1] << " " << v[2];
+  }
+  EXPECT_EQ(after([] { multiplyOrtho2D(0, 1280, 0, 720); }), after([] { gluOrtho2D(0, 1280, 0, 720); }));
+  EXPECT_EQ(after([] { multiplyOrtho2D(-2, 3, 5, -1); }), after([] { gluOrtho2D(-2, 3, 5, -1); }));
+}
 
 TEST_F(MatrixVsGl, RotateAboutAnArbitraryAxisMatchesGlRotatef) {
   const float cases[][4] = {{37.0f, 1.0f, 2.0f, 3.0f}, {-115.0f, -0.3f, 0.0f, 4.0f},

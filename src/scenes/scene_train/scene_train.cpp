@@ -1,6 +1,5 @@
 #include "scenes/scene_train/scene_train.h"
 
-#include <GL/glu.h>
 
 #include "effects/effect.h"
 #include "main_shaders.h"

@@ -1,7 +1,7 @@
 #include "util/camera/camera.h"
 
 #include <GL/glew.h>
-#include <GL/glu.h>
+#include "util/camera/projection.h"
 
 #include "util/error.h"
 #include "util/letterbox.h"
@@ -22,7 +22,7 @@ void Camera::lookAt(float eyeX, float eyeY, float eyeZ, float centerX, float cen
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
   glLoadIdentity();
-  gluLookAt(eyeX, eyeY, eyeZ, centerX, centerY, centerZ, upX, upY, upZ);
+  multiplyLookAt(eyeX, eyeY, eyeZ, centerX, centerY, centerZ, upX, upY, upZ);
   glGetFloatv(GL_MODELVIEW_MATRIX, view.data());
   glPopMatrix();
 }
@@ -40,7 +40,7 @@ void Camera::apply(int windowWidth, int windowHeight) {
   }
   if (znear < 0.0f || zfar < 0.0f) FATAL("Invalid znear/zfar of %f/%f", znear, zfar);
   // The picture is always 16:9, whatever the window's shape.
-  gluPerspective(yfov, static_cast<double>(kPictureAspect), znear, zfar);
+  multiplyPerspective(yfov, static_cast<double>(kPictureAspect), znear, zfar);
 
   // Composed through the stack so a modelview set before apply is respected;
   // from the identity this leaves exactly `view` loaded.

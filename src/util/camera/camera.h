@@ -19,7 +19,7 @@ class Camera {
     return *this;
   }
 
-  // Builds `view` with gluLookAt on the modelview stack (pushed and popped),
+  // Builds `view` with multiplyLookAt on the modelview stack (pushed and popped),
   // so it needs a current GL context.
   void lookAt(float eyeX, float eyeY, float eyeZ, float centerX, float centerY, float centerZ,
               float upX, float upY, float upZ);

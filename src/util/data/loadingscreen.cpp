@@ -1,7 +1,7 @@
 #include "util/data/loadingscreen.h"
 
 #include <GL/glew.h>
-#include <GL/glu.h>
+#include "util/camera/projection.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -124,7 +124,7 @@ void renderLoadingScreen() {
   glLoadIdentity();
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluOrtho2D(0.0, 1.0, 0.0, 1.0);
+  multiplyOrtho2D(0.0, 1.0, 0.0, 1.0);
   glDisable(GL_TEXTURE_2D);
 
   // The bar's frame and fill, in picture coordinates. A horizontal edge is

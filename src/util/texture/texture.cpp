@@ -1,6 +1,6 @@
 #include "util/texture/texture.h"
 
-#include <GL/glu.h>
+#include "util/camera/projection.h"
 
 #include <algorithm>
 #include <cctype>
@@ -81,7 +81,7 @@ void drawQuad(const Texture& texture, const float corners[4][4]) {
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
   glLoadIdentity();
-  gluOrtho2D(0, 1, 0, 1);
+  multiplyOrtho2D(0, 1, 0, 1);
   texture.bind();
   glBegin(GL_QUADS);
   for (int i = 0; i < 4; ++i) {
