@@ -9,21 +9,23 @@ bool boxesEnabled = true;
 
 void setMessageBoxesEnabled(bool enabled) { boxesEnabled = enabled; }
 
-bool messageBoxesAvailable() { return boxesEnabled && gtkSessionOpen(); }
+bool messageBoxesAvailable() { return boxesEnabled && gtkSessionOpen() != nullptr; }
 
 bool showMessageBox(const std::string& caption, const std::string& text, BoxButtons buttons,
                     BoxIcon icon) {
   if (!messageBoxesAvailable()) return true;
 
+  const GtkApi& gtk = *gtkSessionOpen();
   bool windowWasShown = hideVideoWindow();
-  GtkWidget* box = gtk_message_dialog_new(
-      nullptr, GTK_DIALOG_MODAL, icon == BoxIcon::Error ? GTK_MESSAGE_ERROR : GTK_MESSAGE_QUESTION,
-      buttons == BoxButtons::Ok ? GTK_BUTTONS_OK : GTK_BUTTONS_OK_CANCEL, "%s", text.c_str());
-  gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
-  gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
-  gint answer = gtk_dialog_run(GTK_DIALOG(box));
-  gtk_widget_destroy(box);
+  GtkObject* box = gtk.gtk_message_dialog_new(
+      nullptr, GtkValue::kDialogModal,
+      icon == BoxIcon::Error ? GtkValue::kMessageError : GtkValue::kMessageQuestion,
+      buttons == BoxButtons::Ok ? GtkValue::kButtonsOk : GtkValue::kButtonsOkCancel, "%s", text.c_str());
+  gtk.gtk_window_set_title(box, caption.c_str());
+  gtk.gtk_window_set_keep_above(box, 1);
+  int answer = gtk.gtk_dialog_run(box);
+  gtk.gtk_widget_destroy(box);
   gtkSessionFlush();
   if (windowWasShown) showVideoWindow();
-  return answer == GTK_RESPONSE_OK;
+  return answer == GtkValue::kResponseOk;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Modal message boxes without an owner window (GTK 3).
+// Modal message boxes without an owner window (GTK 3, opened at run time).
 //
 // Boxes can be switched off for runs that nobody watches (--batch) and are
 // never shown without a display; then showMessageBox returns at once and
