@@ -13,6 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#if defined(__GLIBC__)
+#include <locale.h>
+#endif
 
 #include "util/data/data.h"
 #include "util/error.h"
@@ -56,22 +59,34 @@ bool isSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
 }
 
+float strtofInCLocale(const char* text, char** stop) {
+#if defined(__GLIBC__)
+  static const locale_t c = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
+  return strtof_l(text, stop, c);
+#else
+  return std::strtof(text, stop);
+#endif
+}
+
 // The leading number of [text, end) as strtof reads it in the C locale
 // (whatever locale the process runs in; a decimal comma would cut numbers
 // short): `next` is where it stopped, `text` when there was no number.
 float readFloat(const char* text, const char* end, const char*& next) {
   while (text < end && isSpace(*text)) ++text;
   float value = 0.0f;
+#if defined(__cpp_lib_to_chars)
   std::from_chars_result read = std::from_chars(text, end, value);
   if (read.ec == std::errc() && (read.ptr == end || (*read.ptr != 'x' && *read.ptr != 'X'))) {
     next = read.ptr;
     return value;
   }
+#endif
   // What from_chars leaves to strtof: a leading plus, hexadecimal, values
-  // out of range.
+  // out of range; everything where the C++ library has no from_chars for
+  // floats (GCC 10, which builds the release), under the C locale.
   std::string piece(text, end);
   char* stop = nullptr;
-  value = std::strtof(piece.c_str(), &stop);
+  value = strtofInCLocale(piece.c_str(), &stop);
   next = text + (stop - piece.c_str());
   return value;
 }
