@@ -16,6 +16,11 @@ constexpr const char* kVenueLine = "Bryggeloftet, Bergen - Norway";
 // The toy train's line that names the party's month.
 constexpr const char* kMonthLine = "Come out and play with us in April";
 
+// The party's competitions, in the order the robots' stage shows them.
+constexpr const char* kCategories[] = {"Combined Demo", "Combined 64K Intro", "Combined 4K Intro",
+                                       "Graphics",      "32K Executable Music", "Dance Music",
+                                       "Gabber",        "Photo",              "Surprise"};
+
 // Who made the show, role by role, in the order the clown's credits show
 // them; the makers' handles.
 struct Credit {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "scenes/caption_timing.h"
+#include "scenes/invitation.h"
 
 namespace RobotsTiming {
 
@@ -18,9 +19,6 @@ bool gabber(float u) { return u > 72.0f && u < 84.0f; }
 float afterHold(float u, float hold) { return u < hold ? 0.0f : u - hold; }
 
 constexpr float kSwitches[] = {0.0f, 12.0f, 24.0f, 36.0f, 48.0f, 60.0f, 72.0f, 84.0f, 96.0f};
-const char* const kCategories[] = {"Combined Demo", "Combined 64K Intro", "Combined 4K Intro",
-                                   "Graphics",      "32K Executable Music", "Dance Music",
-                                   "Gabber",        "Photo",              "Surprise"};
 
 }  // namespace
 
@@ -84,7 +82,7 @@ float lampRed(float t) { return (std::sin(2.0f * kPi * t) + 1.0f) * 0.5f; }
 const char* category(float u) {
   const char* shown = nullptr;
   for (int i = 0; i < 9; ++i)
-    if (u >= kSwitches[i]) shown = kCategories[i];
+    if (u >= kSwitches[i]) shown = Invitation::kCategories[i];
   return shown;
 }
 
