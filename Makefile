@@ -2,10 +2,12 @@
 # make        set up (install missing packages) and build
 # make run    ... and play the show
 # make test   ... and run every test
+# make release  the Linux archive the audience downloads (needs root)
+# make video    the whole show as a 1080p60 video with its music
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup configure build run test clean
+.PHONY: all setup configure build run test release video clean
 
 all: build
 
@@ -23,6 +25,12 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+release: build
+	@bash tools/release/linux.sh archive
+
+video: build
+	@bash tools/release/video.sh
 
 clean:
 	rm -rf $(BUILD)

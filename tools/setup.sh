@@ -9,8 +9,10 @@ packages=(
   build-essential cmake pkg-config
   # window, GL context, events, audio device; GL entry points
   libsdl2-dev libglew-dev libgl1-mesa-dev libglu1-mesa-dev
-  # set-up dialog and message boxes
-  libgtk-3-dev
+  # set-up dialog and message boxes (GTK 3 is opened at run time)
+  libgtk-3-0
+  # the Linux release: a Debian 11 build root (debootstrap), Xvfb for its screenshot
+  debootstrap
   # fonts, images, XML, compressed music
   libfreetype-dev libftgl-dev libjpeg62-turbo-dev libtinyxml-dev
   libvorbis-dev libmpg123-dev libstb-dev

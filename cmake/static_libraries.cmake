@@ -1,0 +1,44 @@
+# The libraries for a release build: static builds under TINLANTERN_LIBRARIES
+# (include/, lib/), made by tools/release/libraries.sh, under the same target
+# names the development build gets from the system's packages. Only the
+# OpenGL library and the C library stay the machine's own; SDL opens X11,
+# ALSA and EGL itself at run time.
+set(_prefix ${TINLANTERN_LIBRARIES})
+
+function(static_library name)
+  cmake_parse_arguments(ARG "" "" "FILES;INCLUDES;DEFINES;LINKS" ${ARGN})
+  add_library(${name} INTERFACE IMPORTED GLOBAL)
+  set(_files)
+  foreach(f ${ARG_FILES})
+    if(NOT EXISTS ${_prefix}/lib/${f})
+      message(FATAL_ERROR "${_prefix}/lib/${f} is missing: run tools/release/libraries.sh")
+    endif()
+    list(APPEND _files ${_prefix}/lib/${f})
+  endforeach()
+  set(_includes)
+  foreach(i ${ARG_INCLUDES})
+    list(APPEND _includes ${_prefix}/${i})
+  endforeach()
+  set_target_properties(${name} PROPERTIES
+    INTERFACE_INCLUDE_DIRECTORIES "${_includes}"
+    INTERFACE_LINK_LIBRARIES "${_files};${ARG_LINKS}"
+    INTERFACE_COMPILE_DEFINITIONS "${ARG_DEFINES}")
+endfunction()
+
+set(OpenGL_GL_PREFERENCE LEGACY)
+find_package(OpenGL REQUIRED)
+find_package(Threads REQUIRED)
+
+static_library(ZLIB::ZLIB FILES libz.a INCLUDES include)
+static_library(SDL2::SDL2 FILES libSDL2.a INCLUDES include/SDL2 include
+               LINKS Threads::Threads m ${CMAKE_DL_LIBS} rt)
+static_library(GLEW::GLEW FILES libGLEW.a INCLUDES include DEFINES GLEW_STATIC GLEW_NO_GLU
+               LINKS OpenGL::GL)
+static_library(JPEG::JPEG FILES libjpeg.a INCLUDES include)
+static_library(PNG::PNG FILES libpng16.a INCLUDES include LINKS ZLIB::ZLIB m)
+static_library(Freetype::Freetype FILES libfreetype.a INCLUDES include/freetype2 LINKS ZLIB::ZLIB)
+static_library(PkgConfig::FTGL FILES libftgl.a INCLUDES include DEFINES FTGL_LIBRARY_STATIC
+               LINKS Freetype::Freetype OpenGL::GL)
+static_library(PkgConfig::TINYXML FILES libtinyxml.a INCLUDES include)
+static_library(PkgConfig::VORBISFILE FILES libvorbisfile.a libvorbis.a libogg.a INCLUDES include LINKS m)
+static_library(PkgConfig::MPG123 FILES libmpg123.a INCLUDES include LINKS m)
