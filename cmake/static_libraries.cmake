@@ -2,7 +2,7 @@
 # (include/, lib/), made by tools/release/libraries.sh, under the same target
 # names the development build gets from the system's packages. Only the
 # OpenGL library and the C library stay the machine's own; SDL opens X11,
-# ALSA and EGL itself at run time.
+# ALSA and EGL itself at run time; mpg123 goes along as a shared library.
 set(_prefix ${TINLANTERN_LIBRARIES})
 
 function(static_library name)
@@ -41,4 +41,9 @@ static_library(PkgConfig::FTGL FILES libftgl.a INCLUDES include DEFINES FTGL_LIB
                LINKS Freetype::Freetype OpenGL::GL)
 static_library(PkgConfig::TINYXML FILES libtinyxml.a INCLUDES include)
 static_library(PkgConfig::VORBISFILE FILES libvorbisfile.a libvorbis.a libogg.a INCLUDES include LINKS m)
-static_library(PkgConfig::MPG123 FILES libmpg123.a INCLUDES include LINKS m)
+# mpg123 is under the LGPL: it stays a shared library that travels beside the
+# program (lib/, found through the program's run path).
+add_library(PkgConfig::MPG123 SHARED IMPORTED GLOBAL)
+set_target_properties(PkgConfig::MPG123 PROPERTIES
+  IMPORTED_LOCATION ${_prefix}/lib/libmpg123.so IMPORTED_SONAME libmpg123.so
+  INTERFACE_INCLUDE_DIRECTORIES ${_prefix}/include)

@@ -1,12 +1,12 @@
 #!/bin/sh
 # The timedemo on a machine with an NVIDIA GPU that has none of our Debian
-# packages: the program travels with its shared libraries, its own dynamic
-# loader and data.mvl, and draws through EGL with the machine's NVIDIA driver
-# (SDL's offscreen video driver, no X server).
+# packages: the Linux release archive (make release), unpacked as the
+# audience gets it, draws through EGL with the machine's NVIDIA driver (SDL's
+# offscreen video driver, no X server).
 #
-#   tools/gpu_benchmark.sh pack DIR      here, after the build: fills DIR with
-#                                        the program, its libraries, data.mvl
-#                                        and this script
+#   tools/gpu_benchmark.sh pack DIR      here, after make release: fills DIR with
+#                                        the release's program and data.mvl and
+#                                        this script
 #   DIR/gpu_benchmark.sh run [OUT]       on the GPU machine: --benchmark at
 #                                        1920x1080 and 3840x2160, the tables
 #                                        on standard output, the CSV files
@@ -21,51 +21,28 @@ usage() {
   exit 2
 }
 
-# The libraries the driver brings: never carried, so the machine's are used.
-# The vendor-neutral GL and EGL dispatchers (libglvnd) are carried in a
-# folder of their own, used only where the machine has none.
-is_driver_library() {
-  case "$1" in
-    libGLX_*|libEGL_*|libGLESv*|libnvidia*|libcuda*) return 0 ;;
-  esac
-  return 1
-}
-is_dispatch_library() {
-  case "$1" in
-    libGL.so.*|libGLX.so.*|libOpenGL.so.*|libGLdispatch.so.*|libEGL.so.*) return 0 ;;
-  esac
-  return 1
-}
+# The vendor-neutral GL and EGL dispatchers (libglvnd) go along in a folder of
+# their own, used only where the machine has none (a container that carries
+# the NVIDIA driver's libraries alone); the driver's own are never carried.
+dispatchers="libGL.so.1 libGLX.so.0 libGLdispatch.so.0 libEGL.so.1 libOpenGL.so.0"
 
 pack() {
   dir=$1
   root=$(cd "$(dirname "$0")/.." && pwd)
-  program=$root/build/tinlantern
-  [ -x "$program" ] && [ -f "$root/build/data.mvl" ] || {
-    echo "gpu_benchmark: build the program first (make)" >&2
+  version=$(sed -n 's/^project(tinlantern VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+  archive=$root/build/release/tinlantern-$version-linux-x86_64.tar.gz
+  [ -f "$archive" ] || {
+    echo "gpu_benchmark: make the release first (make release)" >&2
     exit 1
   }
   rm -rf "$dir"
-  mkdir -p "$dir/lib/glvnd"
-  strip -o "$dir/tinlantern" "$program"
-  cp "$root/build/data.mvl" "$dir/"
+  mkdir -p "$dir/glvnd"
+  tar -xzf "$archive" -C "$dir" --strip-components=1
   cp "$0" "$dir/gpu_benchmark.sh"
-  # SDL opens libEGL at run time: carry the dispatcher beside the others.
-  extra=$(ldconfig -p | awk '/libEGL.so.1 /{print $NF; exit}')
-  { ldd "$program" | awk '/=> \//{print $3} /^\t\/lib/{print $1}'; echo "$extra"; } | sort -u |
-    while read -r path; do
-      [ -n "$path" ] || continue
-      name=$(basename "$path")
-      if is_driver_library "$name"; then
-        continue
-      elif is_dispatch_library "$name"; then
-        cp -L "$path" "$dir/lib/glvnd/$name"
-      else
-        cp -L "$path" "$dir/lib/$name"
-      fi
-    done
-  loader=$(ldd "$program" | awk '/ld-linux/{print $1}')
-  cp -L "$loader" "$dir/lib/ld-linux.so"
+  for name in $dispatchers; do
+    path=$(ldconfig -p | awk -v n="$name" '$1 == n && /x86-64/ {print $NF; exit}')
+    [ -n "$path" ] && cp -L "$path" "$dir/glvnd/$name"
+  done
   echo "gpu_benchmark: packed $(du -sh "$dir" | cut -f1) into $dir"
 }
 
@@ -73,9 +50,11 @@ run() {
   here=$(cd "$(dirname "$0")" && pwd)
   out=${1:-$here/results}
   mkdir -p "$out"
-  libs=$here/lib
   # The machine's GL and EGL dispatchers if it has them, else ours.
-  if ! ldconfig -p 2>/dev/null | grep -q 'libEGL.so.1 '; then libs=$libs:$here/lib/glvnd; fi
+  libs=
+  if ! ldconfig -p 2>/dev/null | grep -q 'libEGL.so.1 ' || ! ldconfig -p 2>/dev/null | grep -q 'libGL.so.1 '; then
+    libs=$here/glvnd
+  fi
   # The NVIDIA EGL vendor, also where its description file is missing.
   if [ -z "${__EGL_VENDOR_LIBRARY_FILENAMES:-}" ]; then
     for json in /usr/share/glvnd/egl_vendor.d/10_nvidia.json /etc/glvnd/egl_vendor.d/10_nvidia.json; do
@@ -92,7 +71,7 @@ run() {
     echo "== $size"
     # shellcheck disable=SC2086
     if ! (cd "$here" && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy \
-          "$here/lib/ld-linux.so" --library-path "$libs" "$here/tinlantern" --batch \
+          LD_LIBRARY_PATH="$libs${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" "$here/tinlantern" --batch \
           --benchmark "$out/benchmark_$size.csv" --size "$size" ${GPU_BENCHMARK_ARGS:-} \
           2> "$out/stderr_$size.txt"); then
       echo "gpu_benchmark: the run at $size failed:" >&2

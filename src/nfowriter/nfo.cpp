@@ -108,8 +108,9 @@ std::string licences() {
   out += wrapped("Libraries inside the program: SDL2 (zlib licence), GLEW (modified BSD, MIT), "
                  "FreeType (FreeType licence), FTGL (MIT), libjpeg-turbo (IJG, modified BSD; this "
                  "software is based in part on the work of the Independent JPEG Group), TinyXML "
-                 "(zlib licence), libogg and libvorbis (BSD), mpg123 (LGPL 2.1), libpng (libpng "
-                 "licence), zlib (zlib licence). Their full texts are in the licences folder.",
+                 "(zlib licence), libogg and libvorbis (BSD), libpng (libpng licence), zlib (zlib "
+                 "licence); beside it mpg123 (LGPL 2.1), which may be replaced by another build "
+                 "of the same version. Their full texts are in the licences folder.",
                  "  ");
   return out;
 }

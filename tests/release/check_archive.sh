@@ -22,7 +22,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 tar -xzf "$archive" -C "$work"
 folder=$work/tinlantern-$version-linux-x86_64
 [ "$(ls "$work")" = "tinlantern-$version-linux-x86_64" ] || fail "the archive holds more than its one folder: $(ls "$work")"
-for f in tinlantern data.mvl tinlantern.nfo tinlantern.png licences/libsdl2.txt; do
+for f in tinlantern data.mvl tinlantern.nfo tinlantern.png licences/libsdl2.txt lib/libmpg123.so; do
   [ -e "$folder/$f" ] || fail "the archive lacks $f"
 done
 [ -x "$folder/tinlantern" ] || fail "tinlantern is not executable"
@@ -31,16 +31,18 @@ size=$(/usr/bin/python3 -c "from PIL import Image; print('%dx%d' % Image.open('$
 awk -v f=tinlantern.nfo 'length($0) > 80 { print "FAIL: " f " line " NR " has " length($0) " columns"; bad=1 } END { exit bad }' \
   "$folder/tinlantern.nfo" || failures=$((failures + 1))
 
-# What the program asks the loader for: only the C library's parts and OpenGL;
-# and with what those need in turn (ldd), the X11 client libraries.
+# What the program asks the loader for: only the C library's parts, OpenGL and
+# what it carries itself; with what those need in turn (ldd), the X11 client
+# libraries.
 system='libc\.so\.6|libm\.so\.6|libdl\.so\.2|libpthread\.so\.0|librt\.so\.1|ld-linux-x86-64\.so\.2|libGL\.so\.1'
 while read -r lib; do
-  grep -Eq "^($system)$" <<<"$lib" || fail "the program asks for $lib"
-done < <(readelf -d "$folder/tinlantern" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
+  grep -Eq "^($system)$" <<<"$lib" || [ -f "$folder/lib/$lib" ] || fail "the program asks for $lib"
+done < <(readelf -d "$folder/tinlantern" "$folder"/lib/*.so* | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
 desktop="linux-vdso\.so\.1|$system|libGLX\.so\.0|libGLdispatch\.so\.0|libX11\.so\.6|libxcb\.so\.1|libXau\.so\.6|libXdmcp\.so\.6|libbsd\.so\.0|libmd\.so\.0"
-while read -r lib; do
-  grep -Eq "^($desktop)$" <<<"$lib" || fail "the program needs $lib from the machine"
-done < <(ldd "$folder/tinlantern" | awk '{ sub(".*/", "", $1); print $1 }')
+while read -r lib path; do
+  case "$path" in "$folder"/lib/*) continue ;; esac
+  grep -Eq "^($desktop)$" <<<"$lib" || fail "the program needs $lib from the machine ($path)"
+done < <(ldd "$folder/tinlantern" | awk '{ name = $1; sub(".*/", "", name); print name, ($2 == "=>" ? $3 : $1) }')
 objdump -T "$folder/tinlantern" | grep -o 'GLIBC_2\.[0-9]*' | sort -uV | tail -n 1 | {
   read -r newest
   [ "$(printf '%s\nGLIBC_2.31\n' "$newest" | sort -V | tail -n 1)" = GLIBC_2.31 ] \
@@ -56,7 +58,8 @@ for beat in 40 200 380 470; do
      > /dev/null 2> "$work/run.log" || { cat "$work/run.log"; fail "--frame $beat failed"; continue; }
   (cd "$repo" && SDL_AUDIODRIVER=dummy with_display build/tinlantern --batch --frame $beat --size 320x180 \
      --out "$work/dev-$beat.png") > /dev/null 2>&1 || fail "the development build's --frame $beat failed"
-  loaded=$(cat "$work"/loaded.* | sed -n 's/.*calling init: //p' | sort -u); rm -f "$work"/loaded.*
+  loaded=$(cat "$work"/loaded.* | sed -n 's/.*calling init: //p' | grep -v "^$folder/lib/" | sort -u)
+  rm -f "$work"/loaded.*
   if grep -Eq "$ours" <<<"$loaded"; then fail "beat $beat loaded $(grep -E "$ours" <<<"$loaded" | tr '\n' ' ')"; fi
   /usr/bin/python3 - "$work/release-$beat.png" "$work/dev-$beat.png" <<'PY' || fail "beat $beat differs"
 import sys

@@ -65,7 +65,10 @@ cmake_package libjpeg-turbo . -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURB
   -DWITH_JPEG8=OFF -DCMAKE_INSTALL_LIBDIR="$prefix/lib"  # its own install rules take "lib" from the root
 cmake_package libogg . -DINSTALL_DOCS=OFF -DBUILD_TESTING=OFF
 cmake_package libvorbis . -DOGG_INCLUDE_DIR="$prefix/include" -DOGG_LIBRARY="$prefix/lib/libogg.a"
-cmake_package mpg123 ports/cmake -DBUILD_LIBOUT123=OFF -DBUILD_PROGRAMS=OFF -DCMAKE_DISABLE_FIND_PACKAGE_PkgConfig=ON
+# mpg123 (LGPL) is the one library the program carries beside it, as a shared
+# library anyone can replace with their own build.
+cmake_package mpg123 ports/cmake -DBUILD_LIBOUT123=OFF -DBUILD_PROGRAMS=OFF -DCMAKE_DISABLE_FIND_PACKAGE_PkgConfig=ON \
+  -DBUILD_SHARED_LIBS=ON
 # SDL2: only what the show uses, and nothing it would have to be linked
 # against. X11 and ALSA are opened at run time (the machine's own), and so
 # are EGL and OpenGL; no PulseAudio, Wayland, D-Bus or udev.

@@ -34,6 +34,9 @@ ensure_libraries() {
       || { rm -rf "$prefix"; die "building the libraries failed"; }
     echo "$versions" > "$prefix/versions"
     touch "$prefix/.complete"
+    # Builds of other versions or recipes are not needed any more.
+    find "$cache/libraries" -mindepth 1 -maxdepth 1 -name 'linux-x86_64-*' ! -path "$prefix" \
+      -exec rm -rf {} +
   fi
   echo "$prefix"
 }
@@ -51,8 +54,9 @@ build_program() {
      cmake --build /build -j $(nproc) --target tinlantern" >&2 || die "building the program failed"
 }
 
-# The frame the archive's screenshot shows: the show at its best.
-screenshot_beat=${TINLANTERN_SCREENSHOT_BEAT:-210}
+# The frame the archive's screenshot shows: the show at its best (the storm
+# at its height, lightning over the party's name and dates).
+screenshot_beat=${TINLANTERN_SCREENSHOT_BEAT:-90}
 
 make_archive() {
   local name=tinlantern-$version-linux-x86_64 dev=$repo/build
@@ -63,6 +67,8 @@ make_archive() {
   folder=$stage/$name
   rm -rf "$stage"; mkdir -p "$folder/licences"
   strip -o "$folder/tinlantern" "$dev/release-linux/tinlantern"
+  mkdir -p "$folder/lib"
+  strip -o "$folder/lib/libmpg123.so" "$(ensure_libraries)/lib/libmpg123.so"
   cp "$dev/data.mvl" "$folder/"
   "$dev/nfowriter" linux > "$folder/tinlantern.nfo"
   local line name_version
