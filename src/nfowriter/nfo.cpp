@@ -57,7 +57,7 @@ std::string running(const std::string& version, const std::string& platforms) {
   }
   if (platforms.find("windows") != std::string::npos) {
     std::string folder = "tinlantern-" + version + "-windows-x64";
-    out += "\n  Windows (64-bit, Windows 7 or newer):\n\n";
+    out += "\n  Windows (64-bit):\n\n";
     out += "    unpack " + folder + ".zip and run tinlantern.exe\n\n";
     out += wrapped("It needs no runtime or other package installed.", "  ");
   }

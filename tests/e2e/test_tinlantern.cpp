@@ -319,3 +319,45 @@ TEST_F(ShowUnderXvfb, UnavailableMultisamplingFallsBackInsteadOfFailing) {
 }
 
 }  // namespace
+
+namespace {
+
+// The set-up dialog, opened through GTK (loaded at run time): a small window
+// under the show's caption, before any window of the show's own.
+class SetUpDialog : public ShowUnderXvfb {
+ protected:
+  void openDialog() {
+    show_ = spawnProcess({kBinary, "--end", "1", "--gl-debug"}, env_);
+    std::string found;
+    ASSERT_EQ(xdotool({"search", "--sync", "--name", "Morvella - Tin Lantern"}, found), 0)
+        << showErrors();
+    window_ = std::stoul(found);
+    std::string geometry;
+    ASSERT_EQ(xdotool({"getwindowgeometry", std::to_string(window_)}, geometry), 0);
+    int width = 0, height = 0;
+    ASSERT_EQ(std::sscanf(geometry.c_str() + geometry.find("Geometry: ") + 10, "%dx%d", &width, &height), 2)
+        << geometry;
+    EXPECT_LT(width, 600) << "the dialog is a small window: " << geometry;
+    EXPECT_LT(height, 400) << geometry;
+  }
+};
+
+TEST_F(SetUpDialog, RunItStartsTheShow) {
+  openDialog();
+  sleepSeconds(0.5);
+  sendKeys({"key", "Return"});  // "Run it" is the default button
+  EXPECT_EQ(waitProcess(show_, 60), 0) << showErrors();
+  // The show opened its GL context (--gl-debug says so) after the dialog.
+  EXPECT_NE(showErrors().find("GL debug output"), std::string::npos) << showErrors();
+  EXPECT_EQ(showErrors().find("no set-up dialog"), std::string::npos) << showErrors();
+}
+
+TEST_F(SetUpDialog, ClosingItEndsWithoutTheShow) {
+  openDialog();
+  sleepSeconds(0.5);
+  sendKeys({"key", "Escape"});
+  EXPECT_EQ(waitProcess(show_, 20), 0) << showErrors();
+  EXPECT_EQ(showErrors().find("GL debug output"), std::string::npos) << "the show started: " << showErrors();
+}
+
+}  // namespace
