@@ -13,7 +13,7 @@ namespace {
 class ClownFrames : public FramesTest<ClownFrames> {
  protected:
   static void SetUpTestSuite() {
-    frames() = renderFrames({"258", "268", "275", "325", "353.9"});
+    frames() = renderFrames({"258", "268", "275", "325", "350", "353.9"});
   }
 
   // Pixels of the toy's lacquer: bright and strongly saturated colours,
@@ -23,6 +23,19 @@ class ClownFrames : public FramesTest<ClownFrames> {
     int n = p.each(x0, y0, x1, y1, [&](const unsigned char* c) {
       const int hi = std::max({c[0], c[1], c[2]}), lo = std::min({c[0], c[1], c[2]});
       hits += hi > 120 && hi - lo > 0.55 * hi;
+    });
+    return n ? static_cast<double>(hits) / n : 0.0;
+  }
+  // Unlit background in the picture's top third: what no wall closes.
+  static double voidAbove(const Picture& p) {
+    return p.share(0, 0, 1, 1.0 / 3, [](double g) { return g < 16; });
+  }
+  // Warm painted wall in the top third: lit, reddish and not white.
+  static double warmWall(const Picture& p) {
+    int hits = 0;
+    int n = p.each(0, 0, 1, 1.0 / 3, [&](const unsigned char* c) {
+      const double g = (c[0] + c[1] + c[2]) / 3.0;
+      hits += g > 60 && g < 235 && c[0] > c[2] + 25;
     });
     return n ? static_cast<double>(hits) / n : 0.0;
   }
@@ -43,6 +56,18 @@ TEST_F(ClownFrames, TheCompleteClownStandsInItsToyRoomAfterTheSeventhBell) {
   // whole: the toy's lacquer and the room's furniture in a lit picture.)
   EXPECT_GT(lacquer(frame("325"), 0, 0, 1, 1), 0.03);
   EXPECT_GT(frame("325").mean(0, 0.6, 1, 1), 100.0) << "the lit plywood floor";
+}
+
+TEST_F(ClownFrames, WallsCloseTheRoomAboveTheFloorsHorizon) {
+  // The last view (far plane 1000) sees the back of the room: walls, the
+  // cupboard and the window, no background left (without the room 0.3).
+  EXPECT_LT(voidAbove(frame("350")), 0.03);
+  EXPECT_GT(warmWall(frame("350")), 0.2) << "the apricot walls";
+  // The near cameras see no farther than 100, so behind the table some
+  // background shows; past the horse the cupboard closes it (without the
+  // room 0.42 of the top third).
+  EXPECT_LT(voidAbove(frame("325")), 0.2);
+  EXPECT_GT(warmWall(frame("325")), 0.22);
 }
 
 TEST_F(ClownFrames, ARoleAndItsMakersHandleStandAtTheUpperLeft) {

@@ -752,10 +752,315 @@ def stoler_world_nodes():
     return nodes
 
 
+# ---------------------------------------------------------------------------
+# The room round it all (built in world coordinates, stored with the
+# furniture)
+# ---------------------------------------------------------------------------
+# The walls' inner faces hug the furniture and the rocking horse with a
+# hand's breadth to spare: the cameras look from near the +x end towards
+# the back wall (-x) and the wall behind the table (+y). A unit is about
+# 1.4 cm, so the room is some 2.5 by 2.2 m and 2.4 m high. The scene's
+# nearer cameras see no farther than 100: a built-in cupboard fills the
+# corner behind the horse, where nothing else stands, so that their view
+# past the horse ends on its toy shelves instead of on the far walls.
+
+ROOM_X = (-120.0, 62.0)     # back wall, front wall (behind the cameras)
+ROOM_Y = (-74.0, 80.0)      # the wall behind the horse, the one behind the table
+ROOM_H = 170.0              # floor to ceiling
+WALL_T = 6.0
+DADO_Z = 28.0               # top of the lower band of paint, under the rail
+SKIRTING_H, SKIRTING_T = 6.0, 1.2
+WINDOW_U = (20.0, 50.0)     # along the wall behind the horse (u = -x)
+WINDOW_V = (36.0, 106.0)    # sill and head above the floor
+SKY_BEHIND = 30.0           # how far outside the wall the sky hangs
+CUPBOARD_X = -62.0          # the cupboard's front, in the back-left corner
+CUPBOARD_Y = -16.0          # its side towards the table
+NICHE_DEPTH = 10.0
+NICHES = ((40.0, 62.0), (64.0, 86.0))   # the open shelves' floors and tops
+
+UPPER_PAINT = mk.Material("WallApricot", diffuse=(0.78, 0.58, 0.40),
+                          specular=(0.05, 0.05, 0.05), shininess=8)
+LOWER_PAINT = mk.Material("WallRose", diffuse=(0.72, 0.47, 0.38),
+                          specular=(0.05, 0.05, 0.05), shininess=8)
+CEILING_PAINT = mk.Material("CeilingCream", diffuse=(0.86, 0.84, 0.78),
+                            specular=(0.03, 0.03, 0.03), shininess=5)
+TRIM = lacquer("TrimCream", (0.90, 0.87, 0.79), shininess=30, specular=0.2)
+SKY = mk.Material("SkyBlue", diffuse=(0.10, 0.14, 0.20), emission=(0.42, 0.62, 0.86),
+                  specular=(0.0, 0.0, 0.0), shininess=1)
+SKY_LOW = mk.Material("SkyHaze", diffuse=(0.12, 0.15, 0.20), emission=(0.60, 0.74, 0.90),
+                      specular=(0.0, 0.0, 0.0), shininess=1)
+CLOUD = mk.Material("Cloud", diffuse=(0.15, 0.15, 0.16), emission=(0.80, 0.81, 0.84),
+                    specular=(0.0, 0.0, 0.0), shininess=1)
+CURTAIN = mk.Material("CurtainCotton", diffuse=(0.30, 0.48, 0.72), specular=(0.05, 0.05, 0.05),
+                      shininess=6)
+PAPER = mk.Material("DrawingPaper", diffuse=(0.90, 0.88, 0.80), specular=(0.05, 0.05, 0.05),
+                    shininess=6)
+FELT = mk.Material("TeddyFelt", diffuse=(0.62, 0.40, 0.20), specular=(0.08, 0.08, 0.08),
+                   shininess=8)
+BROWN = lacquer("TeddyMuzzle", (0.85, 0.68, 0.46), shininess=10, specular=0.08)
+CUPBOARD = mk.Material("CupboardBlue", diffuse=(0.42, 0.54, 0.66), specular=(0.15, 0.15, 0.15),
+                       shininess=20)
+NICHE = mk.Material("NicheYellow", diffuse=(0.84, 0.70, 0.36), specular=(0.05, 0.05, 0.05),
+                    shininess=8)
+
+
+def wall_frame(side):
+    """Local -> world for one wall: u along the wall from left to right as
+    seen from inside the room, v up from the floor, w out of the wall into
+    the room, the origin on the inner face at the floor. Each is a turn
+    (no mirror), so windings stay right."""
+    x0, x1 = ROOM_X
+    y0, y1 = ROOM_Y
+    cols = {"back": ((0, 1, 0), (1, 0, 0), (x0, 0.0)),
+            "left": ((-1, 0, 0), (0, 1, 0), (0.0, y0)),
+            "right": ((1, 0, 0), (0, -1, 0), (0.0, y1)),
+            "front": ((0, -1, 0), (-1, 0, 0), (x1, 0.0))}[side]
+    m = np.identity(4)
+    m[:3, 0], m[:3, 1], m[:3, 2] = cols[0], (0, 0, 1), cols[1]
+    m[:2, 3] = cols[2]
+    m[2, 3] = FLOOR_Z
+    return m
+
+
+def wall_span(side):
+    """u of the wall's inner face, corner to corner."""
+    x0, x1 = ROOM_X
+    y0, y1 = ROOM_Y
+    return {"back": (y0, y1), "front": (-y1, -y0), "left": (-x1, -x0), "right": (x0, x1)}[side]
+
+
+def block(lo, hi, material):
+    """An axis box from corner lo to corner hi."""
+    lo, hi = np.asarray(lo, dtype=np.float64), np.asarray(hi, dtype=np.float64)
+    return mk.box(*(hi - lo), material).translated(*((lo + hi) / 2))
+
+
+def on_wall(side, meshes):
+    f = wall_frame(side)
+    return [m.transformed(f) for m in meshes]
+
+
+def wall_meshes():
+    """The four walls, two-tone, and the ceiling. The wall behind the horse
+    leaves the window's opening; the side walls run between the back and
+    front walls' inner faces, which reach past the corners."""
+    out = []
+    for side in ("back", "left", "right", "front"):
+        u0, u1 = wall_span(side)
+        if side in ("back", "front"):
+            u0, u1 = u0 - WALL_T, u1 + WALL_T
+        pieces = [(u0, u1, 0.0, DADO_Z, LOWER_PAINT)]
+        if side == "left":
+            (a, b), (s, h) = WINDOW_U, WINDOW_V
+            pieces += [(u0, u1, DADO_Z, s, UPPER_PAINT), (u0, u1, h, ROOM_H, UPPER_PAINT),
+                       (u0, a, s, h, UPPER_PAINT), (b, u1, s, h, UPPER_PAINT)]
+        else:
+            pieces.append((u0, u1, DADO_Z, ROOM_H, UPPER_PAINT))
+        out += on_wall(side, [block((ua, va, -WALL_T), (ub, vb, 0.0), mat)
+                              for ua, ub, va, vb, mat in pieces])
+    (x0, x1), (y0, y1) = ROOM_X, ROOM_Y
+    out.append(block((x0 - WALL_T, y0 - WALL_T, FLOOR_Z + ROOM_H),
+                     (x1 + WALL_T, y1 + WALL_T, FLOOR_Z + ROOM_H + WALL_T), CEILING_PAINT))
+    return out
+
+
+def trim_meshes():
+    """Skirting boards with a rounded top edge and a rail along the top of
+    the lower band, all round the room; mitred corners are left to the
+    overlap of the boards."""
+    out = []
+    for side in ("back", "left", "right", "front"):
+        u0, u1 = wall_span(side)
+        board = [block((u0, 0.0, 0.0), (u1, SKIRTING_H - 0.4, SKIRTING_T), TRIM),
+                 rod_between((u0, SKIRTING_H - 0.4, SKIRTING_T / 2), (u1, SKIRTING_H - 0.4, SKIRTING_T / 2),
+                             SKIRTING_T / 2, SKIRTING_T / 2, TRIM, 10),
+                 block((u0, DADO_Z - 1.0, 0.0), (u1, DADO_Z + 0.6, 0.8), TRIM),
+                 rod_between((u0, DADO_Z + 0.6, 0.4), (u1, DADO_Z + 0.6, 0.4), 0.55, 0.55, TRIM, 10)]
+        out += on_wall(side, board)
+    return out
+
+
+def curtain(u0, u1, v0, v1, folds, material):
+    """A gathered curtain: a wavy band in plan, hanging from v1 to v0."""
+    n = folds * 8 + 1
+    u = np.linspace(u0, u1, n)
+    w = 1.6 + 1.3 * np.sin(np.linspace(0, folds * 2 * math.pi, n))
+    outline = [(x, y) for x, y in zip(u, w)] + [(x, y - 0.7) for x, y in zip(u[::-1], w[::-1])]
+    m = mk.extrude(outline, v1 - v0, material, smooth_angle=70)
+    # extrude rises along z: (u, w, v) -> (u, v, w) is a mirror, which
+    # Mesh.transformed turns back into a right winding.
+    swap = np.array([[1.0, 0, 0, 0], [0, 0, 1, v0], [0, 1, 0, 0], [0, 0, 0, 1]])
+    return m.transformed(swap)
+
+
+def window_meshes():
+    """A painted casement frame with a cross bar and a deep sill in the
+    opening behind the horse, blue curtains on a rod, and the sky outside:
+    a glowing backdrop in two bands with a few clouds (emissive, so it
+    reads as daylight whatever the room's lamp does)."""
+    (a, b), (s, h) = WINDOW_U, WINDOW_V
+    fw, fd = 3.2, 2.4           # frame width and how far it stands into the reveal
+    out = []
+    frame = [block((a, s, -fd), (a + fw, h, 0.6), TRIM), block((b - fw, s, -fd), (b, h, 0.6), TRIM),
+             block((a, h - fw, -fd), (b, h, 0.6), TRIM), block((a, s, -fd), (b, s + fw, 0.6), TRIM)]
+    # The casement's cross: a mullion and a transom, set in a little.
+    mid_u, bar_v = (a + b) / 2, s + 0.45 * (h - s)
+    frame += [block((mid_u - 1.1, s + fw, -fd + 0.6), (mid_u + 1.1, h - fw, -0.6), TRIM),
+              block((a + fw, bar_v - 1.1, -fd + 0.6), (b - fw, bar_v + 1.1, -0.6), TRIM)]
+    # The sill: a board reaching past the opening and out into the room.
+    frame.append(block((a - 4.0, s - 1.8, -fd), (b + 4.0, s, 5.5), TRIM))
+    frame.append(block((a - 2.5, s - 5.0, 0.0), (b + 2.5, s - 1.8, 1.2), TRIM))
+    out += on_wall("left", frame)
+    # Curtains drawn to each side, on a rod with ball ends above the opening.
+    rod_v = h + 8.0
+    out += on_wall("left", [curtain(a - 11.0, a + 2.0, s - 10.0, rod_v, 2, CURTAIN),
+                            curtain(b - 2.0, b + 9.0, s - 10.0, rod_v, 2, CURTAIN)])
+    out += on_wall("left", dowel((a - 13.0, rod_v + 1.0, 4.2), (b + 11.0, rod_v + 1.0, 4.2), 0.7,
+                                 BEECH, knob=1.4))
+    for u in (a - 9.0, b + 8.0):
+        out += on_wall("left", [block((u - 0.6, rod_v - 0.4, 0.0), (u + 0.6, rod_v + 1.8, 4.6), BEECH)])
+    # The sky, well outside: two bands, hazier low down, and clouds where
+    # the low cameras look up through the opening.
+    back = -WALL_T - SKY_BEHIND
+    out += on_wall("left", [block((a - 60.0, s - 40.0, back - 2.0), (b + 60.0, s + 22.0, back), SKY_LOW),
+                            block((a - 60.0, s + 22.0, back - 2.0), (b + 60.0, h + 60.0, back), SKY)])
+    for cu, cv, r in ((30.0, 66.0, 6.0), (37.0, 69.0, 4.5), (25.0, 64.0, 4.0),
+                      (44.0, 84.0, 5.0), (49.0, 86.0, 3.5)):
+        out += on_wall("left", [ellipsoid((cu, cv, back + 0.5), np.identity(3),
+                                          (r * 1.6, r * 0.7, 0.6), CLOUD, 16, 6)])
+    return out
+
+
+def cupboard_meshes():
+    """A built-in cupboard in the corner behind the horse, painted blue:
+    closed doors below and at the top, two open shelves between with a
+    yellow back, and toys on them: building blocks, a ball, a drum, books
+    and a teddy. Built in the back wall's frame (u = y, w = x - ROOM_X[0])."""
+    u0, u1 = ROOM_Y[0], CUPBOARD_Y
+    front = CUPBOARD_X - ROOM_X[0]
+    back = front - NICHE_DEPTH
+    bottom, top = NICHES[0][0] - 2.0, NICHES[-1][1] + 2.0
+    body = [block((u0, 0.0, 0.0), (u1, 4.0, front - 2.0), CUPBOARD),             # plinth
+            block((u0, 4.0, 0.0), (u1, bottom, front), CUPBOARD),
+            block((u0, top, 0.0), (u1, ROOM_H, front), CUPBOARD),
+            block((u0, bottom, 0.0), (u1, top, back), NICHE),
+            block((u0, bottom, back), (u0 + 2.0, top, front), CUPBOARD),
+            block((u1 - 2.0, bottom, back), (u1, top, front), CUPBOARD)]
+    for (lo, hi) in NICHES:
+        body.append(block((u0, lo - 2.0, back), (u1, lo, front), CUPBOARD))
+    body.append(block((u0, NICHES[-1][1], back), (u1, top, front), CUPBOARD))
+    # Doors a shade proud of the carcass, with round knobs.
+    mid = (u0 + u1) / 2
+    for v0, v1 in ((5.0, bottom - 1.0), (top + 1.0, ROOM_H - 2.0)):
+        for a, b in ((u0 + 1.0, mid - 0.3), (mid + 0.3, u1 - 1.0)):
+            body.append(block((a, v0, front), (b, v1, front + 0.6), CUPBOARD))
+        knob_v = v1 - 6.0 if v0 < bottom else v0 + 6.0
+        body += [mk.sphere(1.0, 12, 6, BEECH).translated(mid + side * 2.5, knob_v, front + 1.3)
+                 for side in (-1, 1)]
+    toys = []
+    # Lower shelf: blocks (one stacked and turned), a ball and a drum.
+    v = NICHES[0][0]
+    w = back + 5.0
+    for (cu, dv, size, turn, mat) in ((-67.0, 0.0, 5.0, 0.0, RED), (-61.0, 0.0, 5.0, 12.0, BLUE),
+                                      (-64.0, 5.0, 4.6, 30.0, YELLOW)):
+        cube = mk.box(size, size, size, mat).rotated(0, 1, 0, turn)
+        toys.append(cube.translated(cu, v + dv + size / 2, w))
+    ball = mk.sphere(3.4, 20, 10, GREEN).translated(-49.0, v + 3.4, w)
+    band = np.abs(ball.positions[ball.faces].mean(axis=1)[:, 1] - (v + 3.4)) < 1.0
+    toys += split_faces(ball, band, WHITE)
+    drum = revolve([(0.0, 0.0), (3.6, 0.0), (3.6, 5.2), (0.0, 5.2)], 24, RED)
+    rims = [revolve(superellipse(3.75, z, 0.25, 0.45, 2.0, 12), 24, YELLOW) for z in (0.45, 4.75)]
+    upright = np.array([[1.0, 0, 0, 0], [0, 0, 1, 0], [0, -1, 0, 0], [0, 0, 0, 1]])  # z -> v
+    for m in [drum] + rims:
+        toys.append(m.transformed(mk.translation(-28.0, v, w) @ upright))
+    # Upper shelf: books standing together and a teddy sitting up.
+    v = NICHES[1][0]
+    u = -71.0
+    for wd, ht, mat in ((1.8, 9.0, BLUE), (2.2, 10.0, RED), (1.6, 8.2, YELLOW), (2.0, 9.4, GREEN)):
+        toys.append(block((u, v, back + 1.0), (u + wd, v + ht, back + 7.8), mat))
+        u += wd + 0.15
+    toys += teddy((-38.0, v, back + 2.2))
+    return on_wall("back", body + toys)
+
+
+def teddy(seat):
+    """A sitting teddy bear of felt balls, facing into the room (w), its
+    seat at (u, v, w) on the shelf."""
+    su, sv, sw = seat
+    c = np.array([su, sv, sw])
+    I = np.identity(3)
+    out = [ellipsoid(c + (0, 4.6, 0), I, (3.6, 4.8, 3.1), FELT, 18, 9),        # body
+           ellipsoid(c + (0, 3.6, 2.4), I, (2.4, 2.8, 1.0), BROWN, 14, 7),     # tummy
+           mk.sphere(3.0, 18, 9, FELT).translated(*(c + (0, 11.4, 0.3))),      # head
+           ellipsoid(c + (0, 10.6, 2.9), I, (1.5, 1.1, 1.0), BROWN, 12, 6),    # muzzle
+           mk.sphere(0.45, 8, 4, BLACK).translated(*(c + (0, 11.2, 3.85)))]    # nose
+    for side in (-1, 1):
+        out.append(mk.sphere(1.2, 12, 6, FELT).translated(*(c + (side * 2.3, 13.9, -0.3))))
+        out.append(mk.sphere(0.6, 10, 5, BROWN).translated(*(c + (side * 2.3, 13.9, 0.6))))
+        out.append(mk.sphere(0.4, 8, 4, BLACK).translated(*(c + (side * 1.1, 12.3, 2.55))))
+        # Arms hanging forward, legs stretched out over the shelf's edge.
+        out.append(ellipsoid(c + (side * 3.6, 5.6, 1.2), frame_z((side * 0.35, -0.8, 0.5)),
+                             (1.2, 1.2, 3.0), FELT, 12, 6))
+        out.append(ellipsoid(c + (side * 2.0, 1.4, 3.4), frame_z((0, 0.05, 1.0)),
+                             (1.4, 1.4, 3.0), FELT, 12, 6))
+        out.append(ellipsoid(c + (side * 2.0, 1.8, 6.2), frame_z((0, 0.3, 1.0)),
+                             (1.3, 1.5, 0.5), BROWN, 10, 5))
+    return out
+
+
+def picture(u0, v0, w, h, frame_mat, scene):
+    """A framed child's drawing on a wall: a moulded frame, the paper, and
+    the drawing's flat shapes laid on it. scene lists (outline in the
+    paper's 0..1 square, material)."""
+    t, d = 2.0, 1.6
+    out = [block((u0, v0, 0.0), (u0 + w, v0 + t, d), frame_mat),
+           block((u0, v0 + h - t, 0.0), (u0 + w, v0 + h, d), frame_mat),
+           block((u0, v0 + t, 0.0), (u0 + t, v0 + h - t, d), frame_mat),
+           block((u0 + w - t, v0 + t, 0.0), (u0 + w, v0 + h - t, d), frame_mat),
+           block((u0 + t, v0 + t, 0.0), (u0 + w - t, v0 + h - t, 0.5), PAPER)]
+    pw, ph = w - 2 * t - 2.0, h - 2 * t - 2.0
+    for k, (outline, mat) in enumerate(scene):
+        pts = [(u0 + t + 1.0 + x * pw, v0 + t + 1.0 + y * ph) for x, y in outline]
+        out.append(mk.extrude(pts, 0.08, mat, smooth_angle=30).translated(0, 0, 0.5 + 0.06 * k))
+    return out
+
+
+def house_drawing():
+    sun = arc(0.8, 0.8, 0.12, 0, 360, 20)[:-1]
+    return [([(0, 0), (1, 0), (1, 0.2), (0, 0.2)], GREEN),
+            ([(0.18, 0.2), (0.6, 0.2), (0.6, 0.52), (0.18, 0.52)], RED),
+            ([(0.12, 0.52), (0.66, 0.52), (0.39, 0.78)], BLUE),
+            ([(0.33, 0.2), (0.45, 0.2), (0.45, 0.4), (0.33, 0.4)], YELLOW),
+            ([(x * 0.9 / 0.8 * 0.8, y) for x, y in sun], YELLOW)]
+
+
+def boat_drawing():
+    sun = arc(0.2, 0.8, 0.1, 0, 360, 20)[:-1]
+    return [([(0, 0), (1, 0), (1, 0.3), (0, 0.3)], BLUE),
+            ([(0.25, 0.3), (0.8, 0.3), (0.88, 0.42), (0.17, 0.42)], RED),
+            ([(0.5, 0.44), (0.5, 0.9), (0.8, 0.46)], WHITE),
+            ([(0.46, 0.44), (0.46, 0.82), (0.25, 0.46)], YELLOW),
+            (sun, ORANGE)]
+
+
+def picture_meshes():
+    """Two framed drawings, a house and a boat, on the wall behind the
+    table, above the chairs' backs."""
+    return on_wall("right", picture(-52.0, 50.0, 22.0, 18.0, BLUE, house_drawing())
+                   + picture(-24.0, 54.0, 16.0, 20.0, RED, boat_drawing()))
+
+
+def room_nodes():
+    """The room's nodes, in world coordinates."""
+    return [mk.Node("Walls", meshes=wall_meshes()), mk.Node("Skirting", meshes=trim_meshes()),
+            mk.Node("Window", meshes=window_meshes()), mk.Node("Cupboard", meshes=cupboard_meshes()),
+            mk.Node("Pictures", meshes=picture_meshes())]
+
+
 def build_stoler(world=False):
     """The file's scene: meshes stored through the inverse of the scene's
     placement. world=True keeps them in world coordinates (for looking)."""
-    nodes = stoler_world_nodes()
+    nodes = stoler_world_nodes() + room_nodes()
     if not world:
         back = np.linalg.inv(table_placement())
         for n in nodes:
@@ -1266,7 +1571,8 @@ def stoler_errors(path):
     errs0, count = common_errors(TABLE_NAME, path, dae, nodes, build_stoler())
     errs += errs0
     place = table_placement()
-    world = {n: apply(place, v[0]) for n, v in nodes.items() if len(v[0])}
+    room = {n.name for n in room_nodes()}
+    world = {n: apply(place, v[0]) for n, v in nodes.items() if len(v[0]) and n not in room}
     chairs = sorted(n for n in world if n.startswith("Chair_"))
     if "Table" not in world or not 2 <= len(chairs) <= 4:
         return errs + [f"want Table and 2 to 4 chairs, have {sorted(world)}"], count
@@ -1314,6 +1620,118 @@ def stoler_errors(path):
             if np.all(alo < bhi) and np.all(blo < ahi):
                 errs.append(f"{a} and {b} overlap")
     return errs, count
+
+
+# The scene's cameras (scene_clown.cpp): eye, centre, vertical field of
+# view and far plane; camera 2, the one drawn, glides 1 -> 3 -> 0 -> 4, and
+# camera 0 drifts by up to (10, 25, 0) while the loose rings fall.
+SCENE_CAMERAS = {0: ((5, -20, 10), (-5, 0, 10), 45.0, 100.0), 1: ((5, -5, 7), (-1, 1, 0), 77.32, 100.0),
+                 3: ((25, -15, 4), (-15, -10, 2), 77.32, 100.0), 4: ((40, 0, 1), (0, 0, 0), 45.0, 1000.0)}
+CAMERA_DRIFT = (10.0, 25.0, 0.0)
+
+
+def scene_views():
+    """(label, view matrix, yfov, zfar) along the camera's path, blends
+    taken as the scene takes them (entry by entry)."""
+    def view(k, drift=0.0):
+        eye, centre, fov, far = SCENE_CAMERAS[k]
+        shift = drift * np.array(CAMERA_DRIFT)
+        return np.linalg.inv(mk.look_at(np.add(eye, shift), np.add(centre, shift))), fov, far
+    out = []
+    for a, b, steps, drift in ((1, 3, 5, 0.0), (3, 0, 3, 0.0), (0, 4, 5, 1.0)):
+        for u in np.linspace(0, 1, steps):
+            (va, fa, za), (vb, fb, zb) = view(a, drift * u if a == 0 else 0.0), view(b)
+            out.append((f"{a}->{b} {u:.2f}", va * (1 - u) + vb * u, fa * (1 - u) + fb * u,
+                        za * (1 - u) + zb * u))
+    return out
+
+
+def view_rays(view, yfov, nx=32, ny=18):
+    """The eye and the world directions through a grid over the 16:9
+    picture, scaled so the parameter along a ray is its eye-space depth."""
+    inv = np.linalg.inv(view)
+    ty = math.tan(math.radians(yfov) / 2)
+    x, y = np.meshgrid((np.arange(nx) + 0.5) / nx * 2 - 1, (np.arange(ny) + 0.5) / ny * 2 - 1)
+    d = np.stack([x * ty * 16 / 9, y * ty, -np.ones_like(x)], -1).reshape(-1, 3)
+    return inv[:3, 3], d @ inv[:3, :3].T
+
+
+def first_hits(origin, dirs, tris):
+    """Per ray, the smallest positive parameter at which it meets one of
+    the triangles (inf where it meets none)."""
+    a, e1, e2 = tris[:, 0], tris[:, 1] - tris[:, 0], tris[:, 2] - tris[:, 0]
+    best = np.full(len(dirs), np.inf)
+    for i in range(0, len(dirs), 64):
+        d = dirs[i:i + 64, None, :]
+        p = np.cross(d, e2[None])
+        det = np.einsum("rtk,tk->rt", p, e1)
+        ok = np.abs(det) > 1e-12
+        inv = np.where(ok, 1.0 / np.where(ok, det, 1.0), 0.0)
+        s = origin - a
+        u = np.einsum("rtk,tk->rt", p, s) * inv
+        q = np.cross(s, e1)
+        v = np.einsum("rk,tk->rt", dirs[i:i + 64], q) * inv
+        t = np.einsum("tk,tk->t", e2, q)[None] * inv
+        hit = ok & (u >= 0) & (v >= 0) & (u + v <= 1) & (t > 1e-6)
+        best[i:i + 64] = np.where(hit, t, np.inf).min(axis=1)
+    return best
+
+
+def room_errors(path, horse_path):
+    """The room round the furniture: warm painted walls with skirting on
+    all four sides, everything of the scene inside it and clear of the
+    cupboard, and every ray of the scene's cameras ending on it or on the
+    floor. Also prints how much of each view lies beyond its far plane."""
+    errs = []
+    dae, nodes = read_nodes(path)
+    place = table_placement()
+    names = [n.name for n in room_nodes()]
+    missing = [n for n in names if n not in nodes or not len(nodes[n][0])]
+    if missing:
+        return [f"{TABLE_NAME}: no room node {', '.join(missing)}"]
+    world = {n: apply(place, nodes[n][0]) for n in nodes if len(nodes[n][0])}
+    (x0, x1), (y0, y1) = ROOM_X, ROOM_Y
+    for m in set(nodes["Walls"][5]):
+        c = colour_of(dae, m)
+        if m != CEILING_PAINT.name and not (c[0] > c[1] > c[2] and 0.3 < c.max() < 0.9):
+            errs.append(f"wall paint {m} {c}: not a warm paint (neither black nor white)")
+    # Skirting along the foot of each wall.
+    sk = world["Skirting"].reshape(-1, 3)
+    low = sk[sk[:, 2] < FLOOR_Z + SKIRTING_H + 0.1]
+    for label, near in (("back", np.abs(low[:, 0] - x0) < 2), ("front", np.abs(low[:, 0] - x1) < 2),
+                        ("left", np.abs(low[:, 1] - y0) < 2), ("right", np.abs(low[:, 1] - y1) < 2)):
+        if not near.any():
+            errs.append(f"no skirting along the {label} wall")
+    # What stands in the room: the furniture, the horse rocked both ways,
+    # the figure and the toss rings.
+    _, hnodes = read_nodes(horse_path)
+    chain, q, _ = horse_chain(hnodes)
+    inside = {n: world[n].reshape(-1, 3) for n in world if n not in names}
+    for a in (-ROCK_DEGREES, 0.0, ROCK_DEGREES):
+        inside[f"horse rocked {a:+}"] = rocked(chain, q, a).reshape(-1, 3)
+    inside["figure and rings"] = np.array([[x, y, z] for x in (-TOSS_OUTER, TOSS_OUTER)
+                                           for y in (-TOSS_OUTER, TOSS_OUTER) for z in (FLOOR_Z, 20.0)])
+    for n, p in inside.items():
+        if (p[:, 0].min() < x0 + 2 or p[:, 0].max() > x1 - 2 or p[:, 1].min() < y0 + 2
+                or p[:, 1].max() > y1 - 2 or p[:, 2].max() > FLOOR_Z + ROOM_H - 2):
+            errs.append(f"{n} reaches out of the room")
+        if np.any((p[:, 0] < CUPBOARD_X + 1) & (p[:, 1] < CUPBOARD_Y + 1)):
+            errs.append(f"{n} runs into the cupboard")
+    # Every view ray ends on the room (walls, cupboard, the sky outside the
+    # window) or on the floor: nothing open anywhere the cameras look.
+    shell = np.concatenate([world[n] for n in ("Walls", "Window", "Cupboard")])
+    report = []
+    for label, view, fov, far in scene_views():
+        eye, d = view_rays(view, fov)
+        t = first_hits(eye, d, shell)
+        with np.errstate(divide="ignore", invalid="ignore"):
+            floor_t = np.where(d[:, 2] < 0, (FLOOR_Z - eye[2]) / d[:, 2], np.inf)
+        t = np.minimum(t, floor_t)
+        if not np.all(np.isfinite(t)):
+            errs.append(f"camera {label}: {int(np.sum(~np.isfinite(t)))} rays leave the room")
+        report.append(f"{label} {np.mean(t > far):.2f}")
+    print("room: share of each view beyond the camera's far plane: " + ", ".join(report))
+    return errs
 
 
 def horse_chain(nodes):
@@ -1399,6 +1817,7 @@ def check(root):
     errs += e
     e, n_horse, hinfo = horse_errors(os.path.join(out_dir, HORSE_NAME))
     errs += e
+    errs += room_errors(os.path.join(out_dir, TABLE_NAME), os.path.join(out_dir, HORSE_NAME))
     # The contact test must see a fault: a ring lifted off its neighbour.
     outlines = stacked_outlines()
     lifted = revolve(outlines[2][1] + [0, 0.3], 48, RED)
