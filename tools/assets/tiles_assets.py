@@ -18,9 +18,17 @@ The model's conventions, which the scene code relies on:
                           nozzles in rings on the face
     ShowerHead/Arm        neck, swivel ball, the bent arm pipe (up from the
                           head, then level towards +x) and the wall flange
+    Room                  the wall of the tiled bathroom the stall stands
+                          in, flush behind the mosaic: cream tiles (tile.png,
+                          twice the mosaic's size) with a band of blue ones;
+                          placed so that it rests round the stall when the
+                          head does
     Camera, KeyLight, FillLight
 
 The scene turns the model 180 degrees about z, so the wall is at -x there.
+It keeps the file's one camera as the first of its list and films with its
+own cameras after it, and lights everything with its stage lights: the
+model's camera and lights are for looking at the model on its own.
 
 The mosaic reads squid.png through OpenGL, bottom row first: tile (r, c)
 takes pixel r + 113 * c of that order, so the file's top row is the top of
@@ -32,8 +40,10 @@ in file order and needs no flipping.
 
 --check reads the written files back (the model through pycollada) and
 verifies the conventions above, the triangle budget, the materials, the
-winding, the maps' sizes, unit normals and flat middle, the picture's size
-and contrast, and that a second generation gives the same bytes.
+winding, that the room fills the last, pulled-back view round the stall
+with lit wall and keeps out of the stall, the maps' sizes, unit normals and
+flat middle, the picture's size and contrast, and that a second generation
+gives the same bytes.
 
 Deterministic: fixed seeds, the writer's fixed COLLADA dates, no time stamps
 or text chunks in the pictures.
@@ -73,6 +83,41 @@ HEAD_SCALE = 1.8        # the head is modelled at 1:1 and shown larger: a 29 cm
 WALL_X = 3.98 / HEAD_SCALE  # where the flange sits on the wall, in model units: the
                         # scene hangs the head 4 in front of the mosaic's back wall
 
+# Where the scene puts the model, in the stall's own frame (x across the
+# mosaic, y from the mosaic's face out into the stall negative, z up from
+# the glass floor): the head's centre HEAD_OUT in front of the mosaic and
+# HEAD_HEIGHT above the floor (its resting height 17 plus the model's lift of
+# 12.9), the model turned half round about z. It comes down with the head,
+# from 283 higher, and rests there from beat 66 of the scene.
+HEAD_OUT = 4.0
+HEAD_HEIGHT = 29.9
+# The stall's back panel, the mosaic's middle: 37 tiles of 0.5 across, 80 high.
+STALL_HALF_WIDTH = 9.25
+STALL_HEIGHT = 40.0
+
+# The bathroom the stall stands in: its tiled back wall, flush behind the
+# mosaic, wide and high enough that the last, pulled-back view (from about
+# 85 in front of the mosaic, 38 degrees high) sees tiled wall beside and
+# above the stall everywhere above the floor, and the glass floor reflects
+# it below. No side walls or ceiling: no camera of the scene turns to them,
+# and while the room still hangs high above with the head, side walls
+# showed through the glass under the first, steeply downward cameras.
+ROOM_HALF_WIDTH = 64.0
+ROOM_HEIGHT = 64.0
+ROOM_BACK = 0.35        # the back wall's face, just behind the mosaic's
+ROOM_TILE = 1.0         # wall tiles twice the mosaic's
+DADO = (11.0, 13.0)     # a band of dark blue tiles across the wall, at this height
+
+# What the check holds the room to, from the scene's timetable: its last
+# view is its cameras 2 and 4 blended on to 4/3 (eye 85 in front of the
+# mosaic, 38.3 degrees high, 16:9), and its four stage lights, all in the
+# stall's frame (the scene's frame lifted by the model's 12.9).
+LAST_EYE = (3.33, -85.0, 13.9)
+LAST_TARGET = (0.0, 0.0, 12.9)
+LAST_YFOV = 38.3
+STAGE_LIGHTS = [(22.5 - 15.0 * i, -25.0, 14.0 * i + 12.9) for i in range(4)]
+STAGE_ATTENUATION = (1.0, 0.004, 0.003)  # constant, linear, quadratic
+
 TILE_SIZE = 256
 GROUT = 4.0             # grout half-width at each border: 8 px between tiles
 BEVEL = 16.0            # width of the rounded rim
@@ -99,6 +144,16 @@ SATIN = mk.Material("SatinChrome", diffuse=(0.62, 0.63, 0.65), ambient=(0.16, 0.
                     specular=(0.7, 0.7, 0.7), shininess=40)
 RUBBER = mk.Material("NozzleRubber", diffuse=(0.06, 0.06, 0.065), ambient=(0.02, 0.02, 0.02),
                      specular=(0.15, 0.15, 0.15), shininess=12)
+# The room's walls wear the mosaic's glazed tile, larger. A textured material
+# is lit through its texture with twice its ambient as the diffuse colour,
+# so the ambient sets the glaze's tint: a warm cream that the stall's dark
+# mosaic stands out against, and a deep blue for the band. The scene's lights
+# are the stage lights in front of the stall; they fall off with distance,
+# so the cream is kept light for the far ends of the wall.
+WALL_GLAZE = mk.Material("WallGlaze", texture=TILE_NAME, ambient=(0.5, 0.47, 0.41),
+                         specular=(0.35, 0.35, 0.33), shininess=40)
+BAND_GLAZE = mk.Material("BandGlaze", texture=TILE_NAME, ambient=(0.12, 0.2, 0.36),
+                         specular=(0.4, 0.4, 0.4), shininess=40)
 
 
 # ---------------------------------------------------------------------------
@@ -215,6 +270,33 @@ def arm_meshes():
     return [neck, ball, pipe, flange]
 
 
+# ---------------------------------------------------------------------------
+# The room round the stall
+# ---------------------------------------------------------------------------
+
+def wall(x0, x1, z0, z1, material, tile=ROOM_TILE):
+    """A stretch of the back wall (stall frame) from x0 to x1 and z0 to z1,
+    facing -y into the room; its UVs count tiles from the floor and the
+    room's middle, so the grout lines run on from course to course."""
+    pos = [(x0, ROOM_BACK, z0), (x1, ROOM_BACK, z0), (x1, ROOM_BACK, z1), (x0, ROOM_BACK, z1)]
+    uv = [(x0 / tile, z0 / tile), (x1 / tile, z0 / tile), (x1 / tile, z1 / tile), (x0 / tile, z1 / tile)]
+    return mk.Mesh(pos, [(0.0, -1.0, 0.0)] * 4, uv, [(0, 1, 2), (0, 2, 3)], material)
+
+
+def room_meshes():
+    """The back wall in the stall's frame, in three courses: cream below the
+    band, the blue band, cream above."""
+    w = ROOM_HALF_WIDTH
+    cream = [wall(-w, w, 0.0, DADO[0], WALL_GLAZE), wall(-w, w, DADO[1], ROOM_HEIGHT, WALL_GLAZE)]
+    return [mk.merge(cream), wall(-w, w, DADO[0], DADO[1], BAND_GLAZE)]
+
+
+def stall_to_model():
+    """The stall's frame into the model's: undo the scene's placement of the
+    head (its centre at (0, -HEAD_OUT, HEAD_HEIGHT), turned 180 about z)."""
+    return mk.rotation(0, 0, 1, 180) @ mk.translation(0, HEAD_OUT, -HEAD_HEIGHT)
+
+
 def build_scene():
     size = mk.scaling(HEAD_SCALE)
     head = mk.Node("Head", meshes=[m.transformed(size) for m in (head_shell(), face_plate(), nozzles())])
@@ -222,16 +304,19 @@ def build_scene():
     # turns the model half round, so it meets the back wall behind the head.
     arm = mk.Node("Arm", meshes=[m.transformed(mk.rotation(0, 0, 1, -90) @ size) for m in arm_meshes()])
     root = mk.Node("ShowerHead", children=[head, arm])
-    # From below and in front, so the face with its nozzles is in view and
-    # the arm runs off to the wall behind.
-    cam = mk.Node("Camera", matrix=mk.look_at(tuple(HEAD_SCALE * np.array((-3.2, -6.8, -2.6))),
+    room = mk.Node("Room", meshes=[m.transformed(stall_to_model()) for m in room_meshes()])
+    # From below and in front, inside the room, so the face with its nozzles
+    # is in view and the arm runs off to the wall behind. The scene keeps
+    # this one camera only as the first of its list and films with its own,
+    # which it addresses by their place after it: the file holds exactly one.
+    cam = mk.Node("Camera", matrix=mk.look_at(tuple(HEAD_SCALE * np.array((-6.4, 4.6, -2.4))),
                                                 tuple(HEAD_SCALE * np.array((0.0, -1.3, 0.55)))),
                   camera=mk.Camera("ShowerCamera", yfov=40, znear=0.1, zfar=500))
     key = mk.Node("KeyLight", translate=(-4.0, -6.0, 3.0),
                   light=mk.PointLight("KeyLamp", color=(1.0, 0.97, 0.92)))
     fill = mk.Node("FillLight", translate=(3.0, -4.0, -6.0),
                    light=mk.PointLight("FillLamp", color=(0.3, 0.33, 0.4)))
-    return mk.Scene([root, cam, key, fill])
+    return mk.Scene([root, room, cam, key, fill])
 
 
 # ---------------------------------------------------------------------------
@@ -522,7 +607,7 @@ def model_errors(path):
     nodes = {}
     for n in dae.scene.nodes:
         _world_triangles(n, np.identity(4), nodes)
-    for name in ("ShowerHead", "Head", "Arm", "Camera", "KeyLight", "FillLight"):
+    for name in ("ShowerHead", "Head", "Arm", "Room", "Camera", "KeyLight", "FillLight"):
         expect(name in nodes, f"no node {name}")
     if errs:
         return errs, 0
@@ -536,10 +621,14 @@ def model_errors(path):
 
     # Materials: plain colours, one of them chrome (light, neutral, sharp
     # highlight), and the nozzles dark against it.
+    # Only the room's walls wear the tile texture.
     by_id = {m.id: m for m in dae.materials}
+    room_mats = set(nodes["Room"][1]) if "Room" in nodes else set()
     chrome = None
     for m in dae.materials:
         e = m.effect
+        if m.id in room_mats:
+            continue
         expect(_colour(e.diffuse) is not None, f"material {m.id} is textured")
         dif, highlight = _colour(e.diffuse), _colour(e.specular)
         if dif and highlight and min(dif) > 0.6 and max(dif) - min(dif) < 0.08 \
@@ -596,7 +685,131 @@ def model_errors(path):
     expect(fwd @ to_head > 0.9, "camera not looking at the head")
     expect(eye[2] < face_z, "camera above the face: the nozzles are out of sight")
     expect(all(np.linalg.norm(li.position) > 3 for li in lights), "a light inside the model")
+    # The camera stands in the room, in front of its wall.
+    to_stall = np.linalg.inv(stall_to_model())
+    eye_stall = to_stall[:3, :3] @ np.asarray(cam.position) + to_stall[:3, 3]
+    expect(eye_stall[1] < ROOM_BACK, "the model's camera stands behind the room's wall")
+
+    # The room, back in the stall's frame, with each triangle's glaze.
+    tris, mats = nodes["Room"]
+    tris = tris @ to_stall[:3, :3].T + to_stall[:3, 3]
+    glazes = {}
+    for mid in set(mats):
+        e = by_id[mid].effect
+        expect(e.diffuse is not None and not isinstance(e.diffuse, tuple),
+               f"room material {mid} wears no texture")
+        # Textured, the engine lights it with twice its ambient as the diffuse.
+        glazes[mid] = np.minimum(2 * np.asarray(_colour(e.ambient)), 1.0), np.asarray(_colour(e.ambient))
+    errs += room_errors(tris, [glazes[m] for m in mats])
     return errs, count
+
+
+def _last_view_rays(nx=24, ny=14):
+    """Unit rays from the scene's last eye through a grid over its picture."""
+    eye, target = np.asarray(LAST_EYE), np.asarray(LAST_TARGET)
+    fwd = (target - eye) / np.linalg.norm(target - eye)
+    side = np.cross(fwd, (0, 0, 1))
+    side /= np.linalg.norm(side)
+    up = np.cross(side, fwd)
+    th = math.tan(math.radians(LAST_YFOV / 2))
+    rays = []
+    for j in range(ny):
+        for i in range(nx):
+            sx = (2 * (i + 0.5) / nx - 1) * th * 16 / 9
+            sy = (2 * (j + 0.5) / ny - 1) * th
+            r = fwd + sx * side + sy * up
+            rays.append(r / np.linalg.norm(r))
+    return eye, np.array(rays)
+
+
+def _first_hit(eye, ray, tris):
+    """(distance, triangle index) of the nearest triangle the ray meets, or
+    (inf, -1): Moller-Trumbore over all of them at once."""
+    e1, e2 = tris[:, 1] - tris[:, 0], tris[:, 2] - tris[:, 0]
+    pv = np.cross(ray, e2)
+    det = np.einsum("ij,ij->i", e1, pv)
+    ok = np.abs(det) > 1e-12
+    inv = np.where(ok, 1 / np.where(ok, det, 1), 0)
+    tv = eye - tris[:, 0]
+    u = np.einsum("ij,ij->i", tv, pv) * inv
+    qv = np.cross(tv, e1)
+    v = (qv @ ray) * inv
+    t = np.einsum("ij,ij->i", e2, qv) * inv
+    hit = ok & (u >= -1e-9) & (v >= -1e-9) & (u + v <= 1 + 1e-9) & (t > 0)
+    if not hit.any():
+        return math.inf, -1
+    k = np.where(hit, t, math.inf).argmin()
+    return t[k], k
+
+
+def stage_lit(point, normal, diffuse, ambient):
+    """The colour the scene's stage lights give a surface (before its
+    texture), as its shaders weigh them: the global ambient 0.2, and from
+    each light ambient 0.3 and diffuse 1, both attenuated."""
+    lit = 0.2 * ambient
+    c0, c1, c2 = STAGE_ATTENUATION
+    for light in STAGE_LIGHTS:
+        d = np.asarray(light) - point
+        dist = np.linalg.norm(d)
+        att = 1 / (c0 + c1 * dist + c2 * dist * dist)
+        lit = lit + att * (0.3 * ambient + diffuse * max(normal @ d / dist, 0.0))
+    return lit
+
+
+def room_errors(tris, glazes):
+    """The room in the stall's frame: triangles (k, 3, 3) and each one's
+    (diffuse, ambient). It must keep out of the stall and the cameras' path,
+    face into the room, and fill the last view round the stall: every ray
+    of that view that leaves the stall and meets the floor's level above it
+    ends on room wall that the stage lights keep clear of black."""
+    errs = []
+    if len(tris) == 0:
+        return ["the room is empty"]
+    p = tris.reshape(-1, 3)
+    # Nothing inside the stall or in front of it where the cameras move:
+    # the room's walls stand at its edges only.
+    inner = (np.abs(p[:, 0]) < ROOM_HALF_WIDTH - 1) & (p[:, 1] < 0)
+    if inner.any():
+        errs.append(f"{int(inner.sum())} room corners inside the room, among the stall and cameras")
+    if p[:, 2].min() < -1e-6:
+        errs.append("the room reaches under the glass floor")
+    geo = np.cross(tris[:, 1] - tris[:, 0], tris[:, 2] - tris[:, 0])
+    normals = geo / np.linalg.norm(geo, axis=1, keepdims=True)
+    centres = tris.mean(axis=1)
+    inward = np.einsum("ij,ij->i", normals, np.array([0.0, -40.0, 20.0]) - centres) > 0
+    if not inward.all():
+        errs.append(f"{int((~inward).sum())} room triangles face out of the room")
+    back = np.abs(normals[:, 1] + 1) < 1e-6
+    if not back.any() or not (0 < centres[back, 1].min() and centres[back, 1].max() <= 1.0):
+        errs.append("no back wall just behind the mosaic")
+    # The last view: rays that pass beside or above the mosaic and stay
+    # above the floor up to the wall must meet lit room wall.
+    eye, rays = _last_view_rays()
+    dark, missed = 0, 0
+    for ray in rays:
+        # Where the ray meets the mosaic's plane inside the back panel, the
+        # stall is what it sees.
+        at = eye + (0 - eye[1]) / ray[1] * ray
+        if abs(at[0]) <= STALL_HALF_WIDTH and 0 <= at[2] <= STALL_HEIGHT:
+            continue
+        t, k = _first_hit(eye, ray, tris)
+        if k < 0:
+            # Down through the floor: the glass shows the reflection there.
+            if ray[2] < 0 and eye[2] / -ray[2] < (ROOM_BACK - eye[1]) / ray[1]:
+                continue
+            missed += 1
+            continue
+        hit = eye + t * ray
+        diffuse, ambient = glazes[k]
+        # At 0.2 the tile (about 0.9 bright) comes out near 45 of 255: clear
+        # of black through the blur and the first beats of the fade.
+        if np.mean(stage_lit(hit, normals[k], diffuse, ambient)) < 0.2:
+            dark += 1
+    if missed:
+        errs.append(f"{missed} of {len(rays)} rays of the last view see past the room")
+    if dark:
+        errs.append(f"{dark} of {len(rays)} rays of the last view end on dark wall")
+    return errs
 
 
 def normal_map_errors(img):
@@ -709,6 +922,17 @@ def check(root):
     squid = Image.open(os.path.join(out_dir, SQUID_NAME))
     if not squid_errors(squid.transpose(Image.Transpose.FLIP_TOP_BOTTOM)):
         errs.append("squid check blind: an upside-down squid passes")
+    # ... and a room that stands back from the stall, or one gone dark, too.
+    room = [m.transformed(mk.translation(0, 30, 0)) for m in room_meshes()]
+    room_tris = np.concatenate([m.positions[m.faces] for m in room])
+    glaze = [(np.minimum(2 * np.asarray(m.material.ambient[:3]), 1.0), np.asarray(m.material.ambient[:3]))
+             for m in room for _ in m.faces]
+    if not room_errors(room_tris, glaze):
+        errs.append("room check blind: a back wall 30 behind the mosaic passes")
+    room = room_meshes()
+    room_tris = np.concatenate([m.positions[m.faces] for m in room])
+    if not room_errors(room_tris, [(np.full(3, 0.1), np.full(3, 0.05))] * len(room_tris)):
+        errs.append("room check blind: a dark room passes")
     steep = np.asarray(normal).copy()
     steep[64:192, 64:192] = (200, 128, 236)
     if not normal_map_errors(Image.fromarray(steep, "RGB")):
