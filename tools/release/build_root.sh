@@ -21,7 +21,8 @@ ensure_build_root() {
   [ "$(id -u)" = 0 ] || die "making the build root needs root (debootstrap, chroot)"
   command -v debootstrap >/dev/null || die "debootstrap is missing (run tools/setup.sh)"
   say "making a Debian 11 build root in $root (once, a few minutes)"
-  rm -rf "$root"; mkdir -p "$root"
+  unmount_under "$root"
+  rm -rf --one-file-system "$root"; mkdir -p "$root"
   local mirror log=$cache/roots/debootstrap.log
   mirror=$(mirror_of_machine)
   debootstrap --variant=minbase "$build_root_suite" "$root" "$mirror" > "$log" 2>&1 \
@@ -35,22 +36,33 @@ ensure_build_root() {
   touch "$root/.complete"
 }
 
+# Lazily unmounts whatever is mounted inside folder $1 (what a run that was
+# killed left bound there), deepest first.
+unmount_under() {
+  local m
+  awk -v r="$1/" 'index($2, r) == 1 { print $2 }' /proc/mounts | sort -r | while read -r m; do
+    umount -l "$m" 2>/dev/null || true
+  done
+}
+
 # Runs a shell command in the build root ($1) with /proc, /sys and /dev
-# mounted, and the folders named in $binds ("HOST:INSIDE ...") bound in.
+# mounted, and the folders named in $binds ("HOST:INSIDE ...") bound in; the
+# mounts go again however the command ends (a signal included).
 in_build_root() {
   local root=$1 cmd=$2 m host inside rc
-  local mounted=()
-  for m in proc sys dev; do mount --bind "/$m" "$root/$m"; mounted+=("$root/$m"); done
+  unmount_under "$root"
+  trap "unmount_under '$root'" EXIT INT TERM
+  for m in proc sys dev; do mount --bind "/$m" "$root/$m"; done
   for m in ${binds:-}; do
     host=${m%%:*}; inside=${m#*:}
-    mkdir -p "$root$inside"; mount --bind "$host" "$root$inside"; mounted+=("$root$inside")
+    mkdir -p "$root$inside"; mount --bind "$host" "$root$inside"
   done
   set +e
   chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 \
     DEBIAN_FRONTEND=noninteractive bash -c "$cmd"
   rc=$?
   set -e
-  local i
-  for ((i=${#mounted[@]}-1; i>=0; i--)); do umount -l "${mounted[$i]}"; done
+  unmount_under "$root"
+  trap - EXIT INT TERM
   return $rc
 }
