@@ -18,7 +18,8 @@ source "$here/common.sh"
 source "$here/build_root.sh"
 
 # The static libraries, in a prefix keyed by their sources' versions, the
-# recipe and the build root; prints the prefix.
+# recipe and the build root: sets $libraries to the prefix and
+# $library_versions to the "name=version" lines of their sources.
 ensure_libraries() {
   local versions key prefix root
   ensure_build_root
@@ -38,18 +39,19 @@ ensure_libraries() {
     find "$cache/libraries" -mindepth 1 -maxdepth 1 -name 'linux-x86_64-*' ! -path "$prefix" \
       -exec rm -rf {} +
   fi
-  echo "$prefix"
+  libraries=$prefix
+  library_versions=$versions
 }
 
 # The program, built in the build root against those libraries, into $1
 # (CMake's build folder; the program is $1/tinlantern).
 build_program() {
-  local out=$1 prefix root
-  prefix=$(ensure_libraries)
+  local out=$1 root
+  ensure_libraries
   root=$(build_root_path)
   mkdir -p "$out"
   say "building the program in the Debian 11 root"
-  binds="$repo:/src $prefix:/prefix $(cd "$out" && pwd):/build" in_build_root "$root" \
+  binds="$repo:/src $libraries:/prefix $(cd "$out" && pwd):/build" in_build_root "$root" \
     "cmake -S /src -B /build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTINLANTERN_LIBRARIES=/prefix >/dev/null &&
      cmake --build /build -j $(nproc) --target tinlantern" >&2 || die "building the program failed"
 }
@@ -68,14 +70,14 @@ make_archive() {
   rm -rf "$stage"; mkdir -p "$folder/licences"
   strip -o "$folder/tinlantern" "$dev/release-linux/tinlantern"
   mkdir -p "$folder/lib"
-  strip -o "$folder/lib/libmpg123.so" "$(ensure_libraries)/lib/libmpg123.so"
+  strip -o "$folder/lib/libmpg123.so" "$libraries/lib/libmpg123.so"
   cp "$dev/data.mvl" "$folder/"
   "$dev/nfowriter" linux > "$folder/tinlantern.nfo"
   local line name_version
   while read -r line; do
     name_version=${line%%=*}-${line#*=}
     cp "$cache/sources/${name_version//:/_}/debian/copyright" "$folder/licences/${line%%=*}.txt"
-  done < <(fetch_sources)
+  done <<<"$library_versions"
   cp "$repo"/data/common/fonts/*.copyright "$folder/licences/"
   say "taking the screenshot (beat $screenshot_beat, 1920x1080)"
   (cd "$folder" && with_display ./tinlantern --batch --frame "$screenshot_beat" --size 1920x1080 \
@@ -90,7 +92,7 @@ make_archive() {
 
 case "${1:-}" in
   archive) make_archive ;;
-  libraries) ensure_libraries ;;
+  libraries) ensure_libraries; echo "$libraries" ;;
   program) [ -n "${2:-}" ] || die "program: which folder?"; build_program "$2" ;;
   *) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
 esac
