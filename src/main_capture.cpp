@@ -1,27 +1,17 @@
 #include "main_capture.h"
 
 #include <GL/glew.h>
-#include <fcntl.h>
 #include <png.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/system.h"
 #include "util/error.h"
 #include "util/music/music.h"
 #include "util/util.h"
 
-extern char** environ;
-
 namespace {
-
-bool ffmpegInstalled() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
 
 // The one capture in progress, for the exit path.
 FrameCapture* active = nullptr;
@@ -72,14 +62,11 @@ FrameCapture::FrameCapture(const std::string& target, int width, int height, int
       pixels_(static_cast<size_t>(width) * static_cast<size_t>(height) * 3) {
   if (endsWith(target, ".png")) return;
   if (!endsWith(target, ".mp4")) {
-    mkdir(target.c_str(), 0755);
-    struct stat info;
-    if (stat(target.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-      FATAL("Cannot capture into %s: not a folder", target.c_str());
+    if (!makeFolder(target)) FATAL("Cannot capture into %s: not a folder", target.c_str());
     return;
   }
 
-  if (!ffmpegInstalled())
+  if (!programOnPath("ffmpeg"))
     FATAL("Capturing a video needs ffmpeg, which is not installed; capture into a folder for "
           "PNG frames instead");
   static bool registered = std::atexit(abandonCaptureAtExit) == 0;
@@ -90,56 +77,23 @@ FrameCapture::FrameCapture(const std::string& target, int width, int height, int
   // The music exactly as the show plays it: the stream file itself.
   size_t dot = music.streamPath().rfind('.');
   std::string ending = dot == std::string::npos ? "" : music.streamPath().substr(dot);
-  std::string sound = "/tmp/tinlantern-sound-XXXXXX" + ending;
-  int fd = mkstemps(&sound[0], static_cast<int>(ending.size()));
-  if (fd < 0) FATAL("Failed to create a temporary file for the sound");
-  soundPath_ = sound;
-  const std::vector<uint8_t>& bytes = music.streamFile();
-  bool written = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-  if (close(fd) != 0 || !written) FATAL("Failed to write the sound to %s", soundPath_.c_str());
+  soundPath_ = writeTemporaryFile(ending, music.streamFile());
+  if (soundPath_.empty()) FATAL("Failed to write the sound to a temporary file");
   partialPath_ = target + ".partial";
 
   char start[32];
   std::snprintf(start, sizeof start, "%.6f", soundStartSeconds);
   const std::string size = std::to_string(width) + "x" + std::to_string(height);
   const std::string rate = std::to_string(fps);
-  std::vector<std::string> args = {
-      "ffmpeg", "-y", "-loglevel", "error", "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", size,
-      "-r", rate, "-i", "-", "-ss", start, "-i", soundPath_,
-      // GL rows run bottom up; x264's 4:2:0 wants even sides.
-      "-vf", "vflip,pad=ceil(iw/2)*2:ceil(ih/2)*2", "-c:v", "libx264", "-pix_fmt", "yuv420p",
-      "-crf", "18",
-      // Silence after the music's end, so the sound lasts as long as the picture.
-      "-af", "apad", "-c:a", "aac", "-b:a", "192k", "-shortest", "-f", "mp4", partialPath_};
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(&arg[0]);
-  argv.push_back(nullptr);
-
-  int pipeEnds[2];
-  if (pipe(pipeEnds) != 0) FATAL("Failed to start ffmpeg");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], 0);
-  posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
-  posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-  // A process group of its own: an interrupt from the terminal reaches the
-  // show, which then stops the encoder itself.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  int failed = posix_spawnp(&encoder_, "ffmpeg", &actions, &attributes, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  close(pipeEnds[0]);
-  if (failed) {
-    close(pipeEnds[1]);
-    encoder_ = -1;
+  if (!encoder_.start({
+          "ffmpeg", "-y", "-loglevel", "error", "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", size,
+          "-r", rate, "-i", "-", "-ss", start, "-i", soundPath_,
+          // GL rows run bottom up; x264's 4:2:0 wants even sides.
+          "-vf", "vflip,pad=ceil(iw/2)*2:ceil(ih/2)*2", "-c:v", "libx264", "-pix_fmt", "yuv420p",
+          "-crf", "18",
+          // Silence after the music's end, so the sound lasts as long as the picture.
+          "-af", "apad", "-c:a", "aac", "-b:a", "192k", "-shortest", "-f", "mp4", partialPath_}))
     FATAL("Failed to start ffmpeg");
-  }
-  encoderInput_ = pipeEnds[1];
-  // An encoder that stops early makes the next write fail, not the show die.
-  std::signal(SIGPIPE, SIG_IGN);
 }
 
 FrameCapture::~FrameCapture() { abandon(); }
@@ -148,13 +102,9 @@ void FrameCapture::grab() {
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadBuffer(GL_BACK);
   glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, pixels_.data());
-  if (encoderInput_ >= 0) {
-    for (size_t done = 0; done < pixels_.size();) {
-      ssize_t n = ::write(encoderInput_, pixels_.data() + done, pixels_.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) FATAL("Failed to hand frame %i to ffmpeg", frames_);
-      done += static_cast<size_t>(n);
-    }
+  if (encoder_.running()) {
+    if (!encoder_.write(pixels_.data(), pixels_.size()))
+      FATAL("Failed to hand frame %i to ffmpeg", frames_);
   } else {
     std::string path = endsWith(target_, ".png") ? target_ : target_ + "/" + captureFrameName(frames_);
     if (!writePng(path, width_, height_, pixels_.data())) FATAL("Failed to write %s", path.c_str());
@@ -163,17 +113,12 @@ void FrameCapture::grab() {
 }
 
 void FrameCapture::finish() {
-  if (encoder_ > 0) {
-    close(encoderInput_);
-    encoderInput_ = -1;
-    int status = 0;
-    waitpid(encoder_, &status, 0);
-    encoder_ = -1;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+  if (encoder_.running()) {
+    if (!encoder_.finish()) {
       removeTemporaries();
       FATAL("ffmpeg failed to write %s", target_.c_str());
     }
-    if (std::rename(partialPath_.c_str(), target_.c_str()) != 0) {
+    if (!renameFile(partialPath_, target_)) {
       removeTemporaries();
       FATAL("Failed to name the video %s", target_.c_str());
     }
@@ -183,19 +128,13 @@ void FrameCapture::finish() {
 }
 
 void FrameCapture::abandon() {
-  if (encoder_ > 0) {
-    if (encoderInput_ >= 0) close(encoderInput_);
-    encoderInput_ = -1;
-    kill(encoder_, SIGTERM);
-    waitpid(encoder_, nullptr, 0);
-    encoder_ = -1;
-  }
+  encoder_.stop();
   removeTemporaries();
 }
 
 void FrameCapture::removeTemporaries() {
-  if (!partialPath_.empty()) unlink(partialPath_.c_str());
-  if (!soundPath_.empty()) unlink(soundPath_.c_str());
+  if (!partialPath_.empty()) removeFile(partialPath_);
+  if (!soundPath_.empty()) removeFile(soundPath_);
   partialPath_.clear();
   soundPath_.clear();
   if (active == this) active = nullptr;

@@ -7,10 +7,10 @@
 // name only when the capture is finished; a capture that is abandoned, or a
 // process that ends before finishing (a fatal error), leaves neither the
 // half-written video nor the temporary sound file behind.
-#include <sys/types.h>
-
 #include <string>
 #include <vector>
+
+#include "platform/process.h"
 
 class Music;
 
@@ -46,8 +46,7 @@ class FrameCapture {
   int frames_ = 0;
   bool video_ = false;
   std::vector<unsigned char> pixels_;
-  pid_t encoder_ = -1;  // ffmpeg, in a process group of its own
-  int encoderInput_ = -1;
+  FeedProcess encoder_;  // ffmpeg, fed the frames through its standard input
   std::string partialPath_;  // the video until it is finished
   std::string soundPath_;
 };

@@ -68,12 +68,23 @@ bool tryOpen(const char* caption, int width, int height, const DesktopFormat& de
 
 bool videoInit() {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // ours, below
+  // Windows: the program sees the display's real pixels and modes, never a
+  // scaled-up smaller window (the set-up dialog lists what the display has).
+  SDL_SetHint(SDL_HINT_WINDOWS_DPI_AWARENESS, "permonitorv2");
+#ifdef SDL_MAIN_HANDLED
+  SDL_SetMainReady();  // the program's own main() is the entry, not SDL's
+#endif
   if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+#ifdef _WIN32
+  std::signal(SIGINT, onQuitSignal);
+  std::signal(SIGTERM, onQuitSignal);
+#else
   struct sigaction action = {};
   action.sa_handler = onQuitSignal;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+#endif
   // Whatever way the process ends, the desktop gets its own video mode back.
   std::atexit(SDL_Quit);
   return true;

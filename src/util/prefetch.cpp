@@ -11,6 +11,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/system.h"
 #include "util/data/data.h"
 #include "util/texture/image_loader.h"
 #include "util/texture/texture.h"
@@ -60,7 +61,7 @@ void movePixels(Texture& from, Texture& to) {
 // A read-only stream over the entry's bytes, as dataFopen gives the loaders.
 FILE* openEntry(const DataEntry& entry) {
   if (entry.data.empty()) return nullptr;
-  return fmemopen(const_cast<uint8_t*>(entry.data.data()), entry.data.size(), "rb");
+  return openMemoryStream(entry.data.data(), entry.data.size());
 }
 
 bool decode(const Item& item, Texture& picture) {

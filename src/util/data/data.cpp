@@ -1,12 +1,9 @@
 #include "util/data/data.h"
 
-#include <time.h>
-#include <unistd.h>
-
 #include <cstdarg>
 #include <cstring>
-#include <sys/stat.h>
 
+#include "platform/system.h"
 #include "util/data/huffman.h"
 #include "util/data/loadingscreen.h"
 #include "util/error.h"
@@ -44,11 +41,6 @@ std::string format(const char* fmt, ...) {
 // Bytes read from a broken file, shown as text: up to `length`, stopping at a zero byte.
 std::string shown(const uint8_t* bytes, size_t length) {
   return std::string(reinterpret_cast<const char*>(bytes), strnlen(reinterpret_cast<const char*>(bytes), length));
-}
-
-bool fileExists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 // The chunk stream parsed from the decompressed block.
@@ -129,13 +121,9 @@ FILE* openPlain(const char* path, const char* mode, bool& fresh) {
 }  // namespace
 
 void dataLog(const char* fmt, ...) {
-  timespec now;
-  clock_gettime(CLOCK_REALTIME, &now);
-  tm utc;
-  gmtime_r(&now.tv_sec, &utc);
-  std::printf("%04d-%02d-%02d %2d:%02d:%02d:%03d ", utc.tm_year + 1900, utc.tm_mon + 1,
-              utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
-              static_cast<int>(now.tv_nsec / 1000000));
+  const UtcTime now = utcNow();
+  std::printf("%04d-%02d-%02d %2d:%02d:%02d:%03d ", now.year, now.month, now.day, now.hour,
+              now.minute, now.second, now.millisecond);
   va_list args;
   va_start(args, fmt);
   std::vprintf(fmt, args);
@@ -154,12 +142,9 @@ std::vector<uint8_t> readAndClose(FILE* file) {
 }
 
 std::string dataFilePath() {
-  char exe[4096];
-  ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
-  if (length > 0) {
-    std::string dir(exe, static_cast<size_t>(length));
-    dir = dir.substr(0, dir.rfind('/') + 1);
-    if (fileExists(dir + "data.mvl")) return dir + "data.mvl";
+  const std::string dir = executableFolder();
+  if (!dir.empty()) {
+    if (isFile(dir + "data.mvl")) return dir + "data.mvl";
     if (dataMode == kDataPacking) return dir + "data.mvl";
   }
   return "data.mvl";
@@ -249,11 +234,8 @@ FILE* dataFopen(const char* path, const char* mode) {
   if (dataMode == kDataReading) {
     DataEntry* entry = findEntry(path);
     if (!entry) return nullptr;
-    // A read-only stream straight over the entry's memory: no disk write.
-    // An empty entry has no memory of its own; glibc would allocate (and
-    // write past) a buffer of its own for a null one.
-    static uint8_t nothing;
-    file = fmemopen(entry->data.empty() ? &nothing : entry->data.data(), entry->data.size(), "rb");
+    // A read-only stream over the entry's memory.
+    file = openMemoryStream(entry->data.data(), entry->data.size());
     if (!file) return nullptr;
     entry->used = true;
   } else {

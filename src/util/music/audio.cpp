@@ -1,9 +1,6 @@
 #include "util/music/audio.h"
 
 #include <SDL.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 #include <mpg123.h>
 #include <vorbis/vorbisfile.h>
 
@@ -17,9 +14,9 @@
 #include <future>
 #include <system_error>
 
-namespace {
+#include "platform/system.h"
 
-constexpr int kDecoderNice = 10;
+namespace {
 
 bool offlineMode = false;
 bool silentFallback = false;
@@ -268,8 +265,8 @@ AudioStream::~AudioStream() {
 
 void AudioStream::decode() {
   // Far ahead of the sound from its first second, the decoder gives way to
-  // the show's own threads (Linux: a thread's own nice value).
-  setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kDecoderNice);
+  // the show's own threads.
+  lowerThreadPriority();
   {
     std::unique_lock<std::mutex> lock(decodeMutex_);
     decodeProgress_.wait(lock, [&] { return decodeAllowed_; });

@@ -1,4 +1,4 @@
-#include "platform/gtk_session.h"
+#include "platform/linux/gtk_session.h"
 
 #include <dlfcn.h>
 

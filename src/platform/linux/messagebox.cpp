@@ -1,6 +1,6 @@
 #include "platform/messagebox.h"
 
-#include "platform/gtk_session.h"
+#include "platform/linux/gtk_session.h"
 #include "platform/video.h"
 
 namespace {

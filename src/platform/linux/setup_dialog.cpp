@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/gtk_session.h"
+#include "platform/linux/gtk_session.h"
 #include "platform/video.h"
 
 namespace {

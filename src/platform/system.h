@@ -1,0 +1,43 @@
+#pragma once
+// What the engine needs of the operating system besides the video layer:
+// where the program lies, memory read as a file, the time of day, files and
+// folders, and a quieter thread. One implementation per system
+// (platform/linux, platform/windows).
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// The folder the running program lies in, ending in its separator; "" when
+// the system does not say.
+std::string executableFolder();
+
+// A read-only stream over `size` bytes at `data`, which must stay put while
+// the stream is open (an empty range is a valid, empty stream). Null when the
+// system cannot make one.
+FILE* openMemoryStream(const uint8_t* data, size_t size);
+
+struct UtcTime {
+  int year, month, day, hour, minute, second, millisecond;
+};
+UtcTime utcNow();
+
+bool isFile(const std::string& path);
+bool isFolder(const std::string& path);
+// Makes the folder unless it is there; true when it is there afterwards.
+bool makeFolder(const std::string& path);
+bool removeFile(const std::string& path);
+// Gives the file `from` the name `to`, replacing a file of that name.
+bool renameFile(const std::string& from, const std::string& to);
+
+// A new file in the system's temporary folder whose name ends in `ending`,
+// holding `bytes`; its path, or "" when it could not be written.
+std::string writeTemporaryFile(const std::string& ending, const std::vector<uint8_t>& bytes);
+
+// The calling thread gives way to the show's own threads (a background
+// decoder far ahead of what it feeds).
+void lowerThreadPriority();
+
+// True when a program of this name can be started from the PATH.
+bool programOnPath(const std::string& name);

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The Windows release: cross-compiles the show with Debian's mingw-w64
+# compilers against static builds of the libraries it carries, made from
+# Debian's sources of the versions the development build uses; then packs the
+# archive a compo machine unpacks and runs.
+#
+#   tools/release/windows.sh libraries    the libraries only (cached)
+#   tools/release/windows.sh program DIR  the program, built into DIR
+#   tools/release/windows.sh archive      build/release/tinlantern-VERSION-windows-x64.zip
+#                                         (after the development build: it takes
+#                                         data.mvl and the nfo writer from build/)
+#
+# Everything it makes outside the build folder is kept under $TINLANTERN_CACHE
+# (default /var/tmp/tinlantern-cache).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/common.sh"
+
+cross_cc=x86_64-w64-mingw32-gcc-posix
+
+# The libraries, in a prefix keyed by their sources' versions, the recipe and
+# the cross compiler: sets $libraries to the prefix and $library_versions to
+# the "name=version" lines of their sources.
+ensure_libraries() {
+  local versions key prefix
+  command -v "$cross_cc" >/dev/null || die "$cross_cc is missing (run tools/setup.sh)"
+  versions=$(fetch_sources)
+  key=$( { echo "$versions"; cat "$here/libraries.sh" "$here/mingw64.cmake"; "$cross_cc" --version | head -n 1; } \
+    | sha1sum | cut -c1-12)
+  prefix=$cache/libraries/windows-x64-$key
+  if [ ! -f "$prefix/.complete" ]; then
+    say "building the libraries for the Windows release (once for these versions):" $versions
+    rm -rf "$prefix"; mkdir -p "$prefix"
+    bash "$here/libraries.sh" "$cache/sources" "$prefix" windows || { rm -rf "$prefix"; die "building the libraries failed"; }
+    echo "$versions" > "$prefix/versions"
+    touch "$prefix/.complete"
+    # Builds of other versions or recipes are not needed any more.
+    find "$cache/libraries" -mindepth 1 -maxdepth 1 -name 'windows-x64-*' ! -path "$prefix" \
+      -exec rm -rf {} +
+  fi
+  libraries=$prefix
+  library_versions=$versions
+}
+
+# The program, cross-compiled against those libraries, into $1 (CMake's build
+# folder; the program is $1/tinlantern.exe).
+build_program() {
+  local out=$1
+  ensure_libraries
+  mkdir -p "$out"
+  say "cross-compiling the program for Windows"
+  { cmake -S "$repo" -B "$out" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_TOOLCHAIN_FILE="$here/mingw64.cmake" -DTINLANTERN_LIBRARIES="$libraries" >/dev/null &&
+    cmake --build "$out" -j "$(nproc)" --target tinlantern; } >&2 || die "building the program failed"
+}
+
+case "${1:-}" in
+  libraries) ensure_libraries; echo "$libraries" ;;
+  program) [ -n "${2:-}" ] || die "program: which folder?"; build_program "$2" ;;
+  *) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
+esac
