@@ -1,5 +1,6 @@
 #pragma once
-// Modal message boxes without an owner window (GTK 3, opened at run time).
+// Modal message boxes without an owner window (GTK 3 on Linux, opened at run
+// time; Win32 on Windows).
 //
 // Boxes can be switched off for runs that nobody watches (--batch) and are
 // never shown without a display; then showMessageBox returns at once and
@@ -11,7 +12,8 @@ enum class BoxIcon { Error, Question };
 
 void setMessageBoxesEnabled(bool enabled);
 
-// True when a box would really be shown: boxes are on and a display can be opened.
+// True when a box would really be shown: boxes are on and a display can be
+// opened (Windows always has one).
 bool messageBoxesAvailable();
 
 // Shows the box and waits for the answer: true for OK, false for anything else.
