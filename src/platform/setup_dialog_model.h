@@ -1,8 +1,8 @@
 #pragma once
 // The set-up dialog's rules without any toolkit: what its lists hold, what
 // is selected when it opens, and how every control writes back into the
-// VideoSettings. The GTK view (setup_dialog.h) only shows this model and
-// forwards the user's actions to it.
+// VideoSettings. The views (setup_dialog.h: GTK 3 on Linux, Win32 on
+// Windows) only show this model and forward the user's actions to it.
 #include <string>
 #include <vector>
 

@@ -156,11 +156,37 @@ with_display() {
   return $rc
 }
 
+# The time every file in an archive carries: the last commit's.
+archive_stamp() { git -C "$repo" log -1 --format=%ct 2>/dev/null || echo 0; }
+
 # The archive's files in a fixed order, owner and time (the last commit's),
 # so the same tree packs to the same bytes.
 pack_tar_gz() {
   local folder=$1 out=$2 stamp
-  stamp=$(git -C "$repo" log -1 --format=%ct 2>/dev/null || echo 0)
+  stamp=$(archive_stamp)
   tar --sort=name --owner=0 --group=0 --numeric-owner --mtime="@$stamp" \
     -C "$(dirname "$folder")" -cf - "$(basename "$folder")" | gzip -n -9 > "$out"
+}
+
+# The same for a zip archive (Windows' own unpacker reads it): names in a
+# fixed order, the last commit's time, no owners or Unix extras.
+pack_zip() {
+  local folder=$1 out=$2
+  /usr/bin/python3 - "$folder" "$out" "$(archive_stamp)" <<'PY'
+import os, sys, time, zipfile
+folder, out, stamp = sys.argv[1], sys.argv[2], int(sys.argv[3])
+when = time.gmtime(max(stamp, 315532800))[:6]  # zip times start in 1980
+base = os.path.dirname(folder)
+paths = []
+for root, dirs, files in os.walk(folder):
+    paths += [os.path.join(root, f) for f in files]
+with zipfile.ZipFile(out + ".partial", "w", zipfile.ZIP_DEFLATED, compresslevel=9) as z:
+    for path in sorted(paths):
+        info = zipfile.ZipInfo(os.path.relpath(path, base).replace(os.sep, "/"), when)
+        info.compress_type = zipfile.ZIP_DEFLATED
+        info.create_system = 0  # MS-DOS: no Unix permissions to carry
+        with open(path, "rb") as f:
+            z.writestr(info, f.read(), compresslevel=9)
+os.replace(out + ".partial", out)
+PY
 }

@@ -72,7 +72,8 @@ make_archive() {
   mkdir -p "$folder/lib"
   strip -o "$folder/lib/libmpg123.so" "$libraries/lib/libmpg123.so"
   cp "$dev/data.mvl" "$folder/"
-  "$dev/nfowriter" linux > "$folder/tinlantern.nfo"
+  # The same text as the Windows archive's: both systems' lines.
+  "$dev/nfowriter" linux,windows > "$folder/tinlantern.nfo"
   local line name_version
   while read -r line; do
     name_version=${line%%=*}-${line#*=}

@@ -54,7 +54,31 @@ build_program() {
     cmake --build "$out" -j "$(nproc)" --target tinlantern; } >&2 || die "building the program failed"
 }
 
+make_archive() {
+  local name=tinlantern-$version-windows-x64 dev=$repo/build
+  local out=$dev/release stage=$dev/release/stage-windows folder line name_version
+  [ -f "$dev/data.mvl" ] && [ -x "$dev/nfowriter" ] || die "build the show first (make)"
+  build_program "$dev/release-windows"
+  folder=$stage/$name
+  rm -rf "$stage"; mkdir -p "$folder/licences"
+  x86_64-w64-mingw32-strip -o "$folder/tinlantern.exe" "$dev/release-windows/tinlantern.exe"
+  x86_64-w64-mingw32-strip -o "$folder/libmpg123.dll" "$libraries/bin/libmpg123.dll"
+  cp "$dev/data.mvl" "$folder/"
+  # The same text as the Linux archive's: both systems' lines.
+  "$dev/nfowriter" linux,windows > "$folder/tinlantern.nfo"
+  while read -r line; do
+    name_version=${line%%=*}-${line#*=}
+    cp "$cache/sources/${name_version//:/_}/debian/copyright" "$folder/licences/${line%%=*}.txt"
+  done <<<"$library_versions"
+  cp "$repo"/data/common/fonts/*.copyright "$folder/licences/"
+  mkdir -p "$out"
+  pack_zip "$folder" "$out/$name.zip"
+  rm -rf "$stage"
+  say "wrote $out/$name.zip ($(du -h "$out/$name.zip" | cut -f1))"
+}
+
 case "${1:-}" in
+  archive) make_archive ;;
   libraries) ensure_libraries; echo "$libraries" ;;
   program) [ -n "${2:-}" ] || die "program: which folder?"; build_program "$2" ;;
   *) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;

@@ -3,18 +3,11 @@
 #include <windows.h>
 
 #include "platform/video.h"
+#include "platform/windows/text.h"
 
 namespace {
 
 bool boxesEnabled = true;
-
-std::wstring wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], length);
-  return out;
-}
 
 }  // namespace
 

@@ -4,16 +4,9 @@
 
 #include <string>
 
-namespace {
+#include "platform/windows/text.h"
 
-std::wstring wide(const std::string& text) {
-  int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-  if (length <= 0) return L"";
-  std::wstring out(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &out[0], length);
-  out.resize(static_cast<size_t>(length - 1));
-  return out;
-}
+namespace {
 
 // One argument as the C runtime's command-line parser reads it back:
 // quoted, with backslashes doubled only where they precede a quote.

@@ -7,6 +7,7 @@
 
 #include "platform/video.h"
 #include "platform/windows/dialog_template.h"
+#include "platform/windows/text.h"
 
 static_assert(kStylePopup == WS_POPUP && kStyleChild == WS_CHILD && kStyleVisible == WS_VISIBLE &&
                   kStyleCaption == WS_CAPTION && kStyleSysMenu == WS_SYSMENU &&
@@ -25,14 +26,6 @@ namespace {
 
 constexpr UINT_PTR kQuitTimer = 1;
 constexpr UINT kQuitPollMs = 100;
-
-std::wstring wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], length);
-  return out;
-}
 
 std::u16string utf16(const char* utf8) {
   std::wstring text = wide(utf8);

@@ -6,25 +6,9 @@
 
 #include <string>
 
+#include "platform/windows/text.h"
+
 namespace {
-
-std::wstring wide(const std::string& text) {
-  int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-  if (length <= 0) return L"";
-  std::wstring out(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &out[0], length);
-  out.resize(static_cast<size_t>(length - 1));
-  return out;
-}
-
-std::string narrow(const std::wstring& text) {
-  int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  if (length <= 0) return "";
-  std::string out(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], length, nullptr, nullptr);
-  out.resize(static_cast<size_t>(length - 1));
-  return out;
-}
 
 DWORD attributesOf(const std::string& path) { return GetFileAttributesW(wide(path).c_str()); }
 
