@@ -3,11 +3,12 @@
 # make run    ... and play the show
 # make test   ... and run every test
 # make release  the Linux archive the audience downloads (needs root)
+# make windows  the Windows archive, cross-compiled
 # make video    the whole show as a 1080p60 video with its music
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup configure build run test release video clean
+.PHONY: all setup configure build run test release windows video clean
 
 all: build
 
@@ -28,6 +29,9 @@ test: build
 
 release: build
 	@bash tools/release/linux.sh archive
+
+windows: build
+	@bash tools/release/windows.sh archive
 
 video: build
 	@bash tools/release/video.sh

@@ -13,6 +13,9 @@ packages=(
   libgtk-3-0
   # the Linux release: a Debian 11 build root (debootstrap), Xvfb for its screenshot
   debootstrap
+  # the Windows release: cross compilers (libjpeg-turbo's SIMD wants nasm), and
+  # Wine to test it
+  g++-mingw-w64-x86-64-posix nasm wine64
   # fonts, images, XML, compressed music
   libfreetype-dev libftgl-dev libjpeg62-turbo-dev libtinyxml-dev
   libvorbis-dev libmpg123-dev libstb-dev

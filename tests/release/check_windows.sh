@@ -1,0 +1,153 @@
+#!/usr/bin/env bash
+# Builds the Windows release archive (make windows's step) and checks it as a
+# compo machine gets it: unpacked into a fresh folder and run under Wine in a
+# fresh prefix with nothing installed, on a display of its own. Its program
+# and DLLs may import only Windows' own DLLs and what the archive carries; it
+# must show the development build's pictures in every scene with no GL error,
+# play live and end, report a broken data.mvl with exit code 1, and open with
+# the set-up dialog, whose Cancel (Escape) ends it and whose Run starts the
+# show, which Escape and Alt-F4 end.
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/../.." && pwd)
+source "$repo/tools/release/common.sh"
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || { echo "check_windows: Wine is not installed (run tools/setup.sh)"; exit 1; }
+
+bash "$repo/tools/release/windows.sh" archive
+archive=$repo/build/release/tinlantern-$version-windows-x64.zip
+work=$(mktemp -d /tmp/tinlantern-windows-test.XXXXXX)
+xvfb=
+cleanup() {
+  WINEPREFIX=$work/prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# A display of our own for the whole check: the dialog's keys must reach only it.
+fifo=$work/display; mkfifo "$fifo"
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 & xvfb=$!
+read -r number < "$fifo"
+export DISPLAY=:$number
+# A fresh prefix, as a freshly installed system; no offers to install .NET or
+# a browser engine, which no compo machine would be asked for.
+export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export XDG_CACHE_HOME=$work/cache HOME=$work/home
+mkdir -p "$HOME"
+
+/usr/bin/python3 -c "import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])" "$archive" "$work/unpacked"
+folder=$work/unpacked/tinlantern-$version-windows-x64
+[ "$(ls "$work/unpacked")" = "tinlantern-$version-windows-x64" ] \
+  || fail "the archive holds more than its one folder: $(ls "$work/unpacked")"
+for f in tinlantern.exe libmpg123.dll data.mvl tinlantern.nfo licences/libsdl2.txt licences/mpg123.txt; do
+  [ -e "$folder/$f" ] || fail "the archive lacks $f"
+done
+"$repo/build/nfowriter" linux,windows | cmp -s - "$folder/tinlantern.nfo" \
+  || fail "tinlantern.nfo is not what the program's texts make"
+
+# Imports: Windows' own DLLs (every one present on a fresh Windows 10) and the
+# archive's; never a C++ or threads runtime.
+system='advapi32|gdi32|imm32|kernel32|msvcrt|ole32|oleaut32|opengl32|setupapi|shell32|shlwapi|user32|version|winmm|dinput8'
+for binary in "$folder"/*.exe "$folder"/*.dll; do
+  while read -r dll; do
+    grep -Eqi "^($system)\.dll$" <<<"$dll" || [ -f "$folder/$dll" ] \
+      || fail "$(basename "$binary") imports $dll, which neither Windows nor the archive has"
+  done < <(x86_64-w64-mingw32-objdump -p "$binary" | sed -n 's/^\s*DLL Name: //p')
+done
+
+started=$(date +%s)
+"$wine" wineboot -i > /dev/null 2>&1 || fail "wineboot could not make the prefix"
+echo "check_windows: a fresh Wine prefix in $(( $(date +%s) - started )) s"
+
+# Runs the program under Wine from another working folder, with the rest of
+# the arguments; its standard error in $work/run.log.
+show() { (cd "$work" && "$wine" "$folder/tinlantern.exe" "$@") > /dev/null 2> "$work/run.log"; }
+
+# One picture in every scene, beside the development build's.
+for beat in 40 200 300 400 500 560; do
+  SDL_AUDIODRIVER=dummy show --batch --gl-debug --frame $beat --size 320x180 --out "$work/windows-$beat.png" \
+    || { cat "$work/run.log"; fail "--frame $beat failed"; continue; }
+  if grep -q "GL error" "$work/run.log"; then fail "beat $beat: $(grep "GL error" "$work/run.log" | head -n 3)"; fi
+  (cd "$repo" && SDL_AUDIODRIVER=dummy build/tinlantern --batch --frame $beat --size 320x180 \
+     --out "$work/linux-$beat.png") > /dev/null 2>&1 || { fail "the development build's --frame $beat failed"; continue; }
+  /usr/bin/python3 - "$work/windows-$beat.png" "$work/linux-$beat.png" <<'PY' || fail "beat $beat differs"
+import sys
+from PIL import Image, ImageChops, ImageStat
+a, b = (Image.open(p).convert("RGB") for p in sys.argv[1:3])
+if a.size != b.size:
+    sys.exit(f"{sys.argv[1]} is {a.size}, {sys.argv[2]} {b.size}")
+mean = sum(ImageStat.Stat(ImageChops.difference(a, b)).mean) / 3
+print(f"check_windows: {sys.argv[1].rsplit('/', 1)[1]}: {mean:.3f} levels from the Linux build's on average")
+if mean > 2:
+    sys.exit(f"{sys.argv[1]} and {sys.argv[2]} differ by {mean:.2f} levels on average")
+PY
+done
+
+# Live, with Windows' own sound path (none here: the show plays silently).
+show --batch --window 640x360 --start 560 --end 564 || { cat "$work/run.log"; fail "the live run did not end with 0"; }
+
+# A broken data.mvl: the report on standard error, exit code 1.
+mkdir -p "$work/broken"
+cp "$folder/tinlantern.exe" "$folder/libmpg123.dll" "$work/broken/"
+head -c 4096 "$folder/data.mvl" | sed '1s/Morvella/Morbella/' > "$work/broken/data.mvl"
+set +e
+(cd "$work" && SDL_AUDIODRIVER=dummy "$wine" "$work/broken/tinlantern.exe" --batch --frame 40 --out "$work/x.png") \
+  > /dev/null 2> "$work/run.log"
+code=$?
+set -e
+[ $code = 1 ] || fail "a broken data.mvl ended with $code, not 1"
+grep -q "Unrecognized datafile header" "$work/run.log" || { cat "$work/run.log"; fail "no report of the broken data.mvl"; }
+
+# The window of the show's caption whose size is $1 (any size: "any"), waited
+# for up to $2 seconds; its id on standard output.
+caption="Morvella - Tin Lantern"
+window_of_size() {
+  local want=$1 until=$(( $(date +%s) + $2 )) id size
+  while [ "$(date +%s)" -lt "$until" ]; do
+    for id in $(xdotool search --name "^$caption\$" 2>/dev/null); do
+      size=$(xdotool getwindowgeometry "$id" 2>/dev/null | sed -n 's/.*Geometry: //p')
+      if [ "$want" = any ] || [ "$size" = "$want" ]; then echo "$id"; return 0; fi
+    done
+    sleep 0.5
+  done
+  return 1
+}
+
+# A plain run: the set-up dialog first, then what key $1 does there, then (if
+# the show started) key $2 on the show's full-screen window. Exit code 0.
+plain_run() {
+  local dialog_key=$1 show_key=${2:-} pid id code
+  (cd "$work" && SDL_AUDIODRIVER=dummy exec "$wine" "$folder/tinlantern.exe") > /dev/null 2> "$work/run.log" & pid=$!
+  if ! id=$(window_of_size any 60); then
+    fail "no set-up dialog appeared"; kill "$pid"; wait "$pid" 2>/dev/null; return
+  fi
+  xdotool windowfocus "$id" key "$dialog_key"
+  if [ -n "$show_key" ]; then
+    if id=$(window_of_size 1920x1080 120); then
+      sleep 2
+      xdotool windowfocus "$id" key "$show_key"
+    else
+      fail "Run in the set-up dialog did not start the show"
+    fi
+  fi
+  set +e
+  timeout 60 tail --pid="$pid" -f /dev/null
+  if kill -0 "$pid" 2>/dev/null; then
+    fail "the show went on after $dialog_key${show_key:+, then $show_key}"
+    kill "$pid"; /usr/lib/wine/wineserver -k
+  fi
+  wait "$pid"; code=$?
+  set -e
+  [ $code = 0 ] || { cat "$work/run.log"; fail "the set-up dialog with $dialog_key${show_key:+, then $show_key} ended with $code"; }
+}
+plain_run Escape
+plain_run Return Escape
+plain_run Return alt+F4
+
+if [ $failures -gt 0 ]; then
+  echo "check_windows: $failures failures"
+  exit 1
+fi
+echo "check_windows: the Windows archive runs under Wine as it should"
