@@ -46,8 +46,9 @@ TEST(Nfo, SaysWhatTheShowSays) {
   // Every option of the usage, and every extension the start-up checks.
   std::istringstream usage(usageText());
   std::string word;
-  while (usage >> word)
+  while (usage >> word) {
     if (word.compare(0, 2, "--") == 0) EXPECT_TRUE(says(text, word)) << word;
+  }
   for (const std::string& flag : requiredExtensions())
     EXPECT_TRUE(says(text, "GL_" + flag.substr(5))) << flag;
   // The licences, however the paragraphs wrap.
