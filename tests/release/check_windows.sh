@@ -100,6 +100,33 @@ set -e
 [ $code = 1 ] || fail "a broken data.mvl ended with $code, not 1"
 grep -q "Unrecognized datafile header" "$work/run.log" || { cat "$work/run.log"; fail "no report of the broken data.mvl"; }
 
+# Capture: PNG frames into a folder; a video through ffmpeg.exe where there
+# is one (here a stand-in beside the program, which the system finds first),
+# else a clear message.
+SDL_AUDIODRIVER=dummy show --batch --capture "$work/frames" --start 576 --fps 10 --size 64x36 \
+  || { cat "$work/run.log"; fail "--capture into a folder failed"; }
+[ -f "$work/frames/frame_000000.png" ] || fail "--capture wrote no frames"
+set +e
+SDL_AUDIODRIVER=dummy show --batch --capture "$work/show.mp4" --start 576 --fps 10 --size 64x36
+code=$?
+set -e
+[ $code = 1 ] && grep -q "needs ffmpeg, which is not installed" "$work/run.log" \
+  || { cat "$work/run.log"; fail "--capture to MP4 without ffmpeg.exe ended with $code"; }
+mkdir -p "$work/capture"
+x86_64-w64-mingw32-gcc-posix -O2 -o "$work/capture/ffmpeg.exe" "$repo/tests/release/fake_ffmpeg.c"
+cp "$folder/tinlantern.exe" "$folder/libmpg123.dll" "$folder/data.mvl" "$work/capture/"
+(cd "$work" && SDL_AUDIODRIVER=dummy "$wine" "$work/capture/tinlantern.exe" --batch --capture "$work/with space.mp4" \
+   --start 576 --fps 10 --size 64x36) > /dev/null 2> "$work/run.log" \
+  || { cat "$work/run.log"; fail "--capture to MP4 through ffmpeg.exe failed"; }
+frames=$(sed -n 's/.*: \([0-9]*\) frames in .*/\1/p' "$work/run.log" | tail -n 1)
+bytes=$(sed -n 's/^bytes //p' "$work/with space.mp4" 2>/dev/null | tr -d '\r')
+[ -n "$frames" ] && [ "$frames" -gt 0 ] && [ "$bytes" = $((frames * 64 * 36 * 3)) ] \
+  || fail "ffmpeg.exe got ${bytes:-nothing} bytes for ${frames:-no} frames of 64x36"
+sound=$(sed -n 's/^sound //p' "$work/with space.mp4" 2>/dev/null | tr -d '\r')
+[ -n "$sound" ] && [ "$sound" -gt 100000 ] || fail "ffmpeg.exe found no sound file (${sound:-nothing})"
+grep -q 'with space\.mp4\.partial' "$work/with space.mp4" || fail "ffmpeg.exe was not asked for the video's name"
+[ ! -e "$work/with space.mp4.partial" ] || fail "the half-written video stayed"
+
 # The window of the show's caption whose size is $1 (any size: "any"), waited
 # for up to $2 seconds; its id on standard output.
 caption="Morvella - Tin Lantern"
@@ -145,6 +172,35 @@ plain_run() {
 plain_run Escape
 plain_run Return Escape
 plain_run Return alt+F4
+
+# Message boxes: a fatal report's box (OK ends with 1), and the question about
+# a missing extension (Cancel ends with 1, OK goes on).
+box_run() {
+  local title=$1 key=$2 want=$3 pid id code
+  shift 3
+  (cd "$work" && SDL_AUDIODRIVER=dummy exec "$@") > /dev/null 2> "$work/run.log" & pid=$!
+  if id=$(timeout 60 xdotool search --sync --name "^$title" 2>/dev/null | head -n 1) && [ -n "$id" ]; then
+    sleep 1
+    xdotool windowfocus "$id" key "$key"
+  fi
+  set +e
+  timeout 60 tail --pid="$pid" -f /dev/null
+  if kill -0 "$pid" 2>/dev/null; then
+    fail "no box \"$title\" answered"; kill "$pid"; /usr/lib/wine/wineserver -k
+  fi
+  wait "$pid"; code=$?
+  set -e
+  [ $code = "$want" ] || { cat "$work/run.log"; fail "the box \"$title\" answered with $key ended with $code, not $want"; }
+}
+box_run "Error in file" Return 1 "$wine" "$work/broken/tinlantern.exe" --window 320x180
+box_run "Missing extension" Escape 1 env MESA_EXTENSION_OVERRIDE=-GL_ARB_point_sprite \
+  "$wine" "$folder/tinlantern.exe" --window 320x180 --end 1
+box_run "Missing extension" Return 0 env MESA_EXTENSION_OVERRIDE=-GL_ARB_point_sprite \
+  "$wine" "$folder/tinlantern.exe" --window 320x180 --end 1
+
+# Nothing left behind in the system's temporary folder.
+left=$(find "$WINEPREFIX/drive_c/users" -path '*Temp*' -type f 2>/dev/null | head -n 5)
+[ -z "$left" ] || fail "files left in the temporary folder: $left"
 
 if [ $failures -gt 0 ]; then
   echo "check_windows: $failures failures"
