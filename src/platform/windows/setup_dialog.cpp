@@ -71,6 +71,8 @@ void showModel(HWND dialog, const SetupDialogModel& model) {
 }
 
 void command(HWND dialog, int id, int notification) {
+  // Controls may speak before the dialog has been given its model.
+  if (GetWindowLongPtrW(dialog, DWLP_USER) == 0) return;
   SetupDialogModel& model = modelOf(dialog);
   switch (id) {
     case kSetupResolutionId:
