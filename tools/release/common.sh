@@ -142,6 +142,26 @@ fetch_sources() {
   done < <(source_versions)
 }
 
+# The libraries of one system, built once into a prefix under the cache named
+# $1-$2 (the system, and a key of what they are made from), by the command in
+# the rest of the arguments with the prefix added as its last argument. The
+# sources' "name=version" lines are in $versions. Sets $libraries to the prefix
+# and $library_versions; builds under other keys are removed.
+cached_libraries() {
+  local system=$1 key=$2 prefix; shift 2
+  prefix=$cache/libraries/$system-$key
+  if [ ! -f "$prefix/.complete" ]; then
+    say "building the libraries for the $system release (once for these versions):" $versions
+    rm -rf "$prefix"; mkdir -p "$prefix"
+    "$@" "$prefix" || { rm -rf "$prefix"; die "building the libraries failed"; }
+    echo "$versions" > "$prefix/versions"
+    touch "$prefix/.complete"
+    find "$cache/libraries" -mindepth 1 -maxdepth 1 -name "$system-*" ! -path "$prefix" -exec rm -rf {} +
+  fi
+  libraries=$prefix
+  library_versions=$versions
+}
+
 # Runs a command with a display: the current one where it answers, else a
 # private Xvfb for as long as the command runs.
 with_display() {

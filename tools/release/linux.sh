@@ -21,26 +21,17 @@ source "$here/build_root.sh"
 # recipe and the build root: sets $libraries to the prefix and
 # $library_versions to the "name=version" lines of their sources.
 ensure_libraries() {
-  local versions key prefix root
+  local versions key
   ensure_build_root
-  root=$(build_root_path)
   versions=$(fetch_sources)
-  key=$( { echo "$versions"; cat "$here/libraries.sh"; basename "$root"; } | sha1sum | cut -c1-12)
-  prefix=$cache/libraries/linux-x86_64-$key
-  if [ ! -f "$prefix/.complete" ]; then
-    say "building the libraries for the Linux release (once for these versions):" $versions
-    rm -rf "$prefix"; mkdir -p "$prefix"
-    binds="$cache/sources:/sources $prefix:/prefix $here:/recipes" \
-      in_build_root "$root" "bash /recipes/libraries.sh /sources /prefix linux" \
-      || { rm -rf "$prefix"; die "building the libraries failed"; }
-    echo "$versions" > "$prefix/versions"
-    touch "$prefix/.complete"
-    # Builds of other versions or recipes are not needed any more.
-    find "$cache/libraries" -mindepth 1 -maxdepth 1 -name 'linux-x86_64-*' ! -path "$prefix" \
-      -exec rm -rf {} +
-  fi
-  libraries=$prefix
-  library_versions=$versions
+  key=$( { echo "$versions"; cat "$here/libraries.sh"; basename "$(build_root_path)"; } | sha1sum | cut -c1-12)
+  cached_libraries linux-x86_64 "$key" build_libraries_in_root
+}
+
+# The recipe run inside the build root, into prefix $1.
+build_libraries_in_root() {
+  binds="$cache/sources:/sources $1:/prefix $here:/recipes" \
+    in_build_root "$(build_root_path)" "bash /recipes/libraries.sh /sources /prefix linux"
 }
 
 # The program, built in the build root against those libraries, into $1

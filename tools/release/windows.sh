@@ -22,25 +22,16 @@ cross_cc=x86_64-w64-mingw32-gcc-posix
 # the cross compiler: sets $libraries to the prefix and $library_versions to
 # the "name=version" lines of their sources.
 ensure_libraries() {
-  local versions key prefix
+  local versions key
   command -v "$cross_cc" >/dev/null || die "$cross_cc is missing (run tools/setup.sh)"
   versions=$(fetch_sources)
   key=$( { echo "$versions"; cat "$here/libraries.sh" "$here/mingw64.cmake"; "$cross_cc" --version | head -n 1; } \
     | sha1sum | cut -c1-12)
-  prefix=$cache/libraries/windows-x64-$key
-  if [ ! -f "$prefix/.complete" ]; then
-    say "building the libraries for the Windows release (once for these versions):" $versions
-    rm -rf "$prefix"; mkdir -p "$prefix"
-    bash "$here/libraries.sh" "$cache/sources" "$prefix" windows || { rm -rf "$prefix"; die "building the libraries failed"; }
-    echo "$versions" > "$prefix/versions"
-    touch "$prefix/.complete"
-    # Builds of other versions or recipes are not needed any more.
-    find "$cache/libraries" -mindepth 1 -maxdepth 1 -name 'windows-x64-*' ! -path "$prefix" \
-      -exec rm -rf {} +
-  fi
-  libraries=$prefix
-  library_versions=$versions
+  cached_libraries windows-x64 "$key" build_libraries_cross
 }
+
+# The recipe with the cross compilers, into prefix $1.
+build_libraries_cross() { bash "$here/libraries.sh" "$cache/sources" "$1" windows; }
 
 # The program, cross-compiled against those libraries, into $1 (CMake's build
 # folder; the program is $1/tinlantern.exe).
