@@ -13,7 +13,7 @@ namespace {
 class ClownFrames : public FramesTest<ClownFrames> {
  protected:
   static void SetUpTestSuite() {
-    frames() = renderFrames({"258", "268", "275", "325", "350", "353.9"});
+    frames() = renderFrames({"258", "268", "275", "290", "310", "322", "325", "330", "350", "353.9"});
   }
 
   // Pixels of the toy's lacquer: bright and strongly saturated colours,
@@ -29,6 +29,12 @@ class ClownFrames : public FramesTest<ClownFrames> {
   // Unlit background in the picture's top third: what no wall closes.
   static double voidAbove(const Picture& p) {
     return p.share(0, 0, 1, 1.0 / 3, [](double g) { return g < 16; });
+  }
+  // Share of a rectangle's pixels with every channel below 16.
+  static double nearBlack(const Picture& p, double x0, double y0, double x1, double y1) {
+    int dark = 0;
+    const int n = p.each(x0, y0, x1, y1, [&](const unsigned char* c) { dark += std::max({c[0], c[1], c[2]}) < 16; });
+    return n ? static_cast<double>(dark) / n : 1.0;
   }
   // Warm painted wall in the top third: lit, reddish and not white.
   static double warmWall(const Picture& p) {
@@ -63,11 +69,25 @@ TEST_F(ClownFrames, WallsCloseTheRoomAboveTheFloorsHorizon) {
   // cupboard and the window, no background left (without the room 0.3).
   EXPECT_LT(voidAbove(frame("350")), 0.03);
   EXPECT_GT(warmWall(frame("350")), 0.2) << "the apricot walls";
-  // The near cameras see no farther than 100, so behind the table some
-  // background shows; past the horse the cupboard closes it (without the
-  // room 0.42 of the top third).
-  EXPECT_LT(voidAbove(frame("325")), 0.2);
+  // The near cameras see no farther than 100: the room lies within that,
+  // so the walls close their views too (without the room 0.42 of the top
+  // third, with walls beyond their reach 0.1).
+  EXPECT_LT(voidAbove(frame("325")), 0.04);
   EXPECT_GT(warmWall(frame("325")), 0.22);
+}
+
+TEST_F(ClownFrames, NoWallLiesBeyondTheNearCamerasFarPlane) {
+  // What lies beyond a camera's far plane is clipped to black: with the
+  // walls out of reach, black patches stood behind the table in the upper
+  // right (6 to 23 % of that quarter) and filled a fifth of the middle band
+  // under camera 0. What stays dark is the horse's hooves and the credits'
+  // shadows.
+  for (const char* beat : {"290", "310", "322", "330"}) {
+    const Picture& p = frame(beat);
+    EXPECT_LT(nearBlack(p, 0.45, 0, 1, 0.5), 0.02) << "upper right at beat " << beat;
+    EXPECT_LT(nearBlack(p, 0, 0, 1, 1.0 / 3), 0.04) << "top third at beat " << beat;
+    EXPECT_LT(nearBlack(p, 0, 0.15, 1, 0.6), 0.03) << "middle band at beat " << beat;
+  }
 }
 
 TEST_F(ClownFrames, ARoleAndItsMakersHandleStandAtTheUpperLeft) {

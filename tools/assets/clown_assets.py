@@ -7,7 +7,8 @@ Outputs, under <root>/data/clown:
 
     Title screen.dae    the stacking clown and the toss rings (Z up, drawn
                         with world = file coordinates)
-    stoler.dae          table and four chairs (Y up, placed by the scene)
+    stoler.dae          table and two chairs in their room (Y up, placed by
+                        the scene)
     gyngehest.dae       the rocking horse (placed and rocked by the scene)
 
 Conventions the scene code relies on (world: Z up, floor at z = 0.5):
@@ -28,12 +29,16 @@ Conventions the scene code relies on (world: Z up, floor at z = 0.5):
                         (-8, -36, 40); no camera (the scene adds its own and
                         counts them from 0)
 
-    stoler.dae          Table, Chair_1..Chair_4 (table top at z = 38.5,
-                        seats 21.5, chair backs 42.5). The scene draws the file
+    stoler.dae          Table, Chair_1..Chair_N (2 to 4; table top at
+                        z = 38.5, seats 21.5, chair backs 42.5), and the room
+                        round everything: Walls (with the ceiling), Skirting,
+                        Window, Cupboard, Pictures. The scene draws the file
                         with T(0, 0, 0.5) @ R_x(90) @ T(-65, 15, -30) @ S(3);
-                        the furniture is built in world coordinates (standing
-                        on z = 0.5 around (-65, 30)) and stored through the
-                        inverse of that placement.
+                        it is built in world coordinates (the furniture
+                        standing on z = 0.5 around (-27, 31)) and stored
+                        through the inverse of that placement. Cameras 0, 1
+                        and 3 of the scene see no farther than 100: every
+                        part of the room lies nearer to them than that.
 
     gyngehest.dae       every mesh in node polySurface2, whose matrix N makes
                         H @ N = R with H = R_x(90) @ T(-50, 0, -6) @ S(3) and R
@@ -96,7 +101,8 @@ HAT_TIP_Z = 19.05
 KEY_LIGHT = (-8.0, -36.0, 40.0)
 TOSS_INNER, TOSS_OUTER, TOSS_THICK = 5.3, 6.5, 0.55
 
-TABLE_CENTRE = (-65.0, 30.0)
+TABLE_CENTRE = (-27.0, 31.0)
+TABLE_HALF = 18.0       # the top is 36 square (some 50 cm), its corners rounded
 TABLE_TOP_Z = 38.5
 SEAT_Z = 21.5
 BACK_Z = 42.5
@@ -681,14 +687,14 @@ def board_xz(outline, y0, y1, material):
 def table_meshes():
     """Centred on the origin, floor at z = 0: a cream top with rounded
     corners on a cream apron, four round tapered legs in four colours."""
-    half, thick = 29.0, 3.0
+    half, thick = TABLE_HALF, 3.0
     top_z = TABLE_TOP_Z - FLOOR_Z
-    m = [slab(rounded_rect(-half, -half, half, half, 6.0, 5), top_z - thick, top_z, CREAM)]
+    m = [slab(rounded_rect(-half, -half, half, half, 5.0, 5), top_z - thick, top_z, CREAM)]
     # A narrow bead round the edge, a shade proud, so the top reads as a
     # thick board with an eased edge.
-    m.append(slab(rounded_rect(-half - 0.3, -half - 0.3, half + 0.3, half + 0.3, 6.3, 5),
+    m.append(slab(rounded_rect(-half - 0.3, -half - 0.3, half + 0.3, half + 0.3, 5.3, 5),
                   top_z - thick + 0.6, top_z - 0.6, CREAM))
-    ap, ah, at = 23.0, 4.5, 1.6
+    ap, ah, at = half - 5.0, 4.5, 1.6
     for rot in range(4):
         board = mk.box(2 * ap - 2.0, at, ah, CREAM).translated(0, -ap + at / 2, top_z - thick - ah / 2)
         m.append(board.rotated(0, 0, 1, 90 * rot))
@@ -732,9 +738,10 @@ def chair_meshes(colour):
 
 # Each chair: colour, side of the table (degrees), distance of its seat
 # centre from the table's centre, and a small turn: pushed in and pulled out
-# by different amounts, as children leave them.
-CHAIRS = ((RED, -90.0, 31.0, 3.0), (BLUE, 0.0, 36.5, -8.0),
-          (YELLOW, 90.0, 30.0, -2.0), (GREEN, 180.0, 34.0, 6.0))
+# by different amounts, as children leave them. The table stands against
+# the wall behind it with a chair at each end; its front is left free
+# towards the horse.
+CHAIRS = ((BLUE, 0.0, 24.0, -6.0), (YELLOW, 180.0, 20.5, 5.0))
 
 
 def stoler_world_nodes():
@@ -758,23 +765,27 @@ def stoler_world_nodes():
 # ---------------------------------------------------------------------------
 # The walls' inner faces hug the furniture and the rocking horse with a
 # hand's breadth to spare: the cameras look from near the +x end towards
-# the back wall (-x) and the wall behind the table (+y). A unit is about
-# 1.4 cm, so the room is some 2.5 by 2.2 m and 2.4 m high. The scene's
-# nearer cameras see no farther than 100: a built-in cupboard fills the
-# corner behind the horse, where nothing else stands, so that their view
-# past the horse ends on its toy shelves instead of on the far walls.
+# the back wall (-x) and the wall behind the table (+y). The scene's nearer
+# cameras (0, 1 and 3) see no farther than 100, and what lies beyond that
+# is clipped to black, so the room is as small as the toys allow: the
+# corner behind the table, the farthest point any of them sees, lies some
+# 95 deep from cameras 0 and 3. A unit is about 1.4 cm: the room's back
+# half is some 1.75 by 1.8 m and 2.4 m high, a small nursery. The table
+# stands against the wall behind it, a built-in cupboard with open toy
+# shelves against the back wall behind the horse, and the window is in the
+# wall on the horse's other side, the sky close outside it.
 
-ROOM_X = (-120.0, 62.0)     # back wall, front wall (behind the cameras)
-ROOM_Y = (-74.0, 80.0)      # the wall behind the horse, the one behind the table
+ROOM_X = (-62.0, 62.0)      # back wall, front wall (behind the cameras)
+ROOM_Y = (-74.0, 53.0)      # the wall behind the horse, the one behind the table
 ROOM_H = 170.0              # floor to ceiling
 WALL_T = 6.0
 DADO_Z = 28.0               # top of the lower band of paint, under the rail
 SKIRTING_H, SKIRTING_T = 6.0, 1.2
-WINDOW_U = (20.0, 50.0)     # along the wall behind the horse (u = -x)
+WINDOW_U = (18.0, 46.0)     # along the wall behind the horse (u = -x)
 WINDOW_V = (36.0, 106.0)    # sill and head above the floor
-SKY_BEHIND = 30.0           # how far outside the wall the sky hangs
-CUPBOARD_X = -62.0          # the cupboard's front, in the back-left corner
-CUPBOARD_Y = -16.0          # its side towards the table
+SKY_BEHIND = 6.0            # how far outside the wall the sky hangs
+CUPBOARD_X = -44.0          # the cupboard's front, on the back wall
+CUPBOARD_Y = (-52.0, 4.0)   # its ends along the back wall
 NICHE_DEPTH = 10.0
 NICHES = ((40.0, 62.0), (64.0, 86.0))   # the open shelves' floors and tops
 
@@ -919,11 +930,12 @@ def window_meshes():
                                  BEECH, knob=1.4))
     for u in (a - 9.0, b + 8.0):
         out += on_wall("left", [block((u - 0.6, rod_v - 0.4, 0.0), (u + 0.6, rod_v + 1.8, 4.6), BEECH)])
-    # The sky, well outside: two bands, hazier low down, and clouds where
-    # the low cameras look up through the opening.
+    # The sky, close outside (farther, the near cameras' far plane would
+    # clip it): two bands, hazier low down, and clouds where the low
+    # cameras look up through the opening.
     back = -WALL_T - SKY_BEHIND
-    out += on_wall("left", [block((a - 60.0, s - 40.0, back - 2.0), (b + 60.0, s + 22.0, back), SKY_LOW),
-                            block((a - 60.0, s + 22.0, back - 2.0), (b + 60.0, h + 60.0, back), SKY)])
+    out += on_wall("left", [block((a - 20.0, s - 20.0, back - 2.0), (b + 20.0, s + 22.0, back), SKY_LOW),
+                            block((a - 20.0, s + 22.0, back - 2.0), (b + 20.0, h + 20.0, back), SKY)])
     for cu, cv, r in ((30.0, 66.0, 6.0), (37.0, 69.0, 4.5), (25.0, 64.0, 4.0),
                       (44.0, 84.0, 5.0), (49.0, 86.0, 3.5)):
         out += on_wall("left", [ellipsoid((cu, cv, back + 0.5), np.identity(3),
@@ -932,11 +944,11 @@ def window_meshes():
 
 
 def cupboard_meshes():
-    """A built-in cupboard in the corner behind the horse, painted blue:
+    """A built-in cupboard against the back wall behind the horse, painted blue:
     closed doors below and at the top, two open shelves between with a
     yellow back, and toys on them: building blocks, a ball, a drum, books
     and a teddy. Built in the back wall's frame (u = y, w = x - ROOM_X[0])."""
-    u0, u1 = ROOM_Y[0], CUPBOARD_Y
+    u0, u1 = CUPBOARD_Y
     front = CUPBOARD_X - ROOM_X[0]
     back = front - NICHE_DEPTH
     bottom, top = NICHES[0][0] - 2.0, NICHES[-1][1] + 2.0
@@ -961,25 +973,25 @@ def cupboard_meshes():
     # Lower shelf: blocks (one stacked and turned), a ball and a drum.
     v = NICHES[0][0]
     w = back + 5.0
-    for (cu, dv, size, turn, mat) in ((-67.0, 0.0, 5.0, 0.0, RED), (-61.0, 0.0, 5.0, 12.0, BLUE),
-                                      (-64.0, 5.0, 4.6, 30.0, YELLOW)):
+    for (cu, dv, size, turn, mat) in ((7.0, 0.0, 5.0, 0.0, RED), (13.0, 0.0, 5.0, 12.0, BLUE),
+                                      (10.0, 5.0, 4.6, 30.0, YELLOW)):
         cube = mk.box(size, size, size, mat).rotated(0, 1, 0, turn)
-        toys.append(cube.translated(cu, v + dv + size / 2, w))
-    ball = mk.sphere(3.4, 20, 10, GREEN).translated(-49.0, v + 3.4, w)
+        toys.append(cube.translated(u0 + cu, v + dv + size / 2, w))
+    ball = mk.sphere(3.4, 20, 10, GREEN).translated(u0 + 25.0, v + 3.4, w)
     band = np.abs(ball.positions[ball.faces].mean(axis=1)[:, 1] - (v + 3.4)) < 1.0
     toys += split_faces(ball, band, WHITE)
     drum = revolve([(0.0, 0.0), (3.6, 0.0), (3.6, 5.2), (0.0, 5.2)], 24, RED)
     rims = [revolve(superellipse(3.75, z, 0.25, 0.45, 2.0, 12), 24, YELLOW) for z in (0.45, 4.75)]
     upright = np.array([[1.0, 0, 0, 0], [0, 0, 1, 0], [0, -1, 0, 0], [0, 0, 0, 1]])  # z -> v
     for m in [drum] + rims:
-        toys.append(m.transformed(mk.translation(-28.0, v, w) @ upright))
+        toys.append(m.transformed(mk.translation(u0 + 45.0, v, w) @ upright))
     # Upper shelf: books standing together and a teddy sitting up.
     v = NICHES[1][0]
-    u = -71.0
+    u = u0 + 4.0
     for wd, ht, mat in ((1.8, 9.0, BLUE), (2.2, 10.0, RED), (1.6, 8.2, YELLOW), (2.0, 9.4, GREEN)):
         toys.append(block((u, v, back + 1.0), (u + wd, v + ht, back + 7.8), mat))
         u += wd + 0.15
-    toys += teddy((-38.0, v, back + 2.2))
+    toys += teddy((u0 + 37.0, v, back + 2.2))
     return on_wall("back", body + toys)
 
 
@@ -1679,9 +1691,11 @@ def first_hits(origin, dirs, tris):
 
 def room_errors(path, horse_path):
     """The room round the furniture: warm painted walls with skirting on
-    all four sides, everything of the scene inside it and clear of the
-    cupboard, and every ray of the scene's cameras ending on it or on the
-    floor. Also prints how much of each view lies beyond its far plane."""
+    all four sides, everything of the scene inside it, clear of the
+    cupboard and of each other, every ray of the scene's cameras ending on
+    it or on the floor, and all of it nearer to every camera than its far
+    plane. Also prints how deep each view reaches, as a share of its far
+    plane."""
     errs = []
     dae, nodes = read_nodes(path)
     place = table_placement()
@@ -1715,8 +1729,16 @@ def room_errors(path, horse_path):
         if (p[:, 0].min() < x0 + 2 or p[:, 0].max() > x1 - 2 or p[:, 1].min() < y0 + 2
                 or p[:, 1].max() > y1 - 2 or p[:, 2].max() > FLOOR_Z + ROOM_H - 2):
             errs.append(f"{n} reaches out of the room")
-        if np.any((p[:, 0] < CUPBOARD_X + 1) & (p[:, 1] < CUPBOARD_Y + 1)):
+        if np.any((p[:, 0] < CUPBOARD_X + 1) & (p[:, 1] > CUPBOARD_Y[0] - 1)
+                  & (p[:, 1] < CUPBOARD_Y[1] + 1)):
             errs.append(f"{n} runs into the cupboard")
+    # The horse rocks and the rings land clear of the furniture (its boxes,
+    # a unit wider all round).
+    for f in [n for n in inside if n in world]:
+        lo, hi = inside[f].min(0) - 1.0, inside[f].max(0) + 1.0
+        for n in [n for n in inside if n not in world]:
+            if np.any(np.all((inside[n] > lo) & (inside[n] < hi), axis=1)):
+                errs.append(f"{n} runs into {f}")
     # Every view ray ends on the room (walls, cupboard, the sky outside the
     # window) or on the floor: nothing open anywhere the cameras look.
     shell = np.concatenate([world[n] for n in ("Walls", "Window", "Cupboard")])
@@ -1729,8 +1751,58 @@ def room_errors(path, horse_path):
         t = np.minimum(t, floor_t)
         if not np.all(np.isfinite(t)):
             errs.append(f"camera {label}: {int(np.sum(~np.isfinite(t)))} rays leave the room")
-        report.append(f"{label} {np.mean(t > far):.2f}")
-    print("room: share of each view beyond the camera's far plane: " + ", ".join(report))
+        reach = float(np.max(t[np.isfinite(t)], initial=0.0))
+        if reach > FAR_SHARE * far:
+            errs.append(f"camera {label}: the room reaches {reach:.1f} deep, past {FAR_SHARE} of its "
+                        f"far plane {far:g} ({np.mean(t > far):.0%} of the view clipped)")
+        report.append(f"{label} {reach / far:.2f}")
+    print("room: the deepest point of each view, as a share of its far plane: " + ", ".join(report))
+    errs += far_plane_errors(world)
+    # The far-plane test must see a fault: the same room 40 farther back.
+    moved = {n: world[n] - [40.0, 0.0, 0.0] for n in ("Walls", "Window")}
+    if not far_plane_errors(moved):
+        errs.append("far-plane test blind: the room moved 40 back passes")
+    return errs
+
+
+# What may be seen of the room, as a share of a camera's far plane: what
+# lies beyond the plane is clipped to black, and the cameras shake by 0.3.
+FAR_SHARE = 0.98
+
+
+def room_box(world):
+    """The room's inner box (x0, x1, y0, y1, floor, ceiling), measured on
+    the file's walls by rays from the middle of the floor outwards."""
+    walls = world["Walls"]
+    mid = np.array([np.mean(ROOM_X), np.mean(ROOM_Y), FLOOR_Z + 1.0])
+    dirs = np.array([[-1.0, 0, 0], [1, 0, 0], [0, -1, 0], [0, 1, 0], [0, 0, 1]])
+    t = first_hits(mid, dirs, walls)
+    return (mid[0] - t[0], mid[0] + t[1], mid[1] - t[2], mid[1] + t[3], FLOOR_Z, mid[2] + t[4])
+
+
+def far_plane_errors(world):
+    """Every corner of the room's inner box, and every point of the window
+    (the sky outside it included), nearer to cameras 0 (also at the end of
+    its drift), 1 and 3 than FAR_SHARE of their far plane, and to camera 4
+    than of its own. The drawn camera's view matrix and far plane are blends
+    of two of these, entry by entry, and a point's depth is linear in the
+    view matrix, so no frame's view then reaches past its far plane."""
+    errs = []
+    x0, x1, y0, y1, z0, z1 = room_box(world)
+    if not np.isfinite([x0, x1, y0, y1, z1]).all():
+        return ["the walls do not close round the middle of the floor"]
+    corners = np.array([[x, y, z] for x in (x0, x1) for y in (y0, y1) for z in (z0, z1)])
+    points = np.concatenate([corners, world["Window"].reshape(-1, 3)])
+    cameras = [(str(k), *SCENE_CAMERAS[k]) for k in (0, 1, 3, 4)]
+    eye, centre, fov, far = SCENE_CAMERAS[0]
+    cameras.append(("0 drifted", np.add(eye, CAMERA_DRIFT), np.add(centre, CAMERA_DRIFT), fov, far))
+    for label, eye, centre, _, far in cameras:
+        view = np.linalg.inv(mk.look_at(eye, centre))
+        depth = -(points @ view[2, :3] + view[2, 3])
+        k = int(np.argmax(depth))
+        if depth[k] > FAR_SHARE * far:
+            errs.append(f"camera {label}: the room's point {points[k].round(1)} lies {depth[k]:.1f} deep, "
+                        f"past {FAR_SHARE} of its far plane {far:g}")
     return errs
 
 
