@@ -11,9 +11,17 @@ void DepthOfField::resize(int width, int height) {
   acrossTarget->resize(width, height);
 }
 
-void DepthOfField::beginSharp() { sceneTarget->bind(true); }
+void DepthOfField::beginSharp() {
+  sceneTarget->bind(true);
+  // The content blends its colour as the scenes do; its coverage piles up
+  // as "over" does, so the target holds a picture premultiplied by its alpha
+  // that the compose lays over the framebuffer once.
+  glPushAttrib(GL_COLOR_BUFFER_BIT);
+  glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+}
 
 void DepthOfField::endSharp() {
+  glPopAttrib();
   glPopAttrib();
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
 }
@@ -64,7 +72,10 @@ void DepthOfField::blurAndCompose(const ShaderLibrary& shaders, const Camera& ca
   acrossTarget->bindColorTexture(1);
   sceneTarget->bindDepthTexture();
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  glPushAttrib(GL_COLOR_BUFFER_BIT);
+  glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);  // the picture is premultiplied
   sceneTarget->drawFullscreen();
+  glPopAttrib();
 
   // Units 1 and 2 are the pipeline's own: nothing stays bound there.
   glActiveTexture(GL_TEXTURE2);

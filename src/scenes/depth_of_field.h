@@ -8,10 +8,13 @@
 // entry 5 ("dof"), which finishes the separable blur with the taps down as
 // it reads the second target: per pixel, sharp within the camera's focus
 // range of its focus point, fully blurred a focus falloff beyond that, from
-// the depth texture and the camera's near and far planes. The composed
-// picture is blended over what the framebuffer holds with the scene's
-// blending, so what the content leaves empty shows what was drawn before (a
-// sky, a floor). The targets are the window's size.
+// the depth texture and the camera's near and far planes. The content is
+// drawn with the scene's colour blending (source alpha, one minus source
+// alpha) while its coverage accumulates as "over" does, so the target holds
+// a picture premultiplied by its alpha; the compose lays it over what the
+// framebuffer holds once, so what the content leaves empty shows what was
+// drawn before (a sky, a floor), and translucent content (a glass floor over
+// nothing) shows as much as its alpha says. The targets are the window's size.
 #include <memory>
 
 #include "util/fbo/fbo.h"

@@ -55,6 +55,7 @@ const std::vector<Entry>& entries() {
     ENTRY(ClientActiveTextureARB, "GLEW_ARB_multitexture", GLEW_POINTER(ClientActiveTexture)),
     ENTRY(MultiTexCoord4f, "GL 1.3", GLEW_POINTER(MultiTexCoord4fARB)),
     ENTRY(BlendEquation, "GL 1.4", GLEW_POINTER(BlendEquationEXT)),
+    ENTRY(BlendFuncSeparate, "GL 1.4", GLEW_POINTER(BlendFuncSeparateEXT)),
     // Vertex buffers.
     ENTRY(GenBuffers, "GLEW_ARB_vertex_buffer_object", GLEW_POINTER(GenBuffersARB)),
     ENTRY(BindBuffer, "GLEW_ARB_vertex_buffer_object", GLEW_POINTER(BindBufferARB)),

@@ -94,11 +94,15 @@ TEST(DepthOfField, SharpAtTheFocusPointBlurredFarBeyondIt) {
     if (middle[x - 1] < 128 && middle[x] >= 128 && !farEdge) farEdge = x;
   ASSERT_GT(nearEdge, 0);
   ASSERT_GT(farEdge, 0);
-  EXPECT_LE(inBetween(middle, nearEdge - 15, nearEdge + 15), 2) << "in focus: a hard edge";
-  EXPECT_GE(inBetween(middle, farEdge - 15, farEdge + 15), 6) << "out of focus: a soft edge";
+  EXPECT_LE(inBetween(middle, nearEdge - 15, nearEdge + 15), 1) << "in focus: a hard edge, no halo";
+  // Over the empty target the blur softens the edge inwards only: it never
+  // spreads colour where the content leaves nothing.
+  EXPECT_GE(inBetween(middle, farEdge - 15, farEdge + 15), 4) << "out of focus: a soft edge";
+  EXPECT_LT(middle[farEdge - 3], 25) << "nothing spread outside the blurred rectangle";
   EXPECT_GT(middle[nearEdge - 20], 240) << "the sharp rectangle keeps its full white";
   EXPECT_GT(middle[farEdge + 40], 200) << "the blurred one inside its edges too";
   EXPECT_LT(middle[kWidth / 2], 25) << "nothing in between";
+  for (int x = nearEdge + 1; x < nearEdge + 15; ++x) EXPECT_LT(middle[x], 25) << "a halo at " << x;
 
   // What the pipeline leaves, the Demo resets before the next scene's
   // draw; so do the tests after this one.
@@ -109,3 +113,63 @@ TEST(DepthOfField, SharpAtTheFocusPointBlurredFarBeyondIt) {
 }
 
 }  // namespace
+
+// Translucent content over the empty target (the robots' glass floor where
+// nothing stands on it) lands over the framebuffer at exactly its alpha,
+// sharp or blurred; opaque content covers it.
+TEST(DepthOfField, TranslucentContentLandsAtItsOwnAlpha) {
+  const auto mode = dataMode;
+  dataMode = kDataPlain;
+  static ShaderLibrary* shaders = new ShaderLibrary;
+  DepthOfField pipeline;
+  pipeline.resize(kWidth, kHeight);
+  Camera camera;
+  camera.znear = 0.5f;
+  camera.zfar = 200.0f;
+  camera.focusPoint = 10.0f;
+  camera.focusRange = 2.0f;
+  camera.focusFalloff = 3.0f;
+
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  glViewport(0, 0, kWidth, kHeight);
+  glClearColor(0.0f, 0.0f, 1.0f, 1.0f);  // what was drawn before: blue
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glClearColor(0, 0, 0, 0);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45.0, 16.0 / 9.0, camera.znear, camera.zfar);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_DEPTH_TEST);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_TEXTURE_2D);
+
+  // Left: 30 % white in focus; right: 30 % white far out of focus, with an
+  // opaque white square in front of the middle of it.
+  pipeline.render(*shaders, camera, [] {
+    glColor4f(1, 1, 1, 0.3f);
+    rectangle(-9.0f, -1.0f, -4.0f, 4.0f, 10.0f);
+    glColor4f(1, 1, 1, 0.3f);
+    rectangle(4.0f, 40.0f, -20.0f, 20.0f, 40.0f);
+    glColor4f(1, 1, 1, 1);
+    rectangle(1.0f, 3.0f, -0.5f, 0.5f, 10.0f);
+  });
+  glFinish();
+  std::vector<unsigned char> rgba(kWidth * 4);
+  glReadPixels(0, kHeight / 2, kWidth, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  auto at = [&](double x, int channel) { return static_cast<int>(rgba[static_cast<int>(x * kWidth) * 4 + channel]); };
+  // 0.3 white + 0.7 blue.
+  for (double x : {0.25, 0.85}) {
+    EXPECT_NEAR(at(x, 0), 77, 4) << x;
+    EXPECT_NEAR(at(x, 2), 255, 2) << x;
+  }
+  EXPECT_EQ(at(0.5, 0), 0) << "the empty middle shows the blue alone";
+  EXPECT_GT(at(0.635, 0), 240) << "the opaque square covers";
+
+  Scene::resetLeftovers();
+  glDisable(GL_BLEND);
+  glEnable(GL_TEXTURE_2D);
+  dataMode = mode;
+}

@@ -6,10 +6,17 @@
 // Unit 1 holds the picture blurred across only (the blur program's pass
 // across); the compose finishes the kernel itself with the same seven taps
 // down, two target texels apart (blur_texel: one texel of the targets
-// upward, in texture coordinates), instead of a pass of its own. That pass
-// was drawn with the scenes' blending over its cleared target, so what it
-// kept was the colour times its alpha and the alpha squared: the same is
-// taken here.
+// upward, in texture coordinates), instead of a pass of its own. Both
+// pictures are premultiplied by their alpha (the sharp pass piles coverage
+// up as "over" does), so they blur and mix as they are, and the result is
+// laid over the framebuffer with (1, 1 - alpha).
+//
+// The blur spreads colour only within what the content covers: where a
+// pixel's own coverage is less than its blurred neighbourhood's, the blurred
+// colour is scaled down to it. So a sharp object never throws a halo over
+// the empty target round it (what shows there is what was drawn before), a
+// translucent surface keeps its own coverage, and a blurred object's edges
+// soften inwards.
 uniform sampler2D tex_sharp;
 uniform sampler2D tex_blurry;
 uniform sampler2D tex_depth;
@@ -36,6 +43,6 @@ void main()
     sum += kWeights.y * (texture2D(tex_blurry, tc - step) + texture2D(tex_blurry, tc + step));
     sum += kWeights.z * (texture2D(tex_blurry, tc - 2.0 * step) + texture2D(tex_blurry, tc + 2.0 * step));
     sum += kWeights.w * (texture2D(tex_blurry, tc - 3.0 * step) + texture2D(tex_blurry, tc + 3.0 * step));
-    vec4 blurry = vec4(sum.rgb * sum.a, sum.a * sum.a);
+    vec4 blurry = sum * clamp(sharp.a / max(sum.a, 1e-4), 0.0, 1.0);
     gl_FragColor = gl_Color * mix(sharp, blurry, blur);
 }
