@@ -10,6 +10,7 @@ Outputs, under <root>/data/dadezaruv:
     Painterbot.dae           the small wheeled robot with a paint brush
     screen.png               the chest screen's dark placeholder picture; the
                              scene draws its own picture there at run time
+    stage.png                the stage curtain's velvet, footlights and spots
 
 Conventions the robot scene relies on (all files Z up, every robot facing
 its local +x, so a viewer in front has +y on their right; the robot's own
@@ -19,7 +20,8 @@ left is +y):
     about z = 9.5: chest about z = 0..4, head about z = 5..9.5; everything
     stays within 8 of the origin in x and y.
 
-    Assembled robot.dae
+    Assembled robot.dae       (stands at ROBOT_OFFSET from its origin, all of
+                              it; the measures below are taken from there)
         Torso                 everything but the head: legs, body, arms, the
                               chest screen (node Torso/Screen, one flat quad
                               facing +x in material "screen_001", textured
@@ -27,7 +29,13 @@ left is +y):
                               -y, (1, 1) at its upper edge on +y, 16:9)
         Skull                 the head only; origin on the neck joint, frame
                               the file's, so it nods about (0, 1, 0)
-        Camera, KeyLight      the only camera and the only (point) light
+        Camera                the only camera (the scene replaces it)
+        KeyLight0..3, StageLight
+                              five point lights in this order: the scene puts
+                              the first four on its four cameras every frame
+                              (they keep this file's colour and gentle
+                              fall-off, so the whole stage is lit), and gives
+                              the last its own stage values
     Assembled CameraBot.dae
         UpperArm/LowerArm     the robot's right (-y) forearm, origin at the
                               elbow; geometry "lowerarm_002-geometry", and
@@ -44,6 +52,13 @@ left is +y):
                               shoulder; its recording lamp is material
                               "RecLamp_material_004"
         Body, Legs, Head      the rest (Head's origin on the neck)
+        Stage                 the round velvet curtain (material
+                              "StageCurtain", textured with stage.png, glowing
+                              by itself) and its dark ceiling, enclosing the
+                              four robots and the scene's cameras; made in the
+                              scene's coordinates and undone from the camera
+                              robot's placement, since the scene draws this
+                              model exactly once per pass
     BanjoBot.dae
         Torso                 body, legs, both upper arms, the fretting arm;
                               Torso/LowerArm is the strumming forearm (origin
@@ -63,7 +78,7 @@ left is +y):
         "indicator-material". Wheel_* nodes sit on their axles (turn about
         local (0, 1, 0)).
 
-    Only "Assembled robot.dae" has a camera and a light; the others have
+    Only "Assembled robot.dae" has a camera and lights; the others have
     none.
 
     /usr/bin/python3 tools/assets/robots_assets.py --root .
@@ -109,6 +124,15 @@ PAINTER_FLOOR_Z = -0.9   # the painter's floor
 PAINTER_STRETCH = 1.5    # its height and length as shown, over those it is built at
 BRUSH_TIP = (0.0, 0.9, -0.9)
 TRIANGLE_BUDGET = 25000
+
+# Where the assembled robot stands in its file: back and to the right as
+# the scene's first camera sees it, so its head stays clear of the
+# captions at the picture's upper left.
+ROBOT_OFFSET = (-0.5, 8.0, 0.0)
+# The four lights that follow the scene's cameras.
+KEY_COLOUR = (0.85, 0.80, 0.74)
+KEY_LINEAR = 0.02
+KEY_QUADRATIC = 0.0006
 
 # The chest screen of the assembled robot: 16:9, centred on y = 0.
 SCREEN_W, SCREEN_H = 4.4, 2.475
@@ -603,12 +627,23 @@ def build_robot():
     arm_l, _ = placed("Arm_Left", tw, robot_arm(1))
     arm_r, _ = placed("Arm_Right", tw, robot_arm(-1))
     torso.add(legs, chest, screen, neck, arm_l, arm_r)
-    skull, _ = placed("Skull", ident, robot_head(), translate=(0, 0, NECK_Z))
-    cam = mk.Node("Camera", matrix=mk.look_at((14, -6, 4), (0, 0, 3.0)),
+    # The robot stands off the scene's origin (see ROBOT_OFFSET); its head
+    # turns about its own neck there.
+    torso.translate = ROBOT_OFFSET
+    skull, _ = placed("Skull", ident, [m.translated(*ROBOT_OFFSET) for m in robot_head()],
+                      translate=tuple(np.add(ROBOT_OFFSET, (0, 0, NECK_Z))))
+    cam = mk.Node("Camera", matrix=mk.look_at(np.add(ROBOT_OFFSET, (14, -6, 4)), np.add(ROBOT_OFFSET, (0, 0, 3.0))),
                   camera=mk.Camera("RobotCamera", yfov=58, znear=0.5, zfar=500))
-    light = mk.Node("KeyLight", translate=(12, -10, 16),
-                    light=mk.PointLight("KeyLamp", color=(1.0, 0.96, 0.9)))
-    return mk.Scene([torso, skull, cam, light])
+    # The scene moves lights 0 to 3 onto its four cameras every frame and
+    # gives the file's last light its own stage values; with five lights
+    # here the four that light the robots keep this file's colour and its
+    # gentle fall-off, so a robot across the stage is lit too.
+    keys = [mk.Node(f"KeyLight{i}", translate=(12, -10, 16),
+                    light=mk.PointLight(f"KeyLamp{i}", color=KEY_COLOUR, constant=1.0,
+                                        linear=KEY_LINEAR, quadratic=KEY_QUADRATIC))
+            for i in range(4)]
+    stage = mk.Node("StageLight", translate=(-5, -35, 0), light=mk.PointLight("StageLamp"))
+    return mk.Scene([torso, skull, cam] + keys + [stage])
 
 
 # ---------------------------------------------------------------------------
@@ -818,7 +853,94 @@ def build_camerabot():
         lower.add(hand)
         upper.add(lower)
         arms.append(upper)
-    return mk.Scene([legs, body, head, cam] + arms)
+    return mk.Scene([legs, body, head, cam] + arms + [stage_node()])
+
+
+# ---------------------------------------------------------------------------
+# The stage: a velvet cyclorama round the four robots
+# ---------------------------------------------------------------------------
+
+# The scene's coordinates (as the tall robots' files: floor z = -12.9) of the
+# round curtain that closes the stage: round every robot and every camera
+# of the scene, far enough to stay behind them all. It travels in the camera
+# robot's file, the one model the scene draws exactly once per pass (the
+# reflection and the robots above the glass), under the camera robot's
+# placement, which is undone here.
+STAGE_CENTRE = (-22.0, 0.0)
+STAGE_RADIUS = 62.0
+STAGE_TOP = 36.0
+STAGE_SEGMENTS = 128
+STAGE_PNG = "stage.png"
+CAMERABOT_PLACE = (-25.0, -20.0, 270.0)   # where the scene stands the camera robot
+# Where the scene's cameras stand (their circles' centres; each moves by 1 or
+# less round them), which the curtain must enclose with room to spare.
+SCENE_CAMERAS = ((5.0, -2.0, 7.0), (-10.0, 30.0, 5.0), (-25.0, -30.0, 5.0), (-45.0, 0.0, -5.0),
+                 (-56.0, 0.0, -5.0))
+CURTAIN = mk.Material("StageCurtain", texture=STAGE_PNG, ambient=(0.15, 0.15, 0.15),
+                      emission=(0.8, 0.8, 0.8), specular=(0.0, 0.0, 0.0), shininess=4)
+STAGE_CEILING = mk.Material("StageCeiling", diffuse=(0.05, 0.05, 0.1), ambient=(0.0, 0.0, 0.0),
+                            emission=(0.025, 0.022, 0.06), specular=(0.0, 0.0, 0.0), shininess=4)
+
+
+def scene_to_camerabot():
+    """The matrix from the scene's coordinates to the camera robot's file."""
+    x, y, angle = CAMERABOT_PLACE
+    return mk.rotation(0, 0, 1, -angle) @ mk.translation(-x, -y, 0)
+
+
+def stage_meshes():
+    """The curtain (its inside facing the robots, the texture once round)
+    and a dark ceiling over it, in the scene's coordinates."""
+    cx, cy = STAGE_CENTRE
+    wall, lid = mk._Builder(), mk._Builder()
+    for i in range(STAGE_SEGMENTS + 1):
+        a = 2 * math.pi * i / STAGE_SEGMENTS
+        c, s_ = math.cos(a), math.sin(a)
+        x, y = cx + STAGE_RADIUS * c, cy + STAGE_RADIUS * s_
+        u = i / STAGE_SEGMENTS
+        wall.vertex((x, y, FLOOR_Z), (-c, -s_, 0), (u, 0))
+        wall.vertex((x, y, STAGE_TOP), (-c, -s_, 0), (u, 1))
+    for i in range(STAGE_SEGMENTS):
+        b0, t0, b1, t1 = 2 * i, 2 * i + 1, 2 * i + 2, 2 * i + 3
+        wall.quad(b0, t0, t1, b1)  # counter-clockwise seen from inside
+    middle = lid.vertex((cx, cy, STAGE_TOP), (0, 0, -1), (0.5, 0.5))
+    for i in range(STAGE_SEGMENTS):
+        corners = []
+        for k in (i, i + 1):
+            a = 2 * math.pi * k / STAGE_SEGMENTS
+            corners.append(lid.vertex((cx + STAGE_RADIUS * math.cos(a), cy + STAGE_RADIUS * math.sin(a),
+                                       STAGE_TOP), (0, 0, -1), (0.5, 0.5)))
+        lid.tri(middle, corners[1], corners[0])  # facing down, seen from below
+    return [wall.mesh(CURTAIN), lid.mesh(STAGE_CEILING)]
+
+
+def stage_node():
+    to_file = scene_to_camerabot()
+    return mk.Node("Stage", meshes=[m.transformed(to_file) for m in stage_meshes()])
+
+
+def make_stage_png():
+    """Plum velvet in deep folds, warm footlight glow along the floor, pools
+    of amber, teal and rose light from the spots, dark towards the top.
+    Row 0 is the top of the curtain (v = 1)."""
+    w, h = 1024, 256
+    v = 1.0 - (np.arange(h, dtype=np.float64)[:, None] + 0.5) / h
+    u = (np.arange(w, dtype=np.float64)[None, :] + 0.5) / w
+    foot = np.array([0.62, 0.30, 0.34])
+    plum = np.array([0.27, 0.09, 0.24])
+    night = np.array([0.05, 0.035, 0.13])
+    low = np.clip(v / 0.3, 0, 1)[..., None]
+    high = np.clip((v - 0.3) / 0.7, 0, 1)[..., None]
+    base = np.where(v[..., None] < 0.3, foot * (1 - low) + plum * low, plum * (1 - high) + night * high)
+    folds = 0.8 + 0.2 * np.cos(2 * math.pi * 48 * u) ** 2
+    px = base * folds[..., None]
+    spots = ((1.0, 0.72, 0.38), (0.30, 0.85, 0.82), (0.95, 0.45, 0.62))
+    for k in range(12):
+        du = np.abs(u - (k + 0.5) / 12)
+        du = np.minimum(du, 1 - du)
+        pool = np.exp(-(du / 0.022) ** 2 - ((v - 0.32) / 0.26) ** 2)
+        px = px + 0.55 * pool[..., None] * np.array(spots[k % 3]) * folds[..., None]
+    return Image.fromarray(np.round(np.clip(px, 0, 1) * 255).astype(np.uint8), "RGB")
 
 
 # ---------------------------------------------------------------------------
@@ -1256,6 +1378,29 @@ class Model:
                     parts.append((prim.material, p, uv))
                 info["geoms"][c.geometry.id] = parts
 
+    def without(self, name):
+        """The same model less the top-level node `name` and what hangs
+        below it (a shallow view: the rest is shared)."""
+        view = object.__new__(Model)
+        view.__dict__.update(self.__dict__)
+        gone = set(self.subtree(name)) if name in self.nodes else set()
+        view.nodes = {n: i for n, i in self.nodes.items() if n not in gone}
+        view.top = [n for n in self.top if n not in gone]
+        return view
+
+    def shifted(self, offset):
+        """The same model with every node and point moved by `offset`
+        (cameras and lights stay where they are)."""
+        view = object.__new__(Model)
+        view.__dict__.update(self.__dict__)
+        move = mk.translation(*offset)
+        view.nodes = {}
+        for n, info in self.nodes.items():
+            geoms = {g: [(mat, p + np.asarray(offset), uv) for mat, p, uv in parts]
+                     for g, parts in info["geoms"].items()}
+            view.nodes[n] = dict(info, world=move @ info["world"], geoms=geoms)
+        return view
+
     def subtree(self, name):
         out = [name]
         for c in self.nodes[name]["children"]:
@@ -1489,19 +1634,19 @@ def screen_errors(model, name):
 
 def robot_errors(model):
     name = ROBOT_NAME
+    cameras = model.cameras
+    model = model.shifted(-np.asarray(ROBOT_OFFSET))  # measured as if it stood on its origin
     errs = common_errors(model, name, FLOOR_Z, 8.0, (19.0, 23.5)) + feet_errors(model, name)
     for n in model.nodes:
         if model.nodes[n]["geoms"] and model.root_of(n) not in ("Torso", "Skull"):
             errs.append(f"{name}: node {n} draws outside Torso and Skull")
     if not {"Torso", "Skull"} <= set(model.top):
         return errs + [f"{name}: top-level nodes {model.top}, want Torso and Skull"]
-    if len(model.cameras) != 1 or len(model.lights) != 1:
-        errs.append(f"{name}: {len(model.cameras)} cameras and {len(model.lights)} lights, "
-                    "want one of each")
-    if any(type(li).__name__ != "BoundPointLight" for li in model.lights):
-        errs.append(f"{name}: a light that is not a point light")
-    for cam in model.cameras:
-        to_chest = vec(0, 0, 2) - cam.position
+    if len(cameras) != 1:
+        errs.append(f"{name}: {len(cameras)} cameras, want one")
+    errs += light_errors(model, name)
+    for cam in cameras:
+        to_chest = vec(*ROBOT_OFFSET) + (0, 0, 2) - cam.position
         cos = (cam.direction @ to_chest) / np.linalg.norm(cam.direction) / np.linalg.norm(to_chest)
         if cam.position[0] <= 0 or cos < math.cos(math.radians(10)):
             errs.append(f"{name}: the camera does not look at the chest from the front")
@@ -1509,9 +1654,80 @@ def robot_errors(model):
     return errs
 
 
+def light_errors(model, name):
+    """Five point lights in this order: the four the scene puts on its
+    cameras, with the file's colour and gentle fall-off, then the one it
+    gives its own stage values."""
+    lights = model.lights
+    kinds = [type(li).__name__ for li in lights]
+    if kinds != ["BoundPointLight"] * 5:
+        return [f"{name}: lights {kinds}, want five point lights"]
+    errs = []
+    for i, li in enumerate(lights[:4]):
+        lamp = li.original
+        if lamp.id != f"KeyLamp{i}":
+            errs.append(f"{name}: light {i} is {lamp.id}, want KeyLamp{i}")
+        if not np.allclose(lamp.color, KEY_COLOUR):
+            errs.append(f"{name}: {lamp.id} is {lamp.color}, want {KEY_COLOUR}")
+        # At the far side of the stage a light must still give a third of
+        # its colour; the engine's defaults give a twentieth.
+        far = 45.0
+        constant, linear, quadratic = (float(v or 0.0) for v in
+                                       (lamp.constant_att, lamp.linear_att, lamp.quad_att))
+        weight = 1.0 / (constant + linear * far + quadratic * far * far)
+        if not (linear > 0 and quadratic > 0 and weight > 0.25):
+            errs.append(f"{name}: {lamp.id} falls off to {weight:.2f} at {far:g}, want over 0.25 "
+                        "(and no zero term, which the engine reads as its own default)")
+    if lights[4].original.id != "StageLamp":
+        errs.append(f"{name}: the last light is {lights[4].original.id}, want StageLamp")
+    return errs
+
+
+def stage_errors(model, name, out_dir):
+    """The curtain and its ceiling in the camera robot's file: undone from the
+    camera robot's placement, a closed round wall from the floor up that
+    encloses every robot and every camera of the scene with room to spare,
+    its inside towards them, textured with the picture beside the model."""
+    if "Stage" not in model.top:
+        return [f"{name}: no Stage"]
+    errs = []
+    to_scene = np.linalg.inv(scene_to_camerabot())
+    wall = model.tris(model.subtree("Stage"), "stagecurtain")
+    lid = model.tris(model.subtree("Stage"), "stageceiling")
+    if not len(wall) or not len(lid):
+        return [f"{name}: the Stage has no curtain or no ceiling"]
+    wall = wall @ to_scene[:3, :3].T + to_scene[:3, 3]
+    pts = wall.reshape(-1, 3)
+    centre = np.asarray(STAGE_CENTRE)
+    radii = np.hypot(pts[:, 0] - centre[0], pts[:, 1] - centre[1])
+    if abs(pts[:, 2].min() - FLOOR_Z) > 1e-4 or pts[:, 2].max() < STAGE_TOP - 1e-4:
+        errs.append(f"{name}: the curtain runs from z = {pts[:, 2].min():.2f} to {pts[:, 2].max():.2f}")
+    inside = radii.min()
+    for cam in SCENE_CAMERAS + ((0.0, 0.0, 0.0), (-25.0, -20.0, 0.0), (-10.0, 20.0, 0.0), (-47.0, 0.0, 0.0)):
+        room = inside - np.hypot(cam[0] - centre[0], cam[1] - centre[1])
+        if room < 20:
+            errs.append(f"{name}: the curtain passes {room:.1f} from {cam}, want 20 at least")
+        if cam[2] > STAGE_TOP - 20:
+            errs.append(f"{name}: {cam} is within 20 of the curtain's top")
+    normal = np.cross(wall[:, 1] - wall[:, 0], wall[:, 2] - wall[:, 0])
+    towards = centre - wall.mean(axis=1)[:, :2]
+    if np.any(np.einsum("ij,ij->i", normal[:, :2], towards) <= 0):
+        errs.append(f"{name}: the curtain does not face the stage everywhere")
+    angles = np.sort(np.arctan2(pts[:, 1] - centre[1], pts[:, 0] - centre[0]))
+    if np.diff(angles).max() > 2 * math.pi / STAGE_SEGMENTS + 1e-6:
+        errs.append(f"{name}: the curtain has a gap")
+    effect = model.materials[next(m for m in model.materials if "stagecurtain" in m.lower())].effect
+    tex = getattr(effect.diffuse, "sampler", None)
+    if tex is None or os.path.basename(tex.surface.image.path) != STAGE_PNG:
+        errs.append(f"{name}: the curtain is not textured with {STAGE_PNG}")
+    return errs
+
+
 def camerabot_errors(model):
     name = CAMERABOT_NAME
-    errs = common_errors(model, name, FLOOR_Z, 8.0, (19.0, 23.5)) + feet_errors(model, name)
+    errs = stage_errors(model, name, model.directory)
+    model = model.without("Stage")  # the robot itself
+    errs += common_errors(model, name, FLOOR_Z, 8.0, (19.0, 23.5)) + feet_errors(model, name)
     if model.cameras or model.lights:
         errs.append(f"{name}: has cameras or lights")
     for node, forearm, hand in CAMERABOT_ARMS:
@@ -1665,6 +1881,20 @@ def broken_models():
     for n in arm.walk():
         n.meshes = [m.transformed(turn) for m in n.meshes]
     out.append(("forearm hinged about x", CAMERABOT_NAME, s))
+    s = build_camerabot()                          # curtain turned inside out
+    stage = find(s, "Stage")
+    stage.meshes = [mk.Mesh(m.positions, -m.normals, m.uvs, m.faces[:, ::-1], m.material)
+                    for m in stage.meshes]
+    out.append(("curtain facing away from the stage", CAMERABOT_NAME, s))
+    s = build_camerabot()                          # curtain round the robot only
+    stage = find(s, "Stage")
+    shrink = scene_to_camerabot() @ mk.scaling(0.2, 0.2, 1) @ np.linalg.inv(scene_to_camerabot())
+    stage.meshes = [m.transformed(shrink) for m in stage.meshes]
+    out.append(("curtain too small for the stage", CAMERABOT_NAME, s))
+    s = build_robot()                              # key lights with the engine's fall-off
+    for i in range(4):
+        find(s, f"KeyLight{i}").light.linear = 0.0
+    out.append(("key light with the default fall-off", ROBOT_NAME, s))
     s = build_banjobot()                           # standing off the floor
     for n in s.nodes:
         n.translate = tuple(np.add(n.translate or (0, 0, 0), (0, 0, 0.2)))
@@ -1698,9 +1928,10 @@ def check(root):
         with open(path, "rb") as f:
             if f.read() != collada_writer.to_dae(scene).encode():
                 errs.append(f"{name} differs from a fresh build")
-    png = os.path.join(out_dir, SCREEN_PNG)
-    if not os.path.isfile(png) or open(png, "rb").read() != png_bytes(make_screen_png()):
-        errs.append(f"{SCREEN_PNG} missing or differs from a fresh build")
+    for png_name, make in ((SCREEN_PNG, make_screen_png), (STAGE_PNG, make_stage_png)):
+        png = os.path.join(out_dir, png_name)
+        if not os.path.isfile(png) or open(png, "rb").read() != png_bytes(make()):
+            errs.append(f"{png_name} missing or differs from a fresh build")
     # The checks must see real faults.
     for what, name, scene in broken_models():
         data = collada_writer.to_dae(scene).encode()
@@ -1717,6 +1948,7 @@ MODELS = ((ROBOT_NAME, build_robot), (CAMERABOT_NAME, build_camerabot),
 
 def generate(out_dir):
     write(os.path.join(out_dir, SCREEN_PNG), png_bytes(make_screen_png()))
+    write(os.path.join(out_dir, STAGE_PNG), png_bytes(make_stage_png()))
     for name, build in MODELS:
         collada_writer.write_dae(build(), os.path.join(out_dir, name))
 
