@@ -18,12 +18,27 @@ The model's conventions, which the scene code relies on:
                           nozzles in rings on the face
     ShowerHead/Arm        neck, swivel ball, the bent arm pipe (up from the
                           head, then level towards +x) and the wall flange
-    Room                  the wall of the tiled bathroom the stall stands
-                          in, flush behind the mosaic: cream tiles (tile.png,
-                          twice the mosaic's size) with a band of blue ones;
-                          placed so that it rests round the stall when the
-                          head does
+    Room                  the bathroom the stall stands in: its back wall,
+                          flush behind the mosaic, and the start of the
+                          left-hand one, upright boards in a warm gloss
+                          paint (tile.png's middle row, one board to a
+                          repeat), placed so that it rests round the stall
+                          when the head does
     Camera, KeyLight, FillLight
+    FocusGlass            last in the file: a clear pane (alpha 0) across
+                          the room, which the pulled-back camera looks
+                          through from beat 67 of the scene on
+
+The scene draws the whole file where the head hangs, so the room comes down
+the 283 from its starting height with it. The wall therefore runs on below
+the floor for all of that (leaning back there, so that its reflection under
+the glass floor stands behind it), and nothing on it changes along its
+height: from the first beat to the last the same wall shows, wherever the
+head is. The scene's depth of field is sharp within 40 of the eye and the
+camera ends 85 from the stall; it reads the depth of the nearest surface, so
+the stall seen through the invisible pane, which stays within 34 of the eye,
+keeps in focus to the last frame. The pane is above the floor, so its
+reflection stays under the glass.
 
 The scene turns the model 180 degrees about z, so the wall is at -x there.
 It keeps the file's one camera as the first of its list and films with its
@@ -41,9 +56,12 @@ in file order and needs no flipping.
 --check reads the written files back (the model through pycollada) and
 verifies the conventions above, the triangle budget, the materials, the
 winding, that the room fills the last, pulled-back view round the stall
-with lit wall and keeps out of the stall, the maps' sizes, unit normals and
-flat middle, the picture's size and contrast, and that a second generation
-gives the same bytes.
+with lit wall and keeps out of the stall, that along the scene's camera path
+(the file lifted as the head is) no view sees past the wall above the floor
+and the pane is out of sight until the head rests, then within the focus's
+reach of every ray, the maps' sizes, unit normals and flat middle, the
+picture's size and contrast, and that a second generation gives the same
+bytes.
 
 Deterministic: fixed seeds, the writer's fixed COLLADA dates, no time stamps
 or text chunks in the pictures.
@@ -95,18 +113,26 @@ HEAD_HEIGHT = 29.9
 STALL_HALF_WIDTH = 9.25
 STALL_HEIGHT = 40.0
 
-# The bathroom the stall stands in: its tiled back wall, flush behind the
-# mosaic, wide and high enough that the last, pulled-back view (from about
-# 85 in front of the mosaic, 38 degrees high) sees tiled wall beside and
+# The bathroom the stall stands in: its back wall, flush behind the mosaic,
+# wide and high enough that every view of the scene sees wall beside and
 # above the stall everywhere above the floor, and the glass floor reflects
 # it below. No side walls or ceiling: no camera of the scene turns to them,
 # and while the room still hangs high above with the head, side walls
 # showed through the glass under the first, steeply downward cameras.
-ROOM_HALF_WIDTH = 64.0
-ROOM_HEIGHT = 64.0
+ROOM_HALF_WIDTH = 120.0
+ROOM_HEIGHT = 80.0
 ROOM_BACK = 0.35        # the back wall's face, just behind the mosaic's
-ROOM_TILE = 1.0         # wall tiles twice the mosaic's
-DADO = (11.0, 13.0)     # a band of dark blue tiles across the wall, at this height
+SIDE_WALL_FRONT = -80.0 # how far the left-hand wall comes forward
+BOARD = 2.5             # the boards' width (some 12 cm beside the 2 m stall)
+DESCENT = 283.0         # how far the head, and the file with it, comes down
+SKIRT_LEAN = 0.004      # how far the wall leans back below the floor, per unit down
+# The clear pane, at rest: across the room 49.5 in front of the mosaic,
+# which the camera passes at beat 66.3 of the scene, just after the head
+# has come to rest; 33.7 in front of its last eye.
+FOCUS_Y = -49.5
+FOCUS_X = (-80.0, 80.0)
+FOCUS_Z = (0.0, 70.0)
+FOCUS_REACH = 40.0      # the scene's focus: sharp up to 20 + 20 from the eye
 
 # What the check holds the room to, from the scene's timetable: its last
 # view is its cameras 2 and 4 blended on to 4/3 (eye 85 in front of the
@@ -144,16 +170,18 @@ SATIN = mk.Material("SatinChrome", diffuse=(0.62, 0.63, 0.65), ambient=(0.16, 0.
                     specular=(0.7, 0.7, 0.7), shininess=40)
 RUBBER = mk.Material("NozzleRubber", diffuse=(0.06, 0.06, 0.065), ambient=(0.02, 0.02, 0.02),
                      specular=(0.15, 0.15, 0.15), shininess=12)
-# The room's walls wear the mosaic's glazed tile, larger. A textured material
-# is lit through its texture with twice its ambient as the diffuse colour,
-# so the ambient sets the glaze's tint: a warm cream that the stall's dark
-# mosaic stands out against, and a deep blue for the band. The scene's lights
-# are the stage lights in front of the stall; they fall off with distance,
-# so the cream is kept light for the far ends of the wall.
-WALL_GLAZE = mk.Material("WallGlaze", texture=TILE_NAME, ambient=(0.5, 0.47, 0.41),
+# The room's wall wears the tile's middle row stretched up: each repeat one
+# upright board with its grooves and rounded edges. A textured material is
+# lit through its texture with twice its ambient as the diffuse colour, so
+# the ambient sets the paint: a warm cream that the stall's dark mosaic
+# stands out against. The scene's lights are the
+# stage lights in front of the stall; they fall off with distance, so the
+# paint is kept light for the far ends of the wall.
+WALL_PAINT = mk.Material("WallBoards", texture=TILE_NAME, ambient=(0.5, 0.47, 0.41),
                          specular=(0.35, 0.35, 0.33), shininess=40)
-BAND_GLAZE = mk.Material("BandGlaze", texture=TILE_NAME, ambient=(0.12, 0.2, 0.36),
-                         specular=(0.4, 0.4, 0.4), shininess=40)
+# Clear glass that shows nothing of itself: no colour and no highlight.
+CLEAR = mk.Material("ClearGlass", diffuse=(0.9, 0.95, 1.0, 0.0), specular=(0.0, 0.0, 0.0),
+                    shininess=1)
 
 
 # ---------------------------------------------------------------------------
@@ -274,21 +302,44 @@ def arm_meshes():
 # The room round the stall
 # ---------------------------------------------------------------------------
 
-def wall(x0, x1, z0, z1, material, tile=ROOM_TILE):
-    """A stretch of the back wall (stall frame) from x0 to x1 and z0 to z1,
-    facing -y into the room; its UVs count tiles from the floor and the
-    room's middle, so the grout lines run on from course to course."""
-    pos = [(x0, ROOM_BACK, z0), (x1, ROOM_BACK, z0), (x1, ROOM_BACK, z1), (x0, ROOM_BACK, z1)]
-    uv = [(x0 / tile, z0 / tile), (x1 / tile, z0 / tile), (x1 / tile, z1 / tile), (x0 / tile, z1 / tile)]
-    return mk.Mesh(pos, [(0.0, -1.0, 0.0)] * 4, uv, [(0, 1, 2), (0, 2, 3)], material)
+def boards(corners, u, material):
+    """A stretch of wall: the quad through four corners (foot left, foot
+    right, top right, top left, as seen from the room), u its position
+    along the wall at each corner. Its UVs run one board to a repeat of the
+    tile across and stay on the tile's middle row up and down: upright
+    boards, grooved at their edges, that look the same wherever the wall
+    stands along them."""
+    uv = [(a / BOARD, 0.5) for a in u]
+    n = np.cross(np.subtract(corners[1], corners[0]), np.subtract(corners[3], corners[0]))
+    n = tuple(n / np.linalg.norm(n))
+    return mk.Mesh(corners, [n] * 4, uv, [(0, 1, 2), (0, 2, 3)], material)
 
 
 def room_meshes():
-    """The back wall in the stall's frame, in three courses: cream below the
-    band, the blue band, cream above."""
-    w = ROOM_HALF_WIDTH
-    cream = [wall(-w, w, 0.0, DADO[0], WALL_GLAZE), wall(-w, w, DADO[1], ROOM_HEIGHT, WALL_GLAZE)]
-    return [mk.merge(cream), wall(-w, w, DADO[0], DADO[1], BAND_GLAZE)]
+    """The back wall in the stall's frame, and the start of the left-hand
+    wall that the first, wide view catches in its corner: from the floor up,
+    and on below the floor as far as the head comes down, leaning back
+    there so that their reflections under the glass stand behind them."""
+    w, b, h, d = ROOM_HALF_WIDTH, ROOM_BACK, ROOM_HEIGHT, DESCENT
+    lean = SKIRT_LEAN * d
+    out = [boards([(-w, b, 0), (w, b, 0), (w, b, h), (-w, b, h)], [-w, w, w, -w], WALL_PAINT),
+           boards([(-w, b + lean, -d), (w, b + lean, -d), (w, b, 0), (-w, b, 0)], [-w, w, w, -w],
+                  WALL_PAINT)]
+    f = SIDE_WALL_FRONT
+    out += [boards([(-w, f, 0), (-w, b, 0), (-w, b, h), (-w, f, h)], [f, b, b, f], WALL_PAINT),
+            boards([(-w - lean, f, -d), (-w - lean, b + lean, -d), (-w, b, 0), (-w, f, 0)],
+                   [f, b, b, f], WALL_PAINT)]
+    return [mk.merge(out)]
+
+
+def focus_meshes():
+    """The clear pane the pulled-back camera looks through, in the stall's
+    frame at rest, facing the stall."""
+    x0, x1 = FOCUS_X
+    z0, z1 = FOCUS_Z
+    pos = [(x0, FOCUS_Y, z0), (x1, FOCUS_Y, z0), (x1, FOCUS_Y, z1), (x0, FOCUS_Y, z1)]
+    return [mk.Mesh(pos, [(0.0, -1.0, 0.0)] * 4, [(0, 0), (1, 0), (1, 1), (0, 1)],
+                    [(0, 1, 2), (0, 2, 3)], CLEAR)]
 
 
 def stall_to_model():
@@ -305,6 +356,7 @@ def build_scene():
     arm = mk.Node("Arm", meshes=[m.transformed(mk.rotation(0, 0, 1, -90) @ size) for m in arm_meshes()])
     root = mk.Node("ShowerHead", children=[head, arm])
     room = mk.Node("Room", meshes=[m.transformed(stall_to_model()) for m in room_meshes()])
+    focus = mk.Node("FocusGlass", meshes=[m.transformed(stall_to_model()) for m in focus_meshes()])
     # From below and in front, inside the room, so the face with its nozzles
     # is in view and the arm runs off to the wall behind. The scene keeps
     # this one camera only as the first of its list and films with its own,
@@ -316,7 +368,7 @@ def build_scene():
                   light=mk.PointLight("KeyLamp", color=(1.0, 0.97, 0.92)))
     fill = mk.Node("FillLight", translate=(3.0, -4.0, -6.0),
                    light=mk.PointLight("FillLamp", color=(0.3, 0.33, 0.4)))
-    return mk.Scene([root, room, cam, key, fill])
+    return mk.Scene([root, room, cam, key, fill, focus])
 
 
 # ---------------------------------------------------------------------------
@@ -607,7 +659,7 @@ def model_errors(path):
     nodes = {}
     for n in dae.scene.nodes:
         _world_triangles(n, np.identity(4), nodes)
-    for name in ("ShowerHead", "Head", "Arm", "Room", "Camera", "KeyLight", "FillLight"):
+    for name in ("ShowerHead", "Head", "Arm", "Room", "Camera", "KeyLight", "FillLight", "FocusGlass"):
         expect(name in nodes, f"no node {name}")
     if errs:
         return errs, 0
@@ -701,7 +753,110 @@ def model_errors(path):
         # Textured, the engine lights it with twice its ambient as the diffuse.
         glazes[mid] = np.minimum(2 * np.asarray(_colour(e.ambient)), 1.0), np.asarray(_colour(e.ambient))
     errs += room_errors(tris, [glazes[m] for m in mats])
+
+    # Up the wall its look does not change: every texture coordinate of the
+    # room has the same v.
+    from collada.scene import GeometryNode
+    room_node = next(n for n in dae.scene.nodes if n.id == "Room")
+    vs = np.concatenate([prim.texcoordset[0][prim.texcoord_indexset[0]][..., 1].ravel()
+                         for c in room_node.children if isinstance(c, GeometryNode)
+                         for prim in c.geometry.primitives] or [np.zeros(0)])
+    expect(len(vs) and np.ptp(vs) < 1e-6, "the room's texture changes up the wall: it shows as the wall comes down")
+    # The pane: last in the file (the scene draws it after everything it
+    # lets through), clear, and where the camera's path needs it.
+    expect([n.id for n in dae.scene.nodes][-1] == "FocusGlass", "FocusGlass is not the file's last node")
+    pane, pane_mats = nodes["FocusGlass"]
+    for mid in set(pane_mats):
+        e = by_id[mid].effect
+        expect(_colour(e.diffuse) is not None and e.transparency is not None
+               and abs(float(e.transparency)) < 1e-6, f"FocusGlass material {mid} is not clear")
+    pane = pane @ to_stall[:3, :3].T + to_stall[:3, 3]
+    errs += path_errors(tris, pane)
     return errs, count
+
+
+# The scene's camera path (scene_tiles.cpp, tiles_timing.cpp), in the
+# stall's frame: its cameras 1, 2 and 4 by eye, centre, up and vertical
+# field of view; the drawn one blends 1 to 2 over the first 48 beats, then
+# 2 to 4 with the factor going on past 1 to 4/3 at 96. The scene's frame is
+# the stall's lowered by the model's 12.9.
+PATH_CAMERAS = {1: ((5, -5, 7), (-1, 1, 0), (0, 0, 1), 97.63), 2: ((-10, -25, 1), (0, 0, 0), (0, 0, 1), 65.0),
+                4: ((0, -70, 1), (0, 0, 0), (0, 1, 0), 45.0)}
+MODEL_LIFT = 12.9
+HEAD_REST = 17.0
+
+
+def _view(eye, centre, up):
+    """The world-to-eye matrix a GL lookAt makes."""
+    eye, centre, up = (np.asarray(v, dtype=np.float64) for v in (eye, centre, up))
+    f = (centre - eye) / np.linalg.norm(centre - eye)
+    side = np.cross(f, up)
+    side /= np.linalg.norm(side)
+    m = np.identity(4)
+    m[0, :3], m[1, :3], m[2, :3] = side, np.cross(side, f), -f
+    m[:3, 3] = -m[:3, :3] @ eye
+    return m
+
+
+def scene_view(t):
+    """(view matrix of the stall's frame, vertical field of view) t beats
+    into the scene, blended entry by entry as the scene does."""
+    a, b, u = (1, 2, max(t, 0.0) / 48.0) if t < 48 else (2, 4, (t - 48.0) / 36.0)
+    (ea, ca, ua, fa), (eb, cb, ub, fb) = PATH_CAMERAS[a], PATH_CAMERAS[b]
+    view = (1 - u) * _view(ea, ca, ua) + u * _view(eb, cb, ub)
+    return view @ mk.translation(0, 0, -MODEL_LIFT), (1 - u) * fa + u * fb
+
+
+def head_lift(t):
+    """How far above its resting place the scene draws the file t beats in."""
+    if t < 48:
+        return 300.0 - HEAD_REST
+    return max(300.0 - (t - 48.0) / 18.0 * 283.0, HEAD_REST) - HEAD_REST
+
+
+def view_rays(view, yfov, nx=32, ny=18):
+    """The eye and rays through a grid over the 16:9 picture, scaled so the
+    parameter along each is its depth."""
+    inv = np.linalg.inv(view)
+    th = math.tan(math.radians(yfov) / 2)
+    x, y = np.meshgrid((np.arange(nx) + 0.5) / nx * 2 - 1, (np.arange(ny) + 0.5) / ny * 2 - 1)
+    d = np.stack([x * th * 16 / 9, y * th, -np.ones_like(x)], -1).reshape(-1, 3)
+    return inv[:3, 3], d @ inv[:3, :3].T
+
+
+def first_hits(origin, dirs, tris):
+    """Per ray, the smallest positive parameter at which it meets one of the
+    triangles (inf where it meets none)."""
+    return np.array([_first_hit(origin, d, tris)[0] for d in dirs])
+
+
+def path_errors(room, pane, beats=None):
+    """Along the camera's path, with the file lifted as the head is: above
+    the floor every ray ends on the room's wall (or on the floor first), and
+    the pane is out of sight until the head has come to rest and the camera
+    has passed it, then in front of every ray within the focus's reach."""
+    errs = []
+    beats = np.arange(0.0, 96.1, 2.0) if beats is None else beats
+    for t in beats:
+        view, fov = scene_view(t)
+        eye, d = view_rays(view, fov)
+        lift = np.array([0.0, 0.0, head_lift(t)])
+        with np.errstate(divide="ignore", invalid="ignore"):
+            floor = np.where(d[:, 2] < 0, -eye[2] / d[:, 2], np.inf)
+        wall = first_hits(eye, d, room + lift)
+        void = ~np.isfinite(np.minimum(wall, floor))
+        if void.any():
+            errs.append(f"beat {t:g}: {int(void.sum())} of {len(d)} rays see past the room")
+        glass = first_hits(eye, d, pane + lift)
+        if t < 66.0:
+            if np.isfinite(glass).any():
+                errs.append(f"beat {t:g}: the pane is in view before the head rests")
+        elif t >= 67.0:
+            short = ~(np.minimum(glass, floor) <= FOCUS_REACH)
+            if short.any():
+                errs.append(f"beat {t:g}: {int(short.sum())} of {len(d)} rays pass no glass or floor "
+                            f"within {FOCUS_REACH:g} of the eye")
+    return errs
 
 
 def _last_view_rays(nx=24, ny=14):
@@ -771,8 +926,21 @@ def room_errors(tris, glazes):
     inner = (np.abs(p[:, 0]) < ROOM_HALF_WIDTH - 1) & (p[:, 1] < 0)
     if inner.any():
         errs.append(f"{int(inner.sum())} room corners inside the room, among the stall and cameras")
-    if p[:, 2].min() < -1e-6:
-        errs.append("the room reaches under the glass floor")
+    # Below the floor the wall leans back, so that its reflection, which
+    # the head's descent brings up above the floor, stands behind it.
+    # (The back wall's y grows as z falls there, the left-hand wall's x
+    # falls.)
+    geo = np.cross(tris[:, 1] - tris[:, 0], tris[:, 2] - tris[:, 0])
+    for part, faces, axis, sign, face in (("back", np.abs(geo[:, 1]) > np.abs(geo[:, 0]), 1, 1, ROOM_BACK),
+                                          ("left-hand", np.abs(geo[:, 0]) > np.abs(geo[:, 1]), 0, -1,
+                                           -ROOM_HALF_WIDTH)):
+        low = tris[faces].reshape(-1, 3)
+        low = low[low[:, 2] < -1e-6]
+        if np.any(sign * (low[:, axis] - face) < 0.5 * SKIRT_LEAN * -low[:, 2]):
+            errs.append(f"below the floor the {part} wall does not lean back")
+    if p[:, 2].min() > -DESCENT + 1e-3 or p[:, 2].max() < ROOM_HEIGHT - 1e-3:
+        errs.append(f"the wall runs from z {p[:, 2].min():.1f} to {p[:, 2].max():.1f}: it does not stay "
+                    f"from the floor to {ROOM_HEIGHT:g} as the head comes down {DESCENT:g}")
     geo = np.cross(tris[:, 1] - tris[:, 0], tris[:, 2] - tris[:, 0])
     normals = geo / np.linalg.norm(geo, axis=1, keepdims=True)
     centres = tris.mean(axis=1)
@@ -793,10 +961,10 @@ def room_errors(tris, glazes):
         if abs(at[0]) <= STALL_HALF_WIDTH and 0 <= at[2] <= STALL_HEIGHT:
             continue
         t, k = _first_hit(eye, ray, tris)
+        # Down through the floor first: the glass shows the reflection there.
+        if ray[2] < 0 and eye[2] / -ray[2] < min(t, (ROOM_BACK - eye[1]) / ray[1]):
+            continue
         if k < 0:
-            # Down through the floor: the glass shows the reflection there.
-            if ray[2] < 0 and eye[2] / -ray[2] < (ROOM_BACK - eye[1]) / ray[1]:
-                continue
             missed += 1
             continue
         hit = eye + t * ray
@@ -933,6 +1101,15 @@ def check(root):
     room_tris = np.concatenate([m.positions[m.faces] for m in room])
     if not room_errors(room_tris, [(np.full(3, 0.1), np.full(3, 0.05))] * len(room_tris)):
         errs.append("room check blind: a dark room passes")
+    # ... a wall that stops at the floor, and a pane farther from the stall.
+    room = [m for m in room_meshes()]
+    room_tris = np.concatenate([m.positions[m.faces] for m in room])
+    kept = room_tris[room_tris[:, :, 2].min(axis=1) >= 0]
+    pane = np.concatenate([m.positions[m.faces] for m in focus_meshes()])
+    if not path_errors(kept, pane, beats=[30.0, 60.0]):
+        errs.append("path check blind: a wall that stops at the floor passes")
+    if not path_errors(room_tris, pane + [0, 20.0, 0], beats=[96.0]):
+        errs.append("path check blind: a pane 20 nearer the stall passes")
     steep = np.asarray(normal).copy()
     steep[64:192, 64:192] = (200, 128, 236)
     if not normal_map_errors(Image.fromarray(steep, "RGB")):
