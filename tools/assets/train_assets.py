@@ -1,25 +1,28 @@
 #!/usr/bin/python3
-"""Tin Lantern toy-train scene: the wooden train on its wooden track, and the
-plywood floor it stands on.
+"""Tin Lantern toy-train scene: the wooden train on its toy track (steel rails
+on stained wooden sleepers), and the plywood floor it stands on.
 
 Outputs, under <root>/data:
 
     train/train.dae                 the model (Z up, 1 unit = 1 cm)
     train/beech.png                 tileable natural beech, 256 x 256, for the
-                                    track and the trains' chassis
+                                    sleepers and the trains' chassis
     train/PlywoodNew0030_1_S.jpg    tileable birch plywood, 1024 x 1024
 
 The model's conventions, which the scene code relies on:
 
-    RailStraight          one straight piece: x -2..2, y 0..7, z -1..0 (top
-                          surface at z = 0), wheel grooves centred at
-                          x = +-1.1, 0.5 wide and 0.25 deep
+    RailStraight          one straight piece: x -2..2, y 0..7, z -1..0: two
+                          steel rails, their heads 0.28 wide centred at
+                          x = +-1.1 with their tops at z = 0, running the
+                          whole piece, on five sleepers 4 long (z -1 to
+                          -0.55), 1.4 apart and open between; a steel tie
+                          plate under each rail on each sleeper
     RailStraight_001..007 the same piece again at y = 7, 14, ... 49; every rail
                           node is a leaf with its own geometry
     Body                  the whole train: origin at the tip of the front
                           buffers on rail level, the train behind it towards
-                          +y (it runs towards -y), wheels centred in the
-                          grooves with their bottoms on z = 0
+                          +y (it runs towards -y), wheels centred on the
+                          rail heads with their bottoms on z = 0
     Body/.../Wheels_N     one node per axle, its origin on the axle, so the
                           scene can turn the wheels about x
     Camera, KeyLight, FillLight
@@ -28,9 +31,10 @@ The model's conventions, which the scene code relies on:
     /usr/bin/python3 tools/assets/train_assets.py --root . --check
 
 --check reads the written files back (the model through pycollada) and
-verifies the conventions above, the triangle budget, the meshes' winding,
-that the textures tile without seams and that a second generation gives the
-same bytes.
+verifies the conventions above (the track probed from above: rail heads,
+tie plates, sleepers and the gaps between them), the triangle budget, the
+meshes' winding, that the textures tile without seams and that a second
+generation gives the same bytes.
 
 Deterministic: fixed seeds, the writer's fixed COLLADA dates, no time stamps
 or text chunks in the pictures.
@@ -59,9 +63,7 @@ PLYWOOD_NAME = "PlywoodNew0030_1_S.jpg"
 
 RAIL_LENGTH = 7.0
 RAIL_COUNT = 8
-GROOVE_X = 1.1
-GROOVE_WIDTH = 0.5
-GROOVE_DEPTH = 0.25
+RAIL_X = 1.1            # the rails' centres, where the wheels run
 WHEEL_RADIUS = 0.8
 WHEEL_WIDTH = 0.4
 TRIANGLE_BUDGET = 15000
@@ -181,11 +183,15 @@ def paint(name, rgb, shininess=32.0):
 
 
 BEECH = mk.Material("Beech", texture=BEECH_NAME, specular=(0.12, 0.11, 0.1), shininess=12)
-# The grooves get the same wood a little darker: without shadows their floor
-# would light exactly like the top and the track would read as a flat board.
-GROOVE = mk.Material("BeechGroove", texture=BEECH_NAME, ambient=(0.3, 0.3, 0.3),
-                     specular=(0.05, 0.05, 0.05), shininess=12)
-JOINT = mk.Material("RailJoint", diffuse=(0.22, 0.15, 0.09), specular=(0.02, 0.02, 0.02))
+# The track: bright steel rails with a tight highlight, dark steel tie
+# plates, and sleepers of the same beech stained a walnut brown (a textured
+# material takes twice its ambient as its diffuse), so that the track reads
+# against the pale floor and, falling, against the sky.
+STEEL = mk.Material("RailSteel", diffuse=(0.62, 0.63, 0.66), ambient=(0.2, 0.2, 0.21),
+                    specular=(0.9, 0.9, 0.92), shininess=70)
+PLATE = mk.Material("TiePlate", diffuse=(0.2, 0.2, 0.22), specular=(0.35, 0.35, 0.38), shininess=40)
+SLEEPER = mk.Material("StainedBeech", texture=BEECH_NAME, ambient=(0.2, 0.15, 0.11),
+                      specular=(0.1, 0.09, 0.08), shininess=14)
 RED = paint("PaintRed", (0.80, 0.09, 0.07))
 GREEN = paint("PaintGreen", (0.10, 0.52, 0.24))
 BLUE = paint("PaintBlue", (0.10, 0.30, 0.78))
@@ -250,87 +256,43 @@ def box_at(x0, x1, y0, y1, z0, z1, material):
 # Track
 # ---------------------------------------------------------------------------
 
-RECESS = 0.08    # the middle of the top is a separate inlaid piece this deep
-JOINT_GAP = 0.08
-RECESS_FLOOR = -0.025  # top of the dark floor seen through the gap
+# A toy track's proportions: the gauge (2.2 between the rails' centres) a
+# little over half the sleepers' length, rails a quarter of the gauge tall,
+# five sleepers to a piece, each two thirds as wide as the gaps between them.
+SLEEPERS = 5
+SLEEPER_WIDTH = 0.56
+SLEEPER_TOP = -0.55
+PLATE_TOP = -0.52
+HEAD_HALF = 0.14
 
 
-def rail_section():
-    """Cross-section of the track in (x, z): flat bottom at z = -1, rounded
-    outer top edges, two grooves with chamfered lips. Between the grooves the
-    section stops RECESS below the top; the top there is laid in separately
-    so the connector can be cut into it."""
-    r, lip = 0.3, 0.05
-    g0, g1 = GROOVE_X - GROOVE_WIDTH / 2, GROOVE_X + GROOVE_WIDTH / 2
-    right = [(g0 - lip, -RECESS), (g0 - lip, 0.0), (g0, -lip), (g0, -GROOVE_DEPTH),
-             (g1, -GROOVE_DEPTH), (g1, -lip), (g1 + lip, 0.0)]
-    pts = [(-2.0, -1.0), (2.0, -1.0)]
-    pts += arc(2.0 - r, -r, r, 0, 90, 4)                         # right top edge
-    pts += [(x, z) for x, z in reversed(right)]                  # right groove, outside in
-    pts += [(-x, z) for x, z in right]                           # left groove, inside out
-    pts += arc(-2.0 + r, -r, r, 90, 180, 4)                      # left top edge
-    return pts
-
-
-def dogbone(neck, knob_r, knob_y=0.95, steps=6):
-    """Outline of the connector's peg seen from above: a neck from y = 0 and
-    a round knob, CCW, closed along y = 0."""
-    meet = knob_y - math.sqrt(knob_r ** 2 - neck ** 2)
-    a = math.degrees(math.atan2(meet - knob_y, neck))
-    return [(neck, 0.0)] + arc(0.0, knob_y, knob_r, a, 180 - a, 2 * steps) + [(-neck, 0.0)]
-
-
-def set_uv(mesh, uv):
-    return mk.Mesh(mesh.positions, mesh.normals, uv, mesh.faces, mesh.material)
-
-
-def split(mesh, keep, material):
-    """The faces where keep (per face) holds, moved to another material:
-    (those faces, the rest)."""
-    parts = []
-    for sel, mat in ((keep, material), (~keep, mesh.material)):
-        f = mesh.faces[sel]
-        used, inverse = np.unique(f, return_inverse=True)
-        parts.append(mk.Mesh(mesh.positions[used], mesh.normals[used], mesh.uvs[used],
-                             inverse.reshape(-1, 3), mat))
-    return parts
-
-
-def planar_uv(mesh, scale_y):
-    """Tops by x and y (grain along y); the low sides by their run and
-    height, so they do not smear one texel column along them."""
-    p = mesh.positions
-    flat = np.abs(mesh.normals[:, 2]) > 0.5
-    return set_uv(mesh, np.where(flat[:, None], p[:, :2] / [4.0, scale_y],
-                                 np.stack([(p[:, 0] + p[:, 1]) / 4.0, p[:, 2] / 4.0], 1)))
+def rail_section(xc):
+    """A flat-bottomed rail's cross-section in (x, z), counter-clockwise,
+    centred on x = xc: a foot on the tie plates, a thin web and a head with
+    eased top corners, its top at z = 0."""
+    right = [(0.2, PLATE_TOP), (0.2, PLATE_TOP + 0.05), (0.06, PLATE_TOP + 0.1), (0.06, -0.22),
+             (HEAD_HALF, -0.18), (HEAD_HALF, -0.04), (HEAD_HALF - 0.04, 0.0)]
+    left = [(-x, z) for x, z in reversed(right)]
+    return [(xc + x, z) for x, z in [(-0.2, PLATE_TOP)] + right + left[:-1]]
 
 
 def rail_meshes():
-    """One straight piece, y from 0 to RAIL_LENGTH. At the y = 0 end the top
-    between the grooves shows the previous piece's peg in this one's socket:
-    a knob on a neck inside a thin dark gap. Everything stays within the
-    piece and flush with its ends, so pieces in a row look continuous."""
-    section = rail_section()
-    body = prism_y(section, 0.0, RAIL_LENGTH, BEECH)
-    # Texture by length: four units across the grain, one piece along it.
-    edges = np.diff(np.array(section + section[:1]), axis=0)
-    perimeter = float(np.linalg.norm(edges, axis=1).sum())
-    body = set_uv(body, body.uvs * [perimeter / 4.0, 1.0])
-    # Groove walls and floors: every corner inside a groove, below its lips.
-    p = body.positions[body.faces]
-    in_groove = np.all((np.abs(np.abs(p[..., 0]) - GROOVE_X) <= GROOVE_WIDTH / 2 + 1e-6)
-                       & (p[..., 2] <= -0.05 + 1e-6), axis=1)
-    grooves, body = split(body, in_groove, GROOVE)
-    w = GROOVE_X - GROOVE_WIDTH / 2 - 0.05
-    neck, knob = 0.2, 0.42
-    socket = dogbone(neck + JOINT_GAP / 2, knob + JOINT_GAP / 2)
-    top = [(w, 0.0), (w, RAIL_LENGTH), (-w, RAIL_LENGTH), (-w, 0.0)] + socket[::-1]
-    inlays = []
-    for outline in (top, dogbone(neck - JOINT_GAP / 2, knob - JOINT_GAP / 2)):
-        m = mk.extrude(outline, RECESS, BEECH, smooth_angle=30).translated(0, 0, -RECESS)
-        inlays.append(planar_uv(m, RAIL_LENGTH))
-    floor = mk.extrude(socket, RECESS_FLOOR + RECESS, JOINT, smooth_angle=30).translated(0, 0, -RECESS)
-    return [mk.merge([body] + inlays), grooves, floor]
+    """One straight piece, y from 0 to RAIL_LENGTH: the rails run its whole
+    length and the sleepers sit half a gap in from its ends, so pieces in a
+    row make one even track."""
+    rails = [prism_y(rail_section(side * RAIL_X), 0.0, RAIL_LENGTH, STEEL, smooth_angle=30)
+             for side in (-1, 1)]
+    pitch = RAIL_LENGTH / SLEEPERS
+    sleepers, plates = [], []
+    for k in range(SLEEPERS):
+        y = (k + 0.5) * pitch
+        h = SLEEPER_WIDTH / 2
+        sleepers.append(slab(-2.0, y - h, 2.0, y + h, -1.0, SLEEPER_TOP, 0.12, SLEEPER))
+        for side in (-1, 1):
+            x = side * RAIL_X
+            plates.append(box_at(x - 0.3, x + 0.3, y - h + 0.06, y + h - 0.06, SLEEPER_TOP, PLATE_TOP,
+                                 PLATE))
+    return [mk.merge(rails), mk.merge(sleepers), mk.merge(plates)]
 
 
 # ---------------------------------------------------------------------------
@@ -346,13 +308,13 @@ def wheel_set(name, y, segments=16):
         mk.rotation(0, 1, 0, 90) @ mk.translation(0, 0, -w / 2))
     hub = mk.cylinder(0.34, 0.08, 12, RED).transformed(mk.rotation(0, 1, 0, 90))
     cap = mk.cylinder(0.13, 0.06, 8, BEECH).transformed(mk.rotation(0, 1, 0, 90))
-    parts = [rod_x(0.11, -GROOVE_X, GROOVE_X, 0, 0, BEECH, 8)]
+    parts = [rod_x(0.11, -RAIL_X, RAIL_X, 0, 0, BEECH, 8)]
     for side in (1, -1):
         flip = mk.scaling(side, 1, 1)
-        x = side * GROOVE_X
+        x = side * RAIL_X
         parts.append(wheel.transformed(mk.translation(x, 0, 0)))
-        parts.append(hub.transformed(flip @ mk.translation(GROOVE_X + w / 2, 0, 0)))
-        parts.append(cap.transformed(flip @ mk.translation(GROOVE_X + w / 2 + 0.08, 0, 0)))
+        parts.append(hub.transformed(flip @ mk.translation(RAIL_X + w / 2, 0, 0)))
+        parts.append(cap.transformed(flip @ mk.translation(RAIL_X + w / 2 + 0.08, 0, 0)))
     return mk.Node(name, meshes=parts, translate=(0, y, WHEEL_RADIUS))
 
 
@@ -538,6 +500,31 @@ def top_at(tris, x, y):
     return float((a[:, 2] + s * v0[:, 2] + t * v1[:, 2])[hit].max())
 
 
+def track_errors(tris):
+    """One track piece, from above: the rail heads at z = 0 the whole length,
+    no wider than 0.34, over the sleepers' tops and the tie plates; open
+    between the sleepers except under the rails; the sleepers reaching the
+    piece's sides."""
+    errs = []
+    pitch = RAIL_LENGTH / SLEEPERS
+    probes = [(side * RAIL_X, y, 0.0, "rail head") for side in (-1, 1) for y in (0.02, 1.4, 3.5, 6.98)]
+    probes += [(side * (RAIL_X + d), 3.5, 0.0, "rail head") for side in (-1, 1) for d in (-0.09, 0.09)]
+    for k in range(SLEEPERS):
+        y = (k + 0.5) * pitch
+        probes += [(x, y, SLEEPER_TOP, "sleeper") for x in (-1.9, -0.6, 0.0, 0.6, 1.9)]
+        probes += [(side * (RAIL_X + 0.25), y, PLATE_TOP, "tie plate") for side in (-1, 1)]
+        probes += [(x, (k + 1) * pitch, None, "gap") for x in (-1.9, 0.0, 1.9) if k + 1 < SLEEPERS]
+    for x, y, want, what in probes:
+        z = top_at(tris, x, y)
+        if (z is None) != (want is None) or (z is not None and abs(z - want) > 1e-3):
+            errs.append(f"track at ({x:.2f}, {y:.2f}): top {z}, want the {what} at {want}")
+    for side in (-1, 1):
+        z = top_at(tris, side * (RAIL_X + 0.18), 3.5)
+        if z is None or z > -0.3:
+            errs.append(f"rail head wider than 0.36 at x = {side * (RAIL_X + 0.18):.2f}: top {z}")
+    return errs
+
+
 def seam_ratio(img):
     """Mean step across the wrap (last row to the first, last column to the
     first) over the mean step between neighbours inside along the same
@@ -584,21 +571,7 @@ def check(root):
                f"{name}: bounds {lo} {hi}, want {want_lo} {want_hi}")
         expect(tris.shape == base.shape and np.allclose(tris - [0, 7 * k, 0], base, atol=1e-4),
                f"{name} is not RailStraight moved by {7 * k} along y")
-    # Grooves where the wheels run, flat wood between and outside them, and
-    # at the y = 0 end the dark gap round the peg, below the top.
-    for x, y, want in ((-GROOVE_X, 3.5, -GROOVE_DEPTH), (GROOVE_X, 3.5, -GROOVE_DEPTH),
-                       (-1.7, 3.5, 0.0), (1.7, 3.5, 0.0), (0.5, 3.5, 0.0), (0.0, 0.2, 0.0),
-                       (0.0, 0.95, 0.0), (0.2, 0.2, RECESS_FLOOR), (-0.2, 0.2, RECESS_FLOOR),
-                       (0.0, 1.37, RECESS_FLOOR), (0.0, 1.6, 0.0)):
-        z = top_at(base, x, y)
-        expect(z is not None and abs(z - want) < 1e-3,
-               f"rail top at ({x}, {y}): {z}, want {want}")
-    for x in (-GROOVE_X - 0.2, GROOVE_X + 0.2):
-        z = top_at(base, x, 3.5)
-        expect(z is not None and abs(z + GROOVE_DEPTH) < 1e-3, f"groove narrower than 0.4 at {x}")
-    for x in (-GROOVE_X - 0.32, GROOVE_X + 0.32):
-        z = top_at(base, x, 3.5)
-        expect(z is not None and z > -0.06, f"groove wider than 0.6 at {x}: {z}")
+    errs += track_errors(base)
 
     body = _subtree(nodes, "Body").reshape(-1, 3)
     lo, hi = body.min(0), body.max(0)
@@ -608,8 +581,8 @@ def check(root):
     expect(abs(lo[2]) < 0.02, f"train bottom at z={lo[2]}, want 0")
     expect(5.0 <= hi[2] <= 6.2, f"train height {hi[2]}")
     low = body[body[:, 2] < 0.05]
-    expect(len(low) and np.all(np.abs(np.abs(low[:, 0]) - GROOVE_X) < GROOVE_WIDTH / 2),
-           "parts touching the rail lie outside the grooves")
+    expect(len(low) and np.all(np.abs(np.abs(low[:, 0]) - RAIL_X) < HEAD_HALF),
+           "parts touching the rails' level lie off the rail heads")
     expect(np.any(low[:, 0] < 0) and np.any(low[:, 0] > 0), "wheels only on one side")
     wheels = [n for n in nodes if n.startswith("Wheels_")]
     expect(len(wheels) >= 6, f"{len(wheels)} wheel sets")
@@ -651,6 +624,10 @@ def check(root):
     for n in build_scene().walk():
         for i, m in enumerate(n.meshes):
             errs += check_collada.winding_errors(f"{n.name} mesh {i}", m)
+    # The track check must see a plank: the old solid board, flat on top.
+    plank = mk.box(4.0, RAIL_LENGTH, 1.0, BEECH).translated(0, RAIL_LENGTH / 2, -0.5)
+    if not track_errors(plank.positions[plank.faces]):
+        errs.append("track check blind: a plank passes")
     # Same command, same bytes.
     with open(os.path.join(out_dir, MODEL_NAME), "rb") as f:
         expect(f.read() == collada_writer.to_dae(build_scene()).encode(),
