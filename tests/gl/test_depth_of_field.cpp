@@ -44,37 +44,61 @@ int inBetween(const std::vector<int>& grey, int from, int to) {
   return n;
 }
 
-TEST(DepthOfField, SharpAtTheFocusPointBlurredFarBeyondIt) {
-  const auto mode = dataMode;
-  dataMode = kDataPlain;  // the shader sources from the repository's tree
-  static ShaderLibrary* shaders = new ShaderLibrary;
+// The pipeline at the window's size, a camera focused at 10 (sharp from 8
+// to 12, fully blurred beyond 15), the window cleared to `background` with
+// the camera's projection, the scenes' blending and nothing else on.
+class DepthOfFieldTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    mode_ = dataMode;
+    dataMode = kDataPlain;  // the shader sources from the repository's tree
+    if (!shaders) shaders = new ShaderLibrary;
+    pipeline.resize(kWidth, kHeight);
+    camera.znear = 0.5f;
+    camera.zfar = 200.0f;
+    camera.focusPoint = 10.0f;
+    camera.focusRange = 2.0f;
+    camera.focusFalloff = 3.0f;
+  }
+  void TearDown() override {
+    // What the pipeline leaves, the Demo resets before the next scene's
+    // draw; so do the tests after this one.
+    Scene::resetLeftovers();
+    glDisable(GL_BLEND);
+    glEnable(GL_TEXTURE_2D);
+    dataMode = mode_;
+  }
+  void clearWindow(float r, float g, float b, float a) const {
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glViewport(0, 0, kWidth, kHeight);
+    glClearColor(r, g, b, a);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glClearColor(0, 0, 0, 0);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, 16.0 / 9.0, camera.znear, camera.zfar);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+  }
+
+  static inline ShaderLibrary* shaders = nullptr;
   DepthOfField pipeline;
-  pipeline.resize(kWidth, kHeight);
+  Camera camera;
+
+ private:
+  int mode_ = 0;
+};
+
+TEST_F(DepthOfFieldTest, SharpAtTheFocusPointBlurredFarBeyondIt) {
   EXPECT_EQ(pipeline.sceneTarget->width, kWidth);
   EXPECT_EQ(pipeline.acrossTarget->height, kHeight);
   ASSERT_TRUE(pipeline.sceneTarget->depthTexture) << "type 4: the depth as a texture";
-
-  Camera camera;
-  camera.znear = 0.5f;
-  camera.zfar = 200.0f;
-  camera.focusPoint = 10.0f;
-  camera.focusRange = 2.0f;
-  camera.focusFalloff = 3.0f;
-
-  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-  glViewport(0, 0, kWidth, kHeight);
-  glClearColor(0, 0, 0, 0);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(45.0, 16.0 / 9.0, camera.znear, camera.zfar);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glEnable(GL_DEPTH_TEST);
-  glDisable(GL_LIGHTING);
-  glDisable(GL_TEXTURE_2D);
+  clearWindow(0, 0, 0, 0);
 
   // In focus on the left, 40 units away (beyond 10 + 2 + 3) on the right.
   pipeline.render(*shaders, camera, [] {
@@ -103,13 +127,6 @@ TEST(DepthOfField, SharpAtTheFocusPointBlurredFarBeyondIt) {
   EXPECT_GT(middle[farEdge + 40], 200) << "the blurred one inside its edges too";
   EXPECT_LT(middle[kWidth / 2], 25) << "nothing in between";
   for (int x = nearEdge + 1; x < nearEdge + 15; ++x) EXPECT_LT(middle[x], 25) << "a halo at " << x;
-
-  // What the pipeline leaves, the Demo resets before the next scene's
-  // draw; so do the tests after this one.
-  Scene::resetLeftovers();
-  glDisable(GL_BLEND);
-  glEnable(GL_TEXTURE_2D);
-  dataMode = mode;
 }
 
 }  // namespace
@@ -117,34 +134,8 @@ TEST(DepthOfField, SharpAtTheFocusPointBlurredFarBeyondIt) {
 // Translucent content over the empty target (the robots' glass floor where
 // nothing stands on it) lands over the framebuffer at exactly its alpha,
 // sharp or blurred; opaque content covers it.
-TEST(DepthOfField, TranslucentContentLandsAtItsOwnAlpha) {
-  const auto mode = dataMode;
-  dataMode = kDataPlain;
-  static ShaderLibrary* shaders = new ShaderLibrary;
-  DepthOfField pipeline;
-  pipeline.resize(kWidth, kHeight);
-  Camera camera;
-  camera.znear = 0.5f;
-  camera.zfar = 200.0f;
-  camera.focusPoint = 10.0f;
-  camera.focusRange = 2.0f;
-  camera.focusFalloff = 3.0f;
-
-  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-  glViewport(0, 0, kWidth, kHeight);
-  glClearColor(0.0f, 0.0f, 1.0f, 1.0f);  // what was drawn before: blue
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glClearColor(0, 0, 0, 0);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(45.0, 16.0 / 9.0, camera.znear, camera.zfar);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glEnable(GL_DEPTH_TEST);
-  glDisable(GL_LIGHTING);
-  glDisable(GL_TEXTURE_2D);
+TEST_F(DepthOfFieldTest, TranslucentContentLandsAtItsOwnAlpha) {
+  clearWindow(0.0f, 0.0f, 1.0f, 1.0f);  // what was drawn before: blue
 
   // Left: 30 % white in focus; right: 30 % white far out of focus, with an
   // opaque white square in front of the middle of it.
@@ -167,9 +158,4 @@ TEST(DepthOfField, TranslucentContentLandsAtItsOwnAlpha) {
   }
   EXPECT_EQ(at(0.5, 0), 0) << "the empty middle shows the blue alone";
   EXPECT_GT(at(0.635, 0), 240) << "the opaque square covers";
-
-  Scene::resetLeftovers();
-  glDisable(GL_BLEND);
-  glEnable(GL_TEXTURE_2D);
-  dataMode = mode;
 }
