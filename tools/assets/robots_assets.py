@@ -878,7 +878,7 @@ SCENE_CAMERAS = ((5.0, -2.0, 7.0), (-10.0, 30.0, 5.0), (-25.0, -30.0, 5.0), (-45
                  (-56.0, 0.0, -5.0))
 CURTAIN = mk.Material("StageCurtain", texture=STAGE_PNG, ambient=(0.15, 0.15, 0.15),
                       emission=(0.8, 0.8, 0.8), specular=(0.0, 0.0, 0.0), shininess=4)
-STAGE_CEILING = mk.Material("StageCeiling", diffuse=(0.05, 0.05, 0.1), ambient=(0.0, 0.0, 0.0),
+STAGE_CEILING = mk.Material("StageCeiling", diffuse=(0.0, 0.0, 0.0), ambient=(0.0, 0.0, 0.0),
                             emission=(0.025, 0.022, 0.06), specular=(0.0, 0.0, 0.0), shininess=4)
 
 
@@ -903,12 +903,15 @@ def stage_meshes():
     for i in range(STAGE_SEGMENTS):
         b0, t0, b1, t1 = 2 * i, 2 * i + 1, 2 * i + 2, 2 * i + 3
         wall.quad(b0, t0, t1, b1)  # counter-clockwise seen from inside
+    # The ceiling reaches a little past the curtain, which hides the overlap:
+    # no hairline crack where they meet.
     middle = lid.vertex((cx, cy, STAGE_TOP), (0, 0, -1), (0.5, 0.5))
+    reach = STAGE_RADIUS + 1.0
     for i in range(STAGE_SEGMENTS):
         corners = []
         for k in (i, i + 1):
             a = 2 * math.pi * k / STAGE_SEGMENTS
-            corners.append(lid.vertex((cx + STAGE_RADIUS * math.cos(a), cy + STAGE_RADIUS * math.sin(a),
+            corners.append(lid.vertex((cx + reach * math.cos(a), cy + reach * math.sin(a),
                                        STAGE_TOP), (0, 0, -1), (0.5, 0.5)))
         lid.tri(middle, corners[1], corners[0])  # facing down, seen from below
     return [wall.mesh(CURTAIN), lid.mesh(STAGE_CEILING)]
