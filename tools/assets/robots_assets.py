@@ -879,7 +879,7 @@ SCENE_CAMERAS = ((5.0, -2.0, 7.0), (-10.0, 30.0, 5.0), (-25.0, -30.0, 5.0), (-45
 CURTAIN = mk.Material("StageCurtain", texture=STAGE_PNG, ambient=(0.15, 0.15, 0.15),
                       emission=(0.8, 0.8, 0.8), specular=(0.0, 0.0, 0.0), shininess=4)
 STAGE_CEILING = mk.Material("StageCeiling", diffuse=(0.0, 0.0, 0.0), ambient=(0.0, 0.0, 0.0),
-                            emission=(0.025, 0.022, 0.06), specular=(0.0, 0.0, 0.0), shininess=4)
+                            emission=(0.07, 0.055, 0.16), specular=(0.0, 0.0, 0.0), shininess=4)
 
 
 def scene_to_camerabot():
