@@ -142,6 +142,15 @@ window_of_size() {
   return 1
 }
 
+# Waits up to $1 seconds for the running show to say it has loaded.
+loaded() {
+  local until=$(( $(date +%s) + $1 ))
+  until grep -q "tinlantern: loaded" "$work/run.log" 2>/dev/null; do
+    [ "$(date +%s)" -lt "$until" ] || return 1
+    sleep 0.5
+  done
+}
+
 # A plain run: the set-up dialog first, then what key $1 does there, then (if
 # the show started) key $2 on the show's full-screen window. Exit code 0.
 plain_run() {
@@ -152,8 +161,10 @@ plain_run() {
   fi
   xdotool windowfocus "$id" key "$dialog_key"
   if [ -n "$show_key" ]; then
-    if id=$(window_of_size 1920x1080 120); then
-      sleep 2
+    # The show's window, and the end of the loading (during it Escape would
+    # end with 1, as it should).
+    if id=$(window_of_size 1920x1080 120) && loaded 120; then
+      sleep 1
       xdotool windowfocus "$id" key "$show_key"
     else
       fail "Run in the set-up dialog did not start the show"
