@@ -1658,37 +1658,6 @@ def scene_views():
     return out
 
 
-def view_rays(view, yfov, nx=32, ny=18):
-    """The eye and the world directions through a grid over the 16:9
-    picture, scaled so the parameter along a ray is its eye-space depth."""
-    inv = np.linalg.inv(view)
-    ty = math.tan(math.radians(yfov) / 2)
-    x, y = np.meshgrid((np.arange(nx) + 0.5) / nx * 2 - 1, (np.arange(ny) + 0.5) / ny * 2 - 1)
-    d = np.stack([x * ty * 16 / 9, y * ty, -np.ones_like(x)], -1).reshape(-1, 3)
-    return inv[:3, 3], d @ inv[:3, :3].T
-
-
-def first_hits(origin, dirs, tris):
-    """Per ray, the smallest positive parameter at which it meets one of
-    the triangles (inf where it meets none)."""
-    a, e1, e2 = tris[:, 0], tris[:, 1] - tris[:, 0], tris[:, 2] - tris[:, 0]
-    best = np.full(len(dirs), np.inf)
-    for i in range(0, len(dirs), 64):
-        d = dirs[i:i + 64, None, :]
-        p = np.cross(d, e2[None])
-        det = np.einsum("rtk,tk->rt", p, e1)
-        ok = np.abs(det) > 1e-12
-        inv = np.where(ok, 1.0 / np.where(ok, det, 1.0), 0.0)
-        s = origin - a
-        u = np.einsum("rtk,tk->rt", p, s) * inv
-        q = np.cross(s, e1)
-        v = np.einsum("rk,tk->rt", dirs[i:i + 64], q) * inv
-        t = np.einsum("tk,tk->t", e2, q)[None] * inv
-        hit = ok & (u >= 0) & (v >= 0) & (u + v <= 1) & (t > 1e-6)
-        best[i:i + 64] = np.where(hit, t, np.inf).min(axis=1)
-    return best
-
-
 def room_errors(path, horse_path):
     """The room round the furniture: warm painted walls with skirting on
     all four sides, everything of the scene inside it, clear of the
@@ -1744,8 +1713,8 @@ def room_errors(path, horse_path):
     shell = np.concatenate([world[n] for n in ("Walls", "Window", "Cupboard")])
     report = []
     for label, view, fov, far in scene_views():
-        eye, d = view_rays(view, fov)
-        t = first_hits(eye, d, shell)
+        eye, d = mk.view_rays(view, fov)
+        t = mk.first_hits(eye, d, shell)
         with np.errstate(divide="ignore", invalid="ignore"):
             floor_t = np.where(d[:, 2] < 0, (FLOOR_Z - eye[2]) / d[:, 2], np.inf)
         t = np.minimum(t, floor_t)
@@ -1776,7 +1745,7 @@ def room_box(world):
     walls = world["Walls"]
     mid = np.array([np.mean(ROOM_X), np.mean(ROOM_Y), FLOOR_Z + 1.0])
     dirs = np.array([[-1.0, 0, 0], [1, 0, 0], [0, -1, 0], [0, 1, 0], [0, 0, 1]])
-    t = first_hits(mid, dirs, walls)
+    t = mk.first_hits(mid, dirs, walls)
     return (mid[0] - t[0], mid[0] + t[1], mid[1] - t[2], mid[1] + t[3], FLOOR_Z, mid[2] + t[4])
 
 

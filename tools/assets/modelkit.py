@@ -569,3 +569,36 @@ class Scene:
     def walk(self):
         for n in self.nodes:
             yield from n.walk()
+
+
+# ---------------------------------------------------------------- looking through cameras
+
+def view_rays(view, yfov, nx=32, ny=18):
+    """The eye and the world directions through a grid over the 16:9
+    picture, scaled so the parameter along a ray is its eye-space depth."""
+    inv = np.linalg.inv(view)
+    ty = math.tan(math.radians(yfov) / 2)
+    x, y = np.meshgrid((np.arange(nx) + 0.5) / nx * 2 - 1, (np.arange(ny) + 0.5) / ny * 2 - 1)
+    d = np.stack([x * ty * 16 / 9, y * ty, -np.ones_like(x)], -1).reshape(-1, 3)
+    return inv[:3, 3], d @ inv[:3, :3].T
+
+
+def first_hits(origin, dirs, tris):
+    """Per ray, the smallest positive parameter at which it meets one of
+    the triangles (inf where it meets none)."""
+    a, e1, e2 = tris[:, 0], tris[:, 1] - tris[:, 0], tris[:, 2] - tris[:, 0]
+    best = np.full(len(dirs), np.inf)
+    for i in range(0, len(dirs), 64):
+        d = dirs[i:i + 64, None, :]
+        p = np.cross(d, e2[None])
+        det = np.einsum("rtk,tk->rt", p, e1)
+        ok = np.abs(det) > 1e-12
+        inv = np.where(ok, 1.0 / np.where(ok, det, 1.0), 0.0)
+        s = origin - a
+        u = np.einsum("rtk,tk->rt", p, s) * inv
+        q = np.cross(s, e1)
+        v = np.einsum("rk,tk->rt", dirs[i:i + 64], q) * inv
+        t = np.einsum("tk,tk->t", e2, q)[None] * inv
+        hit = ok & (u >= 0) & (v >= 0) & (u + v <= 1) & (t > 1e-6)
+        best[i:i + 64] = np.where(hit, t, np.inf).min(axis=1)
+    return best

@@ -814,22 +814,6 @@ def head_lift(t):
     return max(300.0 - (t - 48.0) / 18.0 * 283.0, HEAD_REST) - HEAD_REST
 
 
-def view_rays(view, yfov, nx=32, ny=18):
-    """The eye and rays through a grid over the 16:9 picture, scaled so the
-    parameter along each is its depth."""
-    inv = np.linalg.inv(view)
-    th = math.tan(math.radians(yfov) / 2)
-    x, y = np.meshgrid((np.arange(nx) + 0.5) / nx * 2 - 1, (np.arange(ny) + 0.5) / ny * 2 - 1)
-    d = np.stack([x * th * 16 / 9, y * th, -np.ones_like(x)], -1).reshape(-1, 3)
-    return inv[:3, 3], d @ inv[:3, :3].T
-
-
-def first_hits(origin, dirs, tris):
-    """Per ray, the smallest positive parameter at which it meets one of the
-    triangles (inf where it meets none)."""
-    return np.array([_first_hit(origin, d, tris)[0] for d in dirs])
-
-
 def path_errors(room, pane, beats=None):
     """Along the camera's path, with the file lifted as the head is: above
     the floor every ray ends on the room's wall (or on the floor first), and
@@ -839,15 +823,15 @@ def path_errors(room, pane, beats=None):
     beats = np.arange(0.0, 96.1, 2.0) if beats is None else beats
     for t in beats:
         view, fov = scene_view(t)
-        eye, d = view_rays(view, fov)
+        eye, d = mk.view_rays(view, fov)
         lift = np.array([0.0, 0.0, head_lift(t)])
         with np.errstate(divide="ignore", invalid="ignore"):
             floor = np.where(d[:, 2] < 0, -eye[2] / d[:, 2], np.inf)
-        wall = first_hits(eye, d, room + lift)
+        wall = mk.first_hits(eye, d, room + lift)
         void = ~np.isfinite(np.minimum(wall, floor))
         if void.any():
             errs.append(f"beat {t:g}: {int(void.sum())} of {len(d)} rays see past the room")
-        glass = first_hits(eye, d, pane + lift)
+        glass = mk.first_hits(eye, d, pane + lift)
         if t < 66.0:
             if np.isfinite(glass).any():
                 errs.append(f"beat {t:g}: the pane is in view before the head rests")
