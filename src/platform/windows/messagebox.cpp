@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "platform/video.h"
-#include "platform/windows/text.h"
+#include "platform/windows/win32.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/windows/text.h"
+#include "platform/windows/win32.h"
 
 namespace {
 
@@ -64,16 +64,7 @@ bool FeedProcess::start(const std::vector<std::string>& args) {
 bool FeedProcess::running() const { return process_ != nullptr; }
 
 bool FeedProcess::write(const void* data, size_t size) {
-  const char* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
-    DWORD written = 0;
-    if (!WriteFile(static_cast<HANDLE>(input_), bytes, chunk, &written, nullptr) || written == 0)
-      return false;
-    bytes += written;
-    size -= written;
-  }
-  return true;
+  return writeAll(static_cast<HANDLE>(input_), data, size);
 }
 
 bool FeedProcess::finish() {

@@ -7,7 +7,7 @@
 
 #include "platform/video.h"
 #include "platform/windows/dialog_template.h"
-#include "platform/windows/text.h"
+#include "platform/windows/win32.h"
 
 static_assert(kStylePopup == WS_POPUP && kStyleChild == WS_CHILD && kStyleVisible == WS_VISIBLE &&
                   kStyleCaption == WS_CAPTION && kStyleSysMenu == WS_SYSMENU &&

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/windows/text.h"
+#include "platform/windows/win32.h"
 
 namespace {
 
@@ -21,17 +21,6 @@ HANDLE createSelfDeletingFile() {
     return INVALID_HANDLE_VALUE;
   return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-}
-
-bool writeAll(HANDLE file, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
-    DWORD written = 0;
-    if (!WriteFile(file, data, chunk, &written, nullptr) || written == 0) return false;
-    data += written;
-    size -= written;
-  }
-  return true;
 }
 
 }  // namespace

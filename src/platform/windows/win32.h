@@ -1,5 +1,6 @@
 #pragma once
-// Our texts are UTF-8; Windows' own functions (the W ones) take UTF-16.
+// Small helpers over Win32 for the platform files. Our texts are UTF-8;
+// Windows' own functions (the W ones) take UTF-16.
 #include <windows.h>
 
 #include <string>
@@ -22,4 +23,18 @@ inline std::string narrow(const std::wstring& utf16) {
   WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), &out[0], length, nullptr,
                       nullptr);
   return out;
+}
+
+// Writes all `size` bytes to the file or pipe, in pieces WriteFile takes;
+// false when it takes no more.
+inline bool writeAll(HANDLE file, const void* data, size_t size) {
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!WriteFile(file, bytes, chunk, &written, nullptr) || written == 0) return false;
+    bytes += written;
+    size -= written;
+  }
+  return true;
 }
