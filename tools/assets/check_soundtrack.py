@@ -3,7 +3,11 @@
 
 Reads data/common/music/sp10-invite.xml (or the directory given with --dir),
 the MIDI file and the stream that it names, and the controller templates, and
-checks what the show relies on:
+checks what the show relies on. Beats are counted from the start of the slot
+in the show's timeline table (src/timeline.def, or the table given with
+--timeline) that the music belongs to: the credits' slot for the storm and
+the dawn, the clown's for the bells, and so on; "the end" is the end of the
+last slot.
 
 - the MIDI file uses only what the show's reader accepts (no program change,
   pitch bend or system exclusive; only the meta events text, notice, track
@@ -11,15 +15,19 @@ checks what the show relies on:
   texts of 1..127 bytes; one text and one notice per file);
 - the tempo is exact (a whole number of microseconds per beat that the
   reader's rounding to two decimals keeps) and is the composition's;
-- "Lightning": at least four flashes on note 60, the first after beat 2, the
-  fourth before beat 42, and flashes on through the storm (no gap over 16
-  beats, the last one from beat 88 on, all before the dawn at 96);
-- "KlovneRinger": at least seven bells on note 60 between beats 262 and 328,
-  and one on each of the twelve ring drops 330, 330.2, ..., 350.2;
+- "Lightning": at least four flashes on note 60, the first after the
+  credits' beat 2, the fourth before 42, and flashes on through the storm
+  (no gap over 16 beats, the last one from 88 on, all before the dawn at 96);
+- "KlovneRinger": at least seven bells on note 60 between the clown's beats
+  4 and 70, and one on each of the twelve ring drops 72, 72.2, ..., 92.2;
+- the sections' landmarks sit at their slots' beats: the storm breaking at
+  the credits' 96, the train's whistles as it sets off and its halt, the
+  robots' Gabber guitar, the mosaic's flash and arrival, the closing's
+  music box;
 - the configuration's entries name tracks with notes, in the documented
   format, with at least one envelope and one oscillator;
-- the stream is 44.1 kHz stereo Ogg Vorbis, at least 581 beats long, peaks
-  below -1 dBFS, and no stretch of it is silent by mistake;
+- the stream is 44.1 kHz stereo Ogg Vorbis, from 2 to 8 beats longer than
+  the show, peaks below -1 dBFS, and no stretch of it is silent by mistake;
 - the kick drum sounds on its beats: in every section the onset of the
   kicks (their envelopes averaged) lies within 10 ms of the "Kick" notes, and
   so does the onset of at least 95 % of the kicks that stand out one by one.
@@ -43,15 +51,36 @@ except ImportError:
 sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from soundtrack import SECTIONS, TEMPO  # noqa: E402
+import timeline  # noqa: E402
+from soundtrack import TAIL, TEMPO, plan  # noqa: E402
 
 RATE = 44100
 CONFIG_NAME = "sp10-invite.xml"
 SYNC_KEY = 60
-MIN_BEATS = 581
+MIN_TAIL_BEATS = 2  # the stream runs on after the end of the show, at least
+MAX_TAIL_BEATS = 8  # and at the most
 PEAK_LIMIT_DBFS = -1.0
 KICK_TOLERANCE_S = 0.010
-RING_DROPS = [b + d for b in (330, 334, 338, 342, 346, 350) for d in (0.0, 0.2)]
+# Beats in the clown's slot.
+RING_DROPS = [b + d for b in (72, 76, 80, 84, 88, 92) for d in (0.0, 0.2)]
+# Notes the sections are recognised by: (slot, track, key, beats in the slot,
+# what they are). A note-on must stand on each of those beats.
+LANDMARKS = [
+    ("Credits", "Percussion", 49, [96], "the crash as the storm breaks"),
+    ("Credits", "Percussion", 72, [110.75], "the far train's long whistle at dawn"),
+    ("Train", "Percussion", 71, [6.5, 7, 44, 44.5], "the train's short whistles"),
+    ("Train", "Snare", 40, [142], "the brush swirl of the train's halt"),
+    ("DadezAruv", "Guitar", 45, [72], "the Gabber category's guitar on A"),
+    ("DadezAruv", "Guitar", 40, [78], "the Gabber category's guitar on E"),
+    ("Tiles", "Percussion", 57, [0, 84], "the mosaic's flash and the walls' arrival"),
+    ("Endtext", "Arp", 86, [30], "the closing's music box"),
+]
+# Notes that sound in one stretch of one slot only: (slot, track, key or None
+# for all, from beat, to before beat).
+ONLY_IN = [
+    ("Train", "Snare", 40, 142, 143),
+    ("DadezAruv", "Guitar", None, 72, 84),
+]
 
 
 class Failure(Exception):
@@ -194,7 +223,36 @@ def check_alternating(track, name):
         require(on == (i % 2 == 0), "%s: event %d at beat %g breaks the on/off alternation", name, i, abs(e))
 
 
-def check_midi(midi):
+def slot_starts(table=None):
+    """The first beat of every scene's slot in the timeline table."""
+    return {s.scene: s.start for s in (timeline.read(table) if table else timeline.read())}
+
+
+def check_landmarks(midi, starts):
+    tick = 1.0 / midi.division
+    for scene, name, key, beats, what in LANDMARKS:
+        track = midi.track(name)
+        require(track, "MIDI: no track \"%s\"", name)
+        ons = note_ons(track, key)
+        for beat in beats:
+            at = starts[scene] + beat
+            require(any(abs(b - at) <= tick / 2 for b in ons),
+                    "%s: no note %d at beat %g (%s, beat %g of the %s slot); the music does not follow the timeline",
+                    name, key, at, what, beat, scene)
+    for scene, name, key, first, end in ONLY_IN:
+        track = midi.track(name)
+        require(track, "MIDI: no track \"%s\"", name)
+        keys = [key] if key is not None else sorted(track.notes)
+        for k in keys:
+            for b in note_ons(track, k):
+                require(starts[scene] + first <= b < starts[scene] + end,
+                        "%s: note %d at beat %g, outside beats %g-%g of the %s slot (%g-%g)",
+                        name, k, b, first, end, scene, starts[scene] + first, starts[scene] + end)
+
+
+def check_midi(midi, starts):
+    """The MIDI file against the show's reader and the timeline (`starts`:
+    the first beat of every scene's slot)."""
     require(len(midi.tempo_micros) == 1, "MIDI: %d tempo events (one expected)", len(midi.tempo_micros))
     micros = midi.tempo_micros[0]
     exact = 60000000 / micros
@@ -205,30 +263,39 @@ def check_midi(midi):
     for track in midi.tracks:
         require(track.name, "MIDI: a track with notes has no name")
 
+    credits = starts["Credits"]
     lightning = midi.track("Lightning")
     require(lightning, "MIDI: no track \"Lightning\"")
     check_alternating(lightning, "Lightning")
     flashes = note_ons(lightning)
     require(len(flashes) >= 4, "Lightning: %d flashes, at least 4 needed", len(flashes))
-    require(flashes[0] > 2, "Lightning: the first flash is at beat %g, not after 2", flashes[0])
-    require(flashes[3] < 42, "Lightning: the fourth flash is at beat %g, not before 42", flashes[3])
+    require(flashes[0] > credits + 2, "Lightning: the first flash is at beat %g, not after %g", flashes[0],
+            credits + 2)
+    require(flashes[3] < credits + 42, "Lightning: the fourth flash is at beat %g, not before %g", flashes[3],
+            credits + 42)
     gaps = [b - a for a, b in zip(flashes, flashes[1:])]
     require(max(gaps) <= 16, "Lightning: a gap of %g beats between flashes", max(gaps))
-    require(flashes[-1] >= 88, "Lightning: the flashes stop at beat %g, before the storm ends", flashes[-1])
-    require(flashes[-1] < 96, "Lightning: a flash at beat %g, after the dawn", flashes[-1])
+    require(flashes[-1] >= credits + 88, "Lightning: the flashes stop at beat %g, before the storm ends",
+            flashes[-1])
+    require(flashes[-1] < credits + 96, "Lightning: a flash at beat %g, after the dawn at %g", flashes[-1],
+            credits + 96)
 
+    clown = starts["Clown"]
     bells = midi.track("KlovneRinger")
     require(bells, "MIDI: no track \"KlovneRinger\"")
     check_alternating(bells, "KlovneRinger")
     rings = note_ons(bells)
-    clown = [b for b in rings if 262 < b < 328]
-    require(len(clown) >= 7, "KlovneRinger: %d bells between beats 262 and 328, at least 7 needed", len(clown))
-    require(rings[:7] == clown[:7], "KlovneRinger: the first seven bells are not all between 262 and 328")
+    figure = [b for b in rings if clown + 4 < b < clown + 70]
+    require(len(figure) >= 7, "KlovneRinger: %d bells between beats %g and %g, at least 7 needed", len(figure),
+            clown + 4, clown + 70)
+    require(rings[:7] == figure[:7], "KlovneRinger: the first seven bells are not all between %g and %g",
+            clown + 4, clown + 70)
     tick = 1.0 / midi.division
     for drop in RING_DROPS:
-        require(any(abs(b - drop) <= tick / 2 for b in rings), "KlovneRinger: no bell on the ring drop at beat %g",
-                drop)
+        require(any(abs(b - (clown + drop)) <= tick / 2 for b in rings),
+                "KlovneRinger: no bell on the ring drop at beat %g (beat %g of the clown's slot)", clown + drop, drop)
 
+    check_landmarks(midi, starts)
     kick = midi.track("Kick")
     require(kick, "MIDI: no track \"Kick\"")
     return flashes, rings
@@ -383,7 +450,7 @@ def _onset(envelope, centre, before_ms=60, early_ms=15, after_ms=30):
     return (crossing - _ms(early_ms)) / RATE, peak / max(base, 1e-12), crossing == 0
 
 
-def kick_alignment(samples, kicks, seconds_per_beat):
+def kick_alignment(samples, kicks, seconds_per_beat, sections):
     """How the kick drum in the audio lines up with the "Kick" notes.
 
     Per section, the envelopes around all its kicks are averaged (what is not
@@ -395,14 +462,14 @@ def kick_alignment(samples, kicks, seconds_per_beat):
     out."""
     envelope = _low_envelope(samples)
     centres = [int(round(beat * seconds_per_beat * RATE)) for beat in kicks]
-    sections = []
-    for name, first, end, _intended in SECTIONS:
+    measured = []
+    for name, first, end, _intended in sections:
         inside = [c for beat, c in zip(kicks, centres) if first <= beat < end]
         if len(inside) < 8:
             continue
         average = np.mean([envelope[c - _ms(100):c + _ms(100)] for c in inside], axis=0)
         offset, _ratio, _up = _onset(average, _ms(100))
-        sections.append((name, len(inside), offset))
+        measured.append((name, len(inside), offset))
     offsets = []
     masked = 0
     for c in centres:
@@ -411,32 +478,39 @@ def kick_alignment(samples, kicks, seconds_per_beat):
             masked += 1
         else:
             offsets.append(offset)
-    return sections, np.array(offsets), masked
+    return measured, np.array(offsets), masked
 
 
-def check_stream(path, kicks, seconds_per_beat):
+def check_stream(path, kicks, seconds_per_beat, where):
+    """The stream, its sections where the soundtrack's Plan `where` puts them."""
     require(os.path.isfile(path), "stream %s does not exist", path)
     channels, rate = vorbis_format(path)
     require((channels, rate) == (2, RATE), "%s: %d channels at %d Hz (stereo at 44100 Hz expected)",
             path, channels, rate)
     samples = decode(path)
     beats = len(samples) / RATE / seconds_per_beat
-    require(beats >= MIN_BEATS, "%s: %.2f beats long, at least %d needed", path, beats, MIN_BEATS)
+    end = where.length - TAIL
+    require(end + MIN_TAIL_BEATS <= beats <= end + MAX_TAIL_BEATS,
+            "%s: %.2f beats long; the show ends at %g, so %g to %g beats are needed", path, beats, end,
+            end + MIN_TAIL_BEATS, end + MAX_TAIL_BEATS)
     peak = db(np.abs(samples).max())
     require(peak < PEAK_LIMIT_DBFS, "%s: peak %.2f dBFS, must stay below %.1f", path, peak, PEAK_LIMIT_DBFS)
 
     levels = []
-    for name, first, end, _intended in SECTIONS:
-        a, z = (int(b * seconds_per_beat * RATE) for b in (first, end))
+    for name, first, last, _intended in where.sections():
+        a, z = (int(b * seconds_per_beat * RATE) for b in (first, last))
         level = db(math.sqrt(np.mean(samples[a:z] ** 2)))
-        levels.append((name, first, end, level))
-        require(level > -40, "%s: the %s section (%d-%d) is nearly silent (%.1f dBFS)", path, name, first, end, level)
-    for beat in range(2, 577, 2):
+        levels.append((name, first, last, level))
+        require(level > -40, "%s: the %s section (%g-%g) is nearly silent (%.1f dBFS)", path, name, first, last,
+                level)
+    beat = where.start["storm"] + 2
+    while beat + 2 <= end:
         a, z = (int(b * seconds_per_beat * RATE) for b in (beat, beat + 2))
         level = db(math.sqrt(np.mean(samples[a:z] ** 2)))
-        require(level > -50, "%s: silence at beats %d-%d (%.1f dBFS)", path, beat, beat + 2, level)
+        require(level > -50, "%s: silence at beats %g-%g (%.1f dBFS)", path, beat, beat + 2, level)
+        beat += 2
 
-    sections, offsets, masked = kick_alignment(samples, kicks, seconds_per_beat)
+    sections, offsets, masked = kick_alignment(samples, kicks, seconds_per_beat, where.sections())
     require(sections, "kick: no section has enough kicks to measure")
     for name, count, offset in sections:
         require(abs(offset) <= KICK_TOLERANCE_S, "kick: in the %s section the %d kicks sound %.1f ms off their beats",
@@ -452,22 +526,29 @@ def check_stream(path, kicks, seconds_per_beat):
 def main(argv=None):
     parser = argparse.ArgumentParser(description="Checks the soundtrack files that the show loads.")
     parser.add_argument("--dir", help="the music directory (default: data/common/music in the repository)")
+    parser.add_argument("--timeline", metavar="TABLE",
+                        help="the timeline table the music must follow (default: src/timeline.def)")
+    parser.add_argument("--midi-only", action="store_true",
+                        help="check the MIDI file and the configuration, not the stream")
     args = parser.parse_args(argv)
     folder = args.dir or os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
                                       "data", "common", "music")
     config = os.path.normpath(os.path.join(folder, CONFIG_NAME))
     try:
+        starts = slot_starts(args.timeline)
+        where = plan(args.timeline)
         require(os.path.isfile(config), "%s does not exist", config)
         root = ElementTree.parse(config).getroot()
         midi_path = os.path.join(os.path.dirname(config), root.get("mididata_filename") or "")
         require(os.path.isfile(midi_path), "MIDI file %s does not exist", midi_path)
         with open(midi_path, "rb") as f:
             midi = Midi(f.read())
-        flashes, rings = check_midi(midi)
+        flashes, rings = check_midi(midi, starts)
         stream, _midi, kinds = check_config(config, midi)
         seconds_per_beat = midi.tempo_micros[0] / 1e6
         kicks = note_ons(midi.track("Kick"), key=36)
-        beats, peak, levels, (sections, offsets, masked) = check_stream(stream, kicks, seconds_per_beat)
+        if not args.midi_only:
+            beats, peak, levels, (sections, offsets, masked) = check_stream(stream, kicks, seconds_per_beat, where)
     except (Failure, OSError, ValueError, ElementTree.ParseError, subprocess.CalledProcessError) as error:
         print("check_soundtrack: FAILED: %s" % error, file=sys.stderr)
         return 1
@@ -478,6 +559,8 @@ def main(argv=None):
     print("  Lightning: %d flashes, %s" % (len(flashes), " ".join("%g" % b for b in flashes)))
     print("  KlovneRinger: %d bells, %s" % (len(rings), " ".join("%g" % b for b in rings)))
     print("  configuration: %d envelopes, %d oscillators" % (kinds["envelope"], kinds["lfo"]))
+    if args.midi_only:
+        return 0
     print("  stream: %.2f beats (%.2f s), peak %.2f dBFS" % (beats, beats * seconds_per_beat, peak))
     print("  kick, averaged per section: %s" % ", ".join("%s %+.1f ms (%d kicks)" % (name, offset * 1000, count)
                                                       for name, count, offset in sections))
@@ -485,7 +568,7 @@ def main(argv=None):
           % (int(np.sum(np.abs(offsets) <= KICK_TOLERANCE_S)), len(offsets), KICK_TOLERANCE_S * 1000,
              np.median(offsets) * 1000, masked))
     for name, first, end, level in levels:
-        print("  %-8s %3d-%3d  %6.1f dBFS" % (name, first, end, level))
+        print("  %-8s %3g-%3g  %6.1f dBFS" % (name, first, end, level))
     return 0
 
 

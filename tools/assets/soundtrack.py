@@ -2,11 +2,16 @@
 """Tin Lantern soundtrack: the composition, and the files made from it.
 
 The music is written here as code, section by section along the show's
-timeline (in beats, at a fixed 125 beats per minute):
+timeline (in beats, at a fixed 125 beats per minute). Each section plays in
+a slot of the show's timeline table (src/timeline.def) and is written in
+beats from the start of its slot, so that moving a slot in the table moves
+its music with it. The sections' lengths are the composition's: a slot whose
+length differs from its music's is an error. At the table's present beats:
 
     0    storm    D minor: rain, thunder on the "Lightning" notes, the main
                   theme on horns, a build-up to the storm's peak
     96   dawn     D major: the storm breaks, birds, a train whistle far away
+                  (the last 18 beats of the credits' slot)
     114  train    G major: a toy-train tune, three 48-beat rides
     258  clown    C major: a circus march; a bell ("KlovneRinger") for every
                   part of the clown figure, then the twelve ring drops
@@ -44,38 +49,110 @@ except ImportError:
     sys.exit("soundtrack.py needs numpy: run it with Debian's /usr/bin/python3 (python3-numpy)")
 
 import audio  # noqa: E402
+import timeline  # noqa: E402
 from score import Key, Score, pitch, progression  # noqa: E402
 
 TEMPO = 125  # beats per minute: 480000 microseconds per beat, 21168 samples at 44.1 kHz
 SECONDS_PER_BEAT = 60.0 / TEMPO
-LENGTH = 583  # beats; the closing text is gone at 579, the stream runs to here
-FADE_FROM = 579.5  # the reverb tail fades out from here to LENGTH
+TAIL = 4  # beats the stream runs on after the closing text is gone
+FADE_TAIL = 0.5  # the reverb tail fades out from this long after it to the end
 
 STREAM_NAME = "sp10-invite.ogg"
 MIDI_NAME = "sp10-invite.mid"
 OGG_QUALITY = 5
 
-# The timeline: (name, first beat, end beat, intended loudness).
+# The sections: (name, the timeline slot it plays in, its first beat in the
+# slot, the beats it was composed for, intended loudness). The robots play
+# in the slot that the code scroller, the metaballs and the robots share.
 SECTIONS = [
-    ("storm", 0, 96, "pp, growing to ff at 92-96"),
-    ("dawn", 96, 114, "ff hit, then p"),
-    ("train", 114, 258, "mp, mf, f; halts at 256"),
-    ("clown", 258, 354, "mf, f at 322, mp for the rings"),
-    ("robots", 354, 450, "f; 4K and Graphics softer; Gabber ff; Photo p to f"),
-    ("mosaic", 450, 546, "ff hit, mp, crescendo to ff at 534, dim."),
-    ("closing", 546, LENGTH, "p to pp"),
+    ("storm", "Credits", 0, 96, "pp, growing to ff at 92-96"),
+    ("dawn", "Credits", 96, 18, "ff hit, then p"),
+    ("train", "Train", 0, 144, "mp, mf, f; halts at 142"),
+    ("clown", "Clown", 0, 96, "mf, f at 64, mp for the rings"),
+    ("robots", "DadezAruv", 0, 96, "f; 4K and Graphics softer; Gabber ff; Photo p to f"),
+    ("mosaic", "Tiles", 0, 96, "ff hit, mp, crescendo to ff at 84, dim."),
+    ("closing", "Endtext", 0, 33, "p to pp"),
 ]
+# Scenes that share a section's slot and must keep the same beats.
+SHARED_SLOTS = {"DadezAruv": ("CodeScroller", "Metaballmarch")}
 
-# Lightning flashes over the storm: (beat, strength). The picture shows the
-# first logo on the first flash and the second logo on the fourth; the
-# flashes come closer and more often until the storm breaks at 96.
+
+class Plan:
+    """Where the sections play, from the show's timeline table.
+
+    start[name] is a section's first beat, end[name] its end beat; length is
+    the stream's length in beats and fade_from the beat where the master
+    fades out. Raises ValueError when the table's slots do not fit the music
+    as it was composed (a slot of another length, a missing slot, sections
+    out of order)."""
+
+    def __init__(self, slots):
+        by_scene = {}
+        for s in slots:
+            if s.scene in by_scene:
+                raise ValueError("timeline: two slots for the scene %s" % s.scene)
+            by_scene[s.scene] = s
+        composed = {}
+        for _name, scene, offset, beats, _intended in SECTIONS:
+            composed[scene] = max(composed.get(scene, 0), offset + beats)
+        for scene, beats in composed.items():
+            if scene not in by_scene:
+                raise ValueError("timeline: no slot for the scene %s, whose music is %g beats long" % (scene, beats))
+            s = by_scene[scene]
+            if s.end - s.start != beats:
+                raise ValueError("timeline: the %s slot runs from beat %g to %g (%g beats), but its music was "
+                                 "composed for %g beats; change the music in tools/assets/soundtrack.py with it"
+                                 % (scene, s.start, s.end, s.end - s.start, beats))
+            for other in SHARED_SLOTS.get(scene, ()):
+                o = by_scene.get(other)
+                if o is None or (o.start, o.end) != (s.start, s.end):
+                    raise ValueError("timeline: the %s slot does not run from beat %g to %g with the %s slot, "
+                                     "whose music they share" % (other, s.start, s.end, scene))
+        self.start = {}
+        self.end = {}
+        for name, scene, offset, beats, _intended in SECTIONS:
+            self.start[name] = by_scene[scene].start + offset
+            self.end[name] = self.start[name] + beats
+        order = sorted(self.start, key=lambda name: self.start[name])
+        for before, after in zip(order, order[1:]):
+            if self.start[after] < self.end[before]:
+                raise ValueError("timeline: the %s music (from beat %g) would sound over the %s music (up to %g)"
+                                 % (after, self.start[after], before, self.end[before]))
+        if self.start[order[0]] < 0:
+            raise ValueError("timeline: the %s music would start before the show, at beat %g"
+                             % (order[0], self.start[order[0]]))
+        last = self.end[SECTIONS[-1][0]]
+        if last != self.end[order[-1]]:
+            raise ValueError("timeline: the %s music would end after the closing one, at beat %g"
+                             % (order[-1], self.end[order[-1]]))
+        self.length = last + TAIL
+        self.fade_from = last + FADE_TAIL
+
+    def sections(self):
+        """(name, first beat, end beat, intended loudness) of every section;
+        the last runs to the end of the stream."""
+        out = [(name, self.start[name], self.end[name], intended) for name, *_rest, intended in SECTIONS]
+        name, first, _end, intended = out[-1]
+        out[-1] = (name, first, self.length, intended)
+        return out
+
+
+def plan(table=None):
+    """The Plan of the timeline table at `table` (default: src/timeline.def)."""
+    return Plan(timeline.read(table) if table else timeline.read())
+
+
+# Lightning flashes over the storm: (beat in the storm, strength). The picture
+# shows the first logo on the first flash and the second logo on the fourth;
+# the flashes come closer and more often until the storm breaks at 96.
 LIGHTNING = [(8, 66), (19, 72), (26.5, 80), (34, 90), (46, 84), (55, 96), (64, 100),
              (69, 88), (76, 104), (80, 96), (87, 110), (90, 102), (92.5, 116), (94.5, 124)]
 
-# The clown figure is stacked by seven bells; the seventh completes it.
-CLOWN_BELLS = [266, 274, 282, 290, 298, 306, 322]
-# The rings drop in pairs, 0.2 beats apart, every four beats from 330.
-RING_DROPS = [b + d for b in (330, 334, 338, 342, 346, 350) for d in (0.0, 0.2)]
+# The clown figure is stacked by seven bells (beats in the clown's section);
+# the seventh completes it.
+CLOWN_BELLS = [8, 16, 24, 32, 40, 48, 64]
+# The rings drop in pairs, 0.2 beats apart, every four beats from 72.
+RING_DROPS = [(b, d) for b in (72, 76, 80, 84, 88, 92) for d in (0.0, 0.2)]
 
 # General MIDI programs (0-based) used by the score.
 PIANO, CELESTA, GLOCKENSPIEL, MUSIC_BOX, VIBRAPHONE, MARIMBA, XYLOPHONE = 0, 8, 9, 10, 11, 12, 13
@@ -104,8 +181,10 @@ VOLUME, PAN, EXPRESSION, PACE, REVERB, CHORUS = 7, 10, 11, 16, 91, 93
 # The music's pace for the animation: a general-purpose controller (which
 # the synthesiser ignores) on the Pad and Bass tracks. The sync configuration's
 # oscillators read it through their controller template (lfo-rates.xml).
-PACE_LANE = [(0, 16), (72, 40), (96, 8), (114, 48), (258, 56), (330, 40), (354, 100),
-             (426, 124), (438, 70), (450, 72), (498, 88), (534, 40), (546, 8)]
+# (section, beat in the section, pace)
+PACE_LANE = [("storm", 0, 16), ("storm", 72, 40), ("dawn", 0, 8), ("train", 0, 48), ("clown", 0, 56),
+             ("clown", 72, 40), ("robots", 0, 100), ("robots", 72, 124), ("robots", 84, 70),
+             ("mosaic", 0, 72), ("mosaic", 48, 88), ("mosaic", 84, 40), ("closing", 0, 8)]
 
 VELOCITY_SEED = 0x7117
 _rng = random.Random(VELOCITY_SEED)  # reseeded by compose(): every run plays alike
@@ -354,138 +433,138 @@ CLOWN_MARCH_CHORDS = "C | C | Dm - G7 - | G7 - C - | C | F | C - G7 - | C"
 
 
 # ==========================================================================
-# 0-96: the storm
+# The storm (the credits' first 96 beats)
 
-def storm(b):
+def storm(b, t):
     key = Key("D4", "minor")
-    b.kit(0, ORCHESTRA_KIT, volume=105, reverb=90)
-    b.voice(b.lightning, 0, TAIKO, volume=110, reverb=110)
-    b.voice(b.strings, 0, TREMOLO_STRINGS, volume=96, reverb=85)
-    b.voice(b.bass, 0, CONTRABASS, volume=104, pan=58, reverb=60)
-    b.voice(b.pad, 0, SWEEP_PAD, volume=82, reverb=100, chorus=40)
-    b.voice(b.counter, 0, CELLO, volume=100, pan=44, reverb=70)
-    b.voice(b.lead, 0, FRENCH_HORNS, volume=108, pan=76, reverb=85)
-    b.voice(b.choir, 0, CHOIR, volume=92, reverb=110)
-    b.voice(b.timpani, 0, TIMPANI, volume=112, pan=60, reverb=80)
-    b.voice(b.brass, 0, BRASS, volume=96, pan=70, reverb=85)
+    b.kit(t, ORCHESTRA_KIT, volume=105, reverb=90)
+    b.voice(b.lightning, t, TAIKO, volume=110, reverb=110)
+    b.voice(b.strings, t, TREMOLO_STRINGS, volume=96, reverb=85)
+    b.voice(b.bass, t, CONTRABASS, volume=104, pan=58, reverb=60)
+    b.voice(b.pad, t, SWEEP_PAD, volume=82, reverb=100, chorus=40)
+    b.voice(b.counter, t, CELLO, volume=100, pan=44, reverb=70)
+    b.voice(b.lead, t, FRENCH_HORNS, volume=108, pan=76, reverb=85)
+    b.voice(b.choir, t, CHOIR, volume=92, reverb=110)
+    b.voice(b.timpani, t, TIMPANI, volume=112, pan=60, reverb=80)
+    b.voice(b.brass, t, BRASS, volume=96, pan=70, reverb=85)
 
     # The flashes: each one a deep drum on the sync key; the thunder itself
     # is synthesised in the mix (audio.storm) on the same beats.
     for beat, strength in LIGHTNING:
-        b.lightning.note(beat, SYNC_NOTE, 0.5, strength)
+        b.lightning.note(t + beat, SYNC_NOTE, 0.5, strength)
 
     # 0-16: darkness. A low D under the rain, the first flash at 8.
-    b.bass.note(0, pitch("D2"), 16, 70)
-    b.bass.ramp(EXPRESSION, 0, 8, 40, 115)
-    b.strings.chord(0, [pitch("D3"), pitch("A3")], 8, 58)
-    b.strings.chord(8, [pitch("D3"), pitch("A3"), pitch("D4"), pitch("F4")], 4, 62)
-    b.strings.chord(12, [pitch("D3"), pitch("G3"), pitch("Bb3"), pitch("D4")], 4, 64)
-    b.strings.ramp(EXPRESSION, 0, 10, 30, 110)
-    b.pad.chord(0, [pitch("D3"), pitch("F3"), pitch("A3")], 12, 56)
-    b.pad.chord(12, [pitch("D3"), pitch("G3"), pitch("Bb3")], 4, 56)
-    b.pad.ramp(EXPRESSION, 0, 6, 50, 120)
-    roll(b.timpani, 4, 8, pitch("D2"), 0.125, 30, 84)
-    b.timpani.note(8, pitch("D2"), 2, 96)
-    b.counter.line(8, "1/2 5/2 | 6/3 5/1", Key("D3", "minor"), velocity=70, legato=0.98)
+    b.bass.note(t, pitch("D2"), 16, 70)
+    b.bass.ramp(EXPRESSION, t, t + 8, 40, 115)
+    b.strings.chord(t, [pitch("D3"), pitch("A3")], 8, 58)
+    b.strings.chord(t + 8, [pitch("D3"), pitch("A3"), pitch("D4"), pitch("F4")], 4, 62)
+    b.strings.chord(t + 12, [pitch("D3"), pitch("G3"), pitch("Bb3"), pitch("D4")], 4, 64)
+    b.strings.ramp(EXPRESSION, t, t + 10, 30, 110)
+    b.pad.chord(t, [pitch("D3"), pitch("F3"), pitch("A3")], 12, 56)
+    b.pad.chord(t + 12, [pitch("D3"), pitch("G3"), pitch("Bb3")], 4, 56)
+    b.pad.ramp(EXPRESSION, t, t + 6, 50, 120)
+    roll(b.timpani, t + 4, t + 8, pitch("D2"), 0.125, 30, 84)
+    b.timpani.note(t + 8, pitch("D2"), 2, 96)
+    b.counter.line(t + 8, "1/2 5/2 | 6/3 5/1", Key("D3", "minor"), velocity=70, legato=0.98)
 
     # 16-32: the main theme's first half, low on the horns.
-    first = progression("Dm | Gm | Em7b5 - A7 - | Bb", 16)
-    b.lead.line(16, THEME_FIRST_HALF, key,
+    first = progression("Dm | Gm | Em7b5 - A7 - | Bb", t + 16)
+    b.lead.line(t + 16, THEME_FIRST_HALF, key,
                 velocity=72, swell=(66, 80), legato=0.97)
     hold(b.strings, first, 55, 4, 64, swell=(60, 72))
     bass(b.bass, first, "R/2 R/2", pitch("D2") - 2, 74)
-    b.counter.line(16, "1/2 3/2 | 4/2 6/2 | 2/2 #7,/2 | 6,/4", Key("D3", "minor"), velocity=68, legato=0.98)
+    b.counter.line(t + 16, "1/2 3/2 | 4/2 6/2 | 2/2 #7,/2 | 6,/4", Key("D3", "minor"), velocity=68, legato=0.98)
     hold(b.pad, first, 57, 3, 50)
-    b.timpani.note(16, pitch("D2"), 2, 70)
-    b.timpani.note(26, pitch("A1"), 2, 64)
+    b.timpani.note(t + 16, pitch("D2"), 2, 70)
+    b.timpani.note(t + 26, pitch("A1"), 2, 64)
 
     # 32-40: a half cadence; the timpani roll into the full theme.
-    bridge = progression("Gm | A7", 32)
-    b.lead.line(32, "4/2 3/2 | 2/2 #7,/2", key, velocity=82, swell=(78, 92), legato=0.98)
+    bridge = progression("Gm | A7", t + 32)
+    b.lead.line(t + 32, "4/2 3/2 | 2/2 #7,/2", key, velocity=82, swell=(78, 92), legato=0.98)
     hold(b.strings, bridge, 57, 4, 74, swell=(72, 86))
-    b.strings.ramp(EXPRESSION, 32, 40, 95, 127)
+    b.strings.ramp(EXPRESSION, t + 32, t + 40, 95, 127)
     bass(b.bass, bridge, "R/2 R/2", pitch("D2") - 2, 80)
     guide_tones(b.counter, bridge, pitch("D3"), 72)
     hold(b.pad, bridge, 57, 3, 54)
-    roll(b.timpani, 36, 40, pitch("A1"), 0.125, 40, 100)
-    roll(b.perc, 38, 40, CRASH2, 0.125, 30, 80)
+    roll(b.timpani, t + 36, t + 40, pitch("A1"), 0.125, 40, 100)
+    roll(b.perc, t + 38, t + 40, CRASH2, 0.125, 30, 80)
 
     # 40-72: the whole theme on horns with choir and strings.
-    full = progression("Dm | Gm | Em7b5 - A7 - | Bb | Dm | Gm | A7 | Dm", 40)
-    b.voice(b.strings, 40, STRINGS, volume=100, reverb=80)
-    b.lead.line(40, THEME, key, velocity=88, swell=(84, 100), legato=0.96)
+    full = progression("Dm | Gm | Em7b5 - A7 - | Bb | Dm | Gm | A7 | Dm", t + 40)
+    b.voice(b.strings, t + 40, STRINGS, volume=100, reverb=80)
+    b.lead.line(t + 40, THEME, key, velocity=88, swell=(84, 100), legato=0.96)
     hold(b.choir, full, 64, 3, 60, swell=(56, 78))
-    hold(b.strings, progression("Dm | Gm | Em7b5 - A7 - | Bb", 40), 57, 4, 72)
-    comp(b.strings, progression("Dm | Gm | A7 | Dm", 56), "x/.5 x x x x x x x", 57, 4, 70, legato=0.9)
+    hold(b.strings, progression("Dm | Gm | Em7b5 - A7 - | Bb", t + 40), 57, 4, 72)
+    comp(b.strings, progression("Dm | Gm | A7 | Dm", t + 56), "x/.5 x x x x x x x", 57, 4, 70, legato=0.9)
     bass(b.bass, full, "R/2 R/2", pitch("D2") - 2, 84)
     guide_tones(b.counter, full, pitch("D3"), 74)
     for beat in (40, 56, 68):
-        b.timpani.note(beat, pitch("D2"), 2, 94)
-    b.timpani.note(60, pitch("G1"), 2, 100)  # the party's name shows on 60
-    b.timpani.note(52, pitch("Bb1"), 2, 84)
-    b.perc.note(40, CRASH2, 3, 70)
-    b.perc.note(56, CRASH2, 3, 80)
-    b.perc.note(60, CRASH, 3, 92)
-    roll(b.perc, 70, 72, SNARE, 0.125, 40, 90)
+        b.timpani.note(t + beat, pitch("D2"), 2, 94)
+    b.timpani.note(t + 60, pitch("G1"), 2, 100)  # the party's name shows on 60
+    b.timpani.note(t + 52, pitch("Bb1"), 2, 84)
+    b.perc.note(t + 40, CRASH2, 3, 70)
+    b.perc.note(t + 56, CRASH2, 3, 80)
+    b.perc.note(t + 60, CRASH, 3, 92)
+    roll(b.perc, t + 70, t + 72, SNARE, 0.125, 40, 90)
 
     # 72-96: the build-up. The theme's head climbs chord by chord, the drums
     # thicken and the storm peaks on the dominant at 92.
-    build = progression("Gm | Bb | C | Dm | Bb - C - | A7sus4 - A7 -", 72)
-    b.voice(b.counter, 72, CELLO, volume=108, pan=44, reverb=70)
-    climb = progression("Gm | Bb | C | Dm", 72)
+    build = progression("Gm | Bb | C | Dm | Bb - C - | A7sus4 - A7 -", t + 72)
+    b.voice(b.counter, t + 72, CELLO, volume=108, pan=44, reverb=70)
+    climb = progression("Gm | Bb | C | Dm", t + 72)
     head_sequence(b.lead, climb, pitch("F3"), 92, swell=(92, 108))
     head_sequence(b.strings, climb, pitch("F4"), 92, swell=(92, 110))
-    head_sequence(b.brass, progression("C | Dm", 80), pitch("F3"), 86, swell=(86, 100))
-    b.lead.line(88, "6/2 7/2 | 8/2 #7/2", key, velocity=108, legato=0.98)
-    b.brass.line(88, "6,/2 7,/2 | 1/2 #7,/2", key, velocity=104, legato=0.98)
-    hold(b.brass, progression("Bb - C - | A7sus4 - A7 -", 88), 57, 3, 92)
+    head_sequence(b.brass, progression("C | Dm", t + 80), pitch("F3"), 86, swell=(86, 100))
+    b.lead.line(t + 88, "6/2 7/2 | 8/2 #7/2", key, velocity=108, legato=0.98)
+    b.brass.line(t + 88, "6,/2 7,/2 | 1/2 #7,/2", key, velocity=104, legato=0.98)
+    hold(b.brass, progression("Bb - C - | A7sus4 - A7 -", t + 88), 57, 3, 92)
     hold(b.choir, build, 66, 4, 80, swell=(76, 104))
-    comp(b.strings, progression("Gm | Bb | C | Dm", 72), "x/.5 x x x x x x x", 60, 4, 78, legato=0.85)
-    comp(b.strings, progression("Bb - C - | A7sus4 - A7 -", 88), "x/.25 x x x x x x x x x x x x x x x", 62, 4, 90,
-         legato=0.9)
-    bass(b.bass, progression("Gm | Bb | C | Dm", 72), "R/2 R/2", pitch("D2") - 2, 92)
-    bass(b.bass, progression("Bb - C - | A7sus4 - A7 -", 88), "R/.5 R R R R R R R", pitch("D2") - 2, 98)
+    comp(b.strings, progression("Gm | Bb | C | Dm", t + 72), "x/.5 x x x x x x x", 60, 4, 78, legato=0.85)
+    comp(b.strings, progression("Bb - C - | A7sus4 - A7 -", t + 88), "x/.25 x x x x x x x x x x x x x x x", 62, 4,
+         90, legato=0.9)
+    bass(b.bass, progression("Gm | Bb | C | Dm", t + 72), "R/2 R/2", pitch("D2") - 2, 92)
+    bass(b.bass, progression("Bb - C - | A7sus4 - A7 -", t + 88), "R/.5 R R R R R R R", pitch("D2") - 2, 98)
     guide_tones(b.counter, build, pitch("D3"), 84)
     hold(b.pad, build, 57, 3, 60)
-    for bar, root in zip(range(72, 88, 4), ("G1", "Bb1", "C2", "D2")):
-        grid(b.timpani, bar, "Xoxo Xoxo", pitch(root), step=0.5, scale=0.72 + (bar - 72) * 0.012)
-    grid(b.timpani, 88, "XoXo", pitch("Bb1"), step=0.5, scale=0.9)
-    grid(b.timpani, 90, "XoXo", pitch("C2"), step=0.5, scale=0.95)
-    roll(b.timpani, 92, 96, pitch("A1"), 0.125, 70, 122)
-    for bar in range(72, 88, 4):
-        b.perc.note(bar, KICK, 1.5, 80 + (bar - 72))  # the concert bass drum
-    grid(b.perc, 88, "X.......X.......", KICK, bars=2)
-    b.perc.note(84, CRASH2, 3, 96)  # the dates show on 84
-    b.perc.note(88, CRASH, 3, 96)
-    roll(b.perc, 88, 96, SNARE, 0.125, 40, 118)
-    roll(b.perc, 92, 96, CRASH2, 0.25, 50, 110)
+    for bar, root in zip(range(0, 16, 4), ("G1", "Bb1", "C2", "D2")):
+        grid(b.timpani, t + 72 + bar, "Xoxo Xoxo", pitch(root), step=0.5, scale=0.72 + bar * 0.012)
+    grid(b.timpani, t + 88, "XoXo", pitch("Bb1"), step=0.5, scale=0.9)
+    grid(b.timpani, t + 90, "XoXo", pitch("C2"), step=0.5, scale=0.95)
+    roll(b.timpani, t + 92, t + 96, pitch("A1"), 0.125, 70, 122)
+    for bar in range(0, 16, 4):
+        b.perc.note(t + 72 + bar, KICK, 1.5, 80 + bar)  # the concert bass drum
+    grid(b.perc, t + 88, "X.......X.......", KICK, bars=2)
+    b.perc.note(t + 84, CRASH2, 3, 96)  # the dates show on 84
+    b.perc.note(t + 88, CRASH, 3, 96)
+    roll(b.perc, t + 88, t + 96, SNARE, 0.125, 40, 118)
+    roll(b.perc, t + 92, t + 96, CRASH2, 0.25, 50, 110)
 
 
 # ==========================================================================
-# 96-114: dawn
+# The dawn (the credits' last 18 beats)
 
-def dawn(b):
-    # 96: the storm breaks on D major, then the light comes slowly.
+def dawn(b, t):
+    # 0: the storm breaks on D major, then the light comes slowly.
     hit = [pitch(n) for n in ("D3", "A3", "D4", "F#4", "A4", "D5")]
-    b.strings.chord(96, hit, 1.9, 100)
-    b.brass.chord(96, [pitch(n) for n in ("D3", "F#3", "A3", "D4")], 1.9, 104)
-    b.choir.chord(96, [pitch(n) for n in ("F#4", "A4", "D5")], 1.9, 96)
-    b.lead.note(96, pitch("D5"), 1.9, 110)
-    b.bass.note(96, pitch("D2"), 1.9, 104)
-    b.timpani.note(96, pitch("D2"), 2, 120)
-    b.perc.note(96, CRASH, 4, 118)
-    b.perc.note(96, KICK, 2, 110)
+    b.strings.chord(t, hit, 1.9, 100)
+    b.brass.chord(t, [pitch(n) for n in ("D3", "F#3", "A3", "D4")], 1.9, 104)
+    b.choir.chord(t, [pitch(n) for n in ("F#4", "A4", "D5")], 1.9, 96)
+    b.lead.note(t, pitch("D5"), 1.9, 110)
+    b.bass.note(t, pitch("D2"), 1.9, 104)
+    b.timpani.note(t, pitch("D2"), 2, 120)
+    b.perc.note(t, CRASH, 4, 118)
+    b.perc.note(t, KICK, 2, 110)
 
     key = Key("D5", "major")
-    morning = progression("D | G/D | Em7 - A7 - | D7", 98)
-    b.voice(b.strings, 98, SLOW_STRINGS, volume=94, reverb=90)
-    b.voice(b.lead, 98, FLUTE, volume=100, pan=70, reverb=90)
-    b.voice(b.keys, 98, HARP, volume=100, pan=50, reverb=90)
-    b.voice(b.counter, 98, CELLO, volume=92, pan=44, reverb=80)
-    b.voice(b.birds, 98, BIRD_TWEET, volume=110, pan=90, reverb=100)
-    b.lead.line(98, "1/1.5 5/.5 5/2 | 6/1 5 4 3 | 2/1.5 3/.5 4/1 5 | 8/2 r/2", key, velocity=74, legato=0.95)
+    morning = progression("D | G/D | Em7 - A7 - | D7", t + 2)
+    b.voice(b.strings, t + 2, SLOW_STRINGS, volume=94, reverb=90)
+    b.voice(b.lead, t + 2, FLUTE, volume=100, pan=70, reverb=90)
+    b.voice(b.keys, t + 2, HARP, volume=100, pan=50, reverb=90)
+    b.voice(b.counter, t + 2, CELLO, volume=92, pan=44, reverb=80)
+    b.voice(b.birds, t + 2, BIRD_TWEET, volume=110, pan=90, reverb=100)
+    b.lead.line(t + 2, "1/1.5 5/.5 5/2 | 6/1 5 4 3 | 2/1.5 3/.5 4/1 5 | 8/2 r/2", key, velocity=74, legato=0.95)
     hold(b.strings, morning, 62, 4, 60, swell=(56, 66))
-    b.strings.ramp(EXPRESSION, 98, 102, 80, 120)
+    b.strings.ramp(EXPRESSION, t + 2, t + 6, 80, 120)
     arpeggio(b.keys, morning, 0.5, [0, 1, 2, 3, 4, 3, 2, 1], pitch("D3"), 58, legato=2.5)
     bass(b.bass, morning, "B/4", pitch("D2") - 2, 64)
     guide_tones(b.counter, morning, pitch("D3"), 58)
@@ -493,22 +572,22 @@ def dawn(b):
 
     # Birds wake up as the rain thins out.
     birds = random.Random(96)
-    t = 99.0
-    while t < 113:
+    when = t + 3.0
+    while when < t + 17:
         for k in range(birds.randint(1, 3)):
-            b.birds.note(t + k * 0.3, birds.choice((74, 76, 79, 81, 84)), 0.25, birds.randint(70, 100))
-        t += birds.uniform(1.2, 2.6)
+            b.birds.note(when + k * 0.3, birds.choice((74, 76, 79, 81, 84)), 0.25, birds.randint(70, 100))
+        when += birds.uniform(1.2, 2.6)
 
-    # The train, far away: its wheels fade in, it whistles at 110.
-    b.kit(98, BRUSH_KIT, volume=108, reverb=50)
-    for bar, scale in zip((106, 110), (0.3, 0.5)):
-        grid(b.snare, bar, "Xoxo Xoxo Xoxo Xoxo", SNARE, scale=scale)
-    b.perc.note(110, SHORT_WHISTLE, 0.5, 70)
-    b.perc.note(110.75, LONG_WHISTLE, 1.5, 78)
+    # The train, far away: its wheels fade in, it whistles at 14.
+    b.kit(t + 2, BRUSH_KIT, volume=108, reverb=50)
+    for bar, scale in zip((10, 14), (0.3, 0.5)):
+        grid(b.snare, t + bar, "Xoxo Xoxo Xoxo Xoxo", SNARE, scale=scale)
+    b.perc.note(t + 14, SHORT_WHISTLE, 0.5, 70)
+    b.perc.note(t + 14.75, LONG_WHISTLE, 1.5, 78)
 
 
 # ==========================================================================
-# 114-258: the toy train (three rides of 48 beats)
+# The toy train (three rides of 48 beats)
 
 def train_band(b, beat):
     b.voice(b.lead, beat, CLARINET, volume=116, pan=72, reverb=55)
@@ -529,113 +608,113 @@ def chuff(b, start, bars, scale=1.0, kick=True):
         grid(b.kick, start, "X... .... x... ....", KICK, scale=0.85 * scale, bars=bars)
 
 
-def train(b):
+def train(b, t):
     key = Key("G4", "major")
-    train_band(b, 114)
-    b.kit(114, BRUSH_KIT, volume=112, reverb=45)
+    train_band(b, t)
+    b.kit(t, BRUSH_KIT, volume=112, reverb=45)
 
-    # Ride 1 (114-162): the engine sets off, the clarinet plays the tune.
-    intro = progression("G | G", 114)
-    chuff(b, 114, 2, scale=0.8)
+    # Ride 1 (0-48): the engine sets off, the clarinet plays the tune.
+    intro = progression("G | G", t)
+    chuff(b, t, 2, scale=0.8)
     bass(b.bass, intro, "R/2 F,/2", pitch("G2") - 5, 80)
     comp(b.strings, intro, "r/1 x r x", 62, 3, 62)
-    b.perc.note(120.5, SHORT_WHISTLE, 0.4, 76)
-    b.perc.note(121, SHORT_WHISTLE, 0.6, 80)
+    b.perc.note(t + 6.5, SHORT_WHISTLE, 0.4, 76)
+    b.perc.note(t + 7, SHORT_WHISTLE, 0.6, 80)
 
-    tune = progression(TRAIN_TUNE_CHORDS, 122)
-    b.lead.line(122, TRAIN_TUNE, key, velocity=90, legato=0.85)
+    tune = progression(TRAIN_TUNE_CHORDS, t + 8)
+    b.lead.line(t + 8, TRAIN_TUNE, key, velocity=90, legato=0.85)
     bass(b.bass, tune, "R/2 F,/2", pitch("G2") - 5, 84)
     comp(b.strings, tune, "r/1 x r x", 62, 3, 64)
-    chuff(b, 122, 8)
+    chuff(b, t + 8, 8)
     hold(b.pad, tune, 60, 3, 42)
 
-    turn = progression("C | D7", 154)
-    b.keys.line(154, "8/.5 9 10 11 12/2 | 11/.5 10 9 8 7/1 5", key, velocity=86)
-    b.arp.line(154, "8/.5 9 10 11 12/2 | 11/.5 10 9 8 7/1 5", key.transposed(-12), velocity=74)
+    turn = progression("C | D7", t + 40)
+    b.keys.line(t + 40, "8/.5 9 10 11 12/2 | 11/.5 10 9 8 7/1 5", key, velocity=86)
+    b.arp.line(t + 40, "8/.5 9 10 11 12/2 | 11/.5 10 9 8 7/1 5", key.transposed(-12), velocity=74)
     bass(b.bass, turn, "R/2 F,/2", pitch("G2") - 5, 84)
     comp(b.strings, turn, "r/1 x r x", 62, 3, 66)
-    chuff(b, 154, 2)
-    b.perc.note(158, SHORT_WHISTLE, 0.4, 80)
-    b.perc.note(158.5, SHORT_WHISTLE, 0.4, 80)
-    b.perc.note(159, LONG_WHISTLE, 1.5, 86)
+    chuff(b, t + 40, 2)
+    b.perc.note(t + 44, SHORT_WHISTLE, 0.4, 80)
+    b.perc.note(t + 44.5, SHORT_WHISTLE, 0.4, 80)
+    b.perc.note(t + 45, LONG_WHISTLE, 1.5, 86)
 
-    # Ride 2 (162-210): the second strain on glockenspiel and flute, then the
+    # Ride 2 (48-96): the second strain on glockenspiel and flute, then the
     # main theme in the middle of the toy room.
-    strain = progression(TRAIN_STRAIN_CHORDS, 162)
-    b.keys.line(162, TRAIN_STRAIN, key, velocity=100, legato=0.9)
-    b.counter.line(162, TRAIN_STRAIN, key, velocity=80, legato=0.9)
+    strain = progression(TRAIN_STRAIN_CHORDS, t + 48)
+    b.keys.line(t + 48, TRAIN_STRAIN, key, velocity=100, legato=0.9)
+    b.counter.line(t + 48, TRAIN_STRAIN, key, velocity=80, legato=0.9)
     guide_tones(b.lead, strain, pitch("B3"), 64)
     bass(b.bass, strain, "R/2 F,/2", pitch("G2") - 5, 86)
     comp(b.strings, strain, "r/1 x r x", 62, 3, 66)
     hold(b.pad, strain, 62, 3, 56)
-    chuff(b, 162, 8, scale=1.05)
-    for bar in range(162, 194, 8):
-        b.perc.note(bar, TRIANGLE, 2, 70)
+    chuff(b, t + 48, 8, scale=1.05)
+    for bar in range(48, 80, 8):
+        b.perc.note(t + bar, TRIANGLE, 2, 70)
 
-    interlude = progression("G | C | Am - D7 - | Em - D7 -", 194)
-    b.voice(b.counter, 194, OBOE, volume=100, pan=52, reverb=70)
-    b.counter.line(194, "1/1.5 5/.5 5/2 | 6/1 5 4 3 | 2/1.5 3/.5 4/1 5 | 3/2 2/2", key, velocity=84, legato=0.95)
+    interlude = progression("G | C | Am - D7 - | Em - D7 -", t + 80)
+    b.voice(b.counter, t + 80, OBOE, volume=100, pan=52, reverb=70)
+    b.counter.line(t + 80, "1/1.5 5/.5 5/2 | 6/1 5 4 3 | 2/1.5 3/.5 4/1 5 | 3/2 2/2", key, velocity=84, legato=0.95)
     arpeggio(b.arp, interlude, 0.5, [0, 1, 2, 1], pitch("G3"), 62)
     bass(b.bass, interlude, "R/2 F,/2", pitch("G2") - 5, 78)
     hold(b.pad, interlude, 62, 3, 60)
-    chuff(b, 194, 4, scale=0.8)
-    b.perc.note(208, LONG_WHISTLE, 1.5, 86)
+    chuff(b, t + 80, 4, scale=0.8)
+    b.perc.note(t + 94, LONG_WHISTLE, 1.5, 86)
 
-    # Ride 3 (210-258): everybody aboard; the train slows down and halts.
-    b.voice(b.counter, 210, FLUTE, volume=98, pan=52, reverb=60)
-    tutti = progression(TRAIN_TUNE_CHORDS, 210)
-    b.lead.line(210, TRAIN_TUNE, key, velocity=92, legato=0.85)
-    b.counter.line(210, TRAIN_TUNE, key.transposed(12), velocity=84, legato=0.85)
-    b.keys.line(210, TRAIN_TUNE, key, velocity=100, legato=0.85)
+    # Ride 3 (96-144): everybody aboard; the train slows down and halts.
+    b.voice(b.counter, t + 96, FLUTE, volume=98, pan=52, reverb=60)
+    tutti = progression(TRAIN_TUNE_CHORDS, t + 96)
+    b.lead.line(t + 96, TRAIN_TUNE, key, velocity=92, legato=0.85)
+    b.counter.line(t + 96, TRAIN_TUNE, key.transposed(12), velocity=84, legato=0.85)
+    b.keys.line(t + 96, TRAIN_TUNE, key, velocity=100, legato=0.85)
     comp(b.brass, tutti, "r/1 x> r x", 60, 3, 78, legato=0.5)
     bass(b.bass, tutti, "R/2 F,/2", pitch("G2") - 5, 94)
     comp(b.strings, tutti, "r/1 x r x", 67, 3, 70)
     hold(b.pad, tutti, 62, 4, 64)
     arpeggio(b.arp, tutti, 0.5, [0, 1, 2, 3], pitch("G4"), 60)
-    chuff(b, 210, 8, scale=1.15)
-    grid(b.snare, 210, "....X.......X...", CLAP, scale=0.7, bars=8)
-    b.perc.note(210, CRASH, 3, 96)
-    b.perc.note(226, CRASH, 3, 90)
+    chuff(b, t + 96, 8, scale=1.15)
+    grid(b.snare, t + 96, "....X.......X...", CLAP, scale=0.7, bars=8)
+    b.perc.note(t + 96, CRASH, 3, 96)
+    b.perc.note(t + 112, CRASH, 3, 90)
 
-    coda = progression("Em | C | D7 | G7", 242)
-    b.lead.line(242, "B4/2 G4/2 | C5/2 E5/2 | D5/1 F#5/1 A5/1 C6/1 | B5/3 r/1", velocity=88, legato=0.95)
-    b.brass.line(242, "G3/2 E3/2 | E3/2 G3/2 | F#3/2 A3/2 | F3/3 r/1", velocity=80, legato=0.95)
+    coda = progression("Em | C | D7 | G7", t + 128)
+    b.lead.line(t + 128, "B4/2 G4/2 | C5/2 E5/2 | D5/1 F#5/1 A5/1 C6/1 | B5/3 r/1", velocity=88, legato=0.95)
+    b.brass.line(t + 128, "G3/2 E3/2 | E3/2 G3/2 | F#3/2 A3/2 | F3/3 r/1", velocity=80, legato=0.95)
     hold(b.pad, coda, 60, 4, 60)
     bass(b.bass, coda, "R/2 F,/2", pitch("G2") - 5, 88)
     # The wheels slow down: sixteenths, eighths, quarters, then a hiss of steam.
-    grid(b.snare, 242, "Xoxo Xoxo Xoxo Xoxo", SNARE, scale=0.7, bars=2)
-    grid(b.snare, 250, "X.x. X.x. X.x. X.x.", SNARE, scale=0.65)
-    grid(b.snare, 254, "X... x... ", SNARE, scale=0.6)
-    grid(b.kick, 242, "X... .... x... ....", KICK, scale=0.85, bars=3)
-    grid(b.kick, 254, "X... .... ", KICK, scale=0.85)
-    b.perc.note(252, LONG_WHISTLE, 2, 90)
-    b.snare.note(256, BRUSH_SWIRL, 2, 80)
+    grid(b.snare, t + 128, "Xoxo Xoxo Xoxo Xoxo", SNARE, scale=0.7, bars=2)
+    grid(b.snare, t + 136, "X.x. X.x. X.x. X.x.", SNARE, scale=0.65)
+    grid(b.snare, t + 140, "X... x... ", SNARE, scale=0.6)
+    grid(b.kick, t + 128, "X... .... x... ....", KICK, scale=0.85, bars=3)
+    grid(b.kick, t + 140, "X... .... ", KICK, scale=0.85)
+    b.perc.note(t + 138, LONG_WHISTLE, 2, 90)
+    b.snare.note(t + 142, BRUSH_SWIRL, 2, 80)
 
 
 # ==========================================================================
-# 258-354: the clown and the toy room
+# The clown and the toy room
 
-def clown(b):
-    b.kit(258, STANDARD_KIT, volume=108, reverb=45)
-    b.voice(b.bells, 258, TUBULAR_BELLS, volume=127, pan=64, reverb=90)
-    b.voice(b.lead, 258, CALLIOPE, volume=96, pan=70, reverb=50)
-    b.voice(b.keys, 258, MUSIC_BOX, volume=100, pan=40, reverb=70)
-    b.voice(b.bass, 258, TUBA, volume=100, reverb=40)
-    b.voice(b.strings, 258, PIZZICATO, volume=96, pan=44, reverb=50)
-    b.voice(b.arp, 258, XYLOPHONE, volume=116, pan=84, reverb=50)
-    b.voice(b.counter, 258, CLARINET, volume=96, pan=54, reverb=55)
-    b.voice(b.brass, 258, TROMBONE, volume=96, pan=76, reverb=55)
-    b.voice(b.pad, 258, ACCORDION, volume=104, pan=30, reverb=50)
+def clown(b, t):
+    b.kit(t, STANDARD_KIT, volume=108, reverb=45)
+    b.voice(b.bells, t, TUBULAR_BELLS, volume=127, pan=64, reverb=90)
+    b.voice(b.lead, t, CALLIOPE, volume=96, pan=70, reverb=50)
+    b.voice(b.keys, t, MUSIC_BOX, volume=100, pan=40, reverb=70)
+    b.voice(b.bass, t, TUBA, volume=100, reverb=40)
+    b.voice(b.strings, t, PIZZICATO, volume=96, pan=44, reverb=50)
+    b.voice(b.arp, t, XYLOPHONE, volume=116, pan=84, reverb=50)
+    b.voice(b.counter, t, CLARINET, volume=96, pan=54, reverb=55)
+    b.voice(b.brass, t, TROMBONE, volume=96, pan=76, reverb=55)
+    b.voice(b.pad, t, ACCORDION, volume=104, pan=30, reverb=50)
 
-    # 258: a wind-up toy starts.
-    b.keys.line(258, "C6/.5 G5 E5 G5 C6/1 r/.5 G4/.5", velocity=80)
-    b.bass.line(261, "G2/.5 B2", velocity=80)
+    # 0: a wind-up toy starts.
+    b.keys.line(t, "C6/.5 G5 E5 G5 C6/1 r/.5 G4/.5", velocity=80)
+    b.bass.line(t + 3, "G2/.5 B2", velocity=80)
 
     # The bells: each one drops a part of the clown figure.
     for beat in CLOWN_BELLS:
-        b.bells.note(beat, SYNC_NOTE, 3, 124 if beat == CLOWN_BELLS[-1] else 110)
+        b.bells.note(t + beat, SYNC_NOTE, 3, 124 if beat == CLOWN_BELLS[-1] else 110)
 
-    for rep, start in enumerate((262, 294)):
+    for rep, start in enumerate((t + 4, t + 36)):
         march = progression(CLOWN_MARCH_CHORDS, start)
         b.lead.line(start, CLOWN_MARCH, velocity=86 + 6 * rep, legato=0.8)
         bass(b.bass, march, "R/2 F,/2", pitch("C2") - 2, 90)
@@ -648,31 +727,32 @@ def clown(b):
             b.arp.line(start, CLOWN_MARCH, velocity=92, legato=0.6, transpose=12)
             guide_tones(b.counter, march, pitch("E4"), 64)
             comp(b.brass, march, "x/1 r x r", 52, 2, 64, legato=0.4)
-    b.perc.note(294, CRASH, 3, 80)
-    roll(b.snare, 318, 322, SNARE, 0.125, 40, 100)
+    b.perc.note(t + 36, CRASH, 3, 80)
+    roll(b.snare, t + 60, t + 64, SNARE, 0.125, 40, 100)
 
-    # 322: the figure is complete. Ta-da!
+    # 64: the figure is complete. Ta-da!
     tada = [pitch(n) for n in ("C4", "E4", "G4", "C5")]
-    b.brass.chord(322, [pitch(n) for n in ("C3", "G3", "C4", "E4")], 2.5, 108)
-    b.pad.chord(322, tada, 2.5, 100)
-    b.strings.chord(322, tada, 1, 96)
-    b.perc.note(322, CRASH, 4, 112)
-    b.kick.note(322, KICK, 1, 112)
-    b.timpani.note(322, pitch("C2"), 2, 100)
-    b.bass.note(322, pitch("C2"), 2.5, 100)
-    roll(b.snare, 328, 330, SNARE, 0.125, 30, 80)
-    b.arp.line(329, "C5/.125 D5 E5 F5 G5 A5 B5 C6", velocity=76)  # the camera swings round
+    b.brass.chord(t + 64, [pitch(n) for n in ("C3", "G3", "C4", "E4")], 2.5, 108)
+    b.pad.chord(t + 64, tada, 2.5, 100)
+    b.strings.chord(t + 64, tada, 1, 96)
+    b.perc.note(t + 64, CRASH, 4, 112)
+    b.kick.note(t + 64, KICK, 1, 112)
+    b.timpani.note(t + 64, pitch("C2"), 2, 100)
+    b.bass.note(t + 64, pitch("C2"), 2.5, 100)
+    roll(b.snare, t + 70, t + 72, SNARE, 0.125, 30, 80)
+    b.arp.line(t + 71, "C5/.125 D5 E5 F5 G5 A5 B5 C6", velocity=76)  # the camera swings round
 
-    # 330-354: the rings drop onto the pole, two at a time.
-    rings = progression("C | F | C | G7 | F - G7 - | C", 330)
-    b.voice(b.keys, 330, CELESTA, volume=100, pan=40, reverb=80)
-    b.lead.line(330, "E5/2 G5/2 | A5/2 F5/2 | G5/2 E5/2 | D5/2 B4/2 | C5/1 A4/1 B4/1 D5/1 | C5/4",
+    # 72-96: the rings drop onto the pole, two at a time.
+    rings = progression("C | F | C | G7 | F - G7 - | C", t + 72)
+    b.voice(b.keys, t + 72, CELESTA, volume=100, pan=40, reverb=80)
+    b.lead.line(t + 72, "E5/2 G5/2 | A5/2 F5/2 | G5/2 E5/2 | D5/2 B4/2 | C5/1 A4/1 B4/1 D5/1 | C5/4",
                 velocity=70, legato=0.95)
     bass(b.bass, rings, "R/2 F,/2", pitch("C2") - 2, 78)
     comp(b.pad, rings, "r/1 x r x", 64, 3, 58, legato=0.45)
-    grid(b.kick, 330, "X... .... X... ....", KICK, scale=0.8, bars=5)
-    grid(b.hats, 330, "x.o. x.o. x.o. x.o.", HI_HAT, scale=0.5, bars=5)
-    for k, drop in enumerate(RING_DROPS):
+    grid(b.kick, t + 72, "X... .... X... ....", KICK, scale=0.8, bars=5)
+    grid(b.hats, t + 72, "x.o. x.o. x.o. x.o.", HI_HAT, scale=0.5, bars=5)
+    for k, (beat, apart) in enumerate(RING_DROPS):
+        drop = t + beat + apart
         second = k % 2 == 1
         b.bells.note(drop, SYNC_NOTE, 3.0 if second else 0.15, 104 if second else 116)
         if not second:
@@ -681,16 +761,16 @@ def clown(b):
             b.perc.note(drop, SPLASH, 1.5, 70)
             b.keys.chord(drop, [pitch("C6"), pitch("G6")], 1, 64)
 
-    # 350: the last ring; the final chord, then the machines wake up.
-    b.pad.chord(350, [pitch(n) for n in ("C4", "E4", "G4")], 3, 70)
-    b.kick.note(350, KICK, 1, 96)
-    b.voice(b.arp, 352, SAW_LEAD, volume=90, pan=64, reverb=60, chorus=40)
-    arpeggio(b.arp, progression("Am", 352, bar=2), 0.125, [i // 2 for i in range(16)],
+    # 92: the last ring; the final chord, then the machines wake up.
+    b.pad.chord(t + 92, [pitch(n) for n in ("C4", "E4", "G4")], 3, 70)
+    b.kick.note(t + 92, KICK, 1, 96)
+    b.voice(b.arp, t + 94, SAW_LEAD, volume=90, pan=64, reverb=60, chorus=40)
+    arpeggio(b.arp, progression("Am", t + 94, bar=2), 0.125, [i // 2 for i in range(16)],
              pitch("A2"), 40, legato=0.9, swell=(40, 96))
 
 
 # ==========================================================================
-# 354-450: the robots and the competition categories, twelve beats each
+# The robots and the competition categories, twelve beats each
 
 def robot_band(b, beat):
     b.kit(beat, ELECTRONIC_KIT, volume=112, reverb=30)
@@ -861,63 +941,63 @@ CATEGORIES = [
 ]
 
 
-def robots(b):
-    robot_band(b, 354)
+def robots(b, t):
+    robot_band(b, t)
     for index, (_name, play) in enumerate(CATEGORIES):
-        play(b, 354 + 12 * index)
+        play(b, t + 12 * index)
 
 
 # ==========================================================================
-# 450-546: the tile mosaic
+# The tile mosaic
 
-def mosaic(b):
+def mosaic(b, t):
     key = Key("F5", "major")
-    # 450: the flash to white, on F major.
-    b.kit(450, STANDARD_KIT, volume=110, reverb=60)
-    b.voice(b.brass, 450, BRASS, volume=104, pan=70, reverb=70)
-    b.voice(b.strings, 450, STRINGS, volume=100, reverb=80)
-    b.voice(b.keys, 450, ORCHESTRA_HIT, volume=100, reverb=80)
-    b.voice(b.timpani, 450, TIMPANI, volume=112, reverb=80)
-    b.voice(b.choir, 450, CHOIR, volume=92, reverb=110)
-    b.voice(b.bass, 450, FINGERED_BASS, volume=108, reverb=30)
+    # 0: the flash to white, on F major.
+    b.kit(t, STANDARD_KIT, volume=110, reverb=60)
+    b.voice(b.brass, t, BRASS, volume=104, pan=70, reverb=70)
+    b.voice(b.strings, t, STRINGS, volume=100, reverb=80)
+    b.voice(b.keys, t, ORCHESTRA_HIT, volume=100, reverb=80)
+    b.voice(b.timpani, t, TIMPANI, volume=112, reverb=80)
+    b.voice(b.choir, t, CHOIR, volume=92, reverb=110)
+    b.voice(b.bass, t, FINGERED_BASS, volume=108, reverb=30)
     flash = [pitch(n) for n in ("F3", "A3", "C4", "F4")]
-    b.keys.chord(450, flash, 1.2, 110)
-    b.brass.chord(450, flash, 2.5, 110)
-    b.strings.chord(450, [pitch(n) for n in ("F2", "C3", "F3", "A3", "C4", "F4", "A4")], 3, 104)
-    b.timpani.note(450, pitch("F2"), 2, 120)
-    b.kick.note(450, KICK, 1, 118)
-    b.perc.note(450, CRASH, 4, 120)
-    b.perc.note(450, CRASH2, 4, 110)
-    b.bass.note(450, pitch("F1"), 3, 110)
+    b.keys.chord(t, flash, 1.2, 110)
+    b.brass.chord(t, flash, 2.5, 110)
+    b.strings.chord(t, [pitch(n) for n in ("F2", "C3", "F3", "A3", "C4", "F4", "A4")], 3, 104)
+    b.timpani.note(t, pitch("F2"), 2, 120)
+    b.kick.note(t, KICK, 1, 118)
+    b.perc.note(t, CRASH, 4, 120)
+    b.perc.note(t, CRASH2, 4, 110)
+    b.bass.note(t, pitch("F1"), 3, 110)
 
-    # 450-498: the tiles fly in. Harp and marimba glitter, the flute sings.
-    b.voice(b.keys, 451.5, HARP, volume=104, pan=40, reverb=90)
-    b.voice(b.arp, 452, MARIMBA, volume=108, pan=88, reverb=60)
-    b.voice(b.pad, 452, WARM_PAD, volume=86, reverb=100, chorus=50)
-    b.voice(b.lead, 452, FLUTE, volume=102, pan=66, reverb=85)
-    b.voice(b.counter, 452, CELESTA, volume=92, pan=84, reverb=90)
-    intro = progression("F | Bb", 450)
-    theme = progression("F | Bb | Gm7 - C7 - | Dm | F | Bb | C7 | F", 458)
-    outro = progression("Bb | C", 490)
+    # 0-48: the tiles fly in. Harp and marimba glitter, the flute sings.
+    b.voice(b.keys, t + 1.5, HARP, volume=104, pan=40, reverb=90)
+    b.voice(b.arp, t + 2, MARIMBA, volume=108, pan=88, reverb=60)
+    b.voice(b.pad, t + 2, WARM_PAD, volume=86, reverb=100, chorus=50)
+    b.voice(b.lead, t + 2, FLUTE, volume=102, pan=66, reverb=85)
+    b.voice(b.counter, t + 2, CELESTA, volume=92, pan=84, reverb=90)
+    intro = progression("F | Bb", t)
+    theme = progression("F | Bb | Gm7 - C7 - | Dm | F | Bb | C7 | F", t + 8)
+    outro = progression("Bb | C", t + 40)
     fly = intro + theme + outro
-    arpeggio(b.keys, progression("F | Bb | F | Bb | Gm7 - C7 - | Dm | F | Bb | C7 | F | Bb | C", 450),
-             0.25, [0, 1, 2, 3, 4, 5, 4, 3, 2, 1, 2, 3, 4, 3, 2, 1], pitch("F3"), 60, legato=3.0, begin=452)
+    arpeggio(b.keys, progression("F | Bb | F | Bb | Gm7 - C7 - | Dm | F | Bb | C7 | F | Bb | C", t),
+             0.25, [0, 1, 2, 3, 4, 5, 4, 3, 2, 1, 2, 3, 4, 3, 2, 1], pitch("F3"), 60, legato=3.0, begin=t + 2)
     arpeggio(b.arp, fly[1:], 0.5, [4, 2, 3, 1], pitch("F4"), 54)
-    b.lead.line(458, THEME, key, velocity=80, legato=0.95)
-    guide_tones(b.counter, progression("F | Bb | C7 | F", 474), pitch("A5"), 60)
+    b.lead.line(t + 8, THEME, key, velocity=80, legato=0.95)
+    guide_tones(b.counter, progression("F | Bb | C7 | F", t + 24), pitch("A5"), 60)
     hold(b.pad, fly[1:], 62, 4, 56)
     bass(b.bass, fly[1:], "R/1.5 R/.5 F/1 R'/1", pitch("F1") - 2, 84)
-    grid(b.kick, 454, "X... ...x ..X. ....", KICK, bars=11)
-    grid(b.snare, 454, ".... .... X... ....", SIDE_STICK, scale=0.8, bars=11)
-    grid(b.hats, 454, "xoxo xoxo xoxo xoxo", SHAKER, scale=0.6, bars=11)
-    roll(b.timpani, 494, 498, pitch("C2"), 0.125, 40, 96)
-    roll(b.perc, 494, 498, CRASH2, 0.25, 30, 90)
+    grid(b.kick, t + 4, "X... ...x ..X. ....", KICK, bars=11)
+    grid(b.snare, t + 4, ".... .... X... ....", SIDE_STICK, scale=0.8, bars=11)
+    grid(b.hats, t + 4, "xoxo xoxo xoxo xoxo", SHAKER, scale=0.6, bars=11)
+    roll(b.timpani, t + 44, t + 48, pitch("C2"), 0.125, 40, 96)
+    roll(b.perc, t + 44, t + 48, CRASH2, 0.25, 30, 90)
 
-    # 498-534: the walls fold up, the theme's head climbing bar by bar.
-    fold = progression("F | Gm | Am | Bb | C | Dm | Eb | F | G", 498)
-    b.voice(b.bass, 498, CONTRABASS, volume=110, reverb=60)
-    b.voice(b.lead, 498, FRENCH_HORNS, volume=104, pan=70, reverb=85)
-    b.strings.control(498, VOLUME, 116)
+    # 48-84: the walls fold up, the theme's head climbing bar by bar.
+    fold = progression("F | Gm | Am | Bb | C | Dm | Eb | F | G", t + 48)
+    b.voice(b.bass, t + 48, CONTRABASS, volume=110, reverb=60)
+    b.voice(b.lead, t + 48, FRENCH_HORNS, volume=104, pan=70, reverb=85)
+    b.strings.control(t + 48, VOLUME, 116)
     head_sequence(b.strings, fold, pitch("F4"), 96, swell=(92, 120))
     head_sequence(b.lead, fold[4:], pitch("F3"), 90, swell=(90, 112))
     hold(b.choir, fold[5:], 64, 4, 78, swell=(74, 104))
@@ -932,88 +1012,91 @@ def mosaic(b):
         b.bass.note(beat, root, 3.6, 92 + i * 2)
         b.bass.note(beat, root + 12, 3.6, 80 + i * 2)
         b.timpani.note(beat, chord.root_note(pitch("E2")), 1.5, 80 + i * 4)
-    grid(b.kick, 498, "X... .... X... ....", KICK, bars=4)
-    grid(b.kick, 514, "X... X... X... X...", KICK, bars=5)
-    grid(b.snare, 514, ".... X... .... X...", SNARE, scale=0.9, bars=3)
-    grid(b.snare, 526, ".... X... .... X.x.", SNARE, bars=1)
-    roll(b.snare, 530, 534, SNARE, 0.125, 60, 118)
-    grid(b.hats, 498, "x.x. x.x. x.x. x.x.", HI_HAT, scale=0.6, bars=8)
-    for beat in (498, 506, 514, 522, 526, 530):
-        b.perc.note(beat, CRASH, 3, 80 + (beat - 498))
-    roll(b.timpani, 530, 534, pitch("A1"), 0.125, 80, 122)
+    grid(b.kick, t + 48, "X... .... X... ....", KICK, bars=4)
+    grid(b.kick, t + 64, "X... X... X... X...", KICK, bars=5)
+    grid(b.snare, t + 64, ".... X... .... X...", SNARE, scale=0.9, bars=3)
+    grid(b.snare, t + 76, ".... X... .... X.x.", SNARE, bars=1)
+    roll(b.snare, t + 80, t + 84, SNARE, 0.125, 60, 118)
+    grid(b.hats, t + 48, "x.x. x.x. x.x. x.x.", HI_HAT, scale=0.6, bars=8)
+    for beat in (0, 8, 16, 24, 28, 32):
+        b.perc.note(t + 48 + beat, CRASH, 3, 80 + beat)
+    roll(b.timpani, t + 80, t + 84, pitch("A1"), 0.125, 80, 122)
 
-    # 534: the walls stand; A major, then it settles for the closing.
+    # 84: the walls stand; A major, then it settles for the closing.
     arrival = [pitch(n) for n in ("A2", "E3", "A3", "C#4", "E4", "A4")]
-    b.strings.chord(534, arrival, 4, 112)
-    b.brass.chord(534, [pitch(n) for n in ("A2", "E3", "A3", "C#4")], 3.5, 114)
-    b.lead.note(534, pitch("A4"), 3.5, 112)
-    b.choir.chord(534, [pitch(n) for n in ("C#4", "E4", "A4")], 4, 104)
-    b.timpani.note(534, pitch("A1"), 3, 122)
-    b.kick.note(534, KICK, 1, 120)
-    b.perc.note(534, CRASH, 4, 124)
-    b.perc.note(534, CRASH2, 4, 116)
-    b.bass.note(534, pitch("A1"), 4, 112)
-    settle = progression("Asus4 - A - | A7", 538)
+    b.strings.chord(t + 84, arrival, 4, 112)
+    b.brass.chord(t + 84, [pitch(n) for n in ("A2", "E3", "A3", "C#4")], 3.5, 114)
+    b.lead.note(t + 84, pitch("A4"), 3.5, 112)
+    b.choir.chord(t + 84, [pitch(n) for n in ("C#4", "E4", "A4")], 4, 104)
+    b.timpani.note(t + 84, pitch("A1"), 3, 122)
+    b.kick.note(t + 84, KICK, 1, 120)
+    b.perc.note(t + 84, CRASH, 4, 124)
+    b.perc.note(t + 84, CRASH2, 4, 116)
+    b.bass.note(t + 84, pitch("A1"), 4, 112)
+    settle = progression("Asus4 - A - | A7", t + 88)
     hold(b.strings, settle, 62, 4, 70, swell=(74, 54))
     hold(b.choir, settle, 64, 3, 66, swell=(70, 48))
     hold(b.pad, settle, 60, 4, 60)
     bass(b.bass, settle, "R/4", pitch("A1") - 2, 70)
-    roll(b.timpani, 538, 542, pitch("A1"), 0.125, 70, 30)
-    b.keys.line(544, "A5/.125 G5 E5 C#5 A4 G4 E4 C#4 A3 G3 E3 C#3 A2 G2 E2 C#2", velocity=64)
+    roll(b.timpani, t + 88, t + 92, pitch("A1"), 0.125, 70, 30)
+    b.keys.line(t + 94, "A5/.125 G5 E5 C#5 A4 G4 E4 C#4 A3 G3 E3 C#3 A2 G2 E2 C#2", velocity=64)
 
 
 # ==========================================================================
-# 546-583: the closing
+# The closing
 
-def closing(b):
+def closing(b, t):
     key = Key("D5", "major")
-    b.voice(b.keys, 546, PIANO, volume=104, pan=56, reverb=80)
-    b.voice(b.strings, 546, SLOW_STRINGS, volume=92, reverb=100)
-    b.voice(b.counter, 546, CELLO, volume=90, pan=44, reverb=90)
-    b.voice(b.bass, 546, CONTRABASS, volume=100, reverb=80)
-    b.voice(b.arp, 546, MUSIC_BOX, volume=92, pan=70, reverb=100)
-    chords = progression("D | G | Em - A7 - | Bm | D | G | A7 | D", 546)
-    b.keys.line(546, THEME, key, velocity=86, legato=0.98)
+    b.voice(b.keys, t, PIANO, volume=104, pan=56, reverb=80)
+    b.voice(b.strings, t, SLOW_STRINGS, volume=92, reverb=100)
+    b.voice(b.counter, t, CELLO, volume=90, pan=44, reverb=90)
+    b.voice(b.bass, t, CONTRABASS, volume=100, reverb=80)
+    b.voice(b.arp, t, MUSIC_BOX, volume=92, pan=70, reverb=100)
+    chords = progression("D | G | Em - A7 - | Bm | D | G | A7 | D", t)
+    b.keys.line(t, THEME, key, velocity=86, legato=0.98)
     arpeggio(b.keys, chords[:-1], 0.5, [0, 2, 4, 2], pitch("D3"), 48, legato=2.2)
     hold(b.strings, chords[:-1], 62, 4, 46, swell=(50, 40))
     guide_tones(b.counter, chords[:-1], pitch("D3"), 54)
     bass(b.bass, chords[:-1], "R/4", pitch("D2") - 2, 62)
     hold(b.pad, chords[:-1], 62, 3, 40)
     # The last chord rings out; the music box remembers the opening.
-    b.keys.chord(574, [pitch(n) for n in ("D2", "A2", "D3")], 7, 56)
+    b.keys.chord(t + 28, [pitch(n) for n in ("D2", "A2", "D3")], 7, 56)
     for i, n in enumerate(("F#3", "A3", "D4", "F#4", "A4")):
-        b.keys.note(574.5 + 0.25 * i, pitch(n), 6, 44)
-    b.strings.chord(574, [pitch(n) for n in ("D3", "A3", "D4", "F#4", "A4")], 7, 50)
-    b.strings.ramp(EXPRESSION, 574, 581, 120, 40)
-    b.bass.note(574, pitch("D2"), 7, 56)
-    b.arp.line(576, "D6/1.5 A6/.5 A6/3", velocity=46, legato=1.0)
+        b.keys.note(t + 28.5 + 0.25 * i, pitch(n), 6, 44)
+    b.strings.chord(t + 28, [pitch(n) for n in ("D3", "A3", "D4", "F#4", "A4")], 7, 50)
+    b.strings.ramp(EXPRESSION, t + 28, t + 35, 120, 40)
+    b.bass.note(t + 28, pitch("D2"), 7, 56)
+    b.arp.line(t + 30, "D6/1.5 A6/.5 A6/3", velocity=46, legato=1.0)
 
 
 # ==========================================================================
 # The whole piece
 
-def compose():
-    """The whole piece as a Score."""
+# The sections' music, in the order of SECTIONS: each is given its first beat.
+COMPOSERS = {"storm": storm, "dawn": dawn, "train": train, "clown": clown, "robots": robots,
+             "mosaic": mosaic, "closing": closing}
+
+
+def compose(where=None):
+    """The whole piece as a Score, its sections where the Plan `where`
+    (default: the show's timeline table) puts them."""
+    where = where or plan()
     _rng.seed(VELOCITY_SEED)
     score = Score(TEMPO, "Tin Lantern")
-    score.length = LENGTH
-    score.time_signatures = [(0, 4, 4), (96, 2, 4), (98, 4, 4)]
+    score.length = where.length
+    dawn_at = where.start["dawn"]
+    score.time_signatures = [(0, 4, 4), (dawn_at, 2, 4), (dawn_at + 2, 4, 4)]
     score.key_signature = (-1, True)  # D minor, where the storm starts
     score.text = "Tin Lantern - soundtrack of the invitation"
     score.notice = "Tin Lantern soundtrack, written for the show"
     band = Band(score)
-    storm(band)
-    dawn(band)
-    train(band)
-    clown(band)
-    robots(band)
-    mosaic(band)
-    closing(band)
-    for beat, value in PACE_LANE:
-        band.pad.control(beat, PACE, value)
-        band.bass.control(beat, PACE, value)
+    for name, *_rest in SECTIONS:
+        COMPOSERS[name](band, where.start[name])
+    for section, beat, value in PACE_LANE:
+        band.pad.control(where.start[section] + beat, PACE, value)
+        band.bass.control(where.start[section] + beat, PACE, value)
     for part in score.parts:
-        overrun = [n for n in part.notes if n[0] + n[1] > LENGTH]
+        overrun = [n for n in part.notes if n[0] + n[1] > where.length]
         if overrun:
             raise ValueError("%s: a note runs past the end at beat %g" % (part.name, overrun[0][0]))
     return score
@@ -1024,23 +1107,26 @@ def lightning_beats(score):
                   if note == SYNC_NOTE)
 
 
-def render(score):
-    """Renders the score and the weather; returns 16-bit stereo samples."""
-    seconds = LENGTH * SECONDS_PER_BEAT
+def render(score, where):
+    """Renders the score and the weather (over the storm and the dawn of the
+    Plan `where`); returns 16-bit stereo samples."""
+    seconds = where.length * SECONDS_PER_BEAT
     mix = audio.render_midi(score.to_midi(with_programs=True), seconds)
+    storm_at = where.start["storm"]
+    rain = [(storm_at + beat, level) for beat, level in ((0, 0.0), (3, 1.0), (72, 1.0), (92, 1.35), (96, 1.2))]
     weather = audio.storm(lightning_beats(score), SECONDS_PER_BEAT,
-                          rain_curve=[(0, 0.0), (3, 1.0), (72, 1.0), (92, 1.35), (96, 1.2), (114, 0.0)])
+                          rain_curve=rain + [(where.end["dawn"], 0.0)])
     mix[:len(weather)] += weather[:len(mix)]
     mix = audio.compress(mix, threshold_db=-22.0, ratio=2.0)
-    return audio.master(mix, peak_dbfs=-1.5, fade_start_s=FADE_FROM * SECONDS_PER_BEAT,
+    return audio.master(mix, peak_dbfs=-1.5, fade_start_s=where.fade_from * SECONDS_PER_BEAT,
                         fade_end_s=seconds)
 
 
-def section_levels(pcm16):
+def section_levels(pcm16, where):
     """RMS level of every section, in dBFS."""
     samples = pcm16.astype(float) / 32768.0
     out = []
-    for name, first, end, intended in SECTIONS:
+    for name, first, end, intended in where.sections():
         a = int(first * SECONDS_PER_BEAT * audio.RATE)
         z = int(end * SECONDS_PER_BEAT * audio.RATE)
         out.append((name, first, end, audio.db(audio.rms(samples[a:z])), intended))
@@ -1061,13 +1147,20 @@ def main(argv=None):
     parser.add_argument("--render-midi", metavar="FILE",
                         help="also write the MIDI file that the synthesiser plays (with programs)")
     parser.add_argument("--levels", action="store_true", help="print the level of every section")
+    parser.add_argument("--timeline", metavar="TABLE",
+                        help="the timeline table the sections follow (default: src/timeline.def)")
     args = parser.parse_args(argv)
+    try:
+        where = plan(args.timeline)
+    except (OSError, ValueError) as error:
+        print("soundtrack: %s" % error, file=sys.stderr)
+        return 1
 
     out = args.out or os.path.join(repository_root(), "data", "common", "music")
     os.makedirs(out, exist_ok=True)
     began = time.monotonic()
 
-    score = compose()
+    score = compose(where)
     midi_path = os.path.join(out, MIDI_NAME)
     with open(midi_path, "wb") as f:
         f.write(score.to_midi(with_programs=False))
@@ -1078,15 +1171,15 @@ def main(argv=None):
         print("soundtrack: %s (%d bytes)" % (midi_path, os.path.getsize(midi_path)))
         return 0
 
-    pcm = render(score)
+    pcm = render(score, where)
     ogg_path = os.path.join(out, STREAM_NAME)
     audio.encode_ogg(pcm, ogg_path, OGG_QUALITY, "Tin Lantern", "Tin Lantern soundtrack")
     print("soundtrack: %s (%d bytes), %s (%d bytes), %.2f s of music, %.1f s to make"
           % (ogg_path, os.path.getsize(ogg_path), midi_path, os.path.getsize(midi_path),
              len(pcm) / audio.RATE, time.monotonic() - began))
     if args.levels:
-        for name, first, end, level, intended in section_levels(pcm):
-            print("  %-8s %3d-%3d  %6.1f dBFS  (%s)" % (name, first, end, level, intended))
+        for name, first, end, level, intended in section_levels(pcm, where):
+            print("  %-8s %3g-%3g  %6.1f dBFS  (%s)" % (name, first, end, level, intended))
     return 0
 
 
