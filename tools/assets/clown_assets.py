@@ -344,18 +344,6 @@ def bezier(p0, p1, p2, p3, count):
             + t ** 3 * p3)
 
 
-def arc(cx, cy, r, a0, a1, steps):
-    """Points on a circle from angle a0 to a1 (degrees), both ends included."""
-    return [(cx + r * math.cos(math.radians(a0 + (a1 - a0) * i / steps)),
-             cy + r * math.sin(math.radians(a0 + (a1 - a0) * i / steps)))
-            for i in range(steps + 1)]
-
-
-def rounded_rect(x0, y0, x1, y1, r, steps=4):
-    return (arc(x1 - r, y0 + r, r, -90, 0, steps) + arc(x1 - r, y1 - r, r, 0, 90, steps)
-            + arc(x0 + r, y1 - r, r, 90, 180, steps) + arc(x0 + r, y0 + r, r, 180, 270, steps))
-
-
 def slab(outline, z0, z1, material):
     return mk.extrude(outline, z1 - z0, material, smooth_angle=35).translated(0, 0, z0)
 
@@ -403,7 +391,7 @@ def base_profile():
     the pole."""
     rim = 0.35
     prof = [(0.0, FLOOR_Z), (BASE_RADIUS - 1.2, FLOOR_Z)]
-    prof += arc(BASE_RADIUS - rim, FLOOR_Z + rim, rim, -90, 0, 3)[:-1]
+    prof += mk.arc(BASE_RADIUS - rim, FLOOR_Z + rim, rim, -90, 0, 3)[:-1]
     t = np.radians([0, 10, 20, 32, 45, 58, 70, 80, 90])
     n = 2.4
     prof += list(zip(BASE_RADIUS * spow(np.cos(t), 2 / n),
@@ -459,7 +447,7 @@ def ruff_profile(z0=0.0):
     along = [r0, RUFF_FLAT, 2.7, 2.85, re]
     slope = (t_out - t_in) / (re - r0)
     pts = [(r, z0) for r in along]
-    pts += arc(re, z0 + t_out / 2, t_out / 2, -90, 90, 7)[1:-1]
+    pts += mk.arc(re, z0 + t_out / 2, t_out / 2, -90, 90, 7)[1:-1]
     pts += [(r, z0 + t_in + slope * (r - r0)) for r in reversed(along)]
     rim = (along.index(2.85), len(pts) - along.index(2.85))
     pts += [(r0 - 0.09, z0 + t_in - 0.03), (HOLE_RADIUS, z0 + t_in - 0.12),
@@ -689,10 +677,10 @@ def table_meshes():
     corners on a cream apron, four round tapered legs in four colours."""
     half, thick = TABLE_HALF, 3.0
     top_z = TABLE_TOP_Z - FLOOR_Z
-    m = [slab(rounded_rect(-half, -half, half, half, 5.0, 5), top_z - thick, top_z, CREAM)]
+    m = [slab(mk.rounded_rect(-half, -half, half, half, 5.0, 5), top_z - thick, top_z, CREAM)]
     # A narrow bead round the edge, a shade proud, so the top reads as a
     # thick board with an eased edge.
-    m.append(slab(rounded_rect(-half - 0.3, -half - 0.3, half + 0.3, half + 0.3, 5.3, 5),
+    m.append(slab(mk.rounded_rect(-half - 0.3, -half - 0.3, half + 0.3, half + 0.3, 5.3, 5),
                   top_z - thick + 0.6, top_z - 0.6, CREAM))
     ap, ah, at = half - 5.0, 4.5, 1.6
     for rot in range(4):
@@ -716,7 +704,7 @@ def chair_meshes(colour):
     back_z = BACK_Z - FLOOR_Z
     hx, hy = 12.0, 11.0
     lx, ly = 9.6, 8.6
-    m = [slab(rounded_rect(-hx, -hy, hx, hy, 3.0, 4), seat_z - 2.4, seat_z, colour)]
+    m = [slab(mk.rounded_rect(-hx, -hy, hx, hy, 3.0, 4), seat_z - 2.4, seat_z, colour)]
     for x in (-lx, lx):
         m.append(rod_between((x, ly, 0.0), (x, ly, seat_z - 2.4), 1.05, 1.3, colour))
         post_top = back_z - 1.5
@@ -1038,7 +1026,7 @@ def picture(u0, v0, w, h, frame_mat, scene):
 
 
 def house_drawing():
-    sun = arc(0.8, 0.8, 0.12, 0, 360, 20)[:-1]
+    sun = mk.arc(0.8, 0.8, 0.12, 0, 360, 20)[:-1]
     return [([(0, 0), (1, 0), (1, 0.2), (0, 0.2)], GREEN),
             ([(0.18, 0.2), (0.6, 0.2), (0.6, 0.52), (0.18, 0.52)], RED),
             ([(0.12, 0.52), (0.66, 0.52), (0.39, 0.78)], BLUE),
@@ -1047,7 +1035,7 @@ def house_drawing():
 
 
 def boat_drawing():
-    sun = arc(0.2, 0.8, 0.1, 0, 360, 20)[:-1]
+    sun = mk.arc(0.2, 0.8, 0.1, 0, 360, 20)[:-1]
     return [([(0, 0), (1, 0), (1, 0.3), (0, 0.3)], BLUE),
             ([(0.25, 0.3), (0.8, 0.3), (0.88, 0.42), (0.17, 0.42)], RED),
             ([(0.5, 0.44), (0.5, 0.9), (0.8, 0.46)], WHITE),
@@ -1133,13 +1121,13 @@ def rocker_outline():
     z = 0 at y = 0, ROCKER_DEPTH deep, with rounded ends."""
     R, r_in = ROCKER_RADIUS, ROCKER_RADIUS - ROCKER_DEPTH
     a = math.degrees(math.asin(ROCKER_HALF / R))
-    bottom = arc(0.0, R, R, -90 - a, -90 + a, 48)
-    top = arc(0.0, R, r_in, -90 + a, -90 - a, 48)
+    bottom = mk.arc(0.0, R, R, -90 - a, -90 + a, 48)
+    top = mk.arc(0.0, R, r_in, -90 + a, -90 - a, 48)
     ends = []
     for (y0, z0), (y1, z1) in ((bottom[-1], top[0]), (top[-1], bottom[0])):
         cy, cz = (y0 + y1) / 2, (z0 + z1) / 2
         start = math.degrees(math.atan2(z0 - cz, y0 - cy))
-        ends.append(arc(cy, cz, ROCKER_DEPTH / 2, start, start + 180, 8)[1:-1])
+        ends.append(mk.arc(cy, cz, ROCKER_DEPTH / 2, start, start + 180, 8)[1:-1])
     return bottom + ends[0] + top + ends[1]
 
 

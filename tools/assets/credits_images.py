@@ -49,6 +49,8 @@ from PIL import Image, ImageDraw, ImageFont
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import images as loading_images  # noqa: E402  (the loading-screen lantern)
+from generator import write  # noqa: E402
+from imagekit import jpeg_bytes, png_bytes, smoothstep  # noqa: E402
 
 SPARTAN_BOLD = "/usr/share/fonts/opentype/league-spartan/LeagueSpartan-Bold.otf"
 SPARTAN_BLACK = "/usr/share/fonts/opentype/league-spartan/LeagueSpartan-Black.otf"
@@ -70,23 +72,6 @@ SS = 2  # supersampling of the drawn silhouettes
 # ---------------------------------------------------------------------------
 # Helpers
 # ---------------------------------------------------------------------------
-
-def save_png(img, path):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    # No text chunks, no time stamp: PIL writes only IHDR, IDAT and IEND here.
-    img.save(path, format="PNG", optimize=False, compress_level=9)
-
-
-def save_jpeg(img, path):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    img.save(path, format="JPEG", quality=88, subsampling=0, progressive=False,
-             optimize=False)
-
-
-def smoothstep(e0, e1, x):
-    t = np.clip((x - e0) / (e1 - e0), 0.0, 1.0)
-    return t * t * (3.0 - 2.0 * t)
-
 
 def _box(a, r, axis, mode):
     if r < 1:
@@ -1153,17 +1138,17 @@ def main():
                            ("horizon-heights.png", make_heights),
                            ("mid-layer.png", make_mid_layer),
                            ("mid-layer-alt.png", make_foreground)):
-            save_png(make(), os.path.join(c, name))
+            write(os.path.join(c, name), png_bytes(make()))
     if "rain" in todo:
-        save_png(make_rain(), os.path.join(c, "rain.png"))
-        save_png(make_white(), os.path.join(c, "white.png"))
+        write(os.path.join(c, "rain.png"), png_bytes(make_rain()))
+        write(os.path.join(c, "white.png"), png_bytes(make_white()))
     if "lightning" in todo:
         for name, img in zip(LIGHTNING_NAMES, make_lightning()):
-            save_jpeg(img, os.path.join(c, "lightning", name))
+            write(os.path.join(c, "lightning", name), jpeg_bytes(img, 88))
     if "logos" in todo:
-        save_png(make_morvella(), os.path.join(root, MORVELLA_PATH))
-        save_png(make_nightjar(), os.path.join(root, PARTNER_PATH))
-        save_png(make_sandpit(), os.path.join(root, SANDPIT_PATH))
+        write(os.path.join(root, MORVELLA_PATH), png_bytes(make_morvella()))
+        write(os.path.join(root, PARTNER_PATH), png_bytes(make_nightjar()))
+        write(os.path.join(root, SANDPIT_PATH), png_bytes(make_sandpit()))
     print("credits pictures written in %.1f s" % (time.time() - t0))
     if args.preview:
         preview(root, args.preview)

@@ -19,6 +19,8 @@ import numpy as np
 from PIL import Image, ImageDraw, ImageFilter
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from generator import write  # noqa: E402
+from imagekit import jpeg_bytes, periodic_noise, png_bytes, smoothstep  # noqa: E402
 from sgl import GL_TRIANGLES, write_sgl  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -52,26 +54,6 @@ def dome_mesh(rings=16, segments=48):
                     normals.append(n)
                     texcoords.append(uv)
     return np.array(positions), np.array(normals), np.array(texcoords)
-
-
-def periodic_noise(rng, n, beta, low_cut=1.0):
-    """Tileable fractal noise: white noise shaped to a 1/f^beta spectrum
-    in the frequency domain is periodic by construction. Scaled to 0..1."""
-    white = rng.standard_normal((n, n))
-    fx = np.fft.fftfreq(n)[None, :] * n
-    fy = np.fft.fftfreq(n)[:, None] * n
-    f = np.sqrt(fx * fx + fy * fy)
-    f[0, 0] = 1.0
-    amp = 1.0 / np.maximum(f, low_cut) ** beta
-    amp[0, 0] = 0.0
-    field = np.real(np.fft.ifft2(np.fft.fft2(white) * amp))
-    field -= field.min()
-    return field / field.max()
-
-
-def smoothstep(e0, e1, x):
-    t = np.clip((x - e0) / (e1 - e0), 0.0, 1.0)
-    return t * t * (3 - 2 * t)
 
 
 def make_cloud(n=TEX_SIZE):
@@ -152,11 +134,8 @@ def main(argv):
 
     positions, normals, texcoords = dome_mesh()
     write_sgl(os.path.join(out, "sky.sgl"), positions, normals, texcoords, GL_TRIANGLES)
-    # No text chunks or time stamps: PIL writes only IHDR, IDAT and IEND.
-    make_cloud().save(os.path.join(out, "cloud.png"), format="PNG", optimize=False,
-                      compress_level=9)
-    make_thunder().save(os.path.join(out, "thunder0.jpg"), format="JPEG", quality=90,
-                        subsampling=0, progressive=False, optimize=False)
+    write(os.path.join(out, "cloud.png"), png_bytes(make_cloud()))
+    write(os.path.join(out, "thunder0.jpg"), jpeg_bytes(make_thunder()))
     return 0
 
 

@@ -42,6 +42,10 @@ sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
 import numpy as np
 from PIL import Image, ImageDraw, ImageFilter, ImageFont
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from generator import write  # noqa: E402
+from imagekit import jpeg_bytes, png_bytes, smoothstep  # noqa: E402
+
 LOGO_FONT = "/usr/share/fonts/opentype/league-spartan/LeagueSpartan-Bold.otf"
 CHART_FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf"
 
@@ -49,17 +53,6 @@ LOGO_PATH = "data/common/images/morvella_logo_transp.png"
 CHART_PATH = "data/common/images/asciichart.png"
 SKY_DIR = "data/metaballmarch/Glacier2"
 FACE_NAMES = ("negx", "posx", "negy", "posy", "negz", "posz")
-
-
-def save_png(img, path):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    # No text chunks, no time stamp: PIL writes only IHDR, IDAT and IEND here.
-    img.save(path, format="PNG", optimize=False, compress_level=9)
-
-
-def smoothstep(e0, e1, x):
-    t = np.clip((x - e0) / (e1 - e0), 0.0, 1.0)
-    return t * t * (3.0 - 2.0 * t)
 
 
 # ---------------------------------------------------------------------------
@@ -672,13 +665,6 @@ def make_sky(n=FACE_SIZE):
     return faces
 
 
-def save_jpeg(img, path):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    # baseline, 4:4:4 so that the colour meets at the face edges, no EXIF
-    img.save(path, format="JPEG", quality=90, subsampling=0, progressive=False,
-             optimize=False, dpi=(72, 72))
-
-
 def check_seams(sky_dir, preview=None):
     faces = []
     for name in FACE_NAMES:
@@ -762,12 +748,13 @@ def main():
     todo = args.only or ["logo", "chart", "sky"]
     t0 = time.time()
     if "logo" in todo:
-        save_png(make_logo(), os.path.join(root, LOGO_PATH))
+        write(os.path.join(root, LOGO_PATH), png_bytes(make_logo()))
     if "chart" in todo:
-        save_png(make_chart(), os.path.join(root, CHART_PATH))
+        write(os.path.join(root, CHART_PATH), png_bytes(make_chart()))
     if "sky" in todo:
         for name, img in make_sky().items():
-            save_jpeg(img, os.path.join(root, SKY_DIR, name + ".jpg"))
+            # baseline, 4:4:4 so that the colour meets at the face edges, no EXIF
+            write(os.path.join(root, SKY_DIR, name + ".jpg"), jpeg_bytes(img, 90, dpi=(72, 72)))
     print("images written in %.1f s" % (time.time() - t0))
     return 0
 

@@ -18,7 +18,11 @@ normals. Each mesh has one material.
     sphere(radius, segments, rings)               centred
     torus(major, minor, segments, sides)          centred, in the XY plane
     extrude(outline, depth)                       2D outline (CCW or CW), z from 0 to depth
+    box_at(x0, x1, y0, y1, z0, z1)                a box filling those ranges
     lathe(profile, segments)                      profile of (r, z) points, bottom to top
+
+Outlines for extrude: circle(radius), arc(cx, cy, r, a0, a1, steps) (points
+from a0 to a1 degrees), rounded_rect(x0, y0, x1, y1, r, steps).
 
 Every primitive takes material= and smooth_angle= (where it has creases):
 neighbouring faces meeting at less than smooth_angle degrees share normals.
@@ -492,6 +496,26 @@ def circle(radius, points=32):
     """A round outline for extrude."""
     return [(radius * math.cos(2 * math.pi * k / points),
              radius * math.sin(2 * math.pi * k / points)) for k in range(points)]
+
+
+def arc(cx, cy, r, a0, a1, steps):
+    """Points on a circle from angle a0 to a1 (degrees), both ends included."""
+    return [(cx + r * math.cos(math.radians(a0 + (a1 - a0) * i / steps)),
+             cy + r * math.sin(math.radians(a0 + (a1 - a0) * i / steps)))
+            for i in range(steps + 1)]
+
+
+def rounded_rect(x0, y0, x1, y1, r, steps=3):
+    """CCW outline with corners of radius r, each in `steps` straight pieces
+    (three, of 30 degrees, stay smooth)."""
+    return (arc(x1 - r, y0 + r, r, -90, 0, steps) + arc(x1 - r, y1 - r, r, 0, 90, steps)
+            + arc(x0 + r, y1 - r, r, 90, 180, steps) + arc(x0 + r, y0 + r, r, 180, 270, steps))
+
+
+def box_at(x0, x1, y0, y1, z0, z1, material=None):
+    """A box filling x0..x1, y0..y1, z0..z1."""
+    return box(x1 - x0, y1 - y0, z1 - z0, material).translated(
+        (x0 + x1) / 2, (y0 + y1) / 2, (z0 + z1) / 2)
 
 
 # ---------------------------------------------------------------- scene

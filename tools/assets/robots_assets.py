@@ -109,6 +109,7 @@ from PIL import Image
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import collada_writer  # noqa: E402
 import generator  # noqa: E402
+import imagekit  # noqa: E402
 from generator import write  # noqa: E402,F401
 import modelkit as mk  # noqa: E402
 
@@ -347,23 +348,12 @@ def rbox(c, size, r, material, steps=3):
     return rounded_box(*size, r, material, steps).translated(*c)
 
 
-def box_at(x0, x1, y0, y1, z0, z1, material):
-    return mk.box(x1 - x0, y1 - y0, z1 - z0, material).translated(
-        (x0 + x1) / 2, (y0 + y1) / 2, (z0 + z1) / 2)
-
-
-def arc(cx, cy, r, a0, a1, steps):
-    return [(cx + r * math.cos(math.radians(a0 + (a1 - a0) * i / steps)),
-             cy + r * math.sin(math.radians(a0 + (a1 - a0) * i / steps)))
-            for i in range(steps + 1)]
-
-
 def bezel(cy, cz, x0, w, h, border, depth, r, material):
     """A picture frame facing +x round a w x h opening centred on (cy, cz),
     its back on x = x0; rounded outer corners, a square opening. Built as
     two C-shaped halves that meet on the centre line."""
     W, H = w / 2 + border, h / 2 + border
-    half = ([(0.0, -H)] + arc(W - r, -H + r, r, -90, 0, 3) + arc(W - r, H - r, r, 0, 90, 3)
+    half = ([(0.0, -H)] + mk.arc(W - r, -H + r, r, -90, 0, 3) + mk.arc(W - r, H - r, r, 0, 90, 3)
             + [(0.0, H), (0.0, h / 2), (w / 2, h / 2), (w / 2, -h / 2), (0.0, -h / 2)])
     out = []
     for s in (1, -1):
@@ -510,7 +500,7 @@ def robot_legs():
         m.append(rod((0, y, FLOOR_Z + 1.3), (0, y, -11.0), 0.65, STEEL, 18))
         m.append(ring((0, y, FLOOR_Z + 1.45), (0, 0, 1), 0.66, 0.08, CHROME, 20))
         m.append(rbox((0, y, -9.75), (1.95, 1.85, 2.9), 0.4, CREAM))
-        m.append(box_at(0.96, 1.0, y - 0.6, y + 0.6, -10.85, -10.79, SEAM))
+        m.append(mk.box_at(0.96, 1.0, y - 0.6, y + 0.6, -10.85, -10.79, SEAM))
         for k in (-1, 1):
             m.append(bolt((0.97, y + k * 0.55, -10.45), (1, 0, 0), 0.09, CHROME))
         # Knee: a hinge drum across the leg with chrome caps and a teal pad.
@@ -531,11 +521,11 @@ def robot_legs():
 def robot_chest():
     m = [rbox((0, 0, 0.35), (4.0, 6.4, 8.2), 0.6, CREAM)]
     # A seam across the front; a bolted service hatch with louvres on each side.
-    m.append(box_at(1.99, 2.03, -2.6, 2.6, -1.95, -1.88, SEAM))
+    m.append(mk.box_at(1.99, 2.03, -2.6, 2.6, -1.95, -1.88, SEAM))
     for s in (-1, 1):
         m.append(rbox((0.0, s * 3.2, -0.9), (2.6, 0.12, 3.6), 0.05, CREAM, 2))
         for z in (-1.9, -1.5, -1.1):
-            m.append(box_at(-0.7, 0.7, s * 3.26 - 0.01, s * 3.26 + 0.01, z - 0.05, z + 0.05, SEAM))
+            m.append(mk.box_at(-0.7, 0.7, s * 3.26 - 0.01, s * 3.26 + 0.01, z - 0.05, z + 0.05, SEAM))
         for x in (-1.05, 1.05):
             for z in (-2.5, 0.7):
                 m.append(bolt((x, s * 3.26, z), (0, s, 0), 0.09, CHROME))
@@ -687,8 +677,8 @@ def camerabot_body():
     # Hip skirt, the barrel body with rolled rims, a steel belt.
     m.append(mk.lathe([(0, -5.6), (2.0, -5.6), (2.3, -5.2), (2.45, -4.4), (0, -4.4)], 32, STEEL,
                       smooth_angle=30))
-    m.append(mk.lathe([(0, -4.5)] + arc(R - 0.3, -4.2, 0.3, -90, 0, 3)
-                      + arc(R - 0.5, 3.7, 0.5, 0, 90, 3) + [(0, 4.2)], 36, ORANGE,
+    m.append(mk.lathe([(0, -4.5)] + mk.arc(R - 0.3, -4.2, 0.3, -90, 0, 3)
+                      + mk.arc(R - 0.5, 3.7, 0.5, 0, 90, 3) + [(0, 4.2)], 36, ORANGE,
                       smooth_angle=40))
     m.append(mk.lathe([(R - 0.05, -2.35), (R + 0.08, -2.3), (R + 0.08, -1.9), (R - 0.05, -1.85)],
                       36, STEEL, smooth_angle=30))
@@ -993,17 +983,17 @@ def banjo_meshes():
         m.append(ball(d * (R + 0.03) + vec(-0.62, 0, 0), 0.06, BRASS, 6, 3))
     # Neck: maple with an ebony fingerboard, chrome frets, a headstock.
     y_nut, y_head = 7.1, 8.0
-    m.append(box_at(-0.4, 0.06, R - 0.2, y_nut, -0.24, 0.24, MAPLE))
-    m.append(box_at(0.06, 0.13, R - 0.1, y_nut, -0.25, 0.25, EBONY))
+    m.append(mk.box_at(-0.4, 0.06, R - 0.2, y_nut, -0.24, 0.24, MAPLE))
+    m.append(mk.box_at(0.06, 0.13, R - 0.1, y_nut, -0.25, 0.25, EBONY))
     scale_len = y_nut - (-0.55) + (y_nut - R) * 0.9
     for k in range(1, 15):
         y = y_nut - scale_len * (1 - 2 ** (-k / 12))
         if y < R + 0.1:
             break
-        m.append(box_at(0.12, 0.16, y - 0.02, y + 0.02, -0.25, 0.25, CHROME))
+        m.append(mk.box_at(0.12, 0.16, y - 0.02, y + 0.02, -0.25, 0.25, CHROME))
     for y in (y_nut - scale_len * (1 - 2 ** (-5 / 12)), y_nut - scale_len * (1 - 2 ** (-7 / 12))):
         m.append(disc((0.13, y - 0.2, 0), x, 0.05, 0.03, IVORY, 8))
-    m.append(box_at(0.06, 0.2, y_nut - 0.05, y_nut + 0.05, -0.25, 0.25, IVORY))
+    m.append(mk.box_at(0.06, 0.2, y_nut - 0.05, y_nut + 0.05, -0.25, 0.25, IVORY))
     head = [(-0.3, y_nut), (0.3, y_nut), (0.42, y_nut + 0.45), (0.3, y_head), (0.0, y_head + 0.15),
             (-0.3, y_head), (-0.42, y_nut + 0.45)]
     # Outline drawn in (z, y), extruded along x (a mirror; the winding is
@@ -1023,7 +1013,7 @@ def banjo_meshes():
     # Tailpiece, bridge, five strings.
     y_tail, y_bridge = -R + 0.15, -0.55
     m.append(rbox((0.08, y_tail + 0.2, 0), (0.12, 0.55, 0.5), 0.05, CHROME, 2))
-    m.append(box_at(0.03, STRING_X - 0.01, y_bridge - 0.05, y_bridge + 0.05, -0.28, 0.28, MAPLE))
+    m.append(mk.box_at(0.03, STRING_X - 0.01, y_bridge - 0.05, y_bridge + 0.05, -0.28, 0.28, MAPLE))
     for k in range(5):
         z = -0.16 + 0.08 * k
         y_end = y_nut if k < 4 else y5
@@ -1323,13 +1313,6 @@ def make_screen_png():
     base = np.array([18.0, 26.0, 34.0])
     px = base[None, None, :] * (glow * lines)[..., None]
     return Image.fromarray(np.round(px).astype(np.uint8), "RGB")
-
-
-def png_bytes(img):
-    buf = io.BytesIO()
-    # No text chunks, no time stamp: PIL writes only IHDR, IDAT and IEND here.
-    img.save(buf, format="PNG", optimize=False, compress_level=9)
-    return buf.getvalue()
 
 
 # ---------------------------------------------------------------------------
@@ -1933,7 +1916,7 @@ def check(root):
                 errs.append(f"{name} differs from a fresh build")
     for png_name, make in ((SCREEN_PNG, make_screen_png), (STAGE_PNG, make_stage_png)):
         png = os.path.join(out_dir, png_name)
-        if not os.path.isfile(png) or open(png, "rb").read() != png_bytes(make()):
+        if not os.path.isfile(png) or open(png, "rb").read() != imagekit.png_bytes(make()):
             errs.append(f"{png_name} missing or differs from a fresh build")
     # The checks must see real faults.
     for what, name, scene in broken_models():
@@ -1948,10 +1931,9 @@ MODELS = ((ROBOT_NAME, build_robot), (CAMERABOT_NAME, build_camerabot),
           (PAINTER_NAME, build_painterbot), (BANJO_NAME, build_banjobot))
 
 
-
 def generate(out_dir):
-    write(os.path.join(out_dir, SCREEN_PNG), png_bytes(make_screen_png()))
-    write(os.path.join(out_dir, STAGE_PNG), png_bytes(make_stage_png()))
+    write(os.path.join(out_dir, SCREEN_PNG), imagekit.png_bytes(make_screen_png()))
+    write(os.path.join(out_dir, STAGE_PNG), imagekit.png_bytes(make_stage_png()))
     for name, build in MODELS:
         collada_writer.write_dae(build(), os.path.join(out_dir, name))
 

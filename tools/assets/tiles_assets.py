@@ -67,7 +67,6 @@ Deterministic: fixed seeds, the writer's fixed COLLADA dates, no time stamps
 or text chunks in the pictures.
 """
 
-import io
 import math
 import os
 import sys
@@ -80,6 +79,7 @@ from PIL import Image, ImageDraw
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import collada_writer  # noqa: E402
 import generator  # noqa: E402
+import imagekit  # noqa: E402
 from generator import write  # noqa: E402,F401
 import modelkit as mk  # noqa: E402
 
@@ -375,19 +375,6 @@ def build_scene():
 # Tile and its normal map
 # ---------------------------------------------------------------------------
 
-def spectral_noise(rng, n, beta, low_cut=1.0):
-    """Tileable noise, zero mean and unit deviation: white noise shaped in
-    the frequency domain is periodic by construction."""
-    white = rng.standard_normal((n, n))
-    fx = np.fft.fftfreq(n)[None, :] * n
-    fy = np.fft.fftfreq(n)[:, None] * n
-    amp = 1.0 / np.maximum(np.sqrt(fx * fx + fy * fy), low_cut) ** beta
-    amp[0, 0] = 0.0
-    field = np.real(np.fft.ifft2(np.fft.fft2(white) * amp))
-    field -= field.mean()
-    return field / field.std()
-
-
 def tile_inset(n=TILE_SIZE):
     """Signed distance (pixels) into the glazed face: positive on the tile,
     negative in the grout; a rounded square inside the grout border."""
@@ -407,10 +394,10 @@ def tile_height(rng, n=TILE_SIZE):
     rim = BEVEL_RISE * np.sin(0.5 * np.pi * np.clip(e / BEVEL, 0, 1))
     # Glaze pools unevenly: long, very shallow waves, fading out on the rim
     # so the rim's shape stays the same all round.
-    wave = 0.3 * spectral_noise(rng, n, 3.0, low_cut=2.0)
+    wave = 0.3 * imagekit.spectral_noise(rng, n, 3.0, low_cut=2.0)
     wave *= np.clip(e / BEVEL, 0, 1) ** 2
     glaze = rim + wave
-    grout = -GROUT_DEPTH + 0.12 * spectral_noise(rng, n, 0.8, low_cut=20.0)
+    grout = -GROUT_DEPTH + 0.12 * imagekit.spectral_noise(rng, n, 0.8, low_cut=20.0)
     # Grout meets the tile in a fillet about a pixel and a half wide, so the
     # slope there does not alias into a hard one-pixel line.
     t = np.clip((e + 1.5) / 1.5, 0, 1)
@@ -440,14 +427,14 @@ def make_tile():
     n = normals_from_height(h)
     on_tile = np.clip((e + 0.75) / 1.5, 0, 1)[..., None]
     # Glaze: off-white with a slow drift in tone and a few faint specks.
-    drift = spectral_noise(rng, TILE_SIZE, 2.0, low_cut=2.0)
+    drift = imagekit.spectral_noise(rng, TILE_SIZE, 2.0, low_cut=2.0)
     specks = (rng.random((TILE_SIZE, TILE_SIZE)) < 0.0025) * rng.uniform(0.04, 0.09, (TILE_SIZE,) * 2)
     glaze = np.array([0.925, 0.918, 0.895])[None, None, :] * (1 + 0.012 * drift[..., None])
     glaze = glaze * (1 - specks[..., None] * np.array([1.0, 1.1, 1.3]))
     # Glaze runs thinner over the rim: the body shows through a shade warmer.
     e_rim = np.clip(1 - e / BEVEL, 0, 1)[..., None] * (e[..., None] > 0)
     glaze = glaze * (1 - 0.05 * e_rim * np.array([0.6, 0.8, 1.2]))
-    grit = spectral_noise(rng, TILE_SIZE, 0.5, low_cut=30.0)
+    grit = imagekit.spectral_noise(rng, TILE_SIZE, 0.5, low_cut=30.0)
     grout = np.array([0.62, 0.60, 0.565])[None, None, :] * (1 + 0.05 * grit[..., None])
     # The grout sits in the tiles' shadow: darker close to the edges.
     grout = grout * (0.8 + 0.2 * np.clip(-e / GROUT, 0, 1))[..., None]
@@ -606,18 +593,11 @@ def make_squid():
     return Image.fromarray(np.repeat(grey[..., None], 3, axis=2), "RGB")
 
 
-def png_bytes(img):
-    buf = io.BytesIO()
-    # No text chunks, no time stamp: PIL writes only IHDR, IDAT and IEND here.
-    img.save(buf, format="PNG", optimize=False, compress_level=9)
-    return buf.getvalue()
-
-
 def outputs():
     """File name -> bytes of every picture, made fresh."""
     color, normal = make_tile()
-    return {TILE_NAME: png_bytes(color), NORMAL_NAME: png_bytes(normal),
-            SQUID_NAME: png_bytes(make_squid())}
+    return {TILE_NAME: imagekit.png_bytes(color), NORMAL_NAME: imagekit.png_bytes(normal),
+            SQUID_NAME: imagekit.png_bytes(make_squid())}
 
 
 # ---------------------------------------------------------------------------

@@ -40,7 +40,6 @@ Deterministic: fixed seeds, the writer's fixed COLLADA dates, no time stamps
 or text chunks in the pictures.
 """
 
-import io
 import math
 import os
 import sys
@@ -53,6 +52,7 @@ from PIL import Image
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import collada_writer  # noqa: E402
 import generator  # noqa: E402
+import imagekit  # noqa: E402
 from generator import write  # noqa: E402,F401
 import modelkit as mk  # noqa: E402
 
@@ -78,21 +78,6 @@ XZ_TO_XY = np.array([[1.0, 0, 0, 0], [0, 0, 1, 0], [0, 1, 0, 0], [0, 0, 0, 1]])
 # Textures
 # ---------------------------------------------------------------------------
 
-def spectral_noise(rng, n, beta, low_cut=1.0, stretch=1.0):
-    """Tileable noise, zero mean and unit deviation: white noise shaped in
-    the frequency domain is periodic by construction. stretch > 1 squeezes
-    the spectrum along x, so features run long along x (the grain)."""
-    white = rng.standard_normal((n, n))
-    fx = np.fft.fftfreq(n)[None, :] * n * stretch
-    fy = np.fft.fftfreq(n)[:, None] * n
-    f = np.sqrt(fx * fx + fy * fy)
-    amp = 1.0 / np.maximum(f, low_cut) ** beta
-    amp[0, 0] = 0.0
-    field = np.real(np.fft.ifft2(np.fft.fft2(white) * amp))
-    field -= field.mean()
-    return field / field.std()
-
-
 def periodic_blur(a, sigma_x, sigma_y):
     """Gaussian blur that wraps around the tile's edges."""
     n = a.shape[0]
@@ -107,12 +92,12 @@ def grain_lines(rng, n, count, warp, width, patch=7.0):
     phase is count * y / n plus a periodic warp, so with count whole the
     stripes meet themselves across both edges."""
     y = np.arange(n)[:, None] / n
-    wander = spectral_noise(rng, n, 2.2, low_cut=3.0, stretch=5.0)
+    wander = imagekit.spectral_noise(rng, n, 2.2, low_cut=3.0, stretch=5.0)
     phase = count * y + warp * wander
     lines = (0.5 + 0.5 * np.cos(2 * np.pi * phase)) ** width
     # The lines come and go along their length, as grain does, in patches
     # of about 1/patch of the tile: many of them, so none stands out.
-    strength = 0.65 + 0.35 * np.tanh(spectral_noise(rng, n, 1.6, low_cut=patch, stretch=4.0))
+    strength = 0.65 + 0.35 * np.tanh(imagekit.spectral_noise(rng, n, 1.6, low_cut=patch, stretch=4.0))
     return lines * strength
 
 
@@ -133,9 +118,9 @@ def make_plywood(n=1024):
     about 1.4 on screen, so the file holds a darker, warmer tone than the
     pale birch it shows as."""
     rng = np.random.default_rng(3001)
-    figure = spectral_noise(rng, n, 1.4, low_cut=8.0, stretch=5.0)    # broad streaks
-    fibre = spectral_noise(rng, n, 0.7, low_cut=24.0, stretch=16.0)   # fine fibres
-    drift = spectral_noise(rng, n, 2.5, low_cut=6.0)                  # slow tone drift
+    figure = imagekit.spectral_noise(rng, n, 1.4, low_cut=8.0, stretch=5.0)    # broad streaks
+    fibre = imagekit.spectral_noise(rng, n, 0.7, low_cut=24.0, stretch=16.0)   # fine fibres
+    drift = imagekit.spectral_noise(rng, n, 2.5, low_cut=6.0)                  # slow tone drift
     lines = grain_lines(rng, n, 45, warp=1.2, width=6.0, patch=8.0)
     fine = grain_lines(rng, n, 131, warp=3.0, width=4.0, patch=12.0)
     shade = (0.015 * figure + 0.012 * fibre + 0.006 * drift
@@ -147,8 +132,8 @@ def make_beech(n=256):
     """Natural beech for the track and the chassis: fine straight grain
     along v (the image's columns) and the small dark ray flecks beech has."""
     rng = np.random.default_rng(3002)
-    figure = spectral_noise(rng, n, 1.3, low_cut=3.0, stretch=6.0)
-    fibre = spectral_noise(rng, n, 0.8, low_cut=12.0, stretch=10.0)
+    figure = imagekit.spectral_noise(rng, n, 1.3, low_cut=3.0, stretch=6.0)
+    fibre = imagekit.spectral_noise(rng, n, 0.8, low_cut=12.0, stretch=10.0)
     lines = grain_lines(rng, n, 23, warp=0.8, width=5.0)
     # Flecks: sparse impulses smeared along the grain with a wrapping blur.
     spots = (rng.random((n, n)) < 0.0035).astype(np.float64)
@@ -157,20 +142,6 @@ def make_beech(n=256):
     shade = 0.035 * figure + 0.02 * fibre - 0.10 * lines - 0.22 * flecks
     img = tint((226, 188, 140), shade, (0.85, 1.0, 1.3))
     return img.transpose(Image.Transpose.TRANSPOSE)  # grain along the columns
-
-
-def jpeg_bytes(img):
-    buf = io.BytesIO()
-    img.save(buf, format="JPEG", quality=90, subsampling=0, progressive=False,
-             optimize=False)
-    return buf.getvalue()
-
-
-def png_bytes(img):
-    buf = io.BytesIO()
-    # No text chunks, no time stamp: PIL writes only IHDR, IDAT and IEND here.
-    img.save(buf, format="PNG", optimize=False, compress_level=9)
-    return buf.getvalue()
 
 
 # ---------------------------------------------------------------------------
@@ -207,23 +178,10 @@ COAL = mk.Material("Coal", diffuse=(0.09, 0.09, 0.09), specular=(0.25, 0.25, 0.2
 # Shape helpers
 # ---------------------------------------------------------------------------
 
-def arc(cx, cy, r, a0, a1, steps):
-    """Points on a circle from angle a0 to a1 (degrees), both ends included."""
-    return [(cx + r * math.cos(math.radians(a0 + (a1 - a0) * i / steps)),
-             cy + r * math.sin(math.radians(a0 + (a1 - a0) * i / steps)))
-            for i in range(steps + 1)]
-
-
-def rounded_rect(x0, y0, x1, y1, r, steps=3):
-    """CCW outline with rounded corners; steps of 30 degrees stay smooth."""
-    return (arc(x1 - r, y0 + r, r, -90, 0, steps) + arc(x1 - r, y1 - r, r, 0, 90, steps)
-            + arc(x0 + r, y1 - r, r, 90, 180, steps) + arc(x0 + r, y0 + r, r, 180, 270, steps))
-
-
 def slab(x0, y0, x1, y1, z0, z1, r, material, grain_along=False):
     """A block with rounded vertical edges. grain_along turns the texture so
     the grain runs around the sides (along the block) instead of up them."""
-    m = mk.extrude(rounded_rect(x0, y0, x1, y1, r), z1 - z0, material).translated(0, 0, z0)
+    m = mk.extrude(mk.rounded_rect(x0, y0, x1, y1, r), z1 - z0, material).translated(0, 0, z0)
     if grain_along:
         m = mk.Mesh(m.positions, m.normals, m.uvs[:, ::-1], m.faces, m.material)
     return m
@@ -245,11 +203,6 @@ def rod_x(r, x0, x1, y, z, material, segments=16):
     """A cylinder along +x from x0 to x1 through (y, z)."""
     return mk.cylinder(r, x1 - x0, segments, material).transformed(
         mk.translation(x0, y, z) @ mk.rotation(0, 1, 0, 90))
-
-
-def box_at(x0, x1, y0, y1, z0, z1, material):
-    return mk.box(x1 - x0, y1 - y0, z1 - z0, material).translated(
-        (x0 + x1) / 2, (y0 + y1) / 2, (z0 + z1) / 2)
 
 
 # ---------------------------------------------------------------------------
@@ -290,7 +243,7 @@ def rail_meshes():
         sleepers.append(slab(-2.0, y - h, 2.0, y + h, -1.0, SLEEPER_TOP, 0.12, SLEEPER))
         for side in (-1, 1):
             x = side * RAIL_X
-            plates.append(box_at(x - 0.3, x + 0.3, y - h + 0.06, y + h - 0.06, SLEEPER_TOP, PLATE_TOP,
+            plates.append(mk.box_at(x - 0.3, x + 0.3, y - h + 0.06, y + h - 0.06, SLEEPER_TOP, PLATE_TOP,
                                  PLATE))
     return [mk.merge(rails), mk.merge(sleepers), mk.merge(plates)]
 
@@ -348,7 +301,7 @@ def roof(y0, y1, half_width, z0, rise, thickness, material):
     # The arc through (+-half_width, z0) and (0, z0 + rise).
     R = (half_width ** 2 + rise ** 2) / (2 * rise)
     a = math.degrees(math.asin(half_width / R))
-    top = arc(0.0, z0 + rise - R, R, 90 - a, 90 + a, 8)
+    top = mk.arc(0.0, z0 + rise - R, R, 90 - a, 90 + a, 8)
     bottom = [(x, z - thickness) for x, z in reversed(top)]
     return prism_y(top + bottom, y0, y1, material)
 
@@ -378,16 +331,16 @@ def locomotive():
                        (0.42, 1.42), (0.42, 1.2), (0, 1.2)], 16, BLACK)
              .translated(0, 1.6, top - 0.25))
     # Steam dome.
-    dome = [(0, 0), (0.5, 0)] + arc(0.0, 0.32, 0.5, 0, 90, 5)[:-1] + [(0, 0.82)]
+    dome = [(0, 0), (0.5, 0)] + mk.arc(0.0, 0.32, 0.5, 0, 90, 5)[:-1] + [(0, 0.82)]
     m.append(mk.lathe(dome, 16, YELLOW).translated(0, 4.55, top - 0.2))
     # Cab: green box, dark windows, yellow roof.
     cy0, cy1, cz0, cz1 = 6.2, LOCO_END, 1.95, 5.0
     m.append(slab(-1.7, cy0, 1.7, cy1, cz0, cz1, 0.25, GREEN))
     for side in (1, -1):
         x = side * 1.7
-        m.append(box_at(x - 0.03, x + 0.03, 6.75, 9.15, 3.25, 4.55, WINDOW))
+        m.append(mk.box_at(x - 0.03, x + 0.03, 6.75, 9.15, 3.25, 4.55, WINDOW))
         m.append(rod_y(0.32, cy0 - 0.03, cy0 + 0.02, side * 1.0, 4.35, WINDOW, 16))
-    m.append(box_at(-1.05, 1.05, cy1 - 0.02, cy1 + 0.03, 3.25, 4.55, WINDOW))
+    m.append(mk.box_at(-1.05, 1.05, cy1 - 0.02, cy1 + 0.03, 3.25, 4.55, WINDOW))
     m.append(roof(cy0 - 0.3, cy1 + 0.2, 1.95, cz1 - 0.05, 0.35, 0.3, YELLOW))
     m += coupling_rear(LOCO_END)
     wheels = [wheel_set(f"Wheels_{i + 1}", y) for i, y in enumerate((2.3, 4.6, 6.9))]
@@ -402,9 +355,9 @@ def tender(y0):
     # Walls round the coal.
     t = 0.2
     for a, b in ((-1.6, -1.6 + t), (1.6 - t, 1.6)):
-        m.append(box_at(a, b, y0 + 0.5, y1 - 0.15, 3.35, 3.95, GREEN))
-    m.append(box_at(-1.6, 1.6, y1 - 0.15 - t, y1 - 0.15, 3.35, 3.95, GREEN))
-    m.append(box_at(-1.4, 1.4, y0 + 0.5, y0 + 0.5 + t, 3.35, 4.25, GREEN))
+        m.append(mk.box_at(a, b, y0 + 0.5, y1 - 0.15, 3.35, 3.95, GREEN))
+    m.append(mk.box_at(-1.6, 1.6, y1 - 0.15 - t, y1 - 0.15, 3.35, 3.95, GREEN))
+    m.append(mk.box_at(-1.4, 1.4, y0 + 0.5, y0 + 0.5 + t, 3.35, 4.25, GREEN))
     # Coal: a low heap and a few lumps on it.
     heap = mk.sphere(1.0, 14, 7, COAL).transformed(
         mk.translation(0, (y0 + y1) / 2 + 0.2, 3.4) @ mk.scaling(1.35, 1.9, 0.6))
@@ -428,9 +381,9 @@ def carriage(y0):
         x = side * 1.65
         for k in range(3):
             wy0 = y0 + 0.9 + k * 2.2
-            m.append(box_at(x - 0.03, x + 0.03, wy0, wy0 + 1.7, 3.0, 4.05, WINDOW))
+            m.append(mk.box_at(x - 0.03, x + 0.03, wy0, wy0 + 1.7, 3.0, 4.05, WINDOW))
     for y in (y0 + 0.2, y1 - 0.2):
-        m.append(box_at(-0.7, 0.7, y - 0.03, y + 0.03, 3.0, 4.05, WINDOW))
+        m.append(mk.box_at(-0.7, 0.7, y - 0.03, y + 0.03, 3.0, 4.05, WINDOW))
     m.append(roof(y0, y1, 1.9, 4.5, 0.4, 0.3, YELLOW))
     m += coupling_front(y0) + coupling_rear(y1)
     wheels = [wheel_set(f"Wheels_{i + 6}", y) for i, y in enumerate((y0 + 1.6, y1 - 1.6))]
@@ -633,9 +586,9 @@ def check(root):
         expect(f.read() == collada_writer.to_dae(build_scene()).encode(),
                "the model differs from a fresh build")
     with open(os.path.join(out_dir, BEECH_NAME), "rb") as f:
-        expect(f.read() == png_bytes(make_beech()), "beech.png differs from a fresh build")
+        expect(f.read() == imagekit.png_bytes(make_beech()), "beech.png differs from a fresh build")
     with open(os.path.join(out_dir, PLYWOOD_NAME), "rb") as f:
-        expect(f.read() == jpeg_bytes(make_plywood()), "the plywood differs from a fresh build")
+        expect(f.read() == imagekit.jpeg_bytes(make_plywood()), "the plywood differs from a fresh build")
     print(f"{count} triangles; train {hi[1] - lo[1]:.2f} long, {hi[2]:.2f} tall")
     return errs
 
@@ -644,9 +597,9 @@ def check(root):
 
 
 def generate(out_dir):
-    write(os.path.join(out_dir, BEECH_NAME), png_bytes(make_beech()))
+    write(os.path.join(out_dir, BEECH_NAME), imagekit.png_bytes(make_beech()))
     collada_writer.write_dae(build_scene(), os.path.join(out_dir, MODEL_NAME))
-    write(os.path.join(out_dir, PLYWOOD_NAME), jpeg_bytes(make_plywood()))
+    write(os.path.join(out_dir, PLYWOOD_NAME), imagekit.jpeg_bytes(make_plywood()))
 
 
 if __name__ == "__main__":
