@@ -1837,7 +1837,7 @@ def horse_errors(path):
     return errs, count, info
 
 
-def check(root):
+def check(root, args=None):
     errs = []
     out_dir = os.path.join(root, CLOWN_DIR)
     e, n_title, info = title_errors(os.path.join(out_dir, TITLE_NAME))
@@ -1870,11 +1870,12 @@ def check(root):
 
 # ---------------------------------------------------------------------------
 
-def generate(out_dir):
+def generate(out_dir, args=None):
     for name, scene in ((TITLE_NAME, build_title()), (TABLE_NAME, build_stoler()),
                         (HORSE_NAME, build_horse())):
         collada_writer.write_dae(scene, os.path.join(out_dir, name))
 
 
 if __name__ == "__main__":
-    sys.exit(generator.main(__doc__, "clown assets", CLOWN_DIR, check, generate))
+    sys.exit(generator.main(__doc__, "clown assets", CLOWN_DIR, check, generate,
+                            [TITLE_NAME, TABLE_NAME, HORSE_NAME]))

@@ -31,16 +31,17 @@ picture is written the right way up, as it is seen.
 Everything is deterministic: fixed seeds, no time stamps, text chunks or EXIF.
 
     /usr/bin/python3 tools/assets/credits_images.py --root .
+    /usr/bin/python3 tools/assets/credits_images.py --root . --check
     /usr/bin/python3 tools/assets/credits_images.py --root . --preview /tmp/credits_preview
 
+--check reads the written files back: their sizes and modes, straight alpha
+whose transparent texels are never black, the white square, the seamless rain.
 --preview composes the scene from the written files as the show draws it
 (a few beats, with and without a flash) into contact sheets in that folder.
 """
 
-import argparse
 import os
 import sys
-import time
 
 sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
 
@@ -49,8 +50,9 @@ from PIL import Image, ImageDraw, ImageFont
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import images as loading_images  # noqa: E402  (the loading-screen lantern)
+import generator  # noqa: E402
 from generator import write  # noqa: E402
-from imagekit import jpeg_bytes, png_bytes, smoothstep  # noqa: E402
+from imagekit import jpeg_bytes, png_bytes, seam_ratio, smoothstep  # noqa: E402
 
 SPARTAN_BOLD = "/usr/share/fonts/opentype/league-spartan/LeagueSpartan-Bold.otf"
 SPARTAN_BLACK = "/usr/share/fonts/opentype/league-spartan/LeagueSpartan-Black.otf"
@@ -1120,24 +1122,32 @@ def preview(root, out):
 
 # ---------------------------------------------------------------------------
 
-def main():
-    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    ap.add_argument("--root", default=".", help="repository root (writes under ROOT/data)")
-    ap.add_argument("--only", choices=("layers", "rain", "lightning", "logos"), action="append",
-                    help="make only these (repeatable)")
-    ap.add_argument("--preview", help="compose contact sheets of the written files here")
-    args = ap.parse_args()
-    root = args.root
+LAYERS = (("single-tree-01.png", make_single_tree, (512, 512)),
+          ("tree-with-low-horizon.png", make_tree_horizon, (1280, 512)),
+          ("pine-tree-with-low-horizon.png", make_pine_horizon, (1024, 512)),
+          ("horizon-heights.png", make_heights, (2048, 480)),
+          ("mid-layer.png", make_mid_layer, (1536, 1024)),
+          ("mid-layer-alt.png", make_foreground, (1408, 1024)))
+LOGOS = ((MORVELLA_PATH, make_morvella, (1024, 384)), (PARTNER_PATH, make_nightjar, (1024, 512)),
+         (SANDPIT_PATH, make_sandpit, (1024, 512)))
+# Every output, relative to the root: (path, mode, size).
+OUTPUTS = ([(f"{CREDITS}/{name}", "RGBA", size) for name, _make, size in LAYERS]
+           + [(f"{CREDITS}/rain.png", "RGBA", (256, 256)), (f"{CREDITS}/white.png", "RGBA", (16, 16))]
+           + [(f"{CREDITS}/lightning/{name}", "RGB", (1024, 576)) for name in LIGHTNING_NAMES]
+           + [(path, "RGBA", size) for path, _make, size in LOGOS])
+
+
+def options(parser):
+    parser.add_argument("--only", choices=("layers", "rain", "lightning", "logos"), action="append",
+                        help="make only these (repeatable)")
+    parser.add_argument("--preview", help="compose contact sheets of the written files here")
+
+
+def generate(root, args):
     todo = args.only or ["layers", "rain", "lightning", "logos"]
-    t0 = time.time()
     c = os.path.join(root, CREDITS)
     if "layers" in todo:
-        for name, make in (("single-tree-01.png", make_single_tree),
-                           ("tree-with-low-horizon.png", make_tree_horizon),
-                           ("pine-tree-with-low-horizon.png", make_pine_horizon),
-                           ("horizon-heights.png", make_heights),
-                           ("mid-layer.png", make_mid_layer),
-                           ("mid-layer-alt.png", make_foreground)):
+        for name, make, _size in LAYERS:
             write(os.path.join(c, name), png_bytes(make()))
     if "rain" in todo:
         write(os.path.join(c, "rain.png"), png_bytes(make_rain()))
@@ -1146,14 +1156,38 @@ def main():
         for name, img in zip(LIGHTNING_NAMES, make_lightning()):
             write(os.path.join(c, "lightning", name), jpeg_bytes(img, 88))
     if "logos" in todo:
-        write(os.path.join(root, MORVELLA_PATH), png_bytes(make_morvella()))
-        write(os.path.join(root, PARTNER_PATH), png_bytes(make_nightjar()))
-        write(os.path.join(root, SANDPIT_PATH), png_bytes(make_sandpit()))
-    print("credits pictures written in %.1f s" % (time.time() - t0))
+        for path, make, _size in LOGOS:
+            write(os.path.join(root, path), png_bytes(make()))
     if args.preview:
         preview(root, args.preview)
-    return 0
+
+
+def check(root, args=None):
+    """Sizes and modes; straight alpha with coloured transparent texels; the
+    white square white; the rain seamless."""
+    errs = []
+    for path, mode, size in OUTPUTS:
+        try:
+            img = Image.open(os.path.join(root, path))
+        except OSError as error:
+            errs.append(f"{path}: {error}")
+            continue
+        if img.mode != mode or img.size != size:
+            errs.append(f"{path}: {img.mode} {img.size}, {mode} {size} expected")
+            continue
+        a = np.asarray(img).astype(int)
+        if mode == "RGBA":
+            black = int(((a[..., 3] == 0) & (a[..., :3].max(axis=2) < 8)).sum())
+            if black:
+                errs.append(f"{path}: {black} transparent texels are black (mipmaps would darken the edges)")
+        if path.endswith("/white.png") and a.min() != 255:
+            errs.append(f"{path}: not opaque white")
+        if path.endswith("/rain.png") and seam_ratio(a) > 2.0:
+            errs.append(f"{path}: does not tile")
+    return errs
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(generator.main(__doc__, "credits pictures", ".", check, generate, [path for path, *_rest in OUTPUTS],
+                            inputs=[SPARTAN_BOLD, SPARTAN_BLACK, SPARTAN_LIGHT, COMFORTAA_BOLD, DEJAVU_COND],
+                            options=options))

@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """Assets of the shared effects: the sky dome's mesh and its two textures.
 
-    /usr/bin/python3 tools/assets/effects.py [--data DIR]
+    /usr/bin/python3 tools/assets/effects.py --root .
+    /usr/bin/python3 tools/assets/effects.py --root . --check
 
-writes, under DIR (default: the repository's data/):
+writes, under ROOT/data:
 
     effects/skydome/sky.sgl       hemisphere, T2F_N3F_V3F triangles
     effects/skydome/cloud.png     tileable clouds, RGBA (alpha = coverage)
@@ -11,7 +12,6 @@ writes, under DIR (default: the repository's data/):
 
 Deterministic: fixed seeds, no time stamps in the files.
 """
-import argparse
 import os
 import sys
 
@@ -19,11 +19,11 @@ import numpy as np
 from PIL import Image, ImageDraw, ImageFilter
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import generator  # noqa: E402
 from generator import write  # noqa: E402
-from imagekit import jpeg_bytes, periodic_noise, png_bytes, smoothstep  # noqa: E402
-from sgl import GL_TRIANGLES, write_sgl  # noqa: E402
+from imagekit import jpeg_bytes, periodic_noise, png_bytes, seam_ratio, smoothstep  # noqa: E402
+from sgl import GL_T2F_N3F_V3F, GL_TRIANGLES, pack_sgl, read_sgl  # noqa: E402
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 TEX_SIZE = 512
 
 
@@ -125,19 +125,49 @@ def make_thunder(n=TEX_SIZE):
     return Image.fromarray(np.round(rgb * 255).astype(np.uint8), "RGB")
 
 
-def main(argv):
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("--data", default=os.path.join(ROOT, "data"))
-    args = parser.parse_args(argv)
-    out = os.path.join(args.data, "effects", "skydome")
-    os.makedirs(out, exist_ok=True)
+SKY_DIR = "data/effects/skydome"
+OUTPUTS = ["sky.sgl", "cloud.png", "thunder0.jpg"]
 
+
+def generate(out, args=None):
     positions, normals, texcoords = dome_mesh()
-    write_sgl(os.path.join(out, "sky.sgl"), positions, normals, texcoords, GL_TRIANGLES)
+    write(os.path.join(out, "sky.sgl"), pack_sgl(positions, normals, texcoords, GL_TRIANGLES))
     write(os.path.join(out, "cloud.png"), png_bytes(make_cloud()))
     write(os.path.join(out, "thunder0.jpg"), jpeg_bytes(make_thunder()))
-    return 0
+
+
+def check(root, args=None):
+    folder = os.path.join(root, SKY_DIR)
+    errs = []
+    try:
+        with open(os.path.join(folder, "sky.sgl"), "rb") as f:
+            fmt, mode, vertices = read_sgl(f.read())
+        rings, segments = 16, 48
+        count = 3 * segments * (2 * rings - 1)
+        if (fmt, mode, len(vertices)) != (GL_T2F_N3F_V3F, GL_TRIANGLES, count):
+            errs.append(f"sky.sgl: format {fmt:#x}, mode {mode}, {len(vertices)} vertices; "
+                        f"{count} textured, lit triangle vertices expected")
+        radii = np.linalg.norm(vertices[:, 5:8], axis=1)
+        if np.abs(radii - 1).max() > 1e-5 or vertices[:, 6].min() < -1e-6:
+            errs.append("sky.sgl: not a unit hemisphere above y = 0")
+        if np.abs(vertices[:, 2:5] + vertices[:, 5:8]).max() > 1e-5:
+            errs.append("sky.sgl: the normals do not point to the centre")
+    except (OSError, ValueError) as error:
+        errs.append(f"sky.sgl: {error}")
+    for name, mode in (("cloud.png", "RGBA"), ("thunder0.jpg", "RGB")):
+        try:
+            img = Image.open(os.path.join(folder, name))
+        except OSError as error:
+            errs.append(f"{name}: {error}")
+            continue
+        if img.mode != mode or img.size != (TEX_SIZE, TEX_SIZE):
+            errs.append(f"{name}: {img.mode} {img.size}, {mode} {TEX_SIZE} x {TEX_SIZE} expected")
+            continue
+        ratio = seam_ratio(np.asarray(img, np.float64))
+        if ratio > 2.0:
+            errs.append(f"{name}: does not tile (its edges differ {ratio:.1f} times a step inside)")
+    return errs
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    sys.exit(generator.main(__doc__, "effects", SKY_DIR, check, generate, OUTPUTS))

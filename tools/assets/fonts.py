@@ -10,12 +10,18 @@ name the show asks for, with its package's licence text beside it:
     times.ttf        the serif face of captions (Liberation Serif)
 
 Copies are byte for byte, so the output is the same on every run.
+
+    /usr/bin/python3 tools/assets/fonts.py --root .
+    /usr/bin/python3 tools/assets/fonts.py --root . --check
 """
-import argparse
-import pathlib
-import shutil
+import os
 import sys
 
+sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import generator  # noqa: E402
+
+FONTS_DIR = "data/common/fonts"
 FONTS = {
     "MOVIPB__.ttf": ("/usr/share/fonts/opentype/bebas-neue/BebasNeue-Bold.otf",
                      "fonts-bebas-neue"),
@@ -26,18 +32,38 @@ FONTS = {
 }
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--out", default="data/common/fonts", help="where the fonts go")
-    out = pathlib.Path(parser.parse_args().out)
-    out.mkdir(parents=True, exist_ok=True)
+def copies():
+    """Output name -> (source file, its package), licences included."""
+    out = {}
     for name, (source, package) in FONTS.items():
-        source = pathlib.Path(source)
-        if not source.is_file():
-            sys.exit(f"fonts: {source} is missing; tools/setup.sh installs {package}")
-        shutil.copyfile(source, out / name)
-        shutil.copyfile(f"/usr/share/doc/{package}/copyright", out / f"{package}.copyright")
+        out[name] = (source, package)
+        out[f"{package}.copyright"] = (f"/usr/share/doc/{package}/copyright", package)
+    return out
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def generate(out_dir, args=None):
+    for name, (source, package) in copies().items():
+        if not os.path.isfile(source):
+            raise generator.Refused(f"{source} is missing; tools/setup.sh installs {package}")
+        generator.write(os.path.join(out_dir, name), read(source))
+
+
+def check(root, args=None):
+    errs = []
+    for name, (source, _package) in copies().items():
+        path = os.path.join(root, FONTS_DIR, name)
+        if not os.path.isfile(path):
+            errs.append(f"{name}: missing")
+        elif not os.path.isfile(source) or read(path) != read(source):
+            errs.append(f"{name}: not a copy of {source}")
+    return errs
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(generator.main(__doc__, "fonts", FONTS_DIR, check, generate, list(copies()),
+                            inputs=[source for source, _package in copies().values()]))

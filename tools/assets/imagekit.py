@@ -1,5 +1,5 @@
 """Picture helpers that the asset generators share: the files' encodings,
-a smooth step, and tileable noise.
+a smooth step, tileable noise and how well a picture tiles.
 
 Encodings are deterministic: no text chunks, time stamps or EXIF; the same
 picture gives the same bytes.
@@ -23,6 +23,14 @@ def jpeg_bytes(img, quality=90, **options):
     img.save(buf, format="JPEG", quality=quality, subsampling=0, progressive=False,
              optimize=False, **options)
     return buf.getvalue()
+
+
+def seam_ratio(a):
+    """How far a picture's opposite edges are apart, against a step of one
+    pixel inside it: about 1 for a picture that tiles, both ways."""
+    a = np.asarray(a, np.float64)
+    inside = max(np.abs(np.diff(a, axis=0)).mean(), np.abs(np.diff(a, axis=1)).mean(), 1e-9)
+    return max(np.abs(a[0] - a[-1]).mean(), np.abs(a[:, 0] - a[:, -1]).mean()) / inside
 
 
 def smoothstep(e0, e1, x):

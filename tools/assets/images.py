@@ -28,14 +28,14 @@ Run with Debian's interpreter:
     /usr/bin/python3 tools/assets/images.py --root .
     /usr/bin/python3 tools/assets/images.py --root . --check [--preview /tmp/sky.png]
 
---check reads the written faces back and reports, for each of the twelve cube
-edges, the mean difference between the pixels that meet there.
+--check reads the written files back: the logo's and the chart's sizes and
+premultiplied alpha, and, for each of the twelve cube edges, the mean
+difference between the pixels that meet there (at most SEAM_LIMIT times a
+step inside a face).
 """
 
-import argparse
 import os
 import sys
-import time
 
 sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
 
@@ -43,6 +43,7 @@ import numpy as np
 from PIL import Image, ImageDraw, ImageFilter, ImageFont
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import generator  # noqa: E402
 from generator import write  # noqa: E402
 from imagekit import jpeg_bytes, png_bytes, smoothstep  # noqa: E402
 
@@ -729,24 +730,22 @@ def check_seams(sky_dir, preview=None):
         cross.paste(by["negy"], (1 * m, 2 * m))
         cross.save(preview)
         print("preview written to", preview)
-    return worst
+    return worst, float(np.mean(interior))
 
 
-def main():
-    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    ap.add_argument("--root", default=".", help="repository root (writes under ROOT/data)")
-    ap.add_argument("--only", choices=("logo", "chart", "sky"), action="append",
-                    help="make only these (repeatable)")
-    ap.add_argument("--check", action="store_true",
-                    help="check the written cube faces' seams instead of generating")
-    ap.add_argument("--preview", help="with --check: write an unfolded-cube PNG here")
-    args = ap.parse_args()
-    root = args.root
-    if args.check:
-        check_seams(os.path.join(root, SKY_DIR), args.preview)
-        return 0
+OUTPUTS = [LOGO_PATH, CHART_PATH] + [f"{SKY_DIR}/{name}.jpg" for name in FACE_NAMES]
+# A cube edge's pixels may differ this many times a step inside a face.
+SEAM_LIMIT = 3.0
+
+
+def options(parser):
+    parser.add_argument("--only", choices=("logo", "chart", "sky"), action="append",
+                        help="make only these (repeatable)")
+    parser.add_argument("--preview", help="with --check: write an unfolded-cube PNG here")
+
+
+def generate(root, args):
     todo = args.only or ["logo", "chart", "sky"]
-    t0 = time.time()
     if "logo" in todo:
         write(os.path.join(root, LOGO_PATH), png_bytes(make_logo()))
     if "chart" in todo:
@@ -755,9 +754,34 @@ def main():
         for name, img in make_sky().items():
             # baseline, 4:4:4 so that the colour meets at the face edges, no EXIF
             write(os.path.join(root, SKY_DIR, name + ".jpg"), jpeg_bytes(img, 90, dpi=(72, 72)))
-    print("images written in %.1f s" % (time.time() - t0))
-    return 0
+
+
+def check(root, args):
+    """The logo and the chart premultiplied at their sizes; the cube's seams."""
+    errs = []
+    for path, size in ((LOGO_PATH, (1024, 256)), (CHART_PATH, (512, 512))):
+        try:
+            img = Image.open(os.path.join(root, path))
+        except OSError as error:
+            errs.append(f"{path}: {error}")
+            continue
+        if img.mode != "RGBA" or img.size != size:
+            errs.append(f"{path}: {img.mode} {img.size}, RGBA {size} expected")
+            continue
+        a = np.asarray(img).astype(int)
+        over = int((a[..., :3].max(axis=2) > a[..., 3]).sum())
+        if over:
+            errs.append(f"{path}: {over} texels brighter than their alpha (not premultiplied)")
+    try:
+        worst, inside = check_seams(os.path.join(root, SKY_DIR), args.preview)
+        if worst > SEAM_LIMIT * inside:
+            errs.append(f"sky: an edge's pixels differ by {worst:.2f}, over {SEAM_LIMIT} times "
+                        f"a step inside a face ({inside:.2f})")
+    except (OSError, AssertionError) as error:
+        errs.append(f"sky: {error or 'the faces do not meet as a cube'}")
+    return errs
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(generator.main(__doc__, "images", ".", check, generate, OUTPUTS, inputs=[LOGO_FONT, CHART_FONT],
+                            options=options))

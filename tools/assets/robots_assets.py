@@ -1892,7 +1892,7 @@ def broken_models():
     return out
 
 
-def check(root):
+def check(root, args=None):
     import check_collada
     errs = []
     out_dir = os.path.join(root, OUT_DIR)
@@ -1931,7 +1931,7 @@ MODELS = ((ROBOT_NAME, build_robot), (CAMERABOT_NAME, build_camerabot),
           (PAINTER_NAME, build_painterbot), (BANJO_NAME, build_banjobot))
 
 
-def generate(out_dir):
+def generate(out_dir, args=None):
     write(os.path.join(out_dir, SCREEN_PNG), imagekit.png_bytes(make_screen_png()))
     write(os.path.join(out_dir, STAGE_PNG), imagekit.png_bytes(make_stage_png()))
     for name, build in MODELS:
@@ -1939,4 +1939,5 @@ def generate(out_dir):
 
 
 if __name__ == "__main__":
-    sys.exit(generator.main(__doc__, "robot assets", OUT_DIR, check, generate))
+    sys.exit(generator.main(__doc__, "robot assets", OUT_DIR, check, generate,
+                            [name for name, _build in MODELS] + [SCREEN_PNG, STAGE_PNG]))

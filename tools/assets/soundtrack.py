@@ -20,7 +20,8 @@ length differs from its music's is an error. At the table's present beats:
     450  mosaic   F major: tiles fly in, the walls fold up until 534
     546  closing  D major: the main theme on the piano, to the end
 
-Outputs, in the directory given with --out:
+Outputs, under <root>/data/common/music (the generators' command line,
+generator.py: --root ROOT, --check, --list, --sources):
 
     sp10-invite.ogg   the stream (44.1 kHz stereo Ogg Vorbis)
     sp10-invite.mid   the MIDI file that the show reads for synchronisation:
@@ -30,15 +31,13 @@ Outputs, in the directory given with --out:
 The MIDI that fluidsynth renders (with the General MIDI program changes) is
 written only on request (--render-midi).
 
-Run with Debian's interpreter: /usr/bin/python3 tools/assets/soundtrack.py --out data/common/music
+Run with Debian's interpreter: /usr/bin/python3 tools/assets/soundtrack.py --root .
 """
 
-import argparse
 import os
 import random
 import re
 import sys
-import time
 
 sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -49,6 +48,7 @@ except ImportError:
     sys.exit("soundtrack.py needs numpy: run it with Debian's /usr/bin/python3 (python3-numpy)")
 
 import audio  # noqa: E402
+import generator  # noqa: E402
 import timeline  # noqa: E402
 from score import Key, Score, pitch, progression  # noqa: E402
 
@@ -57,6 +57,7 @@ SECONDS_PER_BEAT = 60.0 / TEMPO
 TAIL = 4  # beats the stream runs on after the closing text is gone
 FADE_TAIL = 0.5  # the reverb tail fades out from this long after it to the end
 
+MUSIC_DIR = "data/common/music"
 STREAM_NAME = "sp10-invite.ogg"
 MIDI_NAME = "sp10-invite.mid"
 OGG_QUALITY = 5
@@ -1133,15 +1134,7 @@ def section_levels(pcm16, where):
     return out
 
 
-def repository_root():
-    return os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
-
-
-def main(argv=None):
-    parser = argparse.ArgumentParser(
-        description="Composes the Tin Lantern soundtrack and writes %s and %s." % (STREAM_NAME, MIDI_NAME))
-    parser.add_argument("--out", metavar="DIR",
-                        help="output directory (default: data/common/music in the repository)")
+def options(parser):
     parser.add_argument("--midi-only", action="store_true",
                         help="write only the synchronisation MIDI file (no rendering)")
     parser.add_argument("--render-midi", metavar="FILE",
@@ -1149,38 +1142,44 @@ def main(argv=None):
     parser.add_argument("--levels", action="store_true", help="print the level of every section")
     parser.add_argument("--timeline", metavar="TABLE",
                         help="the timeline table the sections follow (default: src/timeline.def)")
-    args = parser.parse_args(argv)
+
+
+def generate(out, args):
     try:
         where = plan(args.timeline)
-    except (OSError, ValueError) as error:
-        print("soundtrack: %s" % error, file=sys.stderr)
-        return 1
-
-    out = args.out or os.path.join(repository_root(), "data", "common", "music")
-    os.makedirs(out, exist_ok=True)
-    began = time.monotonic()
-
+    except ValueError as error:
+        raise generator.Refused(error)
     score = compose(where)
     midi_path = os.path.join(out, MIDI_NAME)
-    with open(midi_path, "wb") as f:
-        f.write(score.to_midi(with_programs=False))
+    generator.write(midi_path, score.to_midi(with_programs=False))
     if args.render_midi:
-        with open(args.render_midi, "wb") as f:
-            f.write(score.to_midi(with_programs=True))
+        generator.write(args.render_midi, score.to_midi(with_programs=True))
     if args.midi_only:
         print("soundtrack: %s (%d bytes)" % (midi_path, os.path.getsize(midi_path)))
-        return 0
+        return
 
     pcm = render(score, where)
     ogg_path = os.path.join(out, STREAM_NAME)
     audio.encode_ogg(pcm, ogg_path, OGG_QUALITY, "Tin Lantern", "Tin Lantern soundtrack")
-    print("soundtrack: %s (%d bytes), %s (%d bytes), %.2f s of music, %.1f s to make"
-          % (ogg_path, os.path.getsize(ogg_path), midi_path, os.path.getsize(midi_path),
-             len(pcm) / audio.RATE, time.monotonic() - began))
+    print("soundtrack: %s (%d bytes), %s (%d bytes), %.2f s of music"
+          % (ogg_path, os.path.getsize(ogg_path), midi_path, os.path.getsize(midi_path), len(pcm) / audio.RATE))
     if args.levels:
         for name, first, end, level, intended in section_levels(pcm, where):
             print("  %-8s %3g-%3g  %6.1f dBFS  (%s)" % (name, first, end, level, intended))
-    return 0
+
+
+def check(root, args):
+    """The soundtrack check (check_soundtrack.py) on the written files."""
+    import check_soundtrack
+    argv = ["--dir", os.path.join(root, MUSIC_DIR)]
+    if args.timeline:
+        argv += ["--timeline", args.timeline]
+    return [] if check_soundtrack.main(argv) == 0 else ["check_soundtrack found the files wrong (above)"]
+
+
+def main(argv=None):
+    return generator.main(__doc__, "soundtrack", MUSIC_DIR, check, generate, [STREAM_NAME, MIDI_NAME],
+                          inputs=[timeline.TABLE, audio.SOUNDFONT], options=options, argv=argv)
 
 
 if __name__ == "__main__":

@@ -85,11 +85,11 @@ class TimelineMusic(unittest.TestCase):
                               universal_newlines=True)
 
     def test_check_fails_on_generated_files_for_another_table(self):
-        music = os.path.join(self.work, "music")
+        music = os.path.join(self.work, soundtrack.MUSIC_DIR)
         os.makedirs(music)
         for name in ("sp10-invite.xml", "lfo-rates.xml"):
             shutil.copy(os.path.join(MUSIC, name), music)
-        made = self.run_tool(os.path.join(HERE, "soundtrack.py"), "--midi-only", "--out", music)
+        made = self.run_tool(os.path.join(HERE, "soundtrack.py"), "--midi-only", "--root", self.work)
         self.assertEqual(made.returncode, 0, made.stderr)
         check = os.path.join(HERE, "check_soundtrack.py")
         same = self.run_tool(check, "--dir", music, "--midi-only")
@@ -101,12 +101,13 @@ class TimelineMusic(unittest.TestCase):
     def test_slot_of_another_length_stops_the_generator(self):
         train = timeline.slot("Train")
         table = self.write_table(edited(self.table, "Train", train.start, train.end - 8))
-        out = os.path.join(self.work, "out")
-        run = self.run_tool(os.path.join(HERE, "soundtrack.py"), "--midi-only", "--out", out, "--timeline", table)
+        run = self.run_tool(os.path.join(HERE, "soundtrack.py"), "--midi-only", "--root", self.work,
+                            "--timeline", table)
         self.assertEqual(run.returncode, 1)
         self.assertIn("Train slot", run.stderr)
         self.assertIn("composed for 144 beats", run.stderr)
-        self.assertFalse(os.path.exists(os.path.join(out, soundtrack.MIDI_NAME)))
+        self.assertNotIn("Traceback", run.stderr)
+        self.assertFalse(os.path.exists(os.path.join(self.work, soundtrack.MUSIC_DIR, soundtrack.MIDI_NAME)))
 
     def test_shared_slot_must_move_together(self):
         robots = timeline.slot("DadezAruv")

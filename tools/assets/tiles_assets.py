@@ -1033,7 +1033,7 @@ def squid_errors(img):
     return errs
 
 
-def check(root):
+def check(root, args=None):
     import check_collada
     errs = []
     out_dir = os.path.join(root, TILES_DIR)
@@ -1093,11 +1093,12 @@ def check(root):
 # ---------------------------------------------------------------------------
 
 
-def generate(out_dir):
+def generate(out_dir, args=None):
     for name, data in outputs().items():
         write(os.path.join(out_dir, name), data)
     collada_writer.write_dae(build_scene(), os.path.join(out_dir, MODEL_NAME))
 
 
 if __name__ == "__main__":
-    sys.exit(generator.main(__doc__, "tiles assets", TILES_DIR, check, generate))
+    sys.exit(generator.main(__doc__, "tiles assets", TILES_DIR, check, generate,
+                            [MODEL_NAME, TILE_NAME, NORMAL_NAME, SQUID_NAME]))

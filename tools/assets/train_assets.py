@@ -492,7 +492,7 @@ def seam_ratio(img):
     return max(rows, cols)
 
 
-def check(root):
+def check(root, args=None):
     import collada
     errs = []
 
@@ -596,11 +596,12 @@ def check(root):
 # ---------------------------------------------------------------------------
 
 
-def generate(out_dir):
+def generate(out_dir, args=None):
     write(os.path.join(out_dir, BEECH_NAME), imagekit.png_bytes(make_beech()))
     collada_writer.write_dae(build_scene(), os.path.join(out_dir, MODEL_NAME))
     write(os.path.join(out_dir, PLYWOOD_NAME), imagekit.jpeg_bytes(make_plywood()))
 
 
 if __name__ == "__main__":
-    sys.exit(generator.main(__doc__, "train assets", TRAIN_DIR, check, generate))
+    sys.exit(generator.main(__doc__, "train assets", TRAIN_DIR, check, generate,
+                            [MODEL_NAME, BEECH_NAME, PLYWOOD_NAME]))
