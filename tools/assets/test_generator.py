@@ -1,7 +1,7 @@
 #!/usr/bin/python3
-"""The generators' shared command line (generator.py), on a made-up
-generator in a temporary folder and on the real generators' --list and
---sources."""
+"""The generators' shared command line (generator.py) and the check that
+they list what they write (check_generated.py), on a made-up generator in a
+temporary folder and on the real generators' --list and --sources."""
 import contextlib
 import io
 import os
@@ -15,6 +15,7 @@ sys.dont_write_bytecode = True
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
+import check_generated  # noqa: E402
 import generator  # noqa: E402
 
 
@@ -95,6 +96,28 @@ class RealGenerators(unittest.TestCase):
                 self.assertNotIn(path, seen, f"{name} and {seen.get(path)}")
                 self.assertTrue(path.startswith("data/"), path)
                 seen[path] = name
+
+
+class ListedFiles(unittest.TestCase):
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix="generated-listed-")
+        for path in ("data/a.png", "data/b/c.png"):
+            generator.write(os.path.join(self.root, path), b"x")
+
+    def tearDown(self):
+        shutil.rmtree(self.root)
+
+    def test_all_listed_and_there(self):
+        self.assertEqual(check_generated.problems({"g": ["data/a.png", "data/b/c.png"]},
+                                                  ["data/a.png", "data/b/c.png"], self.root), [])
+
+    def test_unlisted_missing_and_twice_listed_files(self):
+        errs = check_generated.problems({"g": ["data/a.png", "data/gone.png"], "h": ["data/a.png"]},
+                                        ["data/a.png", "data/b/c.png"], self.root)
+        self.assertEqual(len(errs), 3, errs)
+        self.assertTrue(errs[0].startswith("data/a.png: listed by g, h"))
+        self.assertTrue(errs[1].startswith("data/gone.png: listed by g but not there"))
+        self.assertTrue(errs[2].startswith("data/b/c.png: not tracked"))
 
 
 if __name__ == "__main__":
