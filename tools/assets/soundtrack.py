@@ -82,10 +82,11 @@ class Plan:
     """Where the sections play, from the show's timeline table.
 
     start[name] is a section's first beat, end[name] its end beat; length is
-    the stream's length in beats and fade_from the beat where the master
-    fades out. Raises ValueError when the table's slots do not fit the music
-    as it was composed (a slot of another length, a missing slot, sections
-    out of order)."""
+    the stream's length in beats (TAIL beats after the last slot's end) and
+    fade_from the beat where the master fades out. Raises ValueError when
+    the table's slots do not fit the music as it was composed (a slot of
+    another length, a missing slot, a shared slot split, sections sounding
+    over each other or after the closing)."""
 
     def __init__(self, slots):
         by_scene = {}
@@ -126,8 +127,9 @@ class Plan:
         if last != self.end[order[-1]]:
             raise ValueError("timeline: the %s music would end after the closing one, at beat %g"
                              % (order[-1], self.end[order[-1]]))
-        self.length = last + TAIL
-        self.fade_from = last + FADE_TAIL
+        show_end = max(s.end for s in slots)
+        self.length = show_end + TAIL
+        self.fade_from = show_end + FADE_TAIL
 
     def sections(self):
         """(name, first beat, end beat, intended loudness) of every section;
