@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/ticks.h"
 #include "util/gl_debug.h"
@@ -19,21 +20,38 @@
 #include "scenes/scene_tiles/scene_tiles.h"
 #include "scenes/scene_train/scene_train.h"
 #include "util/data/data.h"
+#include "util/error.h"
 #include "util/prefetch.h"
 #include "util/video_settings.h"
 
 const std::vector<TimelineSlot>& timeline() {
   static const std::vector<TimelineSlot> slots = {
-      {"Credits", 0, 114, []() -> Scene* { return new Credits; }},
-      {"Train", 114, 258, []() -> Scene* { return new Train; }},
-      {"Clown", 258, 354, []() -> Scene* { return new Clown; }},
-      {"CodeScroller", 354, 450, []() -> Scene* { return new CodeScroller; }},
-      {"Metaballmarch", 354, 450, []() -> Scene* { return new Metaballmarch; }},
-      {"DadezAruv", 354, 450, []() -> Scene* { return new DadezAruv; }},
-      {"Tiles", 450, 546, []() -> Scene* { return new Tiles; }},
-      {"Endtext", 546, 579, []() -> Scene* { return new Endtext; }},
+#define SLOT(name, first, last, fadeIn, fadeOut) \
+  {#name, first, last, fadeIn, fadeOut, []() -> Scene* { return new name; }},
+#include "timeline.def"
+#undef SLOT
   };
   return slots;
+}
+
+const TimelineSlot& timelineSlot(const char* scene) {
+  for (const TimelineSlot& slot : timeline())
+    if (std::strcmp(slot.scene, scene) == 0) return slot;
+  FATAL("No scene %s on the timeline", scene);
+}
+
+void placeInSlot(Scene& scene, const TimelineSlot& slot) {
+  scene.start = slot.start;
+  scene.end = slot.end;
+  scene.fadeInEnd = slot.fadeInEnd();
+  scene.fadeOutStart = slot.fadeOutStart();
+}
+
+FrameTime readFrameTime(Music& music) {
+  FrameTime time;
+  time.beat = music.time();
+  time.beatStep = music.beatStep;
+  return time;
 }
 
 namespace {
@@ -77,8 +95,7 @@ Demo::Demo() : width_(videoSettings.width), height_(videoSettings.height) {
     GlOperation operation("loading", slot.scene);
     scenes_.emplace_back(slot.create());
     Scene* scene = scenes_.back().get();
-    scene->start = slot.start;
-    scene->end = slot.end;
+    placeInSlot(*scene, slot);
     scene->music = music_.get();
     scene->shaders = shaders_.get();
     scene->renderTarget = renderTarget_.get();
@@ -130,7 +147,7 @@ void Demo::catchUp(float beat, int fps) {
   uint64_t frames = 0;
   for (; music_->time() < beat - kSameBeat; ++frames) {
     music_->update();
-    stepScenes();
+    stepScenes(readFrameTime(*music_));
     music_->advance(1.0 / fps);
   }
   music_->endCatchUp();
@@ -140,14 +157,12 @@ void Demo::catchUp(float beat, int fps) {
                  std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count());
 }
 
-void Demo::stepScenes() {
-  uint32_t drawn = 0;
+void Demo::stepScenes(const FrameTime& time) {
   for (size_t i = 0; i < scenes_.size(); ++i) {
     Scene* scene = scenes_[i].get();
-    if (!slotContains(scene->start, scene->end, music_->time())) continue;
-    drawn |= 1u << i;
+    if (!slotContains(scene->start, scene->end, time.beat)) continue;
     GlOperation operation(timeline()[i].scene, "step");
-    scene->step();
+    scene->step(time.inSlot(scene->start));
   }
 }
 
@@ -224,7 +239,7 @@ void Demo::frame(FrameCapture* capture) {
   auto begun = std::chrono::steady_clock::now();
 
   music_->update();
-  const float beat = music_->time();
+  const FrameTime time = readFrameTime(*music_);
   if (!music_->isPlaying()) {
     musicEnded_ = true;
     postQuit();  // the frame is still drawn
@@ -241,12 +256,13 @@ void Demo::frame(FrameCapture* capture) {
   uint32_t drawn = 0;
   for (size_t i = 0; i < scenes_.size(); ++i) {
     Scene* scene = scenes_[i].get();
-    if (!slotContains(scene->start, scene->end, music_->time())) continue;
+    if (!slotContains(scene->start, scene->end, time.beat)) continue;
     drawn |= 1u << i;
     GlOperation operation(timeline()[i].scene);
+    const FrameTime sceneTime = time.inSlot(scene->start);
     {
       GlOperation step("step");
-      scene->step();
+      scene->step(sceneTime);
     }
     {
       GlOperation step("state reset and view");
@@ -255,19 +271,19 @@ void Demo::frame(FrameCapture* capture) {
       checkGlErrors();
     }
     GlOperation step("draw");
-    scene->draw();
+    scene->draw(sceneTime);
     checkGlErrors();
   }
   GlOperation operation("finishing the frame");
   if (capture) capture->grab();
   swapVideoBuffers();
   checkGlErrors();
-  if (beat >= endBeat_ - kSameBeat) reachedEnd_ = true;
+  if (time.beat >= endBeat_ - kSameBeat) reachedEnd_ = true;
   // A timed frame is over when the driver has finished drawing it.
   if (benchmark_) glFinish();
 
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
-  if (benchmark_) benchmark_->add(beat, drawn, seconds);
+  if (benchmark_) benchmark_->add(time.beat, drawn, seconds);
   ++frames_;
   frameSeconds_ += seconds;
   if (seconds > worstFrameSeconds_) worstFrameSeconds_ = seconds;

@@ -17,17 +17,33 @@
 // The show's music: the sync configuration names the stream and the MIDI data.
 constexpr const char* kSyncConfiguration = "data/common/music/sp10-invite.xml";
 
-// One row of the timeline: a scene and its slot in beats, closed at both ends.
+// One row of the timeline (src/timeline.def): a scene, its slot in beats,
+// closed at both ends, and the lengths of its own fades in beats.
 struct TimelineSlot {
   const char* scene;
   float start;
   float end;
+  double fadeIn;
+  double fadeOut;
   Scene* (*create)();
+
+  // The beats where the fades meet the slot. Worked out in double
+  // precision, so that they are the floats of the decimals a person would
+  // write there (450 - 0.2 is 449.8f, not the float just above it).
+  float fadeInEnd() const { return static_cast<float>(double{start} + fadeIn); }
+  float fadeOutStart() const { return static_cast<float>(double{end} - fadeOut); }
 };
 
 // The timeline in drawing order. Scenes sharing a slot, or meeting at a
 // boundary, are all drawn, in this order.
 const std::vector<TimelineSlot>& timeline();
+// The row of the scene class of that name; fatal when there is none.
+const TimelineSlot& timelineSlot(const char* scene);
+// Puts the scene into the slot: its start, end and fade beats.
+void placeInSlot(Scene& scene, const TimelineSlot& slot);
+
+// The show clock as the frame sees it, read once (after the music's update).
+FrameTime readFrameTime(Music& music);
 
 // The shared render target is seen only on the assembled robot's screen,
 // which covers at most a fifth of the picture's width and a quarter of its
@@ -88,8 +104,8 @@ class Demo {
   bool takeEvents();
   void frame(FrameCapture* capture = nullptr);
   bool runFixedRate(FrameCapture* capture, int fps, bool singleFrame);
-  // Every scene whose slot holds the clock takes its step, in timeline order.
-  void stepScenes();
+  // Every scene whose slot holds the time takes its step, in timeline order.
+  void stepScenes(const FrameTime& time);
   void catchUp(float beat, int fps);
   void printFrameTimes() const;
 

@@ -9,7 +9,7 @@
 
 void Scene::load() { FATAL_SHORT(); }
 
-void Scene::draw() { FATAL_SHORT(); }
+void Scene::draw(const FrameTime&) { FATAL_SHORT(); }
 
 void Scene::resetState() {
   // The capabilities and the 1D binding below belong to the active texture

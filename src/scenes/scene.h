@@ -7,11 +7,13 @@
 // draw, so no scene depends on what the previous one left behind.
 //
 // The rule for per-frame state. Anything a scene keeps from one frame to
-// the next (positions integrated with music->beatStep, a beat remembered
+// the next (positions integrated with the frame's beatStep, a beat remembered
 // from its first frame, counters, random numbers drawn per frame, a canvas
 // painted into) changes in `step`, never in `draw`: `draw` only reads that
-// state and the clock. The Demo calls `step` once per frame for every scene
-// whose slot holds the clock, just before its `draw`. When the show starts
+// state and the frame's time. The Demo reads the clock once per frame into
+// a FrameTime (frame_time.h) and hands it to `step` and `draw`; it calls
+// `step` once per frame for every scene whose slot holds the clock, just
+// before its `draw`. When the show starts
 // at a later beat (--start, --frame), the Demo first runs the frames from
 // the show's beginning at a fixed frame rate with `step` alone and no
 // drawing, so the first drawn frame shows exactly what a run from the
@@ -20,6 +22,8 @@
 // texture painted into) is changed in `step` too, with as little drawing
 // as that takes. A scene without per-frame state keeps the empty base.
 #include <GL/glew.h>
+
+#include "scenes/frame_time.h"
 
 class Music;
 class ShaderLibrary;
@@ -37,10 +41,10 @@ class Scene {
   // Every per-frame change of the scene's state (see the rule above);
   // called once per frame while the show time lies in [start, end], before
   // draw, and alone while the show catches up to its start beat.
-  virtual void step() {}
+  virtual void step(const FrameTime& time) { (void)time; }
   // Draws one frame from the state; called while the show time lies in
   // [start, end]. Every scene must override it.
-  virtual void draw();
+  virtual void draw(const FrameTime& time);
   // Called once at teardown.
   virtual void release() {}
   // Sets viewport and projection; called every frame before draw. The base
@@ -76,8 +80,15 @@ class Scene {
 
   float start = -10.0f;  // first beat of the slot (the Demo overwrites it)
   float end = 5000.0f;   // last beat of the slot (the Demo overwrites it)
+  // The scene's own fades, from the timeline like the slot: the fade-in runs
+  // from start to fadeInEnd, the fade-out from fadeOutStart to end (the
+  // same beats as start and end where the scene has none).
+  float fadeInEnd = -10.0f;
+  float fadeOutStart = 5000.0f;
 
-  // Shared resources, owned by the Demo.
+  // Shared resources, owned by the Demo. The music is there for what a
+  // scene reads from it while loading (the notes of its tracks); the time
+  // comes with every frame.
   Music* music = nullptr;
   ShaderLibrary* shaders = nullptr;
   FBO* renderTarget = nullptr;

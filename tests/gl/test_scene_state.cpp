@@ -13,7 +13,7 @@ namespace {
 class QuietScene : public Scene {
  public:
   void load() override {}
-  void draw() override {}
+  void draw(const FrameTime&) override {}
 };
 
 GLint integer(GLenum name) {
@@ -130,7 +130,7 @@ class MessyScene : public QuietScene {
     glDeleteProgram(program_);
     glDeleteShader(shader_);
   }
-  void draw() override {
+  void draw(const FrameTime&) override {
     glGenTextures(2, textures_);
     const GLubyte black[4] = {0, 0, 0, 255};
     for (int unit : {1, 0}) {
@@ -194,7 +194,7 @@ class PlainScene : public QuietScene {
     blend = true;
     cullFace = true;
   }
-  void draw() override {
+  void draw(const FrameTime&) override {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(0, 1, 0, 1, -1, 1);
@@ -231,7 +231,7 @@ TEST(SceneState, TheNextScenesPictureIsUntouchedByWhatTheLastLeftBehind) {
   for (Scene* scene : {static_cast<Scene*>(&messy), static_cast<Scene*>(&plain)}) {
     scene->resetState();
     scene->resizeView(640, 360);  // 640 x 360: the picture fills the window
-    scene->draw();
+    scene->draw(FrameTime{});
   }
   glFinish();
   auto pixel = [](int x, int y) {
@@ -252,7 +252,7 @@ TEST(SceneState, TheNextScenesPictureIsUntouchedByWhatTheLastLeftBehind) {
 TEST(SceneState, ResetUndoesWhatNoFlagDeclares) {
   MessyScene messy;
   messy.resetState();
-  messy.draw();
+  messy.draw(FrameTime{});
   QuietScene scene;
   scene.resetState();
 

@@ -52,9 +52,14 @@ Census census(const uint8_t* rgba, int width, int height) {
   return c;
 }
 
-Census screenCensus() {
+std::vector<uint8_t> windowPixels() {
   std::vector<uint8_t> pixels(kWidth * kHeight * 4);
   glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  return pixels;
+}
+
+Census screenCensus() {
+  const std::vector<uint8_t> pixels = windowPixels();
   return census(pixels.data(), kWidth, kHeight);
 }
 
@@ -107,12 +112,11 @@ class ShowScenes : public ::testing::Test {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   }
 
-  // Loads the scene into its slot with the shared resources.
+  // Loads the scene into its slot on the show's timeline with the shared resources.
   template <class S>
-  std::unique_ptr<S> make(float start, float end) {
+  std::unique_ptr<S> make(const char* name) {
     auto scene = std::make_unique<S>();
-    scene->start = start;
-    scene->end = end;
+    placeInSlot(*scene, timelineSlot(name));
     scene->music = music_;
     scene->renderTarget = target_;
     if (!shaders_) shaders_ = new ShaderLibrary;  // the 3D scenes draw with it
@@ -137,11 +141,13 @@ class ShowScenes : public ::testing::Test {
     music_->update();
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    const FrameTime time = readFrameTime(*music_);
     for (Scene* scene : scenes) {
-      scene->step();
+      const FrameTime sceneTime = time.inSlot(scene->start);
+      scene->step(sceneTime);
       scene->resetState();
       scene->resizeView(kWidth, kHeight);
-      scene->draw();
+      scene->draw(sceneTime);
     }
     ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   }
@@ -151,7 +157,7 @@ class ShowScenes : public ::testing::Test {
     if (beat < music_->time()) Music::resetClock();
     music_->seekToBeat(beat);
     music_->update();
-    scene.step();
+    scene.step(readFrameTime(*music_).inSlot(scene.start));
     ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   }
 
@@ -184,7 +190,7 @@ FBO* ShowScenes::target_ = nullptr;
 ShaderLibrary* ShowScenes::shaders_ = nullptr;
 
 TEST_F(ShowScenes, CodeScrollerDrawsGreenCodeIntoTheTargetOnlyAndScrollsUp) {
-  auto scroller = make<CodeScroller>(354.0f, 450.0f);
+  auto scroller = make<CodeScroller>("CodeScroller");
   EXPECT_EQ(scroller->lines.size() % 2, 0u);
   EXPECT_GT(scroller->lines.size(), 600u);  // three listings, twice
 
@@ -215,7 +221,7 @@ TEST_F(ShowScenes, CodeScrollerDrawsGreenCodeIntoTheTargetOnlyAndScrollsUp) {
 }
 
 TEST_F(ShowScenes, EndTextShowsWhiteLinesAndDarkensToItsEnd) {
-  auto endtext = make<Endtext>(546.0f, 579.0f);
+  auto endtext = make<Endtext>("Endtext");
   frameAt(*endtext, 546.0f);
   EXPECT_EQ(screenCensus().white, 0) << "the fade starts from black";
 
@@ -234,9 +240,27 @@ TEST_F(ShowScenes, EndTextShowsWhiteLinesAndDarkensToItsEnd) {
   EXPECT_EQ(last.black, kWidth * kHeight);
 }
 
+// A scene draws the beat it is handed: wherever the music's clock stands,
+// the frame at 560 is the frame at 560.
+TEST_F(ShowScenes, AFrameShowsTheTimeItIsHandedNotTheMusicsClock) {
+  auto endtext = make<Endtext>("Endtext");
+  frameAt(*endtext, 560.0f);
+  const std::vector<uint8_t> atBeat = windowPixels();
+
+  restartClockAt(20.0f);
+  FrameTime time;
+  time.beat = 560.0f;
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  endtext->resetState();
+  endtext->resizeView(kWidth, kHeight);
+  endtext->draw(time.inSlot(endtext->start));
+  EXPECT_LT(music_->time(), 30.0f);
+  EXPECT_TRUE(windowPixels() == atBeat);
+}
+
 TEST_F(ShowScenes, MetaballsDrawOverTheListingInTheTarget) {
-  auto scroller = make<CodeScroller>(354.0f, 450.0f);
-  auto blobs = make<Metaballmarch>(354.0f, 450.0f);
+  auto scroller = make<CodeScroller>("CodeScroller");
+  auto blobs = make<Metaballmarch>("Metaballmarch");
   // Two seconds of frames at 60 per second: the balls fall together.
   for (int frame = 0; frame < 120; ++frame) {
     float beat = 380.0f + frame * (125.0f / 60.0f / 60.0f);
@@ -255,8 +279,8 @@ TEST_F(ShowScenes, TheListingAndTheBlobsScaleWithTheTargetTheShowGivesThem) {
   // out in the window's units, so it is the same picture, smaller.
   auto shares = [&](int width, int height) {
     target_->resize(width, height);
-    auto scroller = make<CodeScroller>(354.0f, 450.0f);
-    auto blobs = make<Metaballmarch>(354.0f, 450.0f);
+    auto scroller = make<CodeScroller>("CodeScroller");
+    auto blobs = make<Metaballmarch>("Metaballmarch");
     restartClockAt(380.0f);  // the same balls' path both times
     for (int frame = 0; frame < 30; ++frame)
       frameAt({scroller.get(), blobs.get()}, 380.0f + frame * (125.0f / 60.0f / 60.0f));
@@ -290,12 +314,6 @@ const Node* nodeNamed(const Node* node, const std::string& name) {
   return nullptr;
 }
 
-std::vector<uint8_t> windowPixels() {
-  std::vector<uint8_t> pixels(kWidth * kHeight * 4);
-  glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-  return pixels;
-}
-
 // Where two pictures differ: the number of pixels and their mean height.
 struct Change {
   int pixels = 0;
@@ -318,7 +336,7 @@ Change change(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
 }  // namespace
 
 TEST_F(ShowScenes, TheClownsPartsHangOutOfSightUntilTheirBellsThenStackUpward) {
-  auto clown = make<Clown>(258.0f, 354.0f);
+  auto clown = make<Clown>("Clown");
   ASSERT_GE(clown->ringTimes.size(), 7u);
   // What a part adds to the picture: the frame with it minus the frame
   // with its geometry hidden, at the same beat.
@@ -390,7 +408,7 @@ Paint paintOn(const Texture& canvas) {
 }  // namespace
 
 TEST_F(ShowScenes, ThePainterPaintsItsCircleOntoTheCanvasOnlyBetween390And402) {
-  auto robots = make<DadezAruv>(354.0f, 450.0f);
+  auto robots = make<DadezAruv>("DadezAruv");
   // (The painting is the scene's per-frame state: its step does it.)
   frameAt(*robots, 380.0f);
   for (float beat = 380.0f; beat < 390.0f; beat += 0.5f) stepAt(*robots, beat);

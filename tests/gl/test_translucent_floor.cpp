@@ -16,7 +16,7 @@ namespace {
 class Plain : public Scene {
  public:
   void load() override {}
-  void draw() override {}
+  void draw(const FrameTime&) override {}
 };
 
 std::vector<int> pixel(int x, int y) {

@@ -52,7 +52,7 @@ TEST(SceneBaseDeathTest, LoadAndDrawMustBeOverridden) {
   Scene scene;
   EXPECT_EXIT((quietly(), scene.load()), ExitedWithCode(1),
               "^Error in file src/scenes/scene.cpp:[0-9]+\n$");
-  EXPECT_EXIT((quietly(), scene.draw()), ExitedWithCode(1),
+  EXPECT_EXIT((quietly(), scene.draw(FrameTime{})), ExitedWithCode(1),
               "^Error in file src/scenes/scene.cpp:[0-9]+\n$");
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "main_demo.h"
+#include "platform/messagebox.h"
 #include "util/letterbox.h"
 
 namespace {
@@ -45,6 +46,57 @@ TEST(Timeline, SharedSlotDrawsAllThreeThroughout) {
   at450.push_back("Tiles");
   EXPECT_EQ(scenesAt(450.0f), at450);
   EXPECT_EQ(scenesAt(450.01f), Names{"Tiles"});
+}
+
+// Slots follow one another without a gap and only the three robot scenes
+// share one; the fades lie inside their slots and do not overlap; what the
+// scenes get as fade beats are the floats of the decimals in the table.
+TEST(Timeline, SlotsMeetAndFadesFitInside) {
+  const std::vector<TimelineSlot>& slots = timeline();
+  for (size_t i = 1; i < slots.size(); ++i) {
+    const TimelineSlot& before = slots[i - 1];
+    const TimelineSlot& slot = slots[i];
+    const bool shared = slot.start == before.start && slot.end == before.end;
+    EXPECT_TRUE(shared || slot.start == before.end) << before.scene << " then " << slot.scene;
+  }
+  for (const TimelineSlot& slot : slots) {
+    EXPECT_LT(slot.start, slot.end) << slot.scene;
+    EXPECT_GE(slot.fadeIn, 0.0) << slot.scene;
+    EXPECT_GE(slot.fadeOut, 0.0) << slot.scene;
+    EXPECT_LE(slot.fadeInEnd(), slot.fadeOutStart()) << slot.scene;
+  }
+  EXPECT_EQ(timelineSlot("DadezAruv").fadeOutStart(), 449.8f);
+  EXPECT_EQ(timelineSlot("Clown").fadeInEnd(), 270.0f);
+  EXPECT_EQ(timelineSlot("Endtext").fadeOutStart(), 573.0f);
+}
+
+TEST(Timeline, PlacingASceneGivesItsSlotAndFades) {
+  struct Probe : Scene {
+    void load() override {}
+    void draw(const FrameTime&) override {}
+  } scene;
+  placeInSlot(scene, timelineSlot("Train"));
+  EXPECT_EQ(scene.start, 114.0f);
+  EXPECT_EQ(scene.end, 258.0f);
+  EXPECT_EQ(scene.fadeInEnd, 120.0f);
+  EXPECT_EQ(scene.fadeOutStart, 255.0f);
+}
+
+TEST(TimelineDeathTest, AnUnknownSceneIsFatal) {
+  EXPECT_EXIT((setMessageBoxesEnabled(false), timelineSlot("Trian")), ::testing::ExitedWithCode(1),
+              "No scene Trian on the timeline");
+}
+
+// The time a scene sees is the frame's reading, in the scene's own slot.
+TEST(FrameTime, InSlotCountsFromTheSlotsFirstBeat) {
+  FrameTime time;
+  time.beat = 300.25f;
+  time.beatStep = 0.125f;
+  const FrameTime clown = time.inSlot(258.0f);
+  EXPECT_EQ(clown.beat, 300.25f);
+  EXPECT_EQ(clown.beatStep, 0.125f);
+  EXPECT_EQ(clown.slotBeat, 42.25f);
+  EXPECT_EQ(time.slotBeat, 0.0f);
 }
 
 TEST(Letterbox, SpansTheWidthAndCentresTheSixteenByNinePicture) {

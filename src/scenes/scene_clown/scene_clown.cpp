@@ -89,8 +89,8 @@ void Clown::load() {
     FATAL("The \"KlovneRinger\" track has %i bells; the clown's %i parts need at least %i",
           static_cast<int>(ringTimes.size()), static_cast<int>(kBodyParts), static_cast<int>(kBodyParts));
 
-  fadeIn = std::make_unique<Effects::Fader>(258.0f, 270.0f, 0, 0, 0, 1, 0, 0, 0, 0);
-  fadeOut = std::make_unique<Effects::Fader>(351.0f, 354.0f, 0, 0, 0, 0, 0, 0, 0, 1);
+  fadeIn = std::make_unique<Effects::Fader>(start, fadeInEnd, 0, 0, 0, 1, 0, 0, 0, 0);
+  fadeOut = std::make_unique<Effects::Fader>(fadeOutStart, end, 0, 0, 0, 0, 0, 0, 0, 1);
   if (!floorTexture.load("data/train/PlywoodNew0030_1_S.jpg", true, true, GL_LINEAR, GL_LINEAR))
     FATAL("Failed to load floor");
 }
@@ -140,8 +140,8 @@ void Clown::moveCameras(std::initializer_list<int> cameras, float x, float y, fl
   for (int c : cameras) model.cameras[static_cast<size_t>(c)].view.translate(x, y, z);
 }
 
-void Clown::step() {
-  const float t = music->time();
+void Clown::step(const FrameTime& time) {
+  const float t = time.beat;
   if (!started_) {
     // Each loose ring lies turned by a quarter, a half or three quarters.
     for (float& turn : ringTurns) turn = 90.0f * static_cast<float>(1 + std::rand() % 3);
@@ -179,14 +179,14 @@ void Clown::step() {
         ringShakeSum = 0.0f;
       }
     } else if (K - t < 1.0f && k >= 2) {
-      const float v = music->beatStep;
+      const float v = time.beatStep;
       moveCameras({0}, -v, -2.5f * v, 0.0f);
     }
   }
 }
 
-void Clown::draw() {
-  const float t = music->time();
+void Clown::draw(const FrameTime& time) {
+  const float t = time.beat;
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
@@ -205,7 +205,7 @@ void Clown::draw() {
 
   fadeIn->draw(t);
   fadeOut->draw(t);
-  drawCredits();
+  drawCredits(time.slotBeat);
 }
 
 void Clown::drawModel() {
@@ -270,8 +270,7 @@ void Clown::drawRings(float t) {
   }
 }
 
-void Clown::drawCredits() {
-  const float u = music->time() - start;
+void Clown::drawCredits(float u) {
   const char* role = creditRole(u);
   if (!role) return;
   beginCaption();

@@ -29,8 +29,8 @@ class Clown : public Scene {
 
   void load() override;
   // Camera 2's blend, the camera shakes and the drifts, the rings' turns.
-  void step() override;
-  void draw() override;
+  void step(const FrameTime& time) override;
+  void draw(const FrameTime& time) override;
   void resizeView(int width, int height) override;
 
   Object3D model;
@@ -61,7 +61,7 @@ class Clown : public Scene {
   void drawFurniture(float t);
   void drawFigure(float t);
   void drawRings(float t);
-  void drawCredits();
+  void drawCredits(float u);  // u: beats into the slot
   // Moves the view matrices of the listed cameras by (x, y, z).
   void moveCameras(std::initializer_list<int> cameras, float x, float y, float z);
 

@@ -2,7 +2,6 @@
 
 #include "util/atlas_font.h"
 #include "util/fbo/fbo.h"
-#include "util/music/music.h"
 #include "util/util.h"
 
 namespace {
@@ -57,15 +56,14 @@ void CodeScroller::resizeView(int width, int height) {
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
 }
 
-void CodeScroller::step() {
+void CodeScroller::step(const FrameTime& time) {
   if (started_) return;
-  startBeat = music->time();
+  startBeat = time.beat;
   started_ = true;
 }
 
-void CodeScroller::draw() {
-  const float beat = music->time();
-  music->waveform(samples);
+void CodeScroller::draw(const FrameTime& time) {
+  const float beat = time.beat;
   glColor4f(0.0f, 1.0f, 0.0f, 1.0f);
   glLineWidth(2.5f);
 

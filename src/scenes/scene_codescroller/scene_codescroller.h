@@ -15,11 +15,10 @@ class CodeScroller : public Scene {
   ~CodeScroller() override;
 
   void load() override;
-  void step() override;  // remembers the beat of the scene's first frame
-  void draw() override;
+  void step(const FrameTime& time) override;  // remembers the beat of the scene's first frame
+  void draw(const FrameTime& time) override;
   void resizeView(int width, int height) override;
 
-  float samples[1024] = {};
   std::vector<std::string> lines;
   AtlasFont* font = nullptr;
   float startBeat = 0.0f;  // the beat of the first drawn frame

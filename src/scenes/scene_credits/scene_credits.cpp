@@ -62,15 +62,15 @@ void Credits::load() {
 
   for (const char* photo : kPhotos) lightningPhotos.emplace_back(new Texture(photo, false, true));
 
-  fadeIn = std::make_unique<Effects::Fader>(0.0f, 10.0f, 0, 0, 0, 1, 0, 0, 0, 0);
-  fadeOut = std::make_unique<Effects::Fader>(110.0f, 114.0f, 0, 0, 0, 0, 0, 0, 0, 1);
+  fadeIn = std::make_unique<Effects::Fader>(start, fadeInEnd, 0, 0, 0, 1, 0, 0, 0, 0);
+  fadeOut = std::make_unique<Effects::Fader>(fadeOutStart, end, 0, 0, 0, 0, 0, 0, 0, 1);
 
   for (int i = 0; i < kLayerCount; ++i)
     std::memcpy(layerColours_[i], layerBaseColour(i), sizeof layerColours_[i]);
 }
 
-void Credits::step() {
-  const float beat = music->time();
+void Credits::step(const FrameTime& time) {
+  const float beat = time.beat;
   sky->step(beat);
   // Dawn only ever adds green: the layers keep it from then on.
   const float green = greenTint(beat);
@@ -78,8 +78,8 @@ void Credits::step() {
     if (layerColours_[i][1] < green) layerColours_[i][1] = green;
 }
 
-void Credits::draw() {
-  const float beat = music->time();
+void Credits::draw(const FrameTime& time) {
+  const float beat = time.beat;
 
   sky->daylight = skyDaylight(beat);
   sky->draw(beat);

@@ -20,8 +20,8 @@ class Credits : public Scene {
   ~Credits() override;
 
   void load() override;
-  void step() override;  // the sky's clouds and the landscape's dawn green
-  void draw() override;
+  void step(const FrameTime& time) override;  // the sky's clouds and the landscape's dawn green
+  void draw(const FrameTime& time) override;
 
   Texture partnerLogo, groupLogo, partyLogo;
   Texture layers[CreditsTiming::kLayerCount];

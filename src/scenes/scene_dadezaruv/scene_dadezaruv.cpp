@@ -9,7 +9,6 @@
 #include "util/atlas_font.h"
 #include "util/error.h"
 #include "util/fbo/fbo.h"
-#include "util/music/music.h"
 #include "util/objects3d/prefabs.h"
 #include "util/util.h"
 
@@ -105,8 +104,8 @@ void DadezAruv::load() {
   timesFont = loadFont("data/common/fonts/times.ttf", 24);
   captionFont = loadFont("data/common/fonts/MOVIPB__.ttf", kCaptionFaceSize);
   activeCamera = 4;
-  fadeIn = std::make_unique<Effects::Fader>(354.0f, 357.0f, 0, 0, 0, 1, 0, 0, 0, 0);
-  fadeOut = std::make_unique<Effects::Fader>(449.8f, 450.0f, 0, 0, 0, 0, 1, 1, 1, 1);
+  fadeIn = std::make_unique<Effects::Fader>(start, fadeInEnd, 0, 0, 0, 1, 0, 0, 0, 0);
+  fadeOut = std::make_unique<Effects::Fader>(fadeOutStart, end, 0, 0, 0, 0, 1, 1, 1, 1);
 }
 
 void DadezAruv::setUpCameras() {
@@ -161,8 +160,8 @@ void DadezAruv::placeCamera(int index, const LookAt& view) {
   for (int c = 0; c < 3; ++c) light.position[c] = view.eye[c];
 }
 
-void DadezAruv::step() {
-  const float t = music->time(), u = t - start;
+void DadezAruv::step(const FrameTime& time) {
+  const float t = time.beat, u = t - start;
 
   // The view, from the robots' cameras as the last frame left them.
   const CameraStep view = cameraStep(u);
@@ -199,8 +198,8 @@ void DadezAruv::paint() {
   glBindTexture(GL_TEXTURE_2D, 0);
 }
 
-void DadezAruv::draw() {
-  const float t = music->time(), u = t - start;
+void DadezAruv::draw(const FrameTime& time) {
+  const float t = time.beat, u = t - start;
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   // The window's depth is left as it is: the robots are drawn into the

@@ -33,8 +33,8 @@ class DadezAruv : public Scene {
   void load() override;
   // The view's move, the four robots' cameras, lights and places, and the
   // painting into the canvas.
-  void step() override;
-  void draw() override;
+  void step(const FrameTime& time) override;
+  void draw(const FrameTime& time) override;
   void resizeView(int width, int height) override;
 
   unsigned activeCamera = 4;

@@ -2,7 +2,6 @@
 
 #include "scenes/invitation.h"
 #include "util/atlas_font.h"
-#include "util/music/music.h"
 #include "util/util.h"
 
 const char* endtextLine(int index) {
@@ -23,12 +22,12 @@ Endtext::~Endtext() { delete font; }
 
 void Endtext::load() {
   font = loadFont("data/common/fonts/MOVIPB__.ttf", 100);
-  fadeIn = std::make_unique<Effects::Fader>(start, start + 6.0f, 0, 0, 0, 1, 0, 0, 0, 0);
-  fadeOut = std::make_unique<Effects::Fader>(end - 6.0f, end + 0.1f, 0, 0, 0, 0, 0, 0, 0, 1);
+  fadeIn = std::make_unique<Effects::Fader>(start, fadeInEnd, 0, 0, 0, 1, 0, 0, 0, 0);
+  fadeOut = std::make_unique<Effects::Fader>(fadeOutStart, end + 0.1f, 0, 0, 0, 0, 0, 0, 0, 1);
 }
 
-void Endtext::draw() {
-  const float beat = music->time();
+void Endtext::draw(const FrameTime& time) {
+  const float beat = time.beat;
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);

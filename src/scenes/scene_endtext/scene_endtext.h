@@ -14,7 +14,7 @@ class Endtext : public Scene {
   ~Endtext() override;
 
   void load() override;
-  void draw() override;
+  void draw(const FrameTime& time) override;
 
   AtlasFont* font = nullptr;
   std::unique_ptr<Effects::Fader> fadeIn, fadeOut;

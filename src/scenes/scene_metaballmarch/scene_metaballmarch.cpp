@@ -2,7 +2,6 @@
 
 #include "util/error.h"
 #include "util/fbo/fbo.h"
-#include "util/music/music.h"
 
 void Metaballmarch::load() {
   shader = std::make_unique<ShaderProgram>("data/metaballmarch/metaballmarch.vert",
@@ -15,9 +14,9 @@ void Metaballmarch::load() {
   resetBalls(balls);
 }
 
-void Metaballmarch::step() { moveBalls(balls, music->beatStep); }
+void Metaballmarch::step(const FrameTime& time) { moveBalls(balls, time.beatStep); }
 
-void Metaballmarch::draw() {
+void Metaballmarch::draw(const FrameTime&) {
   // No depth clear: the blobs keep the listing's depth in the target, and
   // nothing here touches the window.
   engine->polygonise(metaballField);

@@ -14,8 +14,8 @@
 class Metaballmarch : public Scene {
  public:
   void load() override;
-  void step() override;  // the balls move by the frame's beat step
-  void draw() override;
+  void step(const FrameTime& time) override;  // the balls move by the frame's beat step
+  void draw(const FrameTime& time) override;
 
   std::unique_ptr<ShaderProgram> shader;
   TextureCube environment;

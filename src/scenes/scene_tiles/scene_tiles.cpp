@@ -11,7 +11,6 @@
 #include "scenes/translucent_floor.h"
 #include "util/atlas_font.h"
 #include "util/error.h"
-#include "util/music/music.h"
 #include "util/objects3d/prefabs.h"
 #include "util/util.h"
 
@@ -67,8 +66,8 @@ void Tiles::load() {
 
   setUpTiles();
   activeCamera = 0;
-  fadeIn = std::make_unique<Effects::Fader>(450.0f, 456.0f, 1, 1, 1, 1, 0, 0, 0, 0);
-  fadeOut = std::make_unique<Effects::Fader>(540.0f, 546.0f, 0, 0, 0, 0, 0, 0, 0, 1);
+  fadeIn = std::make_unique<Effects::Fader>(start, fadeInEnd, 1, 1, 1, 1, 0, 0, 0, 0);
+  fadeOut = std::make_unique<Effects::Fader>(fadeOutStart, end, 0, 0, 0, 0, 0, 0, 0, 1);
 }
 
 void Tiles::setUpCameras() {
@@ -157,8 +156,8 @@ void Tiles::resizeView(int width, int height) {
   depthOfField.resize(width, height);
 }
 
-void Tiles::step() {
-  const float t = music->time() - start;
+void Tiles::step(const FrameTime& time) {
+  const float t = time.slotBeat;
   if (t < kFlyInEnd) meshT_ = t;
 }
 
@@ -224,8 +223,8 @@ void Tiles::updateTiles(float t) {
   builtT_ = t;
 }
 
-void Tiles::draw() {
-  const float t = music->time() - start;
+void Tiles::draw(const FrameTime& time) {
+  const float t = time.slotBeat;
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   // No depth clear of the window: the tiles are drawn into the
@@ -254,7 +253,7 @@ void Tiles::draw() {
     drawShowerHead(t);
   });
   drawCaption(t);
-  const float beat = music->time();
+  const float beat = time.beat;
   fadeIn->draw(beat);
   fadeOut->draw(beat);
 }

@@ -42,8 +42,8 @@ class Tiles : public Scene {
 
   void load() override;
   // Remembers the last fly-in beat the meshes must show.
-  void step() override;
-  void draw() override;
+  void step(const FrameTime& time) override;
+  void draw(const FrameTime& time) override;
   void resizeView(int width, int height) override;
 
   unsigned activeCamera = 0;

@@ -7,7 +7,6 @@
 #include "scenes/stage_light.h"
 #include "util/atlas_font.h"
 #include "util/error.h"
-#include "util/music/music.h"
 #include "util/util.h"
 
 namespace {
@@ -70,8 +69,8 @@ void Train::load() {
   setUpLights();
   resetRails();
 
-  fadeIn = std::make_unique<Effects::Fader>(114.0f, 120.0f, 0, 0, 0, 1, 0, 0, 0, 0);
-  fadeOut = std::make_unique<Effects::Fader>(255.0f, 258.0f, 0, 0, 0, 0, 0, 0, 0, 1);
+  fadeIn = std::make_unique<Effects::Fader>(start, fadeInEnd, 0, 0, 0, 1, 0, 0, 0, 0);
+  fadeOut = std::make_unique<Effects::Fader>(fadeOutStart, end, 0, 0, 0, 0, 0, 0, 0, 1);
 }
 
 void Train::setUpCameras() {
@@ -114,12 +113,12 @@ void Train::resizeView(int width, int height) {
   depthOfField.resize(width, height);
 }
 
-void Train::step() {
+void Train::step(const FrameTime& time) {
   if (!started_) {
     segmentStart = start;  // once for the whole run
     started_ = true;
   }
-  TrainTiming::SegmentStep now = TrainTiming::stepSegment(music->time(), segmentStart);
+  TrainTiming::SegmentStep now = TrainTiming::stepSegment(time.beat, segmentStart);
   if (now.newSegment) {
     ++segment;
     resetRails();
@@ -131,12 +130,12 @@ void Train::step() {
   // Each track lowers the rails once more, and draws them where it leaves them.
   for (int track = 0; track < 3; ++track)
     for (int i = 0; i < TrainTiming::kRails; ++i) {
-      railHeights[i] = TrainTiming::lowerRail(railHeights[i], music->beatStep);
+      railHeights[i] = TrainTiming::lowerRail(railHeights[i], time.beatStep);
       drawnHeights[track][i] = railHeights[i];
     }
 }
 
-void Train::draw() {
+void Train::draw(const FrameTime& time) {
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   // The stencil with the depth: nothing uses it, and a depth clear that must
@@ -169,9 +168,9 @@ void Train::draw() {
       drawTrack(2);
     });
   }
-  drawCaption();
+  drawCaption(time.slotBeat);
 
-  const float beat = music->time();
+  const float beat = time.beat;
   fadeIn->draw(beat);
   fadeOut->draw(beat);
 }
@@ -246,10 +245,9 @@ void Train::drawTrack(int track) {
   glPopMatrix();
 }
 
-void Train::drawCaption() {
+void Train::drawCaption(float u) {
   beginCaption();
 
-  const float u = music->time() - start;
   const char* line = TrainTiming::captionLine(u);
   if (!line) return;
   const float alpha = TrainTiming::captionAlpha(u);

@@ -25,8 +25,8 @@ class Train : public Scene {
 
   void load() override;
   // The segment, the train's position and the falling rails.
-  void step() override;
-  void draw() override;
+  void step(const FrameTime& time) override;
+  void draw(const FrameTime& time) override;
   void resizeView(int width, int height) override;
 
   Object3D model;
@@ -57,7 +57,7 @@ class Train : public Scene {
   void drawSky();
   void drawWholeModel();
   void drawTrack(int track);
-  void drawCaption();
+  void drawCaption(float u);  // u: beats into the slot
 
   bool started_ = false;
 };
