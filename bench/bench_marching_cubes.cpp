@@ -12,7 +12,7 @@
 //   build/bench/bench_marching_cubes --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
 
-#include "scenes/scene_metaballmarch/marching_cubes.h"
+#include "util/marching_cubes/marching_cubes.h"
 #include "scenes/scene_metaballmarch/metaballs.h"
 
 namespace {

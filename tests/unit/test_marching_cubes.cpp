@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "scenes/scene_metaballmarch/marching_cubes.h"
+#include "util/marching_cubes/marching_cubes.h"
 #include "scenes/scene_metaballmarch/metaballs.h"
 
 namespace {

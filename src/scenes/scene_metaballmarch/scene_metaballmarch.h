@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "scenes/scene.h"
-#include "scenes/scene_metaballmarch/marching_cubes.h"
+#include "util/marching_cubes/marching_cubes.h"
 #include "scenes/scene_metaballmarch/metaballs.h"
 #include "util/shaderprogram/shaderprogram.h"
 #include "util/texture/texturecube.h"

@@ -5,7 +5,7 @@
 // and bits 6 and 7 of e exchanged. The edge numbers need no change; the
 // engine's edges are the same twelve in the same order. 820 triangles in all.
 // Each row: the count of edge numbers, then the edges, -1 past the end.
-#include "scenes/scene_metaballmarch/marching_cubes.h"
+#include "util/marching_cubes/marching_cubes.h"
 
 // clang-format off
 const int8_t kTriangleTable[256][16] = {

@@ -1,4 +1,4 @@
-#include "scenes/scene_metaballmarch/marching_cubes.h"
+#include "util/marching_cubes/marching_cubes.h"
 
 #include <algorithm>
 #include <cmath>
