@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/messagebox.h"
 #include "util/data/data.h"
@@ -201,6 +202,68 @@ TEST_F(Objects3D, VisibilityShowGeometryAndEnabledHideWhatTheySay) {
   EXPECT_EQ(drawnRed(), 0);
   object_.setAllGeometriesVisible(true);
   EXPECT_EQ(drawnRed(), 255);
+}
+
+// Masks made from names show what the flags would, several ways in a row,
+// and drawing with them leaves every flag of the model as it was.
+TEST_F(Objects3D, PartMasksShowWhatTheySayAndLeaveTheModelAlone) {
+  PartMask parentOnly(object_);
+  parentOnly.enable("once", false).enable("twice", false);
+  PartMask childOnly(parentOnly);
+  childOnly.showNodeGeometry("parent", false);
+  PartMask nothing(parentOnly);
+  nothing.showAllNodeGeometry(false);
+  PartMask hidden(parentOnly);
+  hidden.enable("parent", false);
+  PartMask noQuad(parentOnly);
+  noQuad.showGeometry("quad", false);
+  PartMask quadAgain(noQuad);
+  quadAgain.showAllGeometries(true);
+  auto drawnRedWith = [](const Object3D& object, const PartMask& shown) {
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    const_cast<Object3D&>(object).draw(shown);
+    uint8_t rgba[4] = {};
+    glReadPixels(320, 180, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    return static_cast<int>(rgba[0]);
+  };
+  EXPECT_EQ(drawnRedWith(object_, parentOnly), 255);
+  EXPECT_EQ(drawnRedWith(object_, childOnly), 255) << "the child still covers the screen";
+  EXPECT_EQ(drawnRedWith(object_, nothing), 0);
+  EXPECT_EQ(drawnRedWith(object_, hidden), 0) << "a disabled node hides its subtree";
+  EXPECT_EQ(drawnRedWith(object_, noQuad), 0);
+  EXPECT_EQ(drawnRedWith(object_, quadAgain), 255);
+
+  float min[3], max[3];
+  EXPECT_FALSE(object_.shownBounds(nothing, min, max));
+  ASSERT_TRUE(object_.shownBounds(childOnly, min, max));
+  EXPECT_FLOAT_EQ(min[0], -1);
+
+  std::vector<const Node*> nodes = {object_.root.get()};
+  std::vector<bool> numbered(object_.nodeCount(), false);
+  for (size_t i = 0; i < nodes.size(); ++i) {
+    EXPECT_TRUE(nodes[i]->enabled && nodes[i]->showGeometry) << nodes[i]->name;
+    ASSERT_LT(nodes[i]->index, object_.nodeCount());
+    EXPECT_FALSE(numbered[nodes[i]->index]) << "one number a node";
+    numbered[nodes[i]->index] = true;
+    for (const auto& child : nodes[i]->children) nodes.push_back(child.get());
+  }
+  EXPECT_EQ(nodes.size(), object_.nodeCount());
+  EXPECT_TRUE(object_.geometries[0].visible);
+  // What the model's own flags hide stays hidden under any mask.
+  only("once");
+  EXPECT_EQ(drawnRed(), 255);
+  EXPECT_EQ(drawnRedWith(object_, parentOnly), 0);
+}
+
+TEST_F(Objects3D, APartMaskNamingWhatIsNotThereIsFatal) {
+  // A forked child of a process with the renderer's threads can hang: the
+  // death runs in a fresh process.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(PartMask(object_).enable("parnet", false), ::testing::ExitedWithCode(1),
+              "Couldn't find node parnet");
+  EXPECT_EXIT(PartMask(object_).showGeometry("quad_", true), ::testing::ExitedWithCode(1),
+              "Can't find quad_");
 }
 
 TEST_F(Objects3D, ShownBoundsFollowTheFlagsAndTheObjectsPlacement) {

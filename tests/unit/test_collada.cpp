@@ -331,7 +331,11 @@ TEST_F(Collada, MaterialSearchesTakeSubstringsGeometrySearchesExactNames) {
   EXPECT_TRUE(object.geometries[1].visible);
   EXPECT_EXIT(object.setGeometryVisible("mesh_", false), ExitedWithCode(1), "Can't find mesh_");
 
-  EXPECT_EXIT(object.setScreenTexture(nullptr), ExitedWithCode(1),
+  Texture* screen = reinterpret_cast<Texture*>(&object);  // never drawn here
+  object.setMaterialTexture("wheel", screen);
+  EXPECT_EQ(object.materials[1].texture, screen);
+  EXPECT_EQ(object.materials[3].texture, nullptr);
+  EXPECT_EXIT(object.setMaterialTexture("screen_001", nullptr), ExitedWithCode(1),
               "Couldn't find material screen_001");
 }
 

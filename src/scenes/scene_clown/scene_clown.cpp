@@ -10,6 +10,7 @@
 #include "util/atlas_font.h"
 #include "util/error.h"
 #include "util/fbo/fbo.h"
+#include "scenes/model_parts.h"
 #include "util/music/music.h"
 #include "util/util.h"
 
@@ -22,10 +23,18 @@ namespace {
 constexpr unsigned kCaptionFaceSize = 100;
 constexpr float kCaptionShadow = 3.0f;
 
-const char* const kBodyNames[kBodyParts] = {"Body_1", "Body_2", "Body_3", "Body_4",
-                                            "Body_5", "Body_6", "Body_7"};
+namespace Parts = ModelParts::Clown;
+const char* const kBodyNames[kBodyParts] = {Parts::Body1, Parts::Body2, Parts::Body3, Parts::Body4,
+                                            Parts::Body5, Parts::Body6, Parts::Body7};
 // The loose rings come in four colours, taken in turn.
-const char* const kRingNames[4] = {"Ring_1", "Ring_2", "Ring_3", "Ring_4"};
+const char* const kRingNames[4] = {Parts::Ring1, Parts::Ring2, Parts::Ring3, Parts::Ring4};
+
+// One part of the clown alone: its node's own geometries and no others.
+PartMask partAlone(const Object3D& model, const char* name) {
+  PartMask shown(model);
+  shown.showAllNodeGeometry(false).showNodeGeometry(name, true);
+  return shown;
+}
 
 void setCamera(Camera& camera, float yfov, float znear, float zfar) {
   camera.yfov = yfov;
@@ -71,8 +80,12 @@ void Clown::load() {
   useToyShaders(rockingHorse, *shaders);
   rockingHorse.matrix = Matrix::identity();
   rockingHorse.matrix.rotate(90.0f, 1.0f, 0.0f, 0.0f).translate(-50.0f, 0.0f, -6.0f).scale(3.0f, 3.0f, 3.0f);
-  rockingHorse.getNodeWorldMatrix(horsePivot_, "polySurface2");
+  rockingHorse.getNodeWorldMatrix(horsePivot_, ModelParts::RockingHorse::Rockers);
   horsePivotInverse_ = horsePivot_.inverse();
+
+  pole_.emplace(partAlone(model, Parts::Pole));
+  for (const char* name : kBodyNames) bodyParts_.push_back(partAlone(model, name));
+  for (const char* name : kRingNames) rings_.push_back(partAlone(model, name));
 
   setUpCameras();
   setUpLights();
@@ -208,24 +221,8 @@ void Clown::draw(const FrameTime& time) {
   drawCredits(time.slotBeat);
 }
 
-void Clown::drawModel() {
-  glPushMatrix();
-  glMultMatrixf(model.matrix.data());
-  model.drawNode(model.root.get(), model.root->mirrored);
-  glPopMatrix();
-}
-
-void Clown::drawPart(const char* name) {
-  model.setNodeShowGeometry(name, true);
-  drawModel();
-  model.setNodeShowGeometry(name, false);
-}
-
 void Clown::drawFurniture(float t) {
-  glPushMatrix();
-  glMultMatrixf(chairs.matrix.data());
-  chairs.drawNode(chairs.root.get(), chairs.root->mirrored);
-  glPopMatrix();
+  chairs.draw();
 
   // The horse rocks about the z axis of its rocking part's frame, which
   // lies across the horse through the point where the rockers meet the
@@ -236,21 +233,17 @@ void Clown::drawFurniture(float t) {
   glRotatef(12.5f * std::sin(t), 0.0f, 0.0f, 1.0f);
   glTranslatef(0.0f, 4.0f, 0.0f);
   glMultMatrixf(horsePivotInverse_.data());
-  glPushMatrix();
-  glMultMatrixf(rockingHorse.matrix.data());
-  rockingHorse.drawNode(rockingHorse.root.get(), rockingHorse.root->mirrored);
-  glPopMatrix();
+  rockingHorse.draw();
   glPopMatrix();
 }
 
 void Clown::drawFigure(float t) {
   glPushMatrix();
-  model.setSubtreeShowGeometry(false);
-  drawPart("Pinne");
+  model.draw(*pole_);
   for (size_t k = 0; k < kBodyParts; ++k) {
     const float drop = bodyDrop(ringTimes[k], t);
     glTranslatef(0.0f, 0.0f, drop);
-    drawPart(kBodyNames[k]);
+    model.draw(bodyParts_[k]);
     glTranslatef(0.0f, 0.0f, -drop);
   }
   glPopMatrix();
@@ -261,11 +254,11 @@ void Clown::drawRings(float t) {
     const RingPose pose = ringPose(k, t, ringTurns[k]);
     if (!pose.shown) continue;
     glPushMatrix();
-    // The model's own matrix is applied by drawModel: heights are the model's.
+    // The model's own matrix is applied by its draw: heights are the model's.
     glTranslatef(0.0f, 0.0f, pose.height);
     glRotatef(pose.spin, 0.0f, 0.0f, 1.0f);
     glRotatef(pose.tilt, 1.0f, 0.0f, 0.0f);
-    drawPart(kRingNames[k % 4]);
+    model.draw(rings_[static_cast<size_t>(k % 4)]);
     glPopMatrix();
   }
 }

@@ -8,6 +8,7 @@
 // upper left. Fades in from black over twelve beats and out over three.
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "scenes/scene.h"
@@ -56,8 +57,6 @@ class Clown : public Scene {
  private:
   void setUpCameras();
   void setUpLights();
-  void drawModel();
-  void drawPart(const char* name);
   void drawFurniture(float t);
   void drawFigure(float t);
   void drawRings(float t);
@@ -68,4 +67,8 @@ class Clown : public Scene {
   Matrix horsePivot_;  // the rocking part's world matrix, fixed at load
   Matrix horsePivotInverse_;
   bool started_ = false;
+  // The clown's parts, each drawn alone (made at load).
+  std::optional<PartMask> pole_;
+  std::vector<PartMask> bodyParts_;
+  std::vector<PartMask> rings_;
 };

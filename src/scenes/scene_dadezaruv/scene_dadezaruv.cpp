@@ -4,6 +4,7 @@
 
 #include "effects/effect.h"
 #include "main_shaders.h"
+#include "scenes/model_parts.h"
 #include "scenes/stage_light.h"
 #include "scenes/translucent_floor.h"
 #include "util/atlas_font.h"
@@ -79,18 +80,16 @@ void DadezAruv::load() {
   setUpCameras();
   setUpLights();
 
-  nodeMatrices(robot, "Skull", robotSkull_, robotSkullInverse_);
-  nodeMatrices(cameraBot, "LowerArm_001", cameraArm_, cameraArmInverse_);
-  nodeMatrices(cameraBot, "LowerArm", cameraHoldArm_, cameraHoldArmInverse_);
-  nodeMatrices(banjoBot, "Skull", banjoSkull_, banjoSkullInverse_);
-  nodeMatrices(banjoBot, "LowerArm", banjoArm_, banjoArmInverse_);
-  // Every name the drawing asks for, checked once here rather than mid-show.
-  for (const char* name : {"lowerarm_002-geometry", "hand_002-geometry", "lowerarm_002", "hand_002"})
-    cameraBot.setGeometryVisible(name, true);
-  for (const char* name : {"lowerarm_002-geometry", "hand_002-geometry"}) banjoBot.setGeometryVisible(name, true);
-  cameraBot.setMaterialColourOffset("material_004", 0, 0, 0, 0);
-  painterBot.setMaterialColourOffset("indicator-material", 0, 0, 0, 0);
-  robot.setScreenTexture(screenTexture());
+  nodeMatrices(robot, ModelParts::Robot::Skull, robotSkull_, robotSkullInverse_);
+  nodeMatrices(cameraBot, ModelParts::CameraBot::SwingingArm, cameraArm_, cameraArmInverse_);
+  nodeMatrices(cameraBot, ModelParts::CameraBot::HoldingArm, cameraHoldArm_, cameraHoldArmInverse_);
+  nodeMatrices(banjoBot, ModelParts::BanjoBot::Skull, banjoSkull_, banjoSkullInverse_);
+  nodeMatrices(banjoBot, ModelParts::BanjoBot::StrummingArm, banjoArm_, banjoArmInverse_);
+  makePartMasks();
+  // Every material the frames change, checked once here rather than mid-show.
+  cameraBot.setMaterialColourOffset(ModelParts::CameraBot::Lamp, 0, 0, 0, 0);
+  painterBot.setMaterialColourOffset(ModelParts::PainterBot::Lamp, 0, 0, 0, 0);
+  robot.setMaterialTexture(ModelParts::Robot::Screen, screenTexture());
 
   paintCanvas.createEmpty(kCanvasSize, kCanvasSize, GL_RGBA8, true);
   paintCanvas.fill(0, 0, 0, 0);
@@ -106,6 +105,49 @@ void DadezAruv::load() {
   activeCamera = 4;
   fadeIn = std::make_unique<Effects::Fader>(start, fadeInEnd, 0, 0, 0, 1, 0, 0, 0, 0);
   fadeOut = std::make_unique<Effects::Fader>(fadeOutStart, end, 0, 0, 0, 0, 1, 1, 1, 1);
+}
+
+void DadezAruv::makePartMasks() {
+  namespace Robot = ModelParts::Robot;
+  robotBody_.emplace(robot);
+  robotBody_->enable(Robot::Skull, false).enable(Robot::Torso, true);
+  robotHead_.emplace(robot);
+  robotHead_->enable(Robot::Skull, true).enable(Robot::Torso, false);
+
+  // The camera robot's two lower arms are drawn on their own, each turned.
+  namespace CameraBot = ModelParts::CameraBot;
+  cameraBotBody_.emplace(cameraBot);
+  cameraBotBody_->showAllGeometries(true);
+  for (const char* name : {CameraBot::HoldingForearm, CameraBot::HoldingHand, CameraBot::SwingingForearm,
+                           CameraBot::SwingingHand})
+    cameraBotBody_->showGeometry(name, false);
+  cameraBotSwingingArm_.emplace(cameraBot);
+  cameraBotSwingingArm_->showAllGeometries(false)
+      .showGeometry(CameraBot::SwingingForearm, true)
+      .showGeometry(CameraBot::SwingingHand, true);
+  cameraBotHoldingArm_.emplace(cameraBot);
+  cameraBotHoldingArm_->showAllGeometries(false)
+      .showGeometry(CameraBot::HoldingForearm, true)
+      .showGeometry(CameraBot::HoldingHand, true);
+
+  // The banjo robot: the body with its banjo, the head alone, the
+  // strumming forearm and hand alone.
+  namespace BanjoBot = ModelParts::BanjoBot;
+  banjoBotBody_.emplace(banjoBot);
+  banjoBotBody_->showAllGeometries(true)
+      .showGeometry(BanjoBot::StrummingForearm, false)
+      .showGeometry(BanjoBot::StrummingHand, false)
+      .enable(BanjoBot::Banjo, true)
+      .enable(BanjoBot::Skull, false)
+      .enable(BanjoBot::Torso, true);
+  banjoBotHead_.emplace(*banjoBotBody_);
+  banjoBotHead_->enable(BanjoBot::Skull, true).enable(BanjoBot::Torso, false).enable(BanjoBot::Banjo, false);
+  banjoBotArm_.emplace(*banjoBotHead_);
+  banjoBotArm_->enable(BanjoBot::Torso, true)
+      .enable(BanjoBot::Banjo, true)
+      .showAllGeometries(false)
+      .showGeometry(BanjoBot::StrummingForearm, true)
+      .showGeometry(BanjoBot::StrummingHand, true);
 }
 
 void DadezAruv::setUpCameras() {
@@ -185,6 +227,11 @@ void DadezAruv::step(const FrameTime& time) {
   placeCamera(1, banjoBotCamera(u, banjoBotPlacement.position));
 
   if (painting(u)) paint();
+
+  cameraBot.setMaterialColourOffset(ModelParts::CameraBot::Lamp, lampRed(t), 0, 0, 0);
+  painterBot.setMaterialColourOffset(ModelParts::PainterBot::Lamp, lampRed(t), 0, 0, 0);
+  // The shared target's texture is made anew when the window's size changes.
+  robot.setMaterialTexture(ModelParts::Robot::Screen, screenTexture());
 }
 
 void DadezAruv::paint() {
@@ -234,71 +281,47 @@ Texture* DadezAruv::screenTexture() const {
   return renderTarget && !renderTarget->colorTextures.empty() ? renderTarget->colorTextures[0].get() : nullptr;
 }
 
-void DadezAruv::drawModel(Object3D& model) {
-  glPushMatrix();
-  glMultMatrixf(model.matrix.data());
-  model.drawNode(model.root.get(), model.root->mirrored);
-  glPopMatrix();
-}
-
-void DadezAruv::drawTurned(Object3D& model, const Matrix& node, const Matrix& nodeInverse, float degrees,
-                           float x, float y, float z) {
+void DadezAruv::drawTurned(Object3D& model, const PartMask& shown, const Matrix& node, const Matrix& nodeInverse,
+                           float degrees, float x, float y, float z) {
   glPushMatrix();
   glMultMatrixf(node.data());
   glRotatef(degrees, x, y, z);
   glMultMatrixf(nodeInverse.data());
-  drawModel(model);
+  model.draw(shown);
   glPopMatrix();
 }
 
 void DadezAruv::drawRobots(float t) {
   drawAssembledRobot(t);
   drawCameraBot(t);
-  drawPainterBot(t);
+  drawPainterBot();
   drawBanjoBot(t);
 }
 
 void DadezAruv::drawAssembledRobot(float t) {
-  robot.setScreenTexture(screenTexture());
   glPushMatrix();
   applyPlacement(robotPlacement);
-  robot.setNodeEnabled("Skull", false);
-  robot.setNodeEnabled("Torso", true);
-  drawModel(robot);
-  robot.setNodeEnabled("Skull", true);
-  robot.setNodeEnabled("Torso", false);
-  drawTurned(robot, robotSkull_, robotSkullInverse_, robotNod(t), 0.0f, 1.0f, 0.0f);
+  robot.draw(*robotBody_);
+  drawTurned(robot, *robotHead_, robotSkull_, robotSkullInverse_, robotNod(t), 0.0f, 1.0f, 0.0f);
   glPopMatrix();
 }
 
 void DadezAruv::drawCameraBot(float t) {
-  cameraBot.setMaterialColourOffset("material_004", lampRed(t), 0, 0, 0);
   glPushMatrix();
   applyPlacement(cameraBotPlacement);
-  cameraBot.setAllGeometriesVisible(true);
-  for (const char* name : {"lowerarm_002-geometry", "hand_002-geometry", "lowerarm_002", "hand_002"})
-    cameraBot.setGeometryVisible(name, false);
-  drawModel(cameraBot);
-  cameraBot.setAllGeometriesVisible(false);
-  cameraBot.setGeometryVisible("lowerarm_002", true);
-  cameraBot.setGeometryVisible("hand_002", true);
-  drawTurned(cameraBot, cameraArm_, cameraArmInverse_, cameraBotSwing(t), 1.0f, 0.0f, 0.0f);
-  cameraBot.setGeometryVisible("lowerarm_002", false);
-  cameraBot.setGeometryVisible("hand_002", false);
-  cameraBot.setGeometryVisible("lowerarm_002-geometry", true);
-  cameraBot.setGeometryVisible("hand_002-geometry", true);
-  drawTurned(cameraBot, cameraHoldArm_, cameraHoldArmInverse_, cameraBotHold(t), 1.0f, 0.0f, 0.0f);
-  cameraBot.setGeometryVisible("lowerarm_002-geometry", false);
-  cameraBot.setGeometryVisible("hand_002-geometry", false);
+  cameraBot.draw(*cameraBotBody_);
+  drawTurned(cameraBot, *cameraBotSwingingArm_, cameraArm_, cameraArmInverse_, cameraBotSwing(t), 1.0f, 0.0f,
+             0.0f);
+  drawTurned(cameraBot, *cameraBotHoldingArm_, cameraHoldArm_, cameraHoldArmInverse_, cameraBotHold(t), 1.0f,
+             0.0f, 0.0f);
   glPopMatrix();
 }
 
-void DadezAruv::drawPainterBot(float t) {
-  painterBot.setMaterialColourOffset("indicator-material", lampRed(t), 0, 0, 0);
+void DadezAruv::drawPainterBot() {
   glPushMatrix();
   glTranslatef(painter.position[0], painter.position[1], painter.position[2]);
   glRotatef(painter.heading, 0.0f, 0.0f, 1.0f);
-  drawModel(painterBot);
+  painterBot.draw();
   glPopMatrix();
 }
 
@@ -306,23 +329,9 @@ void DadezAruv::drawBanjoBot(float t) {
   const float u = t - start;
   glPushMatrix();
   applyPlacement(banjoBotPlacement);
-  banjoBot.setAllGeometriesVisible(true);
-  banjoBot.setGeometryVisible("lowerarm_002-geometry", false);
-  banjoBot.setGeometryVisible("hand_002-geometry", false);
-  banjoBot.setNodeEnabled("Circle", true);
-  banjoBot.setNodeEnabled("Skull", false);
-  banjoBot.setNodeEnabled("Torso", true);
-  drawModel(banjoBot);
-  banjoBot.setNodeEnabled("Skull", true);
-  banjoBot.setNodeEnabled("Torso", false);
-  banjoBot.setNodeEnabled("Circle", false);
-  drawTurned(banjoBot, banjoSkull_, banjoSkullInverse_, banjoHead(t, u), 0.0f, 1.0f, 0.0f);
-  banjoBot.setNodeEnabled("Torso", true);
-  banjoBot.setNodeEnabled("Circle", true);
-  banjoBot.setAllGeometriesVisible(false);
-  banjoBot.setGeometryVisible("lowerarm_002-geometry", true);
-  banjoBot.setGeometryVisible("hand_002-geometry", true);
-  drawTurned(banjoBot, banjoArm_, banjoArmInverse_, banjoStrum(t, u), 0.0f, 1.0f, 0.0f);
+  banjoBot.draw(*banjoBotBody_);
+  drawTurned(banjoBot, *banjoBotHead_, banjoSkull_, banjoSkullInverse_, banjoHead(t, u), 0.0f, 1.0f, 0.0f);
+  drawTurned(banjoBot, *banjoBotArm_, banjoArm_, banjoArmInverse_, banjoStrum(t, u), 0.0f, 1.0f, 0.0f);
   glPopMatrix();
 }
 

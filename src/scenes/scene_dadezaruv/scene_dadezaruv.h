@@ -10,6 +10,7 @@
 // left. Fades in from black and ends in a flash to white.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "scenes/depth_of_field.h"
@@ -31,8 +32,8 @@ class DadezAruv : public Scene {
   ~DadezAruv() override;
 
   void load() override;
-  // The view's move, the four robots' cameras, lights and places, and the
-  // painting into the canvas.
+  // The view's move, the four robots' cameras, lights and places, their
+  // lamps, the robot's screen, and the painting into the canvas.
   void step(const FrameTime& time) override;
   void draw(const FrameTime& time) override;
   void resizeView(int width, int height) override;
@@ -68,16 +69,15 @@ class DadezAruv : public Scene {
   void drawRobots(float t);
   void drawAssembledRobot(float t);
   void drawCameraBot(float t);
-  void drawPainterBot(float t);
+  void drawPainterBot();
   void drawBanjoBot(float t);
   void drawCanvas();
   void drawCategory(float u);
-  // Draws a model: its matrix and its whole tree.
-  static void drawModel(Object3D& model);
-  // Draws `model` with node `node` turned by `degrees` about `axis` in the
-  // node's own frame, about the node's origin.
-  static void drawTurned(Object3D& model, const Matrix& node, const Matrix& nodeInverse, float degrees,
-                         float x, float y, float z);
+  // Draws what `shown` shows of `model` with node `node` turned by
+  // `degrees` about `axis` in the node's own frame, about the node's origin.
+  static void drawTurned(Object3D& model, const PartMask& shown, const Matrix& node, const Matrix& nodeInverse,
+                         float degrees, float x, float y, float z);
+  void makePartMasks();
 
   // The turning nodes' world matrices and their inverses, fixed at load.
   Matrix robotSkull_, robotSkullInverse_;
@@ -85,4 +85,9 @@ class DadezAruv : public Scene {
   Matrix cameraHoldArm_, cameraHoldArmInverse_;  // LowerArm
   Matrix banjoSkull_, banjoSkullInverse_;
   Matrix banjoArm_, banjoArmInverse_;
+  // What each of the robots' drawings shows: the body still, then each
+  // turning part alone (made at load).
+  std::optional<PartMask> robotBody_, robotHead_;
+  std::optional<PartMask> cameraBotBody_, cameraBotSwingingArm_, cameraBotHoldingArm_;
+  std::optional<PartMask> banjoBotBody_, banjoBotHead_, banjoBotArm_;
 };

@@ -345,10 +345,7 @@ void Tiles::drawTiles(float t) {
 void Tiles::drawShowerHead(float t) {
   glTranslatef(0.0f, -4.0f, showerHeadZ(t));
   glRotatef(180.0f, 0, 0, 1);
-  glPushMatrix();
-  glMultMatrixf(showerHead.matrix.data());
-  showerHead.drawNode(showerHead.root.get(), showerHead.root->mirrored);
-  glPopMatrix();
+  showerHead.draw();
 }
 
 void Tiles::drawCaption(float t) {

@@ -3,6 +3,7 @@
 
 #include "effects/effect.h"
 #include "main_shaders.h"
+#include "scenes/model_parts.h"
 #include "scenes/plywood_floor.h"
 #include "scenes/stage_light.h"
 #include "util/atlas_font.h"
@@ -17,9 +18,9 @@ namespace {
 constexpr unsigned kCaptionFaceSize = 60;
 constexpr float kCaptionShadow = 2.0f;
 
-const char* const kFixedRails[] = {"RailStraight_001", "RailStraight_002", "RailStraight_003",
-                                   "RailStraight_004", "RailStraight_005", "RailStraight_006",
-                                   "RailStraight_007"};
+namespace Parts = ModelParts::Train;
+const char* const kFixedRails[] = {Parts::FixedRail1, Parts::FixedRail2, Parts::FixedRail3, Parts::FixedRail4,
+                                   Parts::FixedRail5, Parts::FixedRail6, Parts::FixedRail7};
 
 // The sky cube: its corners are its texture coordinates.
 const GLfloat kSkyCorners[8][3] = {{-5, 5, 5},  {5, 5, 5},  {-5, -5, 5},  {5, -5, 5},
@@ -58,11 +59,16 @@ void Train::load() {
   if (!floorTexture.load("data/train/PlywoodNew0030_1_S.jpg", true, true, GL_LINEAR, GL_LINEAR))
     FATAL("Failed to load floor");
 
-  // What a falling rail draws (see drawTrack), for leaving out those out of sight.
-  model.setSubtreeShowGeometry(true);
-  model.setNodeEnabled("Body", false);
-  for (const char* name : kFixedRails) model.setNodeShowGeometry(name, false);
-  if (!model.shownBounds(railMin, railMax)) FATAL("The train model has no falling rail");
+  // What each drawing of a track shows (see drawTrack): the fixed pieces
+  // under the train's start, one falling rail, the train on its rail.
+  fixedTrack_.emplace(model);
+  fixedTrack_->enable(Parts::Body, false);
+  fallingRail_.emplace(*fixedTrack_);
+  for (const char* name : kFixedRails) fallingRail_->showNodeGeometry(name, false);
+  train_.emplace(*fallingRail_);
+  train_->showNodeGeometry(Parts::Rail, false).enable(Parts::Body, true);
+  // The falling rail's box, for leaving out those out of sight.
+  if (!model.shownBounds(*fallingRail_, railMin, railMax)) FATAL("The train model has no falling rail");
 
   segment = 0;
   setUpCameras();
@@ -203,24 +209,12 @@ void Train::drawSky() {
   glDisable(GL_TEXTURE_CUBE_MAP);
 }
 
-void Train::drawWholeModel() {
-  glPushMatrix();
-  glMultMatrixf(model.matrix.data());
-  model.drawNode(model.root.get(), model.root->mirrored);
-  glPopMatrix();
-}
-
 void Train::drawTrack(int track) {
   // The fixed pieces under the train's start.
-  glPushMatrix();
-  model.setSubtreeShowGeometry(true);
-  model.setNodeEnabled("Body", false);
-  drawWholeModel();
-  glPopMatrix();
+  model.draw(*fixedTrack_);
 
   // The falling pieces ahead of it: the first piece alone, moved. Those
   // wholly out of sight are left out (most of them, in the close views).
-  for (const char* name : kFixedRails) model.setNodeShowGeometry(name, false);
   Matrix projection, modelview;
   glGetFloatv(GL_PROJECTION_MATRIX, projection.data());
   glGetFloatv(GL_MODELVIEW_MATRIX, modelview.data());
@@ -232,16 +226,14 @@ void Train::drawTrack(int track) {
     if (boxOutsideClipVolume(trackView, min, max)) continue;
     glPushMatrix();
     glTranslatef(offset[0], offset[1], offset[2]);
-    drawWholeModel();
+    model.draw(*fallingRail_);
     glPopMatrix();
   }
 
   // The train.
   glPushMatrix();
   glTranslatef(0.0f, trainY, 0.0f);
-  model.setNodeShowGeometry("RailStraight", false);
-  model.setNodeEnabled("Body", true);
-  drawWholeModel();
+  model.draw(*train_);
   glPopMatrix();
 }
 

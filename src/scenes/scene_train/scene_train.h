@@ -5,6 +5,7 @@
 // camera set-ups follow it, one per 48-beat segment; caption lines appear at
 // the lower left; the scene fades in over six beats and out over three.
 #include <memory>
+#include <optional>
 
 #include "scenes/depth_of_field.h"
 #include "scenes/scene.h"
@@ -55,9 +56,10 @@ class Train : public Scene {
   void setUpLights();
   void resetRails();
   void drawSky();
-  void drawWholeModel();
   void drawTrack(int track);
   void drawCaption(float u);  // u: beats into the slot
 
   bool started_ = false;
+  // What each drawing of a track shows of the model (made at load).
+  std::optional<PartMask> fixedTrack_, fallingRail_, train_;
 };

@@ -45,15 +45,24 @@ const Node* findNode(const Node* node, const char* name) {
   return nullptr;
 }
 
-void boundShown(const Object3D& object, const Node* node, const Matrix& above, float min[3],
-                float max[3], bool& any) {
-  if (!node->enabled) return;
+// What the model's own flags show, read the way a PartMask is.
+struct OwnFlags {
+  const Object3D& object;
+  bool enabled(const Node& node) const { return node.enabled; }
+  bool showsNodeGeometry(const Node& node) const { return node.showGeometry; }
+  bool showsGeometry(uint32_t index) const { return object.geometries[index].visible; }
+};
+
+template <class Shown>
+void boundShown(const Object3D& object, const Shown& shown, const Node* node, const Matrix& above,
+                float min[3], float max[3], bool& any) {
+  if (!shown.enabled(*node)) return;
   const Matrix here = above * node->matrix;
-  for (const auto& child : node->children) boundShown(object, child.get(), here, min, max, any);
-  if (!node->showGeometry) return;
+  for (const auto& child : node->children) boundShown(object, shown, child.get(), here, min, max, any);
+  if (!shown.showsNodeGeometry(*node)) return;
   for (uint32_t index : node->geometryIndices) {
     const Geometry& geometry = object.geometries[index];
-    if (!geometry.visible || geometry.positionStride < 2) continue;
+    if (!shown.showsGeometry(index) || geometry.positionStride < 2) continue;
     const Matrix m = here * geometry.matrix;
     const std::vector<float>& p = geometry.positionSource;
     for (size_t i = 0; i + geometry.positionStride <= p.size(); i += geometry.positionStride) {
@@ -66,6 +75,12 @@ void boundShown(const Object3D& object, const Node* node, const Matrix& above, f
       any = true;
     }
   }
+}
+
+uint32_t numberNodes(Node* node, uint32_t next) {
+  node->index = next++;
+  for (auto& child : node->children) next = numberNodes(child.get(), next);
+  return next;
 }
 
 }  // namespace
@@ -175,22 +190,41 @@ bool Object3D::loadCollada(const char* fileName) {
 }
 
 void Object3D::preDraw() {
+  nodeCount_ = numberNodes(root.get(), 0);
+  draw();
+}
+
+void Object3D::draw() {
   glPushMatrix();
   glMultMatrixf(matrix.data());
   drawNode(root.get(), root->mirrored);
   glPopMatrix();
 }
 
-void Object3D::drawNode(const Node* node, bool flip) {
+void Object3D::draw(const PartMask& shown) {
+  glPushMatrix();
+  glMultMatrixf(matrix.data());
+  drawNode(root.get(), root->mirrored, shown);
+  glPopMatrix();
+}
+
+void Object3D::drawNode(const Node* node, bool flip) { drawTree(node, flip, OwnFlags{*this}); }
+
+void Object3D::drawNode(const Node* node, bool flip, const PartMask& shown) { drawTree(node, flip, shown); }
+
+template <class Shown>
+void Object3D::drawTree(const Node* node, bool flip, const Shown& shown) {
   glPushMatrix();
   glMultMatrixf(node->matrix.data());
   const bool mirrored = node->mirrored != flip;
-  if (node->enabled)
-    for (const auto& child : node->children) drawNode(child.get(), mirrored);
+  const bool enabled = shown.enabled(*node);
+  if (enabled)
+    for (const auto& child : node->children) drawTree(child.get(), mirrored, shown);
   // Left as set: a mirrored transform turns the winding of its triangles.
   glFrontFace(mirrored ? GL_CW : GL_CCW);
-  if (node->enabled && node->showGeometry) {
+  if (enabled && shown.showsNodeGeometry(*node)) {
     for (uint32_t index : node->geometryIndices) {
+      if (!shown.showsGeometry(index)) continue;
       ShaderProgram* shader = drawnTextured(index) ? texturedShader : plainShader;
       if (shader) {
         shader->use();
@@ -207,7 +241,6 @@ void Object3D::drawNode(const Node* node, bool flip) {
 
 void Object3D::drawGeometry(uint32_t index) {
   Geometry& geometry = geometries[index];
-  if (!geometry.visible) return;
   const Material& material = materials[geometry.materialIndex];
   glPushMatrix();
   glMultMatrixf(geometry.matrix.data());
@@ -299,7 +332,13 @@ void Object3D::drawOpenGeometryTwoSided() {
 
 bool Object3D::shownBounds(float min[3], float max[3]) const {
   bool any = false;
-  if (root) boundShown(*this, root.get(), matrix, min, max, any);
+  if (root) boundShown(*this, OwnFlags{*this}, root.get(), matrix, min, max, any);
+  return any;
+}
+
+bool Object3D::shownBounds(const PartMask& shown, float min[3], float max[3]) const {
+  bool any = false;
+  if (root) boundShown(*this, shown, root.get(), matrix, min, max, any);
   return any;
 }
 
@@ -317,15 +356,14 @@ void Object3D::setGeometryVisible(const char* name, bool value) {
   if (!found) FATAL("Can't find %s\n", name);
 }
 
-void Object3D::setScreenTexture(Texture* texture) {
-  const char* screen = "screen_001";
+void Object3D::setMaterialTexture(const char* name, Texture* texture) {
   bool found = false;
   for (Material& material : materials) {
-    if (material.name.find(screen) == std::string::npos) continue;
+    if (material.name.find(name) == std::string::npos) continue;
     material.texture = texture;
     found = true;
   }
-  if (!found) FATAL("Couldn't find material %s", screen);
+  if (!found) FATAL("Couldn't find material %s", name);
 }
 
 void Object3D::setMaterialColourOffset(const char* name, float r, float g, float b, float a) {
@@ -339,4 +377,69 @@ void Object3D::setMaterialColourOffset(const char* name, float r, float g, float
     found = true;
   }
   if (!found) FATAL("Couldn't find material %s", name);
+}
+
+PartMask::PartMask(const Object3D& model)
+    : model_(&model), nodes_(model.nodeCount(), kEnabled | kShowsGeometry), geometries_(model.geometries.size(), 1) {
+  if (model.nodeCount() == 0) FATAL("A part mask of a model that is not loaded");
+}
+
+bool PartMask::showsGeometry(uint32_t index) const {
+  return geometries_[index] != 0 && model_->geometries[index].visible;
+}
+
+void PartMask::set(uint32_t index, uint8_t bit, bool on) {
+  if (on)
+    nodes_[index] |= bit;
+  else
+    nodes_[index] &= static_cast<uint8_t>(~bit);
+}
+
+void PartMask::setSubtree(const Node* node, uint8_t bit, bool on) {
+  set(node->index, bit, on);
+  for (const auto& child : node->children) setSubtree(child.get(), bit, on);
+}
+
+void PartMask::setNamed(const Node* node, const char* name, uint8_t bit, bool on, bool& found) {
+  if (node->name == name) {
+    set(node->index, bit, on);
+    found = true;
+    return;
+  }
+  for (const auto& child : node->children) setNamed(child.get(), name, bit, on, found);
+}
+
+PartMask& PartMask::enable(const char* name, bool on) {
+  bool found = false;
+  setNamed(model_->root.get(), name, kEnabled, on, found);
+  if (!found) FATAL("Couldn't find node %s!", name);
+  return *this;
+}
+
+PartMask& PartMask::showNodeGeometry(const char* name, bool on) {
+  bool found = false;
+  setNamed(model_->root.get(), name, kShowsGeometry, on, found);
+  if (!found) FATAL("Couldn't find node %s!", name);
+  return *this;
+}
+
+PartMask& PartMask::showAllNodeGeometry(bool on) {
+  setSubtree(model_->root.get(), kShowsGeometry, on);
+  return *this;
+}
+
+PartMask& PartMask::showGeometry(const char* name, bool on) {
+  bool found = false;
+  for (size_t i = 0; i < geometries_.size(); ++i) {
+    if (model_->geometries[i].name != name) continue;
+    geometries_[i] = on;
+    found = true;
+  }
+  if (!found) FATAL("Can't find %s\n", name);
+  return *this;
+}
+
+PartMask& PartMask::showAllGeometries(bool on) {
+  std::fill(geometries_.begin(), geometries_.end(), static_cast<uint8_t>(on));
+  return *this;
 }

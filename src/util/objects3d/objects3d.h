@@ -7,9 +7,11 @@
 //
 // Loading goes by extension (".dae" COLLADA, ".ase" ASE) and builds every
 // vertex buffer at once, so the first frame of a scene does not stall.
-// Scenes then draw the whole graph or a subtree every frame, switch named
-// parts on and off, read node world matrices and tint or re-texture
-// materials.
+// Scenes then draw the whole graph or a subtree every frame, read node
+// world matrices and tint or re-texture materials. What one drawing shows
+// of the graph is a PartMask, made at load from the names of the parts;
+// drawing with one changes nothing in the model, so a scene can draw one
+// model several ways in a frame.
 //
 // The object owns its nodes, geometries, materials, cameras, lights, the GL
 // buffers of its geometries and the textures its loader created. The two
@@ -44,6 +46,7 @@ struct Node {
   std::string name;       // the node id exactly as written in the file
   bool showGeometry = true;  // draw this node's own geometries
   bool enabled = true;       // draw this node and its subtree at all
+  uint32_t index = 0;        // pre-order number in its model, from 0 at the root
 };
 
 // One triangle list. The file's indexed arrays are kept; createVBOs turns
@@ -103,6 +106,47 @@ struct Material {
   float shininess = 20.0f;
 };
 
+class Object3D;
+
+// What one drawing of a model shows: per node whether its subtree is drawn
+// at all and whether its own geometries are, per geometry whether it is
+// drawn. Made at load, showing everything at first, and changed by the
+// names of the parts; every name must be in the model (the first failure
+// is fatal, so a renamed part is found when the scene loads, not
+// mid-show). Drawing with a mask shows what the mask and the model's own
+// flags both show. Read by Object3D::draw and shownBounds; never changes
+// the model.
+class PartMask {
+ public:
+  explicit PartMask(const Object3D& model);
+
+  // Every node named exactly `name` (below a match nothing more is searched).
+  PartMask& enable(const char* name, bool on);
+  PartMask& showNodeGeometry(const char* name, bool on);
+  // Every node's own geometries.
+  PartMask& showAllNodeGeometry(bool on);
+  // Every geometry of exactly that name.
+  PartMask& showGeometry(const char* name, bool on);
+  PartMask& showAllGeometries(bool on);
+
+  bool enabled(const Node& node) const { return (nodes_[node.index] & kEnabled) && node.enabled; }
+  bool showsNodeGeometry(const Node& node) const {
+    return (nodes_[node.index] & kShowsGeometry) && node.showGeometry;
+  }
+  bool showsGeometry(uint32_t index) const;
+
+ private:
+  static constexpr uint8_t kEnabled = 1;
+  static constexpr uint8_t kShowsGeometry = 2;
+  void set(uint32_t nodeIndex, uint8_t bit, bool on);
+  void setNamed(const Node* node, const char* name, uint8_t bit, bool on, bool& found);
+  void setSubtree(const Node* node, uint8_t bit, bool on);
+
+  const Object3D* model_;
+  std::vector<uint8_t> nodes_;       // by Node::index
+  std::vector<uint8_t> geometries_;  // by index into Object3D::geometries
+};
+
 class Object3D {
  public:
   Object3D();
@@ -123,6 +167,11 @@ class Object3D {
   // on the way down. Usual call: push, glMultMatrixf(matrix),
   // drawNode(root.get(), root->mirrored), pop. Allocates nothing.
   void drawNode(const Node* node, bool flip);
+  // The same with what the mask shows instead of the model's own flags.
+  void drawNode(const Node* node, bool flip, const PartMask& shown);
+  // The whole model as placed: push, its matrix, the tree from the root, pop.
+  void draw();
+  void draw(const PartMask& shown);
   void drawGeometry(uint32_t index);
   // Whether the geometry is drawn with its texture: it has coordinates and
   // its material a texture now (a scene may take a material's texture away).
@@ -147,12 +196,15 @@ class Object3D {
   // with the present flags would draw (its file positions through the node
   // chain and the geometry's own matrix); false when it would draw nothing.
   bool shownBounds(float min[3], float max[3]) const;
+  bool shownBounds(const PartMask& shown, float min[3], float max[3]) const;
+  // Nodes in the tree (numbered at load, see Node::index).
+  uint32_t nodeCount() const { return nodeCount_; }
 
   void setAllGeometriesVisible(bool value);
   // Exact name; none is fatal.
   void setGeometryVisible(const char* name, bool value);
-  // Every material whose name contains "screen_001"; none is fatal.
-  void setScreenTexture(Texture* texture);
+  // Every material whose name contains `name`; none is fatal.
+  void setMaterialTexture(const char* name, Texture* texture);
   // Every material whose name contains `name`; none is fatal.
   void setMaterialColourOffset(const char* name, float r, float g, float b, float a);
 
@@ -173,6 +225,9 @@ class Object3D {
 
  private:
   bool twoSidedOpenGeometry_ = false;
-  // The pre-draw at the end of loading, which creates every buffer.
+  uint32_t nodeCount_ = 0;
+  // The end of loading: numbers the nodes, and the pre-draw creates every buffer.
   void preDraw();
+  template <class Shown>
+  void drawTree(const Node* node, bool flip, const Shown& shown);
 };
