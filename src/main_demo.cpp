@@ -100,6 +100,7 @@ Demo::Demo() : width_(videoSettings.width), height_(videoSettings.height) {
     scene->shaders = shaders_.get();
     scene->renderTarget = renderTarget_.get();
     scene->ascii = ascii_.get();
+    scene->fonts = &fonts_;
     scene->load();
     checkGlErrors();
   }

@@ -10,6 +10,7 @@
 #include "main_capture.h"
 #include "main_shaders.h"
 #include "scenes/scene.h"
+#include "scenes/scene_kit.h"
 #include "util/ascii/asciiengine.h"
 #include "util/fbo/fbo.h"
 #include "util/music/music.h"
@@ -115,6 +116,7 @@ class Demo {
   std::unique_ptr<ShaderLibrary> shaders_;
   std::unique_ptr<FBO> renderTarget_;  // 512 x 512 at first, then half the window's size
   std::unique_ptr<AsciiEngine> ascii_;
+  FontLibrary fonts_;
   std::unique_ptr<Music> music_;
 
   bool ending_ = false;

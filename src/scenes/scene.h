@@ -29,6 +29,7 @@ class Music;
 class ShaderLibrary;
 class FBO;
 class AsciiEngine;
+class FontLibrary;
 
 class Scene {
  public:
@@ -93,6 +94,7 @@ class Scene {
   ShaderLibrary* shaders = nullptr;
   FBO* renderTarget = nullptr;
   AsciiEngine* ascii = nullptr;
+  FontLibrary* fonts = nullptr;  // every scene's fonts, owned there
 
   // Set by resizeView.
   float aspect = 16.0f / 9.0f;  // always the picture's 16:9

@@ -4,6 +4,21 @@
 // over what lies under it, so a mirrored copy of the content drawn beneath
 // shows through as a reflection. Leaves entry 20 in use, 2D texturing and
 // colour material off.
+#include <GL/glew.h>
+
 class ShaderLibrary;
 
 void drawTranslucentFloor(const ShaderLibrary& shaders);
+
+// A scene standing on the glass floor: drawScene(true) draws it mirrored
+// in the floor (z turned over: its reflection beneath), then the floor
+// goes over that, then drawScene(false) draws the scene itself.
+template <class DrawScene>
+void drawOnGlassFloor(const ShaderLibrary& shaders, DrawScene drawScene) {
+  glPushMatrix();
+  glScalef(1.0f, 1.0f, -1.0f);
+  drawScene(true);
+  glPopMatrix();
+  drawTranslucentFloor(shaders);
+  drawScene(false);
+}

@@ -86,7 +86,7 @@ void drawTextShadowed(FTFont* font, int viewWidth, float shadowOffset, float alp
   glPopMatrix();
 }
 
-AtlasFont* loadFont(const char* path, unsigned faceSize) {
+std::unique_ptr<AtlasFont> loadFont(const char* path, unsigned faceSize) {
   FILE* file = dataFopen(path, "rb");
   if (!file) FATAL("fp is NULL");
   std::fseek(file, 0, SEEK_END);
@@ -100,7 +100,7 @@ AtlasFont* loadFont(const char* path, unsigned faceSize) {
     FATAL("Tried to read %i bytes from %s, got %i", static_cast<int>(length), path,
           static_cast<int>(got));
   bytes.resize(got);
-  AtlasFont* font = new AtlasFont(std::move(bytes), faceSize);  // the font keeps the bytes
+  auto font = std::make_unique<AtlasFont>(std::move(bytes), faceSize);  // the font keeps the bytes
   if (font->Error()) FATAL("Failed to load font %s (FreeType error %i)", path, font->Error());
   return font;
 }

@@ -1,5 +1,6 @@
 #pragma once
 // Small helpers over the file access layer.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,4 +32,4 @@ void drawTextShadowed(FTFont* font, int viewWidth, float shadowOffset, float alp
 // reads glyphs from for the font's lifetime) at this face size (72 dpi),
 // with the Unicode character map and its glyphs made and uploaded: drawing
 // with it never allocates (see atlas_font.h). Needs the GL context.
-AtlasFont* loadFont(const char* path, unsigned faceSize);
+std::unique_ptr<AtlasFont> loadFont(const char* path, unsigned faceSize);

@@ -74,10 +74,13 @@ class ShowScenes : public ::testing::Test {
     music_->play();
     target_ = new FBO(512, 512, 1);
     target_->resize(kWidth, kHeight);
+    fonts_ = new FontLibrary;
   }
   static void TearDownTestSuite() {
     delete shaders_;
     shaders_ = nullptr;
+    delete fonts_;
+    fonts_ = nullptr;
     delete target_;
     delete music_;
     setAudioOffline(false);
@@ -121,6 +124,7 @@ class ShowScenes : public ::testing::Test {
     scene->renderTarget = target_;
     if (!shaders_) shaders_ = new ShaderLibrary;  // the 3D scenes draw with it
     scene->shaders = shaders_;
+    scene->fonts = fonts_;
     scene->load();
     return scene;
   }
@@ -183,11 +187,13 @@ class ShowScenes : public ::testing::Test {
   static Music* music_;
   static FBO* target_;
   static ShaderLibrary* shaders_;
+  static FontLibrary* fonts_;
 };
 
 Music* ShowScenes::music_ = nullptr;
 FBO* ShowScenes::target_ = nullptr;
 ShaderLibrary* ShowScenes::shaders_ = nullptr;
+FontLibrary* ShowScenes::fonts_ = nullptr;
 
 TEST_F(ShowScenes, CodeScrollerDrawsGreenCodeIntoTheTargetOnlyAndScrollsUp) {
   auto scroller = make<CodeScroller>("CodeScroller");

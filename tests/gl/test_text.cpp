@@ -35,7 +35,7 @@ AtlasFont* sans() {
     entry->name = "data/common/fonts/sans.ttf";
     entry->data.assign(ttf.begin(), ttf.end());
     dataIndex.push_back(std::move(entry));
-    AtlasFont* loaded = loadFont("data/common/fonts/sans.ttf", 24);
+    AtlasFont* loaded = loadFont("data/common/fonts/sans.ttf", 24).release();  // kept for every test
     dataIndex.clear();
     dataMode = kDataPlain;
     return loaded;
@@ -242,8 +242,7 @@ TEST(ShowFonts, EveryFontTheScenesOpenHoldsAllItsGlyphs) {
   };
   for (const Use use : {Use{"MOVIPB__.ttf", 228}, Use{"MOVIPB__.ttf", 110}, Use{"MOVIPB__.ttf", 100},
                         Use{"MOVIPB__.ttf", 60}, Use{"courier_new.ttf", 32}, Use{"times.ttf", 24}}) {
-    std::unique_ptr<AtlasFont> font(
-        loadFont((std::string("data/common/fonts/") + use.name).c_str(), use.size));
+    std::unique_ptr<AtlasFont> font = loadFont((std::string("data/common/fonts/") + use.name).c_str(), use.size);
     SCOPED_TRACE(std::string(use.name) + " at " + std::to_string(use.size));
     EXPECT_EQ(font->Error(), 0);
     EXPECT_EQ(font->unplaced(), 0);
@@ -254,9 +253,9 @@ TEST(ShowFonts, EveryFontTheScenesOpenHoldsAllItsGlyphs) {
 
 TEST(ShowFonts, TheCodeScrollersFaceIsMonospaced) {
   dataMode = kDataPlain;
-  std::unique_ptr<AtlasFont> mono(loadFont("data/common/fonts/courier_new.ttf", 32));
+  std::unique_ptr<AtlasFont> mono = loadFont("data/common/fonts/courier_new.ttf", 32);
   EXPECT_FLOAT_EQ(mono->Advance("iiii"), mono->Advance("WWWW"));
-  std::unique_ptr<AtlasFont> serif(loadFont("data/common/fonts/times.ttf", 32));
+  std::unique_ptr<AtlasFont> serif = loadFont("data/common/fonts/times.ttf", 32);
   EXPECT_LT(serif->Advance("iiii"), serif->Advance("WWWW"));
 }
 

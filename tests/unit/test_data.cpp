@@ -10,6 +10,7 @@
 
 #include "platform/messagebox.h"
 #include "tempfiles.h"
+#include "util/atlas_font.h"
 #include "util/data/data.h"
 #include "util/data/huffman.h"
 #include "util/data/loadingscreen.h"

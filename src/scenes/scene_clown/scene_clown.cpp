@@ -5,12 +5,13 @@
 
 #include "effects/effect.h"
 #include "main_shaders.h"
+#include "scenes/model_parts.h"
 #include "scenes/plywood_floor.h"
+#include "scenes/scene_kit.h"
 #include "scenes/stage_light.h"
 #include "util/atlas_font.h"
 #include "util/error.h"
 #include "util/fbo/fbo.h"
-#include "scenes/model_parts.h"
 #include "util/music/music.h"
 #include "util/util.h"
 
@@ -36,25 +37,9 @@ PartMask partAlone(const Object3D& model, const char* name) {
   return shown;
 }
 
-void setCamera(Camera& camera, float yfov, float znear, float zfar) {
-  camera.yfov = yfov;
-  camera.znear = znear;
-  camera.zfar = zfar;
-}
-
-void setFocus(Camera& camera, float point, float range, float falloff) {
-  camera.focusPoint = point;
-  camera.focusRange = range;
-  camera.focusFalloff = falloff;
-}
 
 // The generator's value as a fraction of its range.
 float randomFraction() { return static_cast<float>(static_cast<double>(std::rand()) / RAND_MAX); }
-
-void useToyShaders(Object3D& object, const ShaderLibrary& shaders) {
-  object.plainShader = shaders.multi_material_notex;
-  object.texturedShader = shaders.multi_material_tex;
-}
 
 }  // namespace
 
@@ -63,21 +48,17 @@ Clown::Clown() {
   lighting = true;
 }
 
-Clown::~Clown() { delete captionFont; }
 
 void Clown::load() {
-  if (!model.load("data/clown/Title screen.dae")) FATAL("Failed to load clown");
-  useToyShaders(model, *shaders);
+  loadLitModel(model, "data/clown/Title screen.dae", "Failed to load clown", *shaders);
   model.matrix = Matrix::identity();
   model.matrix.translate(0.0f, 0.0f, -0.5f);
 
-  if (!chairs.load("data/clown/stoler.dae")) FATAL("Failed to load lekebord");
-  useToyShaders(chairs, *shaders);
+  loadLitModel(chairs, "data/clown/stoler.dae", "Failed to load lekebord", *shaders);
   chairs.matrix = Matrix::identity();
   chairs.matrix.rotate(90.0f, 1.0f, 0.0f, 0.0f).translate(-65.0f, 15.0f, -30.0f).scale(3.0f, 3.0f, 3.0f);
 
-  if (!rockingHorse.load("data/clown/gyngehest.dae")) FATAL("Failed to load gyngehest");
-  useToyShaders(rockingHorse, *shaders);
+  loadLitModel(rockingHorse, "data/clown/gyngehest.dae", "Failed to load gyngehest", *shaders);
   rockingHorse.matrix = Matrix::identity();
   rockingHorse.matrix.rotate(90.0f, 1.0f, 0.0f, 0.0f).translate(-50.0f, 0.0f, -6.0f).scale(3.0f, 3.0f, 3.0f);
   rockingHorse.getNodeWorldMatrix(horsePivot_, ModelParts::RockingHorse::Rockers);
@@ -92,12 +73,10 @@ void Clown::load() {
 
   sceneTarget = std::make_unique<FBO>(64, 64, 4);
   blurTarget = std::make_unique<FBO>(64, 64, 1);
-  captionFont = loadFont("data/common/fonts/MOVIPB__.ttf", kCaptionFaceSize);
+  captionFont = fonts->get("data/common/fonts/MOVIPB__.ttf", kCaptionFaceSize);
 
   activeCamera = 2;
-  const std::vector<float> states = music->noteStates("KlovneRinger");
-  ringTimes.clear();
-  for (size_t i = 0; i < states.size(); i += 2) ringTimes.push_back(states[i]);
+  ringTimes = music->noteOnBeats("KlovneRinger");
   if (ringTimes.size() < kBodyParts)
     FATAL("The \"KlovneRinger\" track has %i bells; the clown's %i parts need at least %i",
           static_cast<int>(ringTimes.size()), static_cast<int>(kBodyParts), static_cast<int>(kBodyParts));
@@ -127,8 +106,8 @@ void Clown::setUpCameras() {
     const Placement& p = placements[i];
     Camera camera;
     if (i != 2) camera.lookAt(p.eye[0], p.eye[1], p.eye[2], p.centre[0], p.centre[1], p.centre[2], 0, 0, 1);
-    setCamera(camera, p.yfov, p.znear, p.zfar);
-    if (p.focus) setFocus(camera, 9.0f, 10.0f, 10.0f);
+    setLens(camera, {p.yfov, p.znear, p.zfar});
+    if (p.focus) setFocus(camera, {9.0f, 10.0f, 10.0f});
     model.cameras.push_back(camera);
   }
   if (model.cameras.size() < 5) FATAL("The clown has too few cameras");

@@ -26,7 +26,6 @@ class Fader;
 class Clown : public Scene {
  public:
   Clown();
-  ~Clown() override;
 
   void load() override;
   // Camera 2's blend, the camera shakes and the drifts, the rings' turns.

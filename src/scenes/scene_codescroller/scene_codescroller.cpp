@@ -1,5 +1,6 @@
 #include "scenes/scene_codescroller/scene_codescroller.h"
 
+#include "scenes/scene_kit.h"
 #include "util/atlas_font.h"
 #include "util/fbo/fbo.h"
 #include "util/util.h"
@@ -41,13 +42,12 @@ CodeScroller::CodeScroller() {
   lighting = false;
 }
 
-CodeScroller::~CodeScroller() { delete font; }
 
 void CodeScroller::load() {
   // The listing runs through the three sources twice.
   for (int pass = 0; pass < 2; ++pass)
     for (const char* source : kSources) readLines(source, lines);
-  font = loadFont("data/common/fonts/courier_new.ttf", 32);
+  font = fonts->get("data/common/fonts/courier_new.ttf", 32);
 }
 
 void CodeScroller::resizeView(int width, int height) {

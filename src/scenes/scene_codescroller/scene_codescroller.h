@@ -12,7 +12,6 @@ class AtlasFont;
 class CodeScroller : public Scene {
  public:
   CodeScroller();
-  ~CodeScroller() override;
 
   void load() override;
   void step(const FrameTime& time) override;  // remembers the beat of the scene's first frame

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "scenes/invitation.h"
+#include "scenes/scene_kit.h"
 #include "util/atlas_font.h"
 #include "util/music/music.h"
 #include "util/util.h"
@@ -37,7 +38,6 @@ void loadImage(Texture& texture, const char* path, bool repeat) {
 
 Credits::Credits() = default;
 
-Credits::~Credits() { delete font; }
 
 void Credits::load() {
   loadImage(groupLogo, "data/common/images/morvella_logo_transp_2.png", false);
@@ -47,7 +47,7 @@ void Credits::load() {
   loadImage(rain, "data/credits/rain.png", true);
   loadImage(white, "data/credits/white.png", true);
 
-  font = loadFont("data/common/fonts/MOVIPB__.ttf", 228);
+  font = fonts->get("data/common/fonts/MOVIPB__.ttf", 228);
 
   // The night sky: the dome shows its storm clouds (the second texture) at
   // full strength and its own size.
@@ -55,9 +55,7 @@ void Credits::load() {
   sky->tex2Factor = 1.0f;
   sky->tex2Scale = 1.0f;
 
-  // Note-on beats only: the events alternate on, off.
-  std::vector<float> states = music->noteStates("Lightning");
-  for (size_t i = 0; i < states.size(); i += 2) lightningBeats.push_back(states[i]);
+  lightningBeats = music->noteOnBeats("Lightning");
   cueBeats(lightningBeats, cues_);
 
   for (const char* photo : kPhotos) lightningPhotos.emplace_back(new Texture(photo, false, true));

@@ -17,7 +17,6 @@ class AtlasFont;
 class Credits : public Scene {
  public:
   Credits();
-  ~Credits() override;
 
   void load() override;
   void step(const FrameTime& time) override;  // the sky's clouds and the landscape's dawn green

@@ -5,6 +5,7 @@
 #include "effects/effect.h"
 #include "main_shaders.h"
 #include "scenes/model_parts.h"
+#include "scenes/scene_kit.h"
 #include "scenes/stage_light.h"
 #include "scenes/translucent_floor.h"
 #include "util/atlas_font.h"
@@ -21,29 +22,14 @@ namespace {
 // tile scene's caption, which stands at the same place.
 constexpr unsigned kCaptionFaceSize = 110;
 
-void setLens(Camera& camera) {
-  camera.yfov = 97.63f;
-  camera.znear = 0.1f;
-  camera.zfar = 1000.0f;
-  camera.focusPoint = 9.0f;
-  camera.focusRange = 10.0f;
-  camera.focusFalloff = 10.0f;
-}
-
-void setLens(Camera& camera, float yfov, float focusPoint, float focusRange, float focusFalloff) {
-  camera.yfov = yfov;
-  camera.znear = 0.1f;
-  camera.zfar = 1000.0f;
-  camera.focusPoint = focusPoint;
-  camera.focusRange = focusRange;
-  camera.focusFalloff = focusFalloff;
-}
+// The robots' cameras: a wide lens close up, sharp around 9 units away.
+constexpr Lens kCloseLens = {97.63f, 0.1f, 1000.0f};
+constexpr Lens kLongLens = {45.0f, 0.1f, 1000.0f};
+constexpr Focus kCloseFocus = {9.0f, 10.0f, 10.0f};
 
 void loadRobot(Object3D& model, const char* path, const char* failure, const ShaderLibrary& shaders,
                float lift) {
-  if (!model.load(path)) FATAL("%s", failure);
-  model.plainShader = shaders.multi_material_notex;
-  model.texturedShader = shaders.multi_material_tex;
+  loadLitModel(model, path, failure, shaders);
   // Drawn with back faces culled; their open tubes and sheets show both sides.
   model.drawOpenGeometryTwoSided();
   model.matrix = Matrix::identity();
@@ -67,10 +53,6 @@ DadezAruv::DadezAruv() {
   blend = true;
 }
 
-DadezAruv::~DadezAruv() {
-  delete timesFont;
-  delete captionFont;
-}
 
 void DadezAruv::load() {
   loadRobot(robot, "data/dadezaruv/Assembled robot.dae", "Failed to load robot", *shaders, 12.9f);
@@ -100,8 +82,8 @@ void DadezAruv::load() {
     FATAL("Failed assert paint_brush");
   }
 
-  timesFont = loadFont("data/common/fonts/times.ttf", 24);
-  captionFont = loadFont("data/common/fonts/MOVIPB__.ttf", kCaptionFaceSize);
+  timesFont = fonts->get("data/common/fonts/times.ttf", 24);
+  captionFont = fonts->get("data/common/fonts/MOVIPB__.ttf", kCaptionFaceSize);
   activeCamera = 4;
   fadeIn = std::make_unique<Effects::Fader>(start, fadeInEnd, 0, 0, 0, 1, 0, 0, 0, 0);
   fadeOut = std::make_unique<Effects::Fader>(fadeOutStart, end, 0, 0, 0, 0, 1, 1, 1, 1);
@@ -154,29 +136,29 @@ void DadezAruv::setUpCameras() {
   // The robot's file brings its camera (and its light): without one the
   // scene's indices would point at the wrong cameras.
   if (robot.cameras.empty()) FATAL("The assembled robot has no camera");
-  setLens(robot.cameras.back());
+  setLens(robot.cameras.back(), kCloseLens, kCloseFocus);
   for (int i = 0; i < 3; ++i) {
     Camera camera;
-    setLens(camera);
+    setLens(camera, kCloseLens, kCloseFocus);
     robot.cameras.push_back(camera);
   }
   struct Placed {
     float eye[3], centre[3], up[3];
-    float yfov;
-    float focus[3];  // negative: the defaults
+    Lens lens;
+    Focus focus;
   };
   const Placed placed[6] = {
-      {{5, -5, 7}, {-1, 1, 0}, {0, 0, 1}, 97.63f, {9, 10, 10}},
-      {{5, 0, 6}, {-1, 0, 5}, {0, 0, 1}, 97.63f, {9, 10, 10}},
-      {{20, -20, 15}, {0, 0, 0}, {0, 0, 1}, 45.0f, {35, 10, 10}},
-      {{50, -50, 30}, {0, 0, 0}, {0, 0, 1}, 45.0f, {-1, -1, -1}},
-      {{0, -70, 1}, {0, 0, 0}, {0, 1, 0}, 45.0f, {-1, -1, -1}},
-      {{0, 70, 1}, {0, 0, 0}, {0, -1, 0}, 45.0f, {-1, -1, -1}},
+      {{5, -5, 7}, {-1, 1, 0}, {0, 0, 1}, kCloseLens, kCloseFocus},
+      {{5, 0, 6}, {-1, 0, 5}, {0, 0, 1}, kCloseLens, kCloseFocus},
+      {{20, -20, 15}, {0, 0, 0}, {0, 0, 1}, kLongLens, {35, 10, 10}},
+      {{50, -50, 30}, {0, 0, 0}, {0, 0, 1}, kLongLens, kUnsetFocus},
+      {{0, -70, 1}, {0, 0, 0}, {0, 1, 0}, kLongLens, kUnsetFocus},
+      {{0, 70, 1}, {0, 0, 0}, {0, -1, 0}, kLongLens, kUnsetFocus},
   };
   for (const Placed& p : placed) {
     Camera camera;
     camera.lookAt(p.eye[0], p.eye[1], p.eye[2], p.centre[0], p.centre[1], p.centre[2], p.up[0], p.up[1], p.up[2]);
-    setLens(camera, p.yfov, p.focus[0], p.focus[1], p.focus[2]);
+    setLens(camera, p.lens, p.focus);
     robot.cameras.push_back(camera);
   }
 }
@@ -197,7 +179,7 @@ void DadezAruv::resizeView(int width, int height) {
 void DadezAruv::placeCamera(int index, const LookAt& view) {
   Camera& camera = robot.cameras[static_cast<size_t>(index)];
   camera.lookAt(view.eye[0], view.eye[1], view.eye[2], view.centre[0], view.centre[1], view.centre[2], 0, 0, 1);
-  setLens(camera);
+  setLens(camera, kCloseLens, kCloseFocus);
   Light& light = robot.lights[static_cast<size_t>(index)];
   for (int c = 0; c < 3; ++c) light.position[c] = view.eye[c];
 }
@@ -259,17 +241,11 @@ void DadezAruv::draw(const FrameTime& time) {
   robot.bindLights();
 
   depthOfField.render(*shaders, robot.cameras[activeCamera], [this, t] {
-    glPushMatrix();
-    glScalef(1.0f, 1.0f, -1.0f);  // the reflection under the glass
-    {
-      BackFaceCulling culling(true);
+    drawOnGlassFloor(*shaders, [this, t](bool mirrored) {
+      if (!mirrored) drawCanvas();  // on the glass: no reflection of its own
+      BackFaceCulling culling(mirrored);
       drawRobots(t);
-    }
-    glPopMatrix();
-    drawTranslucentFloor(*shaders);
-    drawCanvas();
-    BackFaceCulling culling;
-    drawRobots(t);
+    });
   });
 
   drawCategory(u);

@@ -29,7 +29,6 @@ class Fader;
 class DadezAruv : public Scene {
  public:
   DadezAruv();
-  ~DadezAruv() override;
 
   void load() override;
   // The view's move, the four robots' cameras, lights and places, their

@@ -1,6 +1,7 @@
 #include "scenes/scene_endtext/scene_endtext.h"
 
 #include "scenes/invitation.h"
+#include "scenes/scene_kit.h"
 #include "util/atlas_font.h"
 #include "util/util.h"
 
@@ -18,10 +19,9 @@ Endtext::Endtext() {
   lighting = true;
 }
 
-Endtext::~Endtext() { delete font; }
 
 void Endtext::load() {
-  font = loadFont("data/common/fonts/MOVIPB__.ttf", 100);
+  font = fonts->get("data/common/fonts/MOVIPB__.ttf", 100);
   fadeIn = std::make_unique<Effects::Fader>(start, fadeInEnd, 0, 0, 0, 1, 0, 0, 0, 0);
   fadeOut = std::make_unique<Effects::Fader>(fadeOutStart, end + 0.1f, 0, 0, 0, 0, 0, 0, 0, 1);
 }

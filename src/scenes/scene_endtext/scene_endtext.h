@@ -11,7 +11,6 @@ class AtlasFont;
 class Endtext : public Scene {
  public:
   Endtext();
-  ~Endtext() override;
 
   void load() override;
   void draw(const FrameTime& time) override;

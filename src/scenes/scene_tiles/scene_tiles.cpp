@@ -7,6 +7,7 @@
 
 #include "effects/effect.h"
 #include "main_shaders.h"
+#include "scenes/scene_kit.h"
 #include "scenes/stage_light.h"
 #include "scenes/translucent_floor.h"
 #include "util/atlas_font.h"
@@ -20,14 +21,6 @@ namespace {
 
 constexpr unsigned kTitleFaceSize = 110;
 
-void setCamera(Camera& camera, float yfov, float focusPoint, float focusRange, float focusFalloff) {
-  camera.yfov = yfov;
-  camera.znear = 0.1f;
-  camera.zfar = 1000.0f;
-  camera.focusPoint = focusPoint;
-  camera.focusRange = focusRange;
-  camera.focusFalloff = focusFalloff;
-}
 
 // A failed allocation is fatal with the array's name ("data1_normal").
 template <class T>
@@ -46,23 +39,17 @@ Tiles::Tiles() {
   lighting = true;
 }
 
-Tiles::~Tiles() {
-  delete captionFont;
-  delete titleFont;
-}
 
 void Tiles::load() {
-  if (!showerHead.load("data/tiles/Shower Head.dae")) FATAL("Failed to load shower head");
-  showerHead.plainShader = shaders->multi_material_notex;
-  showerHead.texturedShader = shaders->multi_material_tex;
+  loadLitModel(showerHead, "data/tiles/Shower Head.dae", "Failed to load shower head", *shaders);
   showerHead.matrix.translate(0.0f, 0.0f, 12.9f);
   setUpCameras();
   setUpLights();
 
-  captionFont = loadFont("data/common/fonts/times.ttf", 24);
+  captionFont = fonts->get("data/common/fonts/times.ttf", 24);
   // 228 in the show's first draft: from 0.8 of the picture's height the word
   // then runs off its top.
-  titleFont = loadFont("data/common/fonts/MOVIPB__.ttf", kTitleFaceSize);
+  titleFont = fonts->get("data/common/fonts/MOVIPB__.ttf", kTitleFaceSize);
 
   setUpTiles();
   activeCamera = 0;
@@ -87,7 +74,7 @@ void Tiles::setUpCameras() {
     Camera camera;
     camera.lookAt(set.eye[0], set.eye[1], set.eye[2], set.centre[0], set.centre[1], set.centre[2],
                   set.up[0], set.up[1], set.up[2]);
-    setCamera(camera, set.yfov, set.point, set.range, set.falloff);
+    setLens(camera, {set.yfov, 0.1f, 1000.0f}, {set.point, set.range, set.falloff});
     showerHead.cameras.push_back(camera);
   }
   // The cameras are addressed by index: the file's one, then these five.
@@ -243,14 +230,10 @@ void Tiles::draw(const FrameTime& time) {
   if (builtT_ != meshT_) updateTiles(meshT_);
 
   depthOfField.render(*shaders, showerHead.cameras[0], [this, t] {
-    glPushMatrix();
-    glScalef(1.0f, 1.0f, -1.0f);  // the reflection under the glass
-    drawTiles(t);
-    drawShowerHead(t);
-    glPopMatrix();
-    drawTranslucentFloor(*shaders);
-    drawTiles(t);
-    drawShowerHead(t);
+    drawOnGlassFloor(*shaders, [this, t](bool) {
+      drawTiles(t);
+      drawShowerHead(t);
+    });
   });
   drawCaption(t);
   const float beat = time.beat;

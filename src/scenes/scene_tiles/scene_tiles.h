@@ -38,7 +38,6 @@ struct Tile {
 class Tiles : public Scene {
  public:
   Tiles();
-  ~Tiles() override;
 
   void load() override;
   // Remembers the last fly-in beat the meshes must show.

@@ -5,6 +5,7 @@
 #include "main_shaders.h"
 #include "scenes/model_parts.h"
 #include "scenes/plywood_floor.h"
+#include "scenes/scene_kit.h"
 #include "scenes/stage_light.h"
 #include "util/atlas_font.h"
 #include "util/error.h"
@@ -28,14 +29,9 @@ const GLfloat kSkyCorners[8][3] = {{-5, 5, 5},  {5, 5, 5},  {-5, -5, 5},  {5, -5
 const GLushort kSkyTriangles[36] = {0, 1, 2, 1, 3, 2, 1, 5, 3, 5, 7, 3, 5, 4, 7, 4, 6, 7,
                                     4, 0, 6, 0, 2, 6, 4, 5, 0, 5, 1, 0, 2, 3, 6, 3, 7, 6};
 
-void setCamera(Camera& camera, float yfov, float focusPoint, float focusRange, float focusFalloff) {
-  camera.yfov = yfov;
-  camera.znear = 0.1f;
-  camera.zfar = 10000.0f;
-  camera.focusPoint = focusPoint;
-  camera.focusRange = focusRange;
-  camera.focusFalloff = focusFalloff;
-}
+// The close cameras' wide lens and the far ones'; the sky is a thousand away.
+constexpr Lens kWideLens = {97.63f, 0.1f, 10000.0f};
+constexpr Lens kLongLens = {45.0f, 0.1f, 10000.0f};
 
 }  // namespace
 
@@ -44,16 +40,13 @@ Train::Train() {
   lighting = false;
 }
 
-Train::~Train() { delete captionFont; }
 
 void Train::load() {
-  if (!model.load("data/train/train.dae")) FATAL("Failed to load train");
-  model.plainShader = shaders->multi_material_notex;
-  model.texturedShader = shaders->multi_material_tex;
+  loadLitModel(model, "data/train/train.dae", "Failed to load train", *shaders);
   model.matrix = Matrix::identity();
   model.matrix.translate(0.0f, 0.0f, 1.0f);
 
-  captionFont = loadFont("data/common/fonts/MOVIPB__.ttf", kCaptionFaceSize);
+  captionFont = fonts->get("data/common/fonts/MOVIPB__.ttf", kCaptionFaceSize);
 
   if (!skyCube.load()) FATAL("Failed to load cubemap!");
   if (!floorTexture.load("data/train/PlywoodNew0030_1_S.jpg", true, true, GL_LINEAR, GL_LINEAR))
@@ -81,20 +74,19 @@ void Train::load() {
 
 void Train::setUpCameras() {
   if (model.cameras.empty()) FATAL("The train model has no camera");
-  setCamera(model.cameras.back(), 97.63f, 35.0f, 30.0f, 20.0f);
+  setLens(model.cameras.back(), kWideLens, {35.0f, 30.0f, 20.0f});
   Camera camera;
   camera.lookAt(5, -5, 7, -1, 1, 0, 0, 0, 1);
-  setCamera(camera, 97.63f, 45.0f, 30.0f, 20.0f);
+  setLens(camera, kWideLens, {45.0f, 30.0f, 20.0f});
   model.cameras.push_back(camera);
   camera = Camera();
-  setCamera(camera, 97.63f, 45.0f, 30.0f, 20.0f);
+  setLens(camera, kWideLens, {45.0f, 30.0f, 20.0f});
   model.cameras.push_back(camera);
   const float eyes[3][3] = {{50, -50, 30}, {-70, 0, 1}, {70, 0, 1}};
   for (const auto& eye : eyes) {
     Camera far;
     far.lookAt(eye[0], eye[1], eye[2], 0, 0, 0, 0, 0, 1);
-    const Camera defaults;
-    setCamera(far, 45.0f, defaults.focusPoint, defaults.focusRange, defaults.focusFalloff);
+    setLens(far, kLongLens, kUnsetFocus);
     model.cameras.push_back(far);
   }
   activeCamera = 0;

@@ -22,7 +22,6 @@ class Fader;
 class Train : public Scene {
  public:
   Train();
-  ~Train() override;
 
   void load() override;
   // The segment, the train's position and the falling rails.

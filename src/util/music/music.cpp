@@ -121,6 +121,13 @@ std::vector<float> Music::noteStates(const char* trackName) const {
   return std::vector<float>();
 }
 
+std::vector<float> Music::noteOnBeats(const char* trackName) const {
+  const std::vector<float> states = noteStates(trackName);
+  std::vector<float> beats;
+  for (size_t i = 0; i < states.size(); i += 2) beats.push_back(states[i]);
+  return beats;
+}
+
 void Music::waveform(float* buffer) const {
   if (!buffer) FATAL("Invalid buffer");
   if (stream_)

@@ -44,6 +44,8 @@ class Music {
   void update();
   // The events of note "C5" of the first track of that name: +beat on, -beat off.
   std::vector<float> noteStates(const char* trackName) const;
+  // The beats where that note starts: every other event of noteStates.
+  std::vector<float> noteOnBeats(const char* trackName) const;
   // The 1024 samples (stereo interleaved) playing now.
   void waveform(float* buffer) const;
 
