@@ -110,8 +110,16 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import collada_writer  # noqa: E402
 import generator  # noqa: E402
 import imagekit  # noqa: E402
+import model_parts  # noqa: E402
 from generator import write  # noqa: E402,F401
 import modelkit as mk  # noqa: E402
+
+# The names the scenes find these parts by (src/scenes/model_parts.def).
+ROBOT_PARTS = model_parts.read()
+# The camera robot's two turning forearms: (node, forearm geometry, hand geometry).
+CAMERABOT_ARMS = tuple(tuple(ROBOT_PARTS["CameraBot"][p] for p in parts)
+                       for parts in (("SwingingArm", "SwingingForearm", "SwingingHand"),
+                                     ("HoldingArm", "HoldingForearm", "HoldingHand")))
 
 OUT_DIR = "data/dadezaruv"
 ROBOT_NAME = "Assembled robot.dae"
@@ -185,13 +193,13 @@ GREEN_EYE = lamp("GreenEyeLamp", (0.45, 1.0, 0.45))
 RED_LAMP = lamp("RedLamp", (1.0, 0.16, 0.1))
 GREEN_LAMP = lamp("GreenLamp", (0.3, 1.0, 0.35))
 ORANGE_LAMP = lamp("OrangeLamp", (1.0, 0.5, 0.12))
-# The engine finds these three by name.
-SCREEN = mk.Material("screen_001", texture=SCREEN_PNG, ambient=(0.4, 0.4, 0.4),
+# The scenes find these three by name.
+SCREEN = mk.Material(ROBOT_PARTS["Robot"]["Screen"], texture=SCREEN_PNG, ambient=(0.4, 0.4, 0.4),
                      emission=(0.3, 0.3, 0.3), specular=(0.5, 0.5, 0.5), shininess=90)
-REC_LAMP = mk.Material("RecLamp_material_004", diffuse=(0.55, 0.04, 0.03),
+REC_LAMP = mk.Material("RecLamp_" + ROBOT_PARTS["CameraBot"]["Lamp"], diffuse=(0.55, 0.04, 0.03),
                        ambient=(0.2, 0.02, 0.02), emission=(0.35, 0.02, 0.01),
                        specular=(0.9, 0.9, 0.9), shininess=80)
-INDICATOR = mk.Material("indicator-material", diffuse=(0.5, 0.06, 0.04),
+INDICATOR = mk.Material(ROBOT_PARTS["PainterBot"]["Lamp"], diffuse=(0.5, 0.06, 0.04),
                         ambient=(0.15, 0.02, 0.02), emission=(0.25, 0.02, 0.01),
                         specular=(0.9, 0.9, 0.9), shininess=80)
 # Banjo and painter's things.
@@ -604,8 +612,9 @@ def robot_head():
 
 
 def build_robot():
+    parts = ROBOT_PARTS["Robot"]
     ident = np.identity(4)
-    torso = mk.Node("Torso")
+    torso = mk.Node(parts["Torso"])
     tw = ident
     legs, _ = placed("Legs", tw, robot_legs())
     chest, _ = placed("Chest", tw, robot_chest())
@@ -620,7 +629,7 @@ def build_robot():
     # The robot stands off the scene's origin (see ROBOT_OFFSET); its head
     # turns about its own neck there.
     torso.translate = ROBOT_OFFSET
-    skull, _ = placed("Skull", ident, [m.translated(*ROBOT_OFFSET) for m in robot_head()],
+    skull, _ = placed(parts["Skull"], ident, [m.translated(*ROBOT_OFFSET) for m in robot_head()],
                       translate=tuple(np.add(ROBOT_OFFSET, (0, 0, NECK_Z))))
     cam = mk.Node("Camera", matrix=mk.look_at(np.add(ROBOT_OFFSET, (14, -6, 4)), np.add(ROBOT_OFFSET, (0, 0, 3.0))),
                   camera=mk.Camera("RobotCamera", yfov=58, znear=0.5, zfar=500))
@@ -830,8 +839,8 @@ def build_camerabot():
     arms = []
     # LowerArm is the right (-y) forearm, LowerArm_001 the left one.
     for s, upper_name, lower_name, hand_name, ids in (
-            (-1, "UpperArm", "LowerArm", "Hand", ("lowerarm_002-geometry", "hand_002-geometry")),
-            (1, "UpperArm_001", "LowerArm_001", "Hand_001", ("lowerarm_002", "hand_002"))):
+            (-1, "UpperArm", CAMERABOT_ARMS[1][0], "Hand", CAMERABOT_ARMS[1][1:]),
+            (1, "UpperArm_001", CAMERABOT_ARMS[0][0], "Hand_001", CAMERABOT_ARMS[0][1:])):
         shoulder = (0, s * CB_ARM_Y, CB_SHOULDER_Z)
         upper, uw = placed(upper_name, ident, camerabot_upper_arm(s), translate=shoulder)
         # Local x along the hinge, file -y: a positive turn swings the
@@ -1142,21 +1151,22 @@ def banjobot_head():
 
 
 def build_banjobot():
+    parts = ROBOT_PARTS["BanjoBot"]
     ident = np.identity(4)
-    torso = mk.Node("Torso")
+    torso = mk.Node(parts["Torso"])
     legs, _ = placed("Legs", ident, banjobot_legs())
     body, _ = placed("Body", ident, banjobot_body())
     fret, _ = placed("Arm_Fret", ident, banjobot_fret_arm())
     upper, _ = placed("UpperArm_Strum", ident, banjobot_strum_upper())
     # Local y along the drum's axis (file +x): turning about it sweeps the
     # hand up and down across the strings.
-    lower, lw = placed("LowerArm", ident, banjobot_forearm(), translate=tuple(BJ_ELBOW_R),
-                       rotate=[(0, 0, 1, -90)], geometry_id="lowerarm_002-geometry")
-    hand, _ = placed("Hand", lw, banjobot_hand(), geometry_id="hand_002-geometry")
+    lower, lw = placed(parts["StrummingArm"], ident, banjobot_forearm(), translate=tuple(BJ_ELBOW_R),
+                       rotate=[(0, 0, 1, -90)], geometry_id=parts["StrummingForearm"])
+    hand, _ = placed("Hand", lw, banjobot_hand(), geometry_id=parts["StrummingHand"])
     lower.add(hand)
     torso.add(legs, body, fret, upper, lower)
-    skull, _ = placed("Skull", ident, banjobot_head(), translate=(0, 0, BJ_NECK_Z))
-    circle = mk.Node("Circle", meshes=banjo_meshes(), translate=tuple(BJ_DRUM_C),
+    skull, _ = placed(parts["Skull"], ident, banjobot_head(), translate=(0, 0, BJ_NECK_Z))
+    circle = mk.Node(parts["Banjo"], meshes=banjo_meshes(), translate=tuple(BJ_DRUM_C),
                      rotate=[(1, 0, 0, BJ_NECK_TILT)])
     return mk.Scene([torso, skull, circle])
 
@@ -1319,11 +1329,10 @@ def make_screen_png():
 # Checks
 # ---------------------------------------------------------------------------
 
-REQUIRED_MATERIALS = {ROBOT_NAME: ("screen_001",), CAMERABOT_NAME: ("material_004",),
-                      PAINTER_NAME: ("indicator-material",), BANJO_NAME: ()}
-CAMERABOT_ARMS = (("LowerArm_001", "lowerarm_002", "hand_002"),
-                  ("LowerArm", "lowerarm_002-geometry", "hand_002-geometry"))
-BANJO_ARM = ("LowerArm", "lowerarm_002-geometry", "hand_002-geometry")
+REQUIRED_MATERIALS = {ROBOT_NAME: (ROBOT_PARTS["Robot"]["Screen"],),
+                      CAMERABOT_NAME: (ROBOT_PARTS["CameraBot"]["Lamp"],),
+                      PAINTER_NAME: (ROBOT_PARTS["PainterBot"]["Lamp"],), BANJO_NAME: ()}
+BANJO_ARM = tuple(ROBOT_PARTS["BanjoBot"][p] for p in ("StrummingArm", "StrummingForearm", "StrummingHand"))
 
 
 class Model:
@@ -1491,7 +1500,7 @@ def common_errors(model, name, floor, reach, height):
             errs.append(f"{name}: {len(having)} materials named with {part!r}, want one")
         elif not len(model.tris(list(model.nodes), part)):
             errs.append(f"{name}: material {having[0]} is on no geometry")
-    for part in ("screen_001", "material_004", "indicator-material"):
+    for part in (ROBOT_PARTS["Robot"]["Screen"], ROBOT_PARTS["CameraBot"]["Lamp"], ROBOT_PARTS["PainterBot"]["Lamp"]):
         if part not in REQUIRED_MATERIALS[name] and any(part in m.lower() for m in model.materials):
             errs.append(f"{name}: a material is named with {part!r}; the engine would take it")
     return errs
@@ -1940,4 +1949,5 @@ def generate(out_dir, args=None):
 
 if __name__ == "__main__":
     sys.exit(generator.main(__doc__, "robot assets", OUT_DIR, check, generate,
-                            [name for name, _build in MODELS] + [SCREEN_PNG, STAGE_PNG]))
+                            [name for name, _build in MODELS] + [SCREEN_PNG, STAGE_PNG],
+                            inputs=[model_parts.TABLE]))
