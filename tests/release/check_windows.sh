@@ -191,8 +191,14 @@ box_run() {
   shift 3
   (cd "$work" && SDL_AUDIODRIVER=dummy exec "$@") > /dev/null 2> "$work/run.log" & pid=$!
   if id=$(timeout 60 xdotool search --sync --name "^$title" 2>/dev/null | head -n 1) && [ -n "$id" ]; then
-    sleep 1
-    xdotool windowfocus "$id" key "$key"
+    # A busy machine can map the box before it takes keys: the key again
+    # every few seconds while the box is still there.
+    for _ in $(seq 10); do
+      sleep 1
+      xdotool windowfocus "$id" key "$key" 2>/dev/null || break
+      timeout 3 tail --pid="$pid" -f /dev/null && break
+      xdotool search --name "^$title" 2>/dev/null | grep -qx "$id" || break
+    done
   fi
   set +e
   timeout 60 tail --pid="$pid" -f /dev/null

@@ -146,6 +146,10 @@ void Tiles::resizeView(int width, int height) {
 void Tiles::step(const FrameTime& time) {
   const float t = time.slotBeat;
   if (t < kFlyInEnd) meshT_ = t;
+  // The view: camera 0 is the blend of two of the others.
+  const CameraBlend motion = cameraBlend(t);
+  Camera::blend(showerHead.cameras[static_cast<size_t>(motion.from)],
+                showerHead.cameras[static_cast<size_t>(motion.to)], motion.factor, showerHead.cameras[0]);
 }
 
 void Tiles::updateTiles(float t) {
@@ -218,10 +222,6 @@ void Tiles::draw(const FrameTime& time) {
   // depth-of-field target, which starts cleared, and the window only gets
   // the composed picture and the caption, none of them depth tested.
 
-  CameraBlend motion = cameraBlend(t);
-  Camera::blend(showerHead.cameras[static_cast<size_t>(motion.from)],
-                showerHead.cameras[static_cast<size_t>(motion.to)], motion.factor,
-                showerHead.cameras[0]);
   glMultMatrixf(showerHead.matrix.data());
   showerHead.cameras[activeCamera].apply(viewWidth, viewHeight);
   showerHead.bindLights();

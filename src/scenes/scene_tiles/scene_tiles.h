@@ -40,7 +40,7 @@ class Tiles : public Scene {
   Tiles();
 
   void load() override;
-  // Remembers the last fly-in beat the meshes must show.
+  // Remembers the last fly-in beat the meshes must show; the view's blend.
   void step(const FrameTime& time) override;
   void draw(const FrameTime& time) override;
   void resizeView(int width, int height) override;
