@@ -13,6 +13,10 @@ namespace {
 using namespace ClownTiming;
 
 constexpr float kStart = 258.0f, kSeventh = 298.0f;
+// Bells as the soundtrack rings them, the seventh at kSeventh.
+constexpr Bells kBells = {{266.0f, 274.0f, 282.0f, 290.0f, 294.0f, 296.0f, kSeventh},
+                          {330.0f, 330.2f, 334.0f, 334.2f, 338.0f, 338.2f, 342.0f, 342.2f, 346.0f, 346.2f,
+                           350.0f, 350.2f}};
 
 Camera cameraWithView(float base) {
   Camera camera;
@@ -24,20 +28,20 @@ Camera cameraWithView(float base) {
 }
 
 TEST(ClownTiming, CameraTwoGlidesFromOneToThreeUntilTheSeventhBell) {
-  CameraBlend b = cameraBlend(kStart, kSeventh, kStart);
+  CameraBlend b = cameraBlend(kStart, kBells, kStart);
   EXPECT_EQ(b.from, 1);
   EXPECT_EQ(b.to, 3);
   EXPECT_EQ(b.u, 0.0f);
-  EXPECT_FLOAT_EQ(cameraBlend(278.0f, kSeventh, kStart).u, 0.5f);
-  b = cameraBlend(kSeventh, kSeventh, kStart);
+  EXPECT_FLOAT_EQ(cameraBlend(278.0f, kBells, kStart).u, 0.5f);
+  b = cameraBlend(kSeventh, kBells, kStart);
   EXPECT_EQ(b.from, 3);
   EXPECT_EQ(b.to, 0);
   EXPECT_EQ(b.u, 0.0f) << "camera 3 holds until 329";
-  EXPECT_EQ(cameraBlend(328.9f, kSeventh, kStart).u, 0.0f);
+  EXPECT_EQ(cameraBlend(328.9f, kBells, kStart).u, 0.0f);
 }
 
 TEST(ClownTiming, AtBeat329AndAHalfCameraTwoIsHalfwayBetweenThreeAndZero) {
-  const CameraBlend b = cameraBlend(329.5f, kSeventh, kStart);
+  const CameraBlend b = cameraBlend(329.5f, kBells, kStart);
   ASSERT_EQ(b.from, 3);
   ASSERT_EQ(b.to, 0);
   EXPECT_EQ(b.u, 0.5f);
@@ -48,14 +52,14 @@ TEST(ClownTiming, AtBeat329AndAHalfCameraTwoIsHalfwayBetweenThreeAndZero) {
 }
 
 TEST(ClownTiming, FromBeat350Point2CameraTwoIsCameraFour) {
-  const CameraBlend glide = cameraBlend(342.1f, kSeventh, kStart);
+  const CameraBlend glide = cameraBlend(342.1f, kBells, kStart);
   EXPECT_EQ(glide.from, 0);
   EXPECT_EQ(glide.to, 4);
   EXPECT_NEAR(glide.u, 0.5f, 1e-5f);
-  EXPECT_EQ(cameraBlend(333.9f, kSeventh, kStart).u, 0.0f) << "camera 0 holds until 334";
+  EXPECT_EQ(cameraBlend(333.9f, kBells, kStart).u, 0.0f) << "camera 0 holds until 334";
   Camera zero = cameraWithView(40.0f), four = cameraWithView(7.0f);
   for (float t : {350.2f, 351.0f, 353.9f}) {
-    const CameraBlend b = cameraBlend(t, kSeventh, kStart);
+    const CameraBlend b = cameraBlend(t, kBells, kStart);
     Camera two;
     Camera::blend(zero, four, b.u, two);
     EXPECT_EQ(std::memcmp(two.view.data(), four.view.data(), sizeof four.view.m), 0) << "beat " << t;
@@ -74,11 +78,11 @@ TEST(ClownTiming, ABodyPartFallsFromAHundredDuringTheBeatsBeforeItsBell) {
 
 TEST(ClownTiming, TheLooseRingsFallInTheBeatBeforeTheirOwnAndStack) {
   for (int k = 0; k < kRings; ++k) {
-    const float K = kRingBeats[k];
-    EXPECT_FALSE(ringPose(k, K - 1.0f, 90.0f).shown) << "ring " << k;
-    EXPECT_FALSE(ringPose(k, 300.0f, 90.0f).shown);
-    const RingPose falling = ringPose(k, K - 0.5f, 180.0f);
-    const RingPose landed = ringPose(k, K + 0.01f, 180.0f);
+    const float K = kBells.rings[k];
+    EXPECT_FALSE(ringPose(k, kBells.rings[k], K - 1.0f, 90.0f).shown) << "ring " << k;
+    EXPECT_FALSE(ringPose(k, kBells.rings[k], 300.0f, 90.0f).shown);
+    const RingPose falling = ringPose(k, kBells.rings[k], K - 0.5f, 180.0f);
+    const RingPose landed = ringPose(k, kBells.rings[k], K + 0.01f, 180.0f);
     ASSERT_TRUE(falling.shown);
     ASSERT_TRUE(landed.shown);
     EXPECT_NEAR(falling.height - landed.height, 50.0f, 1e-3f);
@@ -86,13 +90,26 @@ TEST(ClownTiming, TheLooseRingsFallInTheBeatBeforeTheirOwnAndStack) {
     EXPECT_EQ(landed.tilt, 0.0f);
     EXPECT_EQ(landed.spin, 180.0f);
     // It lies where it landed for the rest of the scene, on the ring before.
-    EXPECT_EQ(ringPose(k, 353.9f, 180.0f).height, landed.height);
+    EXPECT_EQ(ringPose(k, kBells.rings[k], 353.9f, 180.0f).height, landed.height);
     if (k == 0) {
       EXPECT_EQ(landed.height, kFloorZ);
     } else {
-      EXPECT_NEAR(landed.height - ringPose(k - 1, 353.9f, 0.0f).height, kRingThickness, 1e-5f) << "ring " << k;
+      EXPECT_NEAR(landed.height - ringPose(k - 1, kBells.rings[k - 1], 353.9f, 0.0f).height, kRingThickness, 1e-5f) << "ring " << k;
     }
   }
+}
+
+TEST(ClownTiming, TheBodyTakesTheFirstSevenBellsAndTheRingsTheLastTwelve) {
+  std::vector<float> noteOns;
+  for (int i = 0; i < 21; ++i) noteOns.push_back(260.0f + 4.0f * static_cast<float>(i));
+  Bells bells;
+  ASSERT_TRUE(bellsFrom(noteOns, bells));
+  EXPECT_EQ(bells.body[0], 260.0f);
+  EXPECT_EQ(bells.body[6], 284.0f);
+  EXPECT_EQ(bells.rings[0], 296.0f) << "two bells between are neither";
+  EXPECT_EQ(bells.rings[11], 340.0f);
+  noteOns.resize(18);
+  EXPECT_FALSE(bellsFrom(noteOns, bells)) << "seven and twelve need nineteen";
 }
 
 TEST(ClownTiming, TheShakesReachShrinksToNothingInItsWindow) {

@@ -79,10 +79,10 @@ TEST(RobotsTiming, TheBrushLandsOnTheCanvasAndNeverOutsideIt) {
 }
 
 TEST(RobotsTiming, TheMovingPartsFollowTheBeat) {
-  EXPECT_EQ(cameraBotHold(400.0f), 30.0f);
-  EXPECT_EQ(cameraBotHold(444.0f), 30.0f);
-  EXPECT_FLOAT_EQ(cameraBotHold(447.0f), 14.0f);
-  EXPECT_FLOAT_EQ(cameraBotHold(450.0f), -2.0f);
+  EXPECT_EQ(cameraBotHold(46.0f), 30.0f);
+  EXPECT_EQ(cameraBotHold(90.0f), 30.0f);
+  EXPECT_FLOAT_EQ(cameraBotHold(93.0f), 14.0f);
+  EXPECT_FLOAT_EQ(cameraBotHold(96.0f), -2.0f);
   EXPECT_NEAR(cameraBotSwing(400.5f), 60.0f, 1e-3f);
   EXPECT_NEAR(cameraBotSwing(401.5f), 0.0f, 1e-3f);
   // During "Gabber" (72 < u < 84) the head swings twice as fast and far.

@@ -5,13 +5,24 @@
 
 namespace ClownTiming {
 
-CameraBlend cameraBlend(float t, float seventhBell, float start) {
+bool bellsFrom(const std::vector<float>& noteOns, Bells& out) {
+  if (noteOns.size() < kBodyParts + kRings) return false;
+  for (size_t i = 0; i < kBodyParts; ++i) out.body[i] = noteOns[i];
+  const size_t firstRing = noteOns.size() - kRings;
+  for (int k = 0; k < kRings; ++k) out.rings[k] = noteOns[firstRing + static_cast<size_t>(k)];
+  return true;
+}
+
+CameraBlend cameraBlend(float t, const Bells& bells, float start) {
+  const float seventhBell = bells.body[kBodyParts - 1];
   if (t < seventhBell) {
     const float span = seventhBell - start;
     return {1, 3, span > 0.0f ? (t - start) / span : 1.0f};
   }
-  if (t < 330.0f) return {3, 0, t < 329.0f ? 0.0f : t - 329.0f};
-  if (t < 350.2f) return {0, 4, t < 334.0f ? 0.0f : (t - 334.0f) / (350.2f - 334.0f)};
+  const float firstRing = bells.rings[0], thirdRing = bells.rings[2], lastRing = bells.rings[kRings - 1];
+  const float turn = firstRing - 1.0f;
+  if (t < firstRing) return {3, 0, t < turn ? 0.0f : t - turn};
+  if (t < lastRing) return {0, 4, t < thirdRing ? 0.0f : (t - thirdRing) / (lastRing - thirdRing)};
   return {0, 4, 1.0f};
 }
 
@@ -21,8 +32,8 @@ float bodyDrop(float bell, float t) {
   return d < 1.75f ? 100.0f * d / 1.75f : 100.0f;
 }
 
-RingPose ringPose(int k, float t, float turn) {
-  const float K = kRingBeats[k];
+RingPose ringPose(int k, float ringBeat, float t, float turn) {
+  const float K = ringBeat;
   const float rest = kFloorZ + kRingThickness * static_cast<float>(k);
   if (t > K) return {true, rest, 0.0f, turn};
   const float f = K - t;  // beats still to fall

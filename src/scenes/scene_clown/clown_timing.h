@@ -4,33 +4,44 @@
 //
 // The clown's seven body parts fall onto its pole during the 1.75 beats
 // before each of the first seven "KlovneRinger" bells. Twelve loose rings
-// follow on a fixed table of beats from 330 on, each falling for the beat
-// before its own and coming to rest on the stack around the figure's foot.
-// Camera 2 is the one drawn; it glides between the others.
+// follow on the track's last twelve bells (in pairs four beats apart), each
+// falling for the beat before its own and coming to rest on the stack
+// around the figure's foot. Camera 2 is the one drawn; it glides between
+// the others. Every beat of the scene's choreography is a bell of the
+// soundtrack or counted from the scene's first beat, so it moves with its
+// slot.
 #include <cstddef>
+#include <vector>
 
 namespace ClownTiming {
 
-// The bells the timetable needs: the seventh is the last body part.
 constexpr size_t kBodyParts = 7;
+constexpr int kRings = 12;
+
+// The "KlovneRinger" bells as the scene uses them.
+struct Bells {
+  float body[kBodyParts];  // the first seven: one body part each
+  float rings[kRings];     // the last twelve: one loose ring each
+};
+// From the track's note-on beats, in order; false when there are fewer than
+// the parts and the rings need (or the two would share a bell).
+bool bellsFrom(const std::vector<float>& noteOns, Bells& out);
 
 // Camera 2 := blend(from, to, u).
 struct CameraBlend {
   int from, to;
   float u;
 };
-// `seventhBell` is the seventh bell's beat, `start` the scene's first beat.
-CameraBlend cameraBlend(float t, float seventhBell, float start);
+// `start` is the scene's first beat. Camera 3 holds from the seventh bell
+// to a beat before the first ring, camera 0 from the first ring to the
+// third, and the glide to camera 4 ends on the last.
+CameraBlend cameraBlend(float t, const Bells& bells, float start);
 
 // How high above its place a body part hangs at t, its bell at `bell`:
 // 100 until 1.75 beats before the bell, then falling straight down, and
 // 0 once the bell lies before t.
 float bodyDrop(float bell, float t);
 
-// The loose rings' beats, in pairs four beats apart.
-constexpr int kRings = 12;
-constexpr float kRingBeats[kRings] = {330.0f, 330.2f, 334.0f, 334.2f, 338.0f, 338.2f,
-                                      342.0f, 342.2f, 346.0f, 346.2f, 350.0f, 350.2f};
 // A ring's height in the model's units (the floor at 0.5, each landed ring
 // on the one before it).
 constexpr float kFloorZ = 0.5f;
@@ -46,7 +57,7 @@ struct RingPose {
   float tilt;    // degrees about the model's x axis, after the spin
   float spin;    // degrees about the vertical
 };
-RingPose ringPose(int k, float t, float turn);
+RingPose ringPose(int k, float ringBeat, float t, float turn);
 
 // The camera shakes' random offset: uniform in [-o, o] for a fraction in
 // [0, 1] of the generator's range.

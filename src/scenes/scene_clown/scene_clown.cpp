@@ -76,10 +76,11 @@ void Clown::load() {
   captionFont = fonts->get("data/common/fonts/MOVIPB__.ttf", kCaptionFaceSize);
 
   activeCamera = 2;
-  ringTimes = music->noteOnBeats("KlovneRinger");
-  if (ringTimes.size() < kBodyParts)
-    FATAL("The \"KlovneRinger\" track has %i bells; the clown's %i parts need at least %i",
-          static_cast<int>(ringTimes.size()), static_cast<int>(kBodyParts), static_cast<int>(kBodyParts));
+  const std::vector<float> ringTimes = music->noteOnBeats("KlovneRinger");
+  if (!bellsFrom(ringTimes, bells))
+    FATAL("The \"KlovneRinger\" track has %i bells; the clown's %i parts and %i rings need at least %i",
+          static_cast<int>(ringTimes.size()), static_cast<int>(kBodyParts), kRings,
+          static_cast<int>(kBodyParts) + kRings);
 
   fadeIn = std::make_unique<Effects::Fader>(start, fadeInEnd, 0, 0, 0, 1, 0, 0, 0, 0);
   fadeOut = std::make_unique<Effects::Fader>(fadeOutStart, end, 0, 0, 0, 0, 0, 0, 0, 1);
@@ -141,12 +142,12 @@ void Clown::step(const FrameTime& time) {
   }
 
   // The view of this frame, from the cameras as the last frame left them.
-  const CameraBlend blend = cameraBlend(t, ringTimes[kBodyParts - 1], start);
+  const CameraBlend blend = cameraBlend(t, bells, start);
   Camera::blend(model.cameras[static_cast<size_t>(blend.from)], model.cameras[static_cast<size_t>(blend.to)],
                 blend.u, model.cameras[2]);
 
   // The jolt of the last body part, undone as soon as it is over.
-  const float first = firstShakeReach(t, ringTimes[kBodyParts - 1]);
+  const float first = firstShakeReach(t, bells.body[kBodyParts - 1]);
   if (first > 0.0f) {
     const float w = shakeOffset(first, randomFraction());
     moveCameras({1, 0, 3}, 0.0f, 0.0f, w);
@@ -159,7 +160,7 @@ void Clown::step(const FrameTime& time) {
   // The loose rings: a jolt as each lands, undone by the first ring whose
   // jolt is over; from the third on, camera 0 drifts while a ring falls.
   for (int k = 0; k < kRings; ++k) {
-    const float K = kRingBeats[k];
+    const float K = bells.rings[k];
     if (t > K) {
       const float reach = ringShakeReach(t, K);
       if (reach > 0.0f) {
@@ -220,7 +221,7 @@ void Clown::drawFigure(float t) {
   glPushMatrix();
   model.draw(*pole_);
   for (size_t k = 0; k < kBodyParts; ++k) {
-    const float drop = bodyDrop(ringTimes[k], t);
+    const float drop = bodyDrop(bells.body[k], t);
     glTranslatef(0.0f, 0.0f, drop);
     model.draw(bodyParts_[k]);
     glTranslatef(0.0f, 0.0f, -drop);
@@ -230,7 +231,7 @@ void Clown::drawFigure(float t) {
 
 void Clown::drawRings(float t) {
   for (int k = 0; k < kRings; ++k) {
-    const RingPose pose = ringPose(k, t, ringTurns[k]);
+    const RingPose pose = ringPose(k, bells.rings[k], t, ringTurns[k]);
     if (!pose.shown) continue;
     glPushMatrix();
     // The model's own matrix is applied by its draw: heights are the model's.

@@ -43,7 +43,7 @@ class Clown : public Scene {
   AtlasFont* captionFont = nullptr;
   Texture floorTexture;
   unsigned activeCamera = 2;
-  std::vector<float> ringTimes;  // the bells' beats
+  ClownTiming::Bells bells = {};  // the bells' beats
   std::unique_ptr<Effects::Fader> fadeIn;
   std::unique_ptr<Effects::Fader> fadeOut;
 

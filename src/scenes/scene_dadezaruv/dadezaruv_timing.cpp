@@ -67,7 +67,7 @@ float robotNod(float t) { return 10.0f * std::sin(kPi * t); }
 
 float cameraBotSwing(float t) { return 30.0f * (std::sin(kPi * t) + 1.0f); }
 
-float cameraBotHold(float t) { return t < 444.0f ? 30.0f : 30.0f - (t - 444.0f) * 32.0f / 6.0f; }
+float cameraBotHold(float u) { return u < 90.0f ? 30.0f : 30.0f - (u - 90.0f) * 32.0f / 6.0f; }
 
 float banjoHead(float t, float u) {
   return gabber(u) ? 30.0f * std::sin(2.0f * kPi * t) : 15.0f * std::sin(kPi * t);

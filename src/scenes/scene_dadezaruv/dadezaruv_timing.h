@@ -64,7 +64,7 @@ Texel brushTexel(float bx, float by);
 // The moving parts' angles in degrees.
 float robotNod(float t);                   // the assembled robot's head
 float cameraBotSwing(float t);             // LowerArm_001, with the beat
-float cameraBotHold(float t);              // LowerArm: 30, lowered from beat 444
+float cameraBotHold(float u);              // LowerArm: 30, lowered from 90 beats into the slot
 float banjoHead(float t, float u);         // twice as fast and far during "Gabber"
 float banjoStrum(float t, float u);        // twice as fast during "Gabber"
 // The recording and indicator lamps' red, blinking twice a beat: 0 to 1.

@@ -288,7 +288,7 @@ void DadezAruv::drawCameraBot(float t) {
   cameraBot.draw(*cameraBotBody_);
   drawTurned(cameraBot, *cameraBotSwingingArm_, cameraArm_, cameraArmInverse_, cameraBotSwing(t), 1.0f, 0.0f,
              0.0f);
-  drawTurned(cameraBot, *cameraBotHoldingArm_, cameraHoldArm_, cameraHoldArmInverse_, cameraBotHold(t), 1.0f,
+  drawTurned(cameraBot, *cameraBotHoldingArm_, cameraHoldArm_, cameraHoldArmInverse_, cameraBotHold(t - start), 1.0f,
              0.0f, 0.0f);
   glPopMatrix();
 }
