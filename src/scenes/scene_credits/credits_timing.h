@@ -1,7 +1,9 @@
 #pragma once
 // The opening credits' timetable: where every layer is, how bright the
 // flashes, the rain and the sky are, and which logo or line of text shows,
-// each as a function of the beat. No OpenGL here, so all of it is testable.
+// each as a function of the beat, counted from the slot's first beat (the
+// show's first beat, where the credits stand). No OpenGL here, so all of it
+// is testable.
 #include <vector>
 
 namespace CreditsTiming {

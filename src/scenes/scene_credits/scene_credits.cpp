@@ -55,7 +55,9 @@ void Credits::load() {
   sky->tex2Factor = 1.0f;
   sky->tex2Scale = 1.0f;
 
+  // The timetable counts from the slot's first beat; so do the flashes.
   lightningBeats = music->noteOnBeats("Lightning");
+  for (float& beat : lightningBeats) beat -= start;
   cueBeats(lightningBeats, cues_);
 
   for (const char* photo : kPhotos) lightningPhotos.emplace_back(new Texture(photo, false, true));
@@ -68,7 +70,7 @@ void Credits::load() {
 }
 
 void Credits::step(const FrameTime& time) {
-  const float beat = time.beat;
+  const float beat = time.slotBeat;
   sky->step(beat);
   // Dawn only ever adds green: the layers keep it from then on.
   const float green = greenTint(beat);
@@ -77,7 +79,7 @@ void Credits::step(const FrameTime& time) {
 }
 
 void Credits::draw(const FrameTime& time) {
-  const float beat = time.beat;
+  const float beat = time.slotBeat;
 
   sky->daylight = skyDaylight(beat);
   sky->draw(beat);
@@ -92,8 +94,8 @@ void Credits::draw(const FrameTime& time) {
   drawRain(beat);
   drawTextAndLogos(beat);
 
-  fadeIn->draw(beat);
-  fadeOut->draw(beat);
+  fadeIn->draw(time.beat);
+  fadeOut->draw(time.beat);
 }
 
 void Credits::drawLightning(float beat) {

@@ -27,7 +27,7 @@ class Credits : public Scene {
   Texture rain, white;
   AtlasFont* font = nullptr;
   std::unique_ptr<Effects::Skydome> sky;
-  std::vector<float> lightningBeats;
+  std::vector<float> lightningBeats;  // the flashes, in beats into the slot
   std::vector<std::unique_ptr<Texture>> lightningPhotos;
   std::unique_ptr<Effects::Fader> fadeIn, fadeOut;
 
