@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "util/texture/png_decoder.h"
+#include "util/error.h"
 
 namespace {
 
@@ -227,6 +228,7 @@ bool sameOutput() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  setFailureHandler(exitOnFailure);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   if (!sameOutput()) return 1;

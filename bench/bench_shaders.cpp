@@ -29,6 +29,7 @@
 #include "scenes/stage_light.h"
 #include "util/data/data.h"
 #include "util/util.h"
+#include "util/error.h"
 
 namespace {
 
@@ -158,6 +159,7 @@ void BM_LitGrid(benchmark::State& state, ShaderProgram* program, GLsizei corners
 }  // namespace
 
 int main(int argc, char** argv) {
+  setFailureHandler(exitOnFailure);
   // Our arguments (fragment shader files) out, the benchmark library's left.
   std::vector<std::string> extra;
   int kept = 1;

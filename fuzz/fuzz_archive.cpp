@@ -19,26 +19,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
   return 0;
 }
 
-// The parser reports through its return value and never reaches these; they
-// only satisfy the linker, which sees them referenced from the same module.
-[[noreturn]] void fatalError(const char*, int, const char*, ...) { std::abort(); }
-[[noreturn]] void fatalErrorShort(const char*, int) { std::abort(); }
+// The parser reports through its return value and never reaches this; it
+// only satisfies the linker, which sees it referenced from the same module.
 void drawLoadingScreen() { std::abort(); }
 
 #else
 
 #include "seed_files.h"
 
-#include <cstdarg>
+#include "util/error.h"
 
-[[noreturn]] void fatalError(const char*, int, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::vfprintf(stderr, format, args);
-  va_end(args);
-  std::exit(1);
-}
-[[noreturn]] void fatalErrorShort(const char*, int) { std::exit(1); }
 void drawLoadingScreen() {}
 
 namespace {
@@ -53,6 +43,7 @@ void add(DataIndex& index, const std::string& name, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  setFailureHandler(exitOnFailure);
   const std::string dir = seedDirectory(argc, argv);
   std::freopen("/dev/null", "w", stdout);  // the packer's log
 

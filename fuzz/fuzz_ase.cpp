@@ -68,8 +68,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
 
 // The reader reports through AseError; the file loader in the same module
 // refers to these but is never called here.
-[[noreturn]] void fatalError(const char*, int, const char*, ...) { std::abort(); }
-[[noreturn]] void fatalErrorShort(const char*, int) { std::abort(); }
 bool showMessageBox(const std::string&, const std::string&, BoxButtons, BoxIcon) { std::abort(); }
 Texture::~Texture() {}
 bool Texture::load(const char*, bool, bool, GLenum, GLenum) { std::abort(); }

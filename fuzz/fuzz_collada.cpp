@@ -20,7 +20,7 @@
 #include "util/objects3d/dae_loader.h"
 #include "util/prefetch.h"
 
-#include "unwinding_report.h"
+#include "util/error.h"
 
 namespace {
 
@@ -83,8 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
   Node root;
   try {
     readCollada("data/models/fuzz.dae", scene, root, fakeTexture);
-  } catch (const Stop& stop) {
-    report("stopped:", stop.message);
+  } catch (const Failure& failure) {
+    report("stopped:", failure.text);
     return 0;
   }
   report("loaded");

@@ -92,8 +92,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
 
 // The in-memory reader never reaches these; they only satisfy the linker
 // (the path loader refers to them).
-[[noreturn]] void fatalError(const char*, int, const char*, ...) { std::abort(); }
-[[noreturn]] void fatalErrorShort(const char*, int) { std::abort(); }
 FILE* dataFopen(const char*, const char*) { std::abort(); }
 std::vector<uint8_t> readAndClose(FILE*) { std::abort(); }
 

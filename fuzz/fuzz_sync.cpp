@@ -27,7 +27,7 @@
 #include "util/music/modulators/lfo.h"
 #include "util/music/music.h"
 
-#include "unwinding_report.h"
+#include "util/error.h"
 
 namespace {
 
@@ -143,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
   music.tempo = 999.0f;
   try {
     music.loadSync(kSyncPath);
-  } catch (const Stop&) {
+  } catch (const Failure&) {
     return 0;
   }
   check(music.midi != nullptr, "loaded without MIDI data");

@@ -11,6 +11,7 @@
 #include "platform/video.h"
 #include "util/data/data.h"
 #include "util/data/loadingscreen.h"
+#include "util/fatal_report.h"
 #include "util/gl_debug.h"
 #include "util/music/audio.h"
 
@@ -41,6 +42,7 @@ int runTimedemo(Demo& demo, const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  setFailureHandler(reportFatally);
   Options options;
   std::string error;
   if (!parseOptions(argc, argv, options, error)) {

@@ -21,7 +21,7 @@
 #include "platform/messagebox.h"
 #include "platform/video.h"
 #include "util/data/data.h"
-#include "util/error.h"
+#include "util/fatal_report.h"
 #include "util/gl_debug.h"
 #include "util/gl_entry_points.h"
 #include "util/objects3d/objects3d.h"
@@ -137,6 +137,7 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  setFailureHandler(reportFatally);
   if (argc < 2) return usage();
   const char* file = argv[1];
   std::string out;

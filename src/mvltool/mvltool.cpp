@@ -84,6 +84,7 @@ int extract(const std::string& archive, const std::string& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  setFailureHandler(exitOnFailure);
   setMessageBoxesEnabled(false);
   if (argc < 3) return usage();
   std::string command = argv[1];

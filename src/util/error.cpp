@@ -1,13 +1,13 @@
 #include "util/error.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-
-#include "platform/messagebox.h"
 
 namespace {
+
+std::atomic<FailureHandler> failureHandler{nullptr};
 
 std::string vformat(const char* format, va_list args) {
   va_list copy;
@@ -27,14 +27,20 @@ std::string errorLocation(const char* file, int line) {
   return location;
 }
 
-[[noreturn]] void report(const std::string& caption, const std::string& text) {
-  std::fprintf(stderr, "%s\n", text.c_str());
-  std::fflush(stderr);
-  showMessageBox(caption, text, BoxButtons::Ok, BoxIcon::Error);
-  std::exit(1);
+[[noreturn]] void fail(Failure failure) {
+  if (FailureHandler handler = failureHandler.load()) handler(failure);
+  throw failure;  // no handler, or one that returned
 }
 
 }  // namespace
+
+void setFailureHandler(FailureHandler handler) { failureHandler.store(handler); }
+
+void exitOnFailure(const Failure& failure) {
+  std::fprintf(stderr, "%s\n", failure.text.c_str());
+  std::fflush(stderr);
+  std::exit(1);
+}
 
 void fatalError(const char* file, int line, const char* format, ...) {
   va_list args;
@@ -42,9 +48,7 @@ void fatalError(const char* file, int line, const char* format, ...) {
   std::string detail = vformat(format, args);
   va_end(args);
   std::string caption = errorLocation(file, line);
-  report(caption, caption + "\n\n" + detail);
+  fail({caption, caption + "\n\n" + detail});
 }
 
-void fatalErrorShort(const char* file, int line) {
-  report("Error", errorLocation(file, line));
-}
+void fatalErrorShort(const char* file, int line) { fail({"Error", errorLocation(file, line)}); }

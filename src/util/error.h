@@ -1,7 +1,6 @@
 #pragma once
-// The fatal error report. Every failure that ends the program goes through
-// here: one message in one form, on standard error and (unless message boxes
-// are off, see platform/messagebox.h) in a modal box, then exit code 1.
+// Failures. Everything the engine cannot go on from is reported here, in one
+// form: a caption and a text, from the source line that found it.
 //
 //   FATAL("Loading %s failed!", path)
 //     caption "Error in file src/util/music/music.cpp:42",
@@ -11,6 +10,27 @@
 //   FATAL_SHORT()
 //     for operations that must be overridden and states that must not occur:
 //     caption "Error", text "Error in file src/scenes/scene.cpp:17"
+//
+// What a failure does is not the engine's decision but the program's: the
+// handler it sets (setFailureHandler) runs, and must not return. The show
+// reports it on standard error and in a box and ends with exit code 1
+// (fatal_report.h). Without a handler the failure is thrown as a Failure,
+// for a caller that can go on: a reader under a fuzzer, a reload that keeps
+// what it had.
+#include <string>
+
+struct Failure {
+  std::string caption;
+  std::string text;
+};
+
+using FailureHandler = void (*)(const Failure& failure);
+// Null: failures are thrown. The handler is process-wide, set once at start.
+void setFailureHandler(FailureHandler handler);
+
+// Says the failure's text on standard error and ends with exit code 1 (for
+// programs without boxes).
+[[noreturn]] void exitOnFailure(const Failure& failure);
 
 [[noreturn]] void fatalError(const char* file, int line, const char* format, ...)
     __attribute__((format(printf, 3, 4)));

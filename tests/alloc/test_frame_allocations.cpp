@@ -19,6 +19,7 @@
 #include "util/music/audio.h"
 #include "util/video_settings.h"
 #include "gl_window.h"
+#include "util/fatal_report.h"
 
 namespace {
 
@@ -90,6 +91,7 @@ class ShowWindow : public GlWindowEnvironment {
 }  // namespace
 
 int main(int argc, char** argv) {
+  setFailureHandler(reportFatally);
   testing::InitGoogleTest(&argc, argv);
   testing::AddGlobalTestEnvironment(new ShowWindow);
   return RUN_ALL_TESTS();

@@ -5,6 +5,7 @@
 
 #include "util/gl_debug.h"
 #include "gl_window.h"
+#include "util/fatal_report.h"
 
 namespace {
 
@@ -29,6 +30,7 @@ class GlEnvironment : public GlWindowEnvironment {
 }  // namespace
 
 int main(int argc, char** argv) {
+  setFailureHandler(reportFatally);  // as the show: the death tests see its report
   ::testing::InitGoogleTest(&argc, argv);
   ::testing::AddGlobalTestEnvironment(new GlEnvironment);
   return RUN_ALL_TESTS();

@@ -7,6 +7,7 @@
 #include "platform/messagebox.h"
 #include "scenes/scene.h"
 #include "util/error.h"
+#include "util/fatal_report.h"
 
 namespace {
 
@@ -40,6 +41,31 @@ TEST(ErrorReportDeathTest, PassingAssertionDoesNothing) {
 TEST(ErrorReportDeathTest, ShortFormIsTheLocationAlone) {
   EXPECT_EXIT((quietly(), FATAL_SHORT()), ExitedWithCode(1),
               "^Error in file tests/unit/test_error_report.cpp:[0-9]+\n$");
+}
+
+// Without the program's answer a failure is thrown, with the report's
+// caption and text, for a caller that can go on.
+TEST(ErrorReport, WithoutAHandlerAFailureIsThrown) {
+  setFailureHandler(nullptr);
+  try {
+    FATAL("Couldn't find node %s!", "Skull");
+    ADD_FAILURE() << "not thrown";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.caption.rfind("Error in file tests/unit/test_error_report.cpp:", 0), 0u) << failure.caption;
+    EXPECT_EQ(failure.text, failure.caption + "\n\nCouldn't find node Skull!");
+  }
+  try {
+    FATAL_SHORT();
+    ADD_FAILURE() << "not thrown";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.caption, "Error");
+  }
+  setFailureHandler(reportFatally);
+}
+
+TEST(ErrorReportDeathTest, AProgramWithoutBoxesSaysItAndEndsWithOne) {
+  EXPECT_EXIT((setFailureHandler(exitOnFailure), FATAL("Loading %s failed!", "x")), ExitedWithCode(1),
+              "^Error in file tests/unit/test_error_report.cpp:[0-9]+\n\nLoading x failed!\n$");
 }
 
 TEST(ErrorReportDeathTest, WithoutADisplayNoBoxWaits) {
