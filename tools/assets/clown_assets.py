@@ -77,7 +77,15 @@ import numpy as np
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import collada_writer  # noqa: E402
 import generator  # noqa: E402
+import model_parts  # noqa: E402
 import modelkit as mk  # noqa: E402
+
+# The names the scene finds the parts by (src/scenes/model_parts.def).
+_PARTS = model_parts.read()
+POLE = _PARTS["Clown"]["Pole"]
+BODY = [_PARTS["Clown"][f"Body{k}"] for k in range(1, 8)]  # from the bottom up
+RINGS = [_PARTS["Clown"][f"Ring{k}"] for k in range(1, 5)]
+ROCKERS = _PARTS["RockingHorse"]["Rockers"]
 
 CLOWN_DIR = "data/clown"
 TITLE_NAME = "Title screen.dae"
@@ -616,35 +624,35 @@ def split_faces(mesh, sel, material):
 def stacked_outlines():
     """(r, z) outlines of the stacked parts in place, from the bottom up:
     each raised until it rests on the one below."""
-    out = [("Pinne", base_profile())]
+    out = [(POLE, base_profile())]
     for k in range(4):
         prof = ring_profile(k)
         prof[:, 1] += rest_on(out[-1][1], prof)
-        out.append((f"Body_{k + 1}", prof))
+        out.append((BODY[k], prof))
     prof = ruff_profile()[0]
     prof[:, 1] += rest_on(out[-1][1], prof)
-    out.append(("Body_5", prof))
+    out.append((BODY[4], prof))
     a = np.linspace(-math.pi / 2, math.pi / 2, 19)
     head = np.stack([HEAD_RADIUS * np.cos(a), HEAD_RADIUS * np.sin(a)], 1)
     head[[0, -1], 0] = 0.0
     head[:, 1] += rest_on(prof, head)
-    out.append(("Body_6", head))
+    out.append((BODY[5], head))
     return out
 
 
 def build_title():
     outlines = dict(stacked_outlines())
     colours = (RED, YELLOW, BLUE, GREEN)
-    nodes = [mk.Node("Pinne", meshes=pinne())]
+    nodes = [mk.Node(POLE, meshes=pinne())]
     for k in range(4):
-        prof = outlines[f"Body_{k + 1}"]
-        nodes.append(mk.Node(f"Body_{k + 1}", meshes=[revolve(prof, 40, colours[k])]))
-    nodes.append(mk.Node("Body_5", meshes=ruff(outlines["Body_5"][:, 1].min())))
-    head = outlines["Body_6"]
+        prof = outlines[BODY[k]]
+        nodes.append(mk.Node(BODY[k], meshes=[revolve(prof, 40, colours[k])]))
+    nodes.append(mk.Node(BODY[4], meshes=ruff(outlines[BODY[4]][:, 1].min())))
+    head = outlines[BODY[5]]
     centre = (0.0, 0.0, float(head[:, 1].mean()))
     ball = revolve(head, 36, SKIN)
-    nodes.append(mk.Node("Body_6", meshes=[ball] + face_meshes(centre) + hair_and_ears(centre)))
-    nodes.append(mk.Node("Body_7", meshes=hat(centre)))
+    nodes.append(mk.Node(BODY[5], meshes=[ball] + face_meshes(centre) + hair_and_ears(centre)))
+    nodes.append(mk.Node(BODY[6], meshes=hat(centre)))
     # Toss rings: each in two colours, in eight segments, so a turn shows.
     pairs = ((RED, WHITE), (BLUE, YELLOW), (GREEN, WHITE), (YELLOW, RED))
     a = (TOSS_OUTER - TOSS_INNER) / 2
@@ -653,7 +661,7 @@ def build_title():
     p = ring.positions[ring.faces].mean(axis=1)
     seg = (np.floor((np.arctan2(p[:, 1], p[:, 0]) % (2 * math.pi)) / (math.pi / 4)).astype(int) % 2)
     for k, (main, second) in enumerate(pairs):
-        nodes.append(mk.Node(f"Ring_{k + 1}",
+        nodes.append(mk.Node(RINGS[k],
                              meshes=split_faces(ring.with_material(main), seg == 1, second)))
     # Warm, above and in front: the engine takes its colour for the
     # ambient part too, so it also sets how light the shadowed sides are.
@@ -1323,9 +1331,9 @@ def build_horse(world=False):
     to_world = mk.translation(HORSE_X, HORSE_Y, FLOOR_Z)
     meshes = [m.transformed(to_world) for m in horse_local_meshes()]
     if world:
-        return mk.Scene([mk.Node("polySurface2", meshes=meshes)])
+        return mk.Scene([mk.Node(ROCKERS, meshes=meshes)])
     stored = horse_world_to_mesh()
-    node = mk.Node("polySurface2", meshes=[m.transformed(stored) for m in meshes],
+    node = mk.Node(ROCKERS, meshes=[m.transformed(stored) for m in meshes],
                    matrix=horse_node_matrix())
     return mk.Scene([node], up_axis="Y_UP")
 
@@ -1455,9 +1463,9 @@ def title_errors(path):
     dae, nodes = read_nodes(path)
     errs0, count = common_errors(TITLE_NAME, path, dae, nodes, build_title())
     errs += errs0
-    bodies = [f"Body_{k}" for k in range(1, 8)]
-    rings = [f"Ring_{k}" for k in range(1, 5)]
-    figure = ["Pinne"] + bodies
+    bodies = BODY
+    rings = RINGS
+    figure = [POLE] + bodies
     missing = [n for n in figure + rings if n not in nodes]
     if missing:
         return errs + [f"no node {', '.join(missing)}"], count, {}
@@ -1477,12 +1485,12 @@ def title_errors(path):
         errs.append("no point light above the toy")
 
     tri = {n: nodes[n][0] for n in figure + rings}
-    pz = tri["Pinne"].reshape(-1, 3)
+    pz = tri[POLE].reshape(-1, 3)
     info = {n: (float(tri[n][..., 2].min()), float(tri[n][..., 2].max()), float(radius(tri[n]).max()))
             for n in figure + rings}
     if abs(pz[:, 2].min() - FLOOR_Z) > 1e-3:
         errs.append(f"Pinne: bottom at z = {pz[:, 2].min():.4f}, not on the floor")
-    base_r = radius(tri["Pinne"]).max()
+    base_r = radius(tri[POLE]).max()
     if not 4.2 <= base_r <= 4.8:
         errs.append(f"Pinne: base radius {base_r:.2f}, want about 4.5")
     high = pz[pz[:, 2] > 3.0]
@@ -1501,30 +1509,30 @@ def title_errors(path):
         r = radius(tri[n])
         if r.min() < POLE_RADIUS + 0.03:
             errs.append(f"{n}: bore {r.min():.3f} does not clear the pole")
-    hat_over = _hits(tri["Body_7"], 0.3, 0.0)
+    hat_over = _hits(tri[BODY[6]], 0.3, 0.0)
     if not len(hat_over) or hat_over.max() < pz[:, 2].max() + 0.3:
         errs.append("the pole's top is not covered by the hat")
     for n in bodies:
         lo, hi = tri[n].reshape(-1, 3).min(0), tri[n].reshape(-1, 3).max(0)
-        if n != "Body_6" and np.abs((lo + hi)[:2] / 2).max() > 0.05:
+        if n != BODY[5] and np.abs((lo + hi)[:2] / 2).max() > 0.05:
             errs.append(f"{n}: not centred on the pole")
     # Rings get smaller towards the head and come in different colours.
-    outer = [info[f"Body_{k}"][2] for k in range(1, 5)]
+    outer = [info[BODY[k]][2] for k in range(4)]
     if not all(a > b + 0.3 for a, b in zip(outer, outer[1:])) or abs(outer[0] - 3.9) > 0.15:
         errs.append(f"stacked rings' outer radii {np.round(outer, 2)}")
-    ring_cols = [colour_of(dae, nodes[f"Body_{k}"][5][0]) for k in range(1, 5)]
+    ring_cols = [colour_of(dae, nodes[BODY[k]][5][0]) for k in range(4)]
     for k in range(3):
         if np.abs(ring_cols[k] - ring_cols[k + 1]).max() < 0.2:
-            errs.append(f"Body_{k + 1} and Body_{k + 2} in the same colour")
+            errs.append(f"{BODY[k]} and {BODY[k + 1]} in the same colour")
     for k, c in enumerate(ring_cols):
         if c.max() - c.min() < 0.5:
-            errs.append(f"Body_{k + 1}: colour {c} is not a bright toy colour")
-    top = info["Body_7"][1]
+            errs.append(f"{BODY[k]}: colour {c} is not a bright toy colour")
+    top = info[BODY[6]][1]
     if not 18.8 <= top <= 20.2:
         errs.append(f"top of the hat at z = {top:.2f}, want 19 to 20")
     # The face looks out towards the scene's cameras: the nose is the part
     # of the head farthest from the pole.
-    head = tri["Body_6"].reshape(-1, 3)
+    head = tri[BODY[5]].reshape(-1, 3)
     far = head[np.argmax(np.hypot(head[:, 0], head[:, 1]))]
     facing = far[:2] / np.linalg.norm(far[:2])
     for eye, target in (((5, -5, 7), (-1, 1, 0)), ((25, -15, 4), (-15, -10, 2)),
@@ -1766,7 +1774,7 @@ def far_plane_errors(world):
 def horse_chain(nodes):
     """polySurface2's chain from the root, and every triangle under it in
     polySurface2's own coordinates."""
-    _, _, node, chain, depth, _ = nodes["polySurface2"]
+    _, _, node, chain, depth, _ = nodes[ROCKERS]
     inv = np.linalg.inv(chain)
     ids = set()
 
@@ -1798,8 +1806,8 @@ def horse_errors(path):
     dae, nodes = read_nodes(path)
     errs0, count = common_errors(HORSE_NAME, path, dae, nodes, build_horse())
     errs += errs0
-    if "polySurface2" not in nodes:
-        return errs + ["no node polySurface2"], count, {}
+    if ROCKERS not in nodes:
+        return errs + [f"no node {ROCKERS}"], count, {}
     chain, q, ids = horse_chain(nodes)
     stray = [n for n, v in nodes.items() if len(v[0]) and n not in ids]
     if stray:
@@ -1878,4 +1886,4 @@ def generate(out_dir, args=None):
 
 if __name__ == "__main__":
     sys.exit(generator.main(__doc__, "clown assets", CLOWN_DIR, check, generate,
-                            [TITLE_NAME, TABLE_NAME, HORSE_NAME]))
+                            [TITLE_NAME, TABLE_NAME, HORSE_NAME], inputs=[model_parts.TABLE]))

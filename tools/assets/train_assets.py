@@ -54,7 +54,14 @@ import collada_writer  # noqa: E402
 import generator  # noqa: E402
 import imagekit  # noqa: E402
 from generator import write  # noqa: E402,F401
+import model_parts  # noqa: E402
 import modelkit as mk  # noqa: E402
+
+# The names the scene finds the parts by (src/scenes/model_parts.def): the
+# train's body and the rails, the first falling and the others fixed.
+_PARTS = model_parts.read()["Train"]
+BODY = _PARTS["Body"]
+RAILS = [_PARTS["Rail"]] + [_PARTS[f"FixedRail{k}"] for k in range(1, 8)]
 
 TRAIN_DIR = "data/train"
 MODEL_NAME = "train.dae"
@@ -391,12 +398,12 @@ def carriage(y0):
 
 
 def build_scene():
-    rails = [mk.Node("RailStraight" if k == 0 else f"RailStraight_{k:03d}",
+    rails = [mk.Node(RAILS[k],
                      meshes=rail_meshes(), translate=(0, RAIL_LENGTH * k, 0))
              for k in range(RAIL_COUNT)]
     tend, tend_end = tender(LOCO_END + CAR_GAP)
     carr = carriage(tend_end + CAR_GAP)
-    body = mk.Node("Body", children=[locomotive(), tend, carr])
+    body = mk.Node(BODY, children=[locomotive(), tend, carr])
     cam = mk.Node("Camera", matrix=mk.look_at((-14, -12, 9), (0, 7, 2.2)),
                   camera=mk.Camera("TrainCamera", yfov=32, znear=0.5, zfar=2000))
     key = mk.Node("KeyLight", translate=(-10, -8, 30),
@@ -507,12 +514,12 @@ def check(root, args=None):
     for n in dae.scene.nodes:
         _world_triangles(n, ident, nodes)
 
-    names = ["RailStraight"] + [f"RailStraight_{k:03d}" for k in range(1, RAIL_COUNT)]
-    for name in names + ["Body"]:
+    names = RAILS
+    for name in names + [BODY]:
         expect(name in nodes, f"no node {name}")
     if errs:
         return errs
-    base = nodes["RailStraight"][0]
+    base = nodes[RAILS[0]][0]
     for k, name in enumerate(names):
         tris, node = nodes[name]
         expect(not [c for c in node.children if isinstance(c, collada.scene.Node)],
@@ -526,7 +533,7 @@ def check(root, args=None):
                f"{name} is not RailStraight moved by {7 * k} along y")
     errs += track_errors(base)
 
-    body = _subtree(nodes, "Body").reshape(-1, 3)
+    body = _subtree(nodes, BODY).reshape(-1, 3)
     lo, hi = body.min(0), body.max(0)
     expect(abs(lo[1]) < 0.02, f"Body front at y={lo[1]}, want 0")
     expect(22 <= hi[1] - lo[1] <= 28 and hi[1] <= 30, f"train length {hi[1] - lo[1]}")
@@ -604,4 +611,4 @@ def generate(out_dir, args=None):
 
 if __name__ == "__main__":
     sys.exit(generator.main(__doc__, "train assets", TRAIN_DIR, check, generate,
-                            [MODEL_NAME, BEECH_NAME, PLYWOOD_NAME]))
+                            [MODEL_NAME, BEECH_NAME, PLYWOOD_NAME], inputs=[model_parts.TABLE]))
