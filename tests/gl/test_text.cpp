@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/messagebox.h"
+#include "scenes/scene_kit.h"
 #include "util/ascii/asciiengine.h"
 #include "util/atlas_font.h"
 #include "util/data/data.h"
@@ -249,6 +250,24 @@ TEST(ShowFonts, EveryFontTheScenesOpenHoldsAllItsGlyphs) {
     EXPECT_GT(font->Advance("Tin Lantern"), 3.0f * use.size);
     EXPECT_LE(font->atlasWidth() * font->atlasHeight(), 4096 * 2048) << "a few MB at most";
   }
+}
+
+// The scenes share one font per file and size; a size of its own is a font
+// of its own, and the library keeps them all.
+TEST(ShowFonts, TheLibraryMakesEachFileAndSizeOnce) {
+  dataMode = kDataPlain;
+  FontLibrary fonts;
+  AtlasFont* caption = fonts.get("data/common/fonts/MOVIPB__.ttf", 100);
+  AtlasFont* again = fonts.get("data/common/fonts/MOVIPB__.ttf", 100);
+  AtlasFont* title = fonts.get("data/common/fonts/MOVIPB__.ttf", 110);
+  AtlasFont* serif = fonts.get("data/common/fonts/times.ttf", 100);
+  ASSERT_NE(caption, nullptr);
+  EXPECT_EQ(again, caption);
+  EXPECT_NE(title, caption);
+  EXPECT_NE(serif, caption);
+  EXPECT_EQ(caption->FaceSize(), 100u);
+  EXPECT_EQ(title->FaceSize(), 110u);
+  EXPECT_GT(caption->Advance("Tin Lantern"), 0.0f) << "still there after the others were made";
 }
 
 TEST(ShowFonts, TheCodeScrollersFaceIsMonospaced) {

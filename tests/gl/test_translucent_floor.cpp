@@ -4,6 +4,7 @@
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "main_shaders.h"
@@ -68,6 +69,41 @@ TEST(TranslucentFloor, TheMirroredCopyShowsThroughTintedAndWhatIsAboveStaysClear
   std::vector<int> above = pixel(320, 180);
   EXPECT_EQ(above, (std::vector<int>{255, 0, 0}));
 
+  scene.resetState();
+  dataMode = mode;
+}
+
+// The glass floor's passes: the scene mirrored in z first, the floor over
+// it, then the scene itself, with the modelview as it was around each.
+TEST(TranslucentFloor, TheSceneOnTheGlassIsDrawnMirroredThenAsItIs) {
+  const auto mode = dataMode;
+  dataMode = kDataPlain;
+  static ShaderLibrary* shaders = new ShaderLibrary;
+  Plain scene;
+  scene.blend = true;
+  scene.resetState();
+  scene.resizeView(640, 360);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  gluLookAt(0, -0.01, 30, 0, 0, 0, 0, 0, 1);
+  GLfloat before[16], after[16];
+  glGetFloatv(GL_MODELVIEW_MATRIX, before);
+  std::vector<bool> passes;
+  std::vector<float> zScales;
+  drawOnGlassFloor(*shaders, [&](bool mirrored) {
+    GLfloat m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    passes.push_back(mirrored);
+    zScales.push_back(m[10] / before[10]);
+    redSquare(1.0f);
+  });
+  glGetFloatv(GL_MODELVIEW_MATRIX, after);
+  EXPECT_EQ(passes, (std::vector<bool>{true, false}));
+  ASSERT_EQ(zScales.size(), 2u);
+  EXPECT_FLOAT_EQ(zScales[0], -1.0f) << "turned over in z";
+  EXPECT_FLOAT_EQ(zScales[1], 1.0f);
+  EXPECT_TRUE(std::equal(before, before + 16, after));
+  EXPECT_EQ(pixel(320, 180), (std::vector<int>{255, 0, 0})) << "the scene itself over the glass";
+  EXPECT_GT(pixel(40, 180)[2], 0) << "the glass around it";
   scene.resetState();
   dataMode = mode;
 }
