@@ -68,10 +68,10 @@ void DadezAruv::load() {
   nodeMatrices(banjoBot, ModelParts::BanjoBot::Skull, banjoSkull_, banjoSkullInverse_);
   nodeMatrices(banjoBot, ModelParts::BanjoBot::StrummingArm, banjoArm_, banjoArmInverse_);
   makePartMasks();
-  // Every material the frames change, checked once here rather than mid-show.
-  cameraBot.setMaterialColourOffset(ModelParts::CameraBot::Lamp, 0, 0, 0, 0);
-  painterBot.setMaterialColourOffset(ModelParts::PainterBot::Lamp, 0, 0, 0, 0);
-  robot.setMaterialTexture(ModelParts::Robot::Screen, screenTexture());
+  // Every material the frames change, found once here rather than mid-show.
+  lamps_ = cameraBot.materialsNamed(ModelParts::CameraBot::Lamp);
+  for (Material* lamp : painterBot.materialsNamed(ModelParts::PainterBot::Lamp)) lamps_.push_back(lamp);
+  screens_ = robot.materialsNamed(ModelParts::Robot::Screen);
 
   paintCanvas.createEmpty(kCanvasSize, kCanvasSize, GL_RGBA8, true);
   paintCanvas.fill(0, 0, 0, 0);
@@ -92,14 +92,13 @@ void DadezAruv::load() {
 void DadezAruv::makePartMasks() {
   namespace Robot = ModelParts::Robot;
   robotBody_.emplace(robot);
-  robotBody_->enable(Robot::Skull, false).enable(Robot::Torso, true);
+  robotBody_->enable(Robot::Skull, false);
   robotHead_.emplace(robot);
   robotHead_->enable(Robot::Skull, true).enable(Robot::Torso, false);
 
   // The camera robot's two lower arms are drawn on their own, each turned.
   namespace CameraBot = ModelParts::CameraBot;
   cameraBotBody_.emplace(cameraBot);
-  cameraBotBody_->showAllGeometries(true);
   for (const char* name : {CameraBot::HoldingForearm, CameraBot::HoldingHand, CameraBot::SwingingForearm,
                            CameraBot::SwingingHand})
     cameraBotBody_->showGeometry(name, false);
@@ -116,18 +115,13 @@ void DadezAruv::makePartMasks() {
   // strumming forearm and hand alone.
   namespace BanjoBot = ModelParts::BanjoBot;
   banjoBotBody_.emplace(banjoBot);
-  banjoBotBody_->showAllGeometries(true)
-      .showGeometry(BanjoBot::StrummingForearm, false)
+  banjoBotBody_->showGeometry(BanjoBot::StrummingForearm, false)
       .showGeometry(BanjoBot::StrummingHand, false)
-      .enable(BanjoBot::Banjo, true)
-      .enable(BanjoBot::Skull, false)
-      .enable(BanjoBot::Torso, true);
+      .enable(BanjoBot::Skull, false);
   banjoBotHead_.emplace(*banjoBotBody_);
   banjoBotHead_->enable(BanjoBot::Skull, true).enable(BanjoBot::Torso, false).enable(BanjoBot::Banjo, false);
-  banjoBotArm_.emplace(*banjoBotHead_);
-  banjoBotArm_->enable(BanjoBot::Torso, true)
-      .enable(BanjoBot::Banjo, true)
-      .showAllGeometries(false)
+  banjoBotArm_.emplace(banjoBot);
+  banjoBotArm_->showAllGeometries(false)
       .showGeometry(BanjoBot::StrummingForearm, true)
       .showGeometry(BanjoBot::StrummingHand, true);
 }
@@ -185,7 +179,7 @@ void DadezAruv::placeCamera(int index, const LookAt& view) {
 }
 
 void DadezAruv::step(const FrameTime& time) {
-  const float t = time.beat, u = t - start;
+  const float t = time.beat, u = time.slotBeat;
 
   // The view, from the robots' cameras as the last frame left them.
   const CameraStep view = cameraStep(u);
@@ -210,10 +204,9 @@ void DadezAruv::step(const FrameTime& time) {
 
   if (painting(u)) paint();
 
-  cameraBot.setMaterialColourOffset(ModelParts::CameraBot::Lamp, lampRed(t), 0, 0, 0);
-  painterBot.setMaterialColourOffset(ModelParts::PainterBot::Lamp, lampRed(t), 0, 0, 0);
+  for (Material* lamp : lamps_) lamp->setColourOffset(lampRed(t), 0, 0, 0);
   // The shared target's texture is made anew when the window's size changes.
-  robot.setMaterialTexture(ModelParts::Robot::Screen, screenTexture());
+  for (Material* screen : screens_) screen->texture = screenTexture();
 }
 
 void DadezAruv::paint() {
@@ -228,7 +221,7 @@ void DadezAruv::paint() {
 }
 
 void DadezAruv::draw(const FrameTime& time) {
-  const float t = time.beat, u = t - start;
+  const float t = time.beat, u = time.slotBeat;
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   // The window's depth is left as it is: the robots are drawn into the

@@ -89,4 +89,7 @@ class DadezAruv : public Scene {
   std::optional<PartMask> robotBody_, robotHead_;
   std::optional<PartMask> cameraBotBody_, cameraBotSwingingArm_, cameraBotHoldingArm_;
   std::optional<PartMask> banjoBotBody_, banjoBotHead_, banjoBotArm_;
+  // The camera and painter robots' lamps, the assembled robot's screen.
+  std::vector<Material*> lamps_;
+  std::vector<Material*> screens_;
 };

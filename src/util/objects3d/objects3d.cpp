@@ -356,27 +356,20 @@ void Object3D::setGeometryVisible(const char* name, bool value) {
   if (!found) FATAL("Can't find %s\n", name);
 }
 
+std::vector<Material*> Object3D::materialsNamed(const char* name) {
+  std::vector<Material*> named;
+  for (Material& material : materials)
+    if (material.name.find(name) != std::string::npos) named.push_back(&material);
+  if (named.empty()) FATAL("Couldn't find material %s", name);
+  return named;
+}
+
 void Object3D::setMaterialTexture(const char* name, Texture* texture) {
-  bool found = false;
-  for (Material& material : materials) {
-    if (material.name.find(name) == std::string::npos) continue;
-    material.texture = texture;
-    found = true;
-  }
-  if (!found) FATAL("Couldn't find material %s", name);
+  for (Material* material : materialsNamed(name)) material->texture = texture;
 }
 
 void Object3D::setMaterialColourOffset(const char* name, float r, float g, float b, float a) {
-  bool found = false;
-  for (Material& material : materials) {
-    if (material.name.find(name) == std::string::npos) continue;
-    material.colourOffset[0] = r;
-    material.colourOffset[1] = g;
-    material.colourOffset[2] = b;
-    material.colourOffset[3] = a;
-    found = true;
-  }
-  if (!found) FATAL("Couldn't find material %s", name);
+  for (Material* material : materialsNamed(name)) material->setColourOffset(r, g, b, a);
 }
 
 PartMask::PartMask(const Object3D& model)

@@ -104,6 +104,13 @@ struct Material {
   float specular[4] = {1.0f, 1.0f, 1.0f, 1.0f};
   float colourOffset[4] = {0.0f, 0.0f, 0.0f, 0.0f};  // added to all four colours; scenes tint with it
   float shininess = 20.0f;
+
+  void setColourOffset(float r, float g, float b, float a) {
+    colourOffset[0] = r;
+    colourOffset[1] = g;
+    colourOffset[2] = b;
+    colourOffset[3] = a;
+  }
 };
 
 class Object3D;
@@ -203,9 +210,11 @@ class Object3D {
   void setAllGeometriesVisible(bool value);
   // Exact name; none is fatal.
   void setGeometryVisible(const char* name, bool value);
-  // Every material whose name contains `name`; none is fatal.
+  // Every material whose name contains `name`; none is fatal. The pointers
+  // stay valid for the object's life: a scene finds its materials once,
+  // when it loads, and changes them from frame to frame.
+  std::vector<Material*> materialsNamed(const char* name);
   void setMaterialTexture(const char* name, Texture* texture);
-  // Every material whose name contains `name`; none is fatal.
   void setMaterialColourOffset(const char* name, float r, float g, float b, float a);
 
   std::vector<Camera> cameras;
