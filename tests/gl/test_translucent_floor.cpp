@@ -39,18 +39,36 @@ void redSquare(float z) {
   glEnd();
 }
 
-TEST(TranslucentFloor, TheMirroredCopyShowsThroughTintedAndWhatIsAboveStaysClear) {
-  const auto mode = dataMode;
-  dataMode = kDataPlain;
-  static ShaderLibrary* shaders = new ShaderLibrary;
+// A blending scene's state and view, looking straight down at the glass.
+class TranslucentFloor : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    mode_ = dataMode;
+    dataMode = kDataPlain;
+    if (!shaders) shaders = new ShaderLibrary;
+    scene.blend = true;
+    scene.lighting = true;
+    scene.resetState();
+    scene.resizeView(640, 360);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    gluLookAt(0, -0.01, 30, 0, 0, 0, 0, 0, 1);  // from straight above
+  }
+  void TearDown() override {
+    scene.resetState();
+    dataMode = mode_;
+  }
+
+  static ShaderLibrary* shaders;
   Plain scene;
-  scene.blend = true;
-  scene.lighting = true;
-  scene.resetState();
-  scene.resizeView(640, 360);
-  glClearColor(0, 0, 0, 0);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  gluLookAt(0, -0.01, 30, 0, 0, 0, 0, 0, 1);  // from straight above
+
+ private:
+  int mode_ = 0;
+};
+
+ShaderLibrary* TranslucentFloor::shaders = nullptr;
+
+TEST_F(TranslucentFloor, TheMirroredCopyShowsThroughTintedAndWhatIsAboveStaysClear) {
   const GLfloat light[4] = {0, 0, 20, 1};
   glLightfv(GL_LIGHT0, GL_POSITION, light);
 
@@ -68,23 +86,11 @@ TEST(TranslucentFloor, TheMirroredCopyShowsThroughTintedAndWhatIsAboveStaysClear
   glEnable(GL_BLEND);
   std::vector<int> above = pixel(320, 180);
   EXPECT_EQ(above, (std::vector<int>{255, 0, 0}));
-
-  scene.resetState();
-  dataMode = mode;
 }
 
 // The glass floor's passes: the scene mirrored in z first, the floor over
 // it, then the scene itself, with the modelview as it was around each.
-TEST(TranslucentFloor, TheSceneOnTheGlassIsDrawnMirroredThenAsItIs) {
-  const auto mode = dataMode;
-  dataMode = kDataPlain;
-  static ShaderLibrary* shaders = new ShaderLibrary;
-  Plain scene;
-  scene.blend = true;
-  scene.resetState();
-  scene.resizeView(640, 360);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  gluLookAt(0, -0.01, 30, 0, 0, 0, 0, 0, 1);
+TEST_F(TranslucentFloor, TheSceneOnTheGlassIsDrawnMirroredThenAsItIs) {
   GLfloat before[16], after[16];
   glGetFloatv(GL_MODELVIEW_MATRIX, before);
   std::vector<bool> passes;
@@ -104,8 +110,6 @@ TEST(TranslucentFloor, TheSceneOnTheGlassIsDrawnMirroredThenAsItIs) {
   EXPECT_TRUE(std::equal(before, before + 16, after));
   EXPECT_EQ(pixel(320, 180), (std::vector<int>{255, 0, 0})) << "the scene itself over the glass";
   EXPECT_GT(pixel(40, 180)[2], 0) << "the glass around it";
-  scene.resetState();
-  dataMode = mode;
 }
 
 }  // namespace
