@@ -11,7 +11,7 @@
 
 #ifndef ASE_FUZZ_SEEDS
 
-#include "platform/messagebox.h"
+#include "util/error.h"
 #include "util/objects3d/ase_loader.h"
 #include "util/texture/texture.h"
 
@@ -39,16 +39,20 @@ Texture* fakeTexture(const std::string&) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
   AseModel model;
-  AseError error;
-  const bool ok =
-      readAseText(reinterpret_cast<const char*>(bytes), length, model, fakeTexture, error);
-  if (!ok) {
-    check(bool(error) && error.line > 0, "failed without an error");
-    check(!error.message.empty(), "an error without a message");
-    check(error.fatal == error.summary.empty(), "summary does not match the kind of error");
+  bool ok;
+  try {
+    ok = readAseText(reinterpret_cast<const char*>(bytes), length, model, fakeTexture);
+  } catch (const Failure& failure) {
+    check(failure.caption.rfind("Error in file ", 0) == 0, "a failure without its location");
+    check(failure.notes.empty(), "a failure after a step that failed");
     return 0;
   }
-  check(!error, "an error on success");
+  const std::vector<FailureNote> notes = takeFailureNotes();
+  if (!ok) {
+    check(notes.size() == 2 && !notes[0].text.empty(), "a step failed without its two notes");
+    return 0;
+  }
+  check(notes.empty(), "notes on success");
   for (const Geometry& g : model.geometries) {
     const size_t corners = g.positionIndices.size();
     check(g.positionStride == 3 && g.normalStride == 3, "strides");
@@ -66,9 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
   return 0;
 }
 
-// The reader reports through AseError; the file loader in the same module
-// refers to these but is never called here.
-bool showMessageBox(const std::string&, const std::string&, BoxButtons, BoxIcon) { std::abort(); }
+// Failures are thrown (no handler is set) and caught above. The file loader
+// in the same module refers to these but is never called here.
 Texture::~Texture() {}
 bool Texture::load(const char*, bool, bool, GLenum, GLenum) { std::abort(); }
 void Object3D::preDraw() { std::abort(); }

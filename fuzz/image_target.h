@@ -1,8 +1,9 @@
 #pragma once
 // What the JPEG, TGA and BMP targets share. Their loaders open the picture
 // through dataFopen, which serves the fuzzer's input from memory here as the
-// data index serves the archive; their message boxes are kept quiet. A
-// failed load must leave no pixels behind; a load that succeeds must give a
+// data index serves the archive. A failed load must leave no pixels behind
+// (what the loader noted is dropped); a load that succeeds must note nothing
+// and give a
 // size the loaders allow, 24 or 32 bits with the matching format, and
 // pixels that are all there (every byte is read, so AddressSanitizer sees a
 // short buffer).
@@ -12,7 +13,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/messagebox.h"
+#include "util/error.h"
 #include "util/texture/image_loader.h"
 #include "util/texture/texture.h"
 
@@ -34,13 +35,14 @@ template <typename Loader>
 void run(const uint8_t* bytes, size_t length, const char* target, Loader load) {
   input = bytes;
   inputLength = length;
-  loaderMessagesQuiet = true;
   Texture texture;
   const bool loaded = load("data/fuzz", texture);
+  const bool noted = !takeFailureNotes().empty();
   if (!loaded) {
     check(texture.imageData == nullptr, target, "a failed load left pixels");
     return;
   }
+  check(!noted, target, "a load that succeeded noted a failure");
   check(texture.imageData != nullptr, target, "loaded without pixels");
   check(validImageSize(texture.width, texture.height), target, "size out of range");
   check((texture.bpp == 24 && texture.format == GL_RGB) ||
@@ -65,6 +67,5 @@ FILE* dataFopen(const char*, const char*) {
   return fmemopen(bytes, image_target::inputLength, "rb");
 }
 
-// Quiet loaders never show a box; the texture frees what a loader gave it.
-bool showMessageBox(const std::string&, const std::string&, BoxButtons, BoxIcon) { return true; }
+// The texture frees what a loader gave it.
 Texture::~Texture() { std::free(imageData); }

@@ -4,10 +4,13 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
 std::atomic<FailureHandler> failureHandler{nullptr};
+thread_local bool failuresThrown = false;
+thread_local std::vector<FailureNote> waitingNotes;
 
 std::string vformat(const char* format, va_list args) {
   va_list copy;
@@ -27,20 +30,41 @@ std::string errorLocation(const char* file, int line) {
   return location;
 }
 
-[[noreturn]] void fail(Failure failure) {
-  if (FailureHandler handler = failureHandler.load()) handler(failure);
-  throw failure;  // no handler, or one that returned
+[[noreturn]] void fail(std::string caption, std::string text) {
+  Failure failure{std::move(caption), std::move(text), takeFailureNotes()};
+  if (!failuresThrown)
+    if (FailureHandler handler = failureHandler.load()) handler(failure);
+  throw failure;  // thrown here, no handler, or one that returned
 }
 
 }  // namespace
 
 void setFailureHandler(FailureHandler handler) { failureHandler.store(handler); }
 
+void writeFailure(const Failure& failure, FILE* stream) {
+  for (const FailureNote& note : failure.notes)
+    std::fprintf(stream, "%s: %s\n", note.caption.c_str(), note.text.c_str());
+  std::fprintf(stream, "%s\n", failure.text.c_str());
+  std::fflush(stream);
+}
+
 void exitOnFailure(const Failure& failure) {
-  std::fprintf(stderr, "%s\n", failure.text.c_str());
-  std::fflush(stderr);
+  writeFailure(failure, stderr);
   std::exit(1);
 }
+
+void noteFailure(std::string caption, std::string text) {
+  waitingNotes.push_back({std::move(caption), std::move(text)});
+}
+
+std::vector<FailureNote> takeFailureNotes() {
+  std::vector<FailureNote> notes;
+  notes.swap(waitingNotes);
+  return notes;
+}
+
+FailuresThrown::FailuresThrown() : before_(failuresThrown) { failuresThrown = true; }
+FailuresThrown::~FailuresThrown() { failuresThrown = before_; }
 
 void fatalError(const char* file, int line, const char* format, ...) {
   va_list args;
@@ -48,7 +72,8 @@ void fatalError(const char* file, int line, const char* format, ...) {
   std::string detail = vformat(format, args);
   va_end(args);
   std::string caption = errorLocation(file, line);
-  fail({caption, caption + "\n\n" + detail});
+  std::string text = caption + "\n\n" + detail;
+  fail(std::move(caption), std::move(text));
 }
 
-void fatalErrorShort(const char* file, int line) { fail({"Error", errorLocation(file, line)}); }
+void fatalErrorShort(const char* file, int line) { fail("Error", errorLocation(file, line)); }

@@ -13,7 +13,7 @@
 
 #include "platform/system.h"
 #include "util/data/data.h"
-#include "util/texture/image_loader.h"
+#include "util/error.h"
 #include "util/texture/texture.h"
 #include "util/util.h"
 #include "util/xml.h"
@@ -103,6 +103,9 @@ void decodeAll() {
     Texture picture;
     std::unique_ptr<TiXmlDocument> document;
     const bool done = item->kind == Kind::Picture ? decode(*item, picture) : (document = parse(*item)) != nullptr;
+    // A picture that fails here is decoded again by the loading, which
+    // reports it; what the loader said here is dropped.
+    takeFailureNotes();
     {
       std::lock_guard<std::mutex> lock(mutex);
       movePixels(picture, item->picture);
@@ -116,7 +119,6 @@ void decodeAll() {
 }
 
 void run() {
-  loaderMessagesQuiet = true;
   decodeAll();
   {
     std::lock_guard<std::mutex> lock(mutex);

@@ -8,6 +8,7 @@
 
 #include "platform/messagebox.h"
 #include "tempfiles.h"
+#include "util/error.h"
 #include "util/objects3d/ase_loader.h"
 #include "util/objects3d/objects3d.h"
 
@@ -76,9 +77,27 @@ class Ase : public ::testing::Test {
  protected:
   void SetUp() override { setMessageBoxesEnabled(false); }
 
+  // Reads with failures thrown here; what stopped the reader lands in `error`.
   bool read(const std::string& text) {
     model = AseModel();
-    return readAseText(text.data(), text.size(), model, loader, error);
+    error = Stopped();
+    FailuresThrown thrown;
+    try {
+      const bool ok = readAseText(text.data(), text.size(), model, loader);
+      const std::vector<FailureNote> notes = takeFailureNotes();
+      if (!ok) {
+        EXPECT_EQ(notes.size(), 2u) << "the problem, then the step";
+        EXPECT_EQ(notes.front().caption, "Error");
+        EXPECT_EQ(notes.back().caption, "Error.");
+        error = {true, false, notes.front().text, notes.back().text};
+      }
+      return ok;
+    } catch (const Failure& failure) {
+      EXPECT_TRUE(takeFailureNotes().empty());
+      const size_t detail = failure.text.find("\n\n");
+      error = {true, true, failure.text.substr(detail == std::string::npos ? 0 : detail + 2), ""};
+      return false;
+    }
   }
 
   // Reads text that must stop the program; returns the message.
@@ -97,8 +116,17 @@ class Ase : public ::testing::Test {
     paths.push_back(path);
     return fakeTexture(paths.size() - 1);
   };
+  // What stopped the last read: a failure (fatal) or a step that failed.
+  struct Stopped {
+    bool stopped = false;
+    bool fatal = false;
+    std::string message;
+    std::string summary;
+    explicit operator bool() const { return stopped; }
+  };
+
   AseModel model;
-  AseError error;
+  Stopped error;
 };
 
 TEST_F(Ase, ReadsMaterialsAndGeometry) {
@@ -309,6 +337,21 @@ TEST_F(AseFile, FailedStepMakesLoadingReturnFalse) {
   Object3D object;
   EXPECT_FALSE(object.loadAse(path.c_str()));
   EXPECT_TRUE(object.materials.empty());
+  EXPECT_EQ(takeFailureNotes().size(), 2u);
+}
+
+// The reader's notes come before the failure that its caller reports.
+TEST_F(AseFile, TheCallersReportSaysTheReadersNotesFirst) {
+  const std::string path = write(file(material(1, diffuse("1 1 1")), ""));
+  auto loadModel = [&] {
+    Object3D object;
+    if (!object.loadAse(path.c_str())) FATAL("Failed to load model %s", "model.ase");
+  };
+  EXPECT_EXIT(loadModel(), ExitedWithCode(1),
+              "^Error: Material list size 0 does not match current Material ID 1 at "
+              "src/util/objects3d/ase_loader\\.cpp:[0-9]+\n"
+              "Error\\.: Failed to load ASE materials\n"
+              "Error in file tests/unit/test_ase\\.cpp:[0-9]+\n\nFailed to load model model\\.ase\n$");
 }
 
 }  // namespace

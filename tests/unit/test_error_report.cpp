@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <thread>
 
 #include "platform/messagebox.h"
 #include "scenes/scene.h"
@@ -61,6 +62,50 @@ TEST(ErrorReport, WithoutAHandlerAFailureIsThrown) {
     EXPECT_EQ(failure.caption, "Error");
   }
   setFailureHandler(reportFatally);
+}
+
+// A reader's notes ride with the next failure on its thread, oldest first,
+// and the show's report says them before the failure itself.
+TEST(ErrorReport, NotesRideWithTheNextFailureOfTheirThread) {
+  FailuresThrown thrown;
+  noteFailure("ERROR", "Could not read image data");
+  std::thread([] { noteFailure("ERROR", "another thread's"); }).join();
+  noteFailure("Error.", "Failed to load ASE materials");
+  try {
+    FATAL("Failed to load image %s!", "a.tga");
+    ADD_FAILURE() << "not thrown";
+  } catch (const Failure& failure) {
+    ASSERT_EQ(failure.notes.size(), 2u);
+    EXPECT_EQ(failure.notes[0].caption, "ERROR");
+    EXPECT_EQ(failure.notes[0].text, "Could not read image data");
+    EXPECT_EQ(failure.notes[1].caption, "Error.");
+  }
+  EXPECT_TRUE(takeFailureNotes().empty()) << "taken by the failure";
+}
+
+TEST(ErrorReportDeathTest, TheReportSaysTheNotesFirst) {
+  EXPECT_EXIT((quietly(), noteFailure("ERROR", "Could not read file header"),
+               FATAL("Failed to load image %s!", "a.tga")),
+              ExitedWithCode(1),
+              "^ERROR: Could not read file header\n"
+              "Error in file tests/unit/test_error_report.cpp:[0-9]+\n\nFailed to load image a.tga!\n$");
+}
+
+// Inside the scope a failure is thrown even though the program has a
+// handler; scopes nest, and after the outer one the handler answers again.
+TEST(ErrorReportDeathTest, FailuresAreThrownOnlyInsideTheScope) {
+  auto thrownInside = [] {
+    FailuresThrown outer;
+    { FailuresThrown inner; }
+    try {
+      FATAL_SHORT();
+    } catch (const Failure&) {
+      return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(thrownInside());
+  EXPECT_EXIT((quietly(), FATAL("after the scope")), ExitedWithCode(1), "after the scope\n$");
 }
 
 TEST(ErrorReportDeathTest, AProgramWithoutBoxesSaysItAndEndsWithOne) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "failure_notes.h"
 #include "platform/messagebox.h"
 #include "util/data/data.h"
 #include "util/texture/texture.h"
@@ -47,7 +48,7 @@ struct Result {
   bool ok = false;
   Texture texture;
   Bytes pixels;        // a copy of imageData, which is released at once
-  std::string output;  // what the loader said on standard error
+  std::string output;  // what the loader noted for the failure that follows
 };
 
 class ImageLoaders : public ::testing::Test {
@@ -67,9 +68,8 @@ class ImageLoaders : public ::testing::Test {
     entry->name = name;
     entry->data = file;
     dataIndex.push_back(std::move(entry));
-    testing::internal::CaptureStderr();
     result.ok = loader(name, result.texture);
-    result.output = testing::internal::GetCapturedStderr();
+    result.output = takeNotesText();
     Texture& t = result.texture;
     if (result.ok) {
       EXPECT_NE(t.imageData, nullptr);
@@ -212,13 +212,11 @@ TEST_F(ImageLoaders, TruncatedTgaFilesFailWithTheirMessage) {
 
 TEST_F(ImageLoaders, MissingFilesFail) {
   Texture texture;
-  testing::internal::CaptureStderr();
   EXPECT_FALSE(loadTGA("data/none.tga", texture));
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR: Could not open texture file\n");
-  testing::internal::CaptureStderr();
+  EXPECT_EQ(takeNotesText(), "ERROR: Could not open texture file\n");
   EXPECT_FALSE(loadBMP("data/none.bmp", texture));
   EXPECT_FALSE(loadJPG("data/none.jpg", texture));
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(takeNotesText(), "");
   EXPECT_EQ(texture.imageData, nullptr);
 }
 
@@ -359,7 +357,7 @@ TEST_F(ImageLoaders, ShortFilesThatDeclareHugePicturesFailBeforeAllocatingThem) 
       dataIndex.push_back(std::move(entry));
       Texture texture;
       const bool ok = loader("data/huge.img", texture);
-      std::fprintf(stderr, "[done]");
+      std::fprintf(stderr, "%s[done]", takeNotesText().c_str());
       std::exit(ok ? 2 : 0);
     };
     EXPECT_EXIT(child(), testing::ExitedWithCode(0), "^" + said + "\\[done\\]$");

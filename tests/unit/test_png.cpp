@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "failure_notes.h"
 #include "platform/messagebox.h"
 #include "util/texture/png_decoder.h"
 #include "util/texture/texture.h"
@@ -401,9 +402,8 @@ TEST(PngLoader, OtherDepthsAreRefusedWithAMessage) {
   for (const char* name : {"rgb16_filters", "pal4", "grey1", "rgba16"}) {
     SCOPED_TRACE(name);
     Texture texture;
-    testing::internal::CaptureStderr();
     EXPECT_FALSE(loadPNG(texture, (kDir + name + ".png").c_str()));
-    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string err = takeNotesText();
     EXPECT_NE(err.find("ERROR at src/util/texture/png_loader.cpp:"), std::string::npos) << err;
     EXPECT_NE(err.find("Invalid texture information"), std::string::npos);
     EXPECT_EQ(texture.imageData, nullptr);
@@ -415,9 +415,8 @@ TEST(PngLoader, ImageDataThatEndsEarlySaysSo) {
   std::vector<uint8_t> bytes = readFile(kDir + "rgba8.png");
   bytes.resize(bytes.size() - 30);  // into the IDAT: a chunk that no longer fits is dropped
   Texture texture;
-  testing::internal::CaptureStderr();
   EXPECT_FALSE(decodePNG(bytes.data(), bytes.size(), texture));
-  const std::string err = testing::internal::GetCapturedStderr();
+  const std::string err = takeNotesText();
   EXPECT_NE(err.find("ERROR at src/util/texture/png_loader.cpp:"), std::string::npos) << err;
   EXPECT_NE(err.find("Image data ends early"), std::string::npos) << err;
   EXPECT_EQ(texture.imageData, nullptr);
@@ -426,8 +425,7 @@ TEST(PngLoader, ImageDataThatEndsEarlySaysSo) {
 TEST(PngLoader, UnreadableFileFailsSilently) {
   setMessageBoxesEnabled(false);
   Texture texture;
-  testing::internal::CaptureStderr();
   EXPECT_FALSE(loadPNG(texture, "tests/fixtures/png/no_such_file.png"));
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(takeNotesText(), "");
   EXPECT_EQ(texture.imageData, nullptr);
 }

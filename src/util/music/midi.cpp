@@ -13,34 +13,35 @@ namespace {
 const char kUnexpectedEnd[] = "Unexpected end of MIDI file";
 
 // One pass over the whole file with a single cursor. Every read is checked
-// against the end of the buffer; the first problem is recorded in `error`
-// with the line that found it, and parsing stops there.
+// against the end of the buffer; the first problem is a failure from the
+// line that found it (util/error.h), and parsing stops there.
 class MidiParser {
  public:
-  MidiParser(const uint8_t* bytes, size_t length, MidiFile& file, MidiError& error)
-      : at_(bytes), end_(bytes + length), file_(file), error_(error) {}
+  MidiParser(const uint8_t* bytes, size_t length, MidiFile& file)
+      : at_(bytes), end_(bytes + length), file_(file) {}
 
-  bool parse() {
+  void parse() {
     static const uint8_t kHeader[] = {'M', 'T', 'h', 'd', 0};
     // The sequencer's header length is 6, but only its first byte is examined.
     for (size_t i = 0; i < sizeof kHeader && i < left(); ++i)
       if (at_[i] != kHeader[i])
-        return fail(__LINE__, "Unknown header info, MIDI file format not recognized\n");
-    if (!need(14, __LINE__)) return false;
+        fail(__LINE__, "Unknown header info, MIDI file format not recognized\n");
+    need(14, __LINE__);
     at_ += 10;  // past the length and the format: tracks are read in file order either way
     const unsigned trackCount = read16();
     division_ = read16();
     // Every beat would be 0/0 or infinite.
-    if (division_ == 0) return fail(__LINE__, "MIDI time division 0 is not valid");
+    if (division_ == 0) fail(__LINE__, "MIDI time division 0 is not valid");
     for (unsigned i = 0; i < trackCount; ++i)
-      if (!parseTrack()) return false;
-    return true;
+      parseTrack();
   }
 
  private:
   size_t left() const { return static_cast<size_t>(end_ - at_); }
 
-  bool need(size_t count, int line) { return count <= left() || fail(line, "%s", kUnexpectedEnd); }
+  void need(size_t count, int line) {
+    if (count > left()) fail(line, "%s", kUnexpectedEnd);
+  }
 
   unsigned read16() {
     const unsigned value = (unsigned(at_[0]) << 8) | at_[1];
@@ -55,87 +56,74 @@ class MidiParser {
     return value;
   }
 
-  bool fail(int line, const char* format, ...) __attribute__((format(printf, 3, 4))) {
+  [[noreturn]] void fail(int line, const char* format, ...) __attribute__((format(printf, 3, 4))) {
     char message[256];
     va_list args;
     va_start(args, format);
     std::vsnprintf(message, sizeof message, format, args);
     va_end(args);
-    error_.file = __FILE__;
-    error_.line = line;
-    error_.message = message;
-    error_.shortForm = false;
-    return false;
+    fatalError(__FILE__, line, "%s", message);
   }
 
-  bool failShort(int line) {
-    error_.file = __FILE__;
-    error_.line = line;
-    error_.message.clear();
-    error_.shortForm = true;
-    return false;
-  }
+  [[noreturn]] void failShort(int line) { fatalErrorShort(__FILE__, line); }
 
   // A variable-length quantity of at most four bytes (28 bits).
-  bool readQuantity(uint32_t& value, const char* tooLong) {
-    value = 0;
+  uint32_t readQuantity(const char* tooLong) {
+    uint32_t value = 0;
     for (int i = 0; i < 4; ++i) {
-      if (!need(1, __LINE__)) return false;
+      need(1, __LINE__);
       const uint8_t byte = *at_++;
       value = (value << 7) | (byte & 0x7F);
-      if (!(byte & 0x80)) return true;
+      if (!(byte & 0x80)) return value;
     }
-    return fail(__LINE__, "%s", tooLong);
+    fail(__LINE__, "%s", tooLong);
   }
 
-  bool parseTrack() {
+  void parseTrack() {
     MidiTrack track;
     runningStatus_ = 0;
     ticks_ = 0;
     for (int16_t& index : noteIndex_) index = -1;
 
-    if (!need(4, __LINE__)) return false;
+    need(4, __LINE__);
     if (std::memcmp(at_, "MTrk", 4) != 0)
-      return fail(__LINE__, "Could not find track chunk header, unrecognized file format!\n");
+      fail(__LINE__, "Could not find track chunk header, unrecognized file format!\n");
     at_ += 4;
-    if (!need(4, __LINE__)) return false;
+    need(4, __LINE__);
     const uint32_t length = read32();
-    if (!need(length, __LINE__)) return false;
+    need(length, __LINE__);
     // Events run until the cursor reaches this point or passes it; an event
     // that straddles it is read whole and the next chunk starts behind it.
     const uint8_t* const chunkEnd = at_ + length;
     while (at_ < chunkEnd)
-      if (!parseEvent(track)) return false;
+      parseEvent(track);
 
     if (track.noteEventCount > 0) file_.tracks.push_back(std::move(track));
-    return true;
   }
 
-  bool parseEvent(MidiTrack& track) {
-    uint32_t delta;
-    if (!readQuantity(delta, "Found 4 bytes of delta time without a 0 MSB")) return false;
-    ticks_ += delta;
+  void parseEvent(MidiTrack& track) {
+    ticks_ += readQuantity("Found 4 bytes of delta time without a 0 MSB");
     beat_ = static_cast<float>(static_cast<double>(ticks_) / division_);
 
-    if (!need(1, __LINE__)) return false;
+    need(1, __LINE__);
     if (*at_ & 0x80) runningStatus_ = *at_++;
 
     switch (runningStatus_ & 0xF0) {
       case 0x80:
       case 0x90: {
-        if (!need(2, __LINE__)) return false;
+        need(2, __LINE__);
         const uint8_t number = at_[0];
         const uint8_t velocity = (runningStatus_ & 0xF0) == 0x80 ? 0 : at_[1];
         at_ += 2;
         noteEvent(track, number, velocity);
-        return true;
+        return;
       }
       case 0xA0:  // polyphonic key pressure
-        if (!need(2, __LINE__)) return false;
+        need(2, __LINE__);
         at_ += 2;
-        return true;
+        return;
       case 0xB0: {
-        if (!need(2, __LINE__)) return false;
+        need(2, __LINE__);
         const uint8_t number = at_[0];
         const uint8_t value = at_[1];
         at_ += 2;
@@ -145,31 +133,31 @@ class MidiParser {
           track.pan = value;
         } else {
           if (number >= 128)
-            return fail(__LINE__, "Controller %i out of range, corrupt MIDI file?", number);
+            fail(__LINE__, "Controller %i out of range, corrupt MIDI file?", number);
           track.controllers[number].times.push_back(beat_);
           track.controllers[number].values.push_back(value);
         }
-        return true;
+        return;
       }
       case 0xC0:  // program change
-        return failShort(__LINE__);
+        failShort(__LINE__);
       case 0xD0:  // channel pressure
-        if (!need(1, __LINE__)) return false;
+        need(1, __LINE__);
         at_ += 1;
-        return true;
+        return;
       case 0xE0:  // pitch bend
-        return failShort(__LINE__);
+        failShort(__LINE__);
     }
 
     if (runningStatus_ == 0xF0 || runningStatus_ == 0xF7)
-      return fail(__LINE__, "Got SysEx event, not supported yet, panicking!");
+      fail(__LINE__, "Got SysEx event, not supported yet, panicking!");
     if (runningStatus_ == 0xFF) return parseMeta(track);
 
     // A data byte with no status yet, or a system status we do not read.
     // At the very end the byte reads as 0, the terminator the file's bytes
     // were once read into.
     const unsigned byte = at_ < end_ ? *at_ : 0;
-    return fail(__LINE__, "Unknown event %x from %x, corrupt MIDI file? Panicking!", byte >> 4,
+    fail(__LINE__, "Unknown event %x from %x, corrupt MIDI file? Panicking!", byte >> 4,
                 byte);
   }
 
@@ -197,26 +185,24 @@ class MidiParser {
 
   // A text meta event: at most one of each, never empty. The length is a
   // variable-length quantity, so texts of 128 bytes and more read correctly.
-  bool readText(std::string& into, const char* failure, int line) {
-    uint32_t length;
-    if (!readQuantity(length, "Found 4 bytes of text length without a 0 MSB")) return false;
-    if (!into.empty() || length == 0) return fail(line, "%s", failure);
-    if (!need(length, __LINE__)) return false;
+  void readText(std::string& into, const char* failure, int line) {
+    const uint32_t length = readQuantity("Found 4 bytes of text length without a 0 MSB");
+    if (!into.empty() || length == 0) fail(line, "%s", failure);
+    need(length, __LINE__);
     into.assign(reinterpret_cast<const char*>(at_), length);
     at_ += length;
-    return true;
   }
 
   // The fixed length byte of a meta event, then its data.
-  bool metaData(uint8_t length, int line) {
-    if (!need(1, __LINE__)) return false;
-    if (*at_ != length) return fail(line, "Expected 0x%02x", length);
+  void metaData(uint8_t length, int line) {
+    need(1, __LINE__);
+    if (*at_ != length) fail(line, "Expected 0x%02x", length);
     ++at_;
-    return need(length, __LINE__);
+    need(length, __LINE__);
   }
 
-  bool parseMeta(MidiTrack& track) {
-    if (!need(1, __LINE__)) return false;
+  void parseMeta(MidiTrack& track) {
+    need(1, __LINE__);
     const uint8_t type = *at_++;
     switch (type) {
       case 0x01:
@@ -228,30 +214,30 @@ class MidiParser {
       case 0x2F:  // end of track: the chunk length, not this, ends the track
         return metaData(0x00, __LINE__);
       case 0x51: {
-        if (!metaData(0x03, __LINE__)) return false;
+        metaData(0x03, __LINE__);
         const uint32_t microseconds = (uint32_t(at_[0]) << 16) | (uint32_t(at_[1]) << 8) | at_[2];
         at_ += 3;
         if (microseconds == 0)
-          return fail(__LINE__, "Tempo of 0 microseconds per quarter note, corrupt MIDI file?");
+          fail(__LINE__, "Tempo of 0 microseconds per quarter note, corrupt MIDI file?");
         const double bpm = 60000000.0 / microseconds;
         file_.tempo = static_cast<float>(std::floor(bpm * 100.0 + 0.5) / 100.0);
-        return true;
+        return;
       }
       case 0x58:
-        if (!metaData(0x04, __LINE__)) return false;
+        metaData(0x04, __LINE__);
         file_.timeSigNumerator = at_[0];
         // 2^dd kept in eight bits: from 2^8 on nothing is left.
         file_.timeSigDenominator = static_cast<uint8_t>(at_[1] < 8 ? 1u << at_[1] : 0);
         file_.clocksPerClick = at_[2];
         file_.thirtySecondsPerQuarter = at_[3];
         at_ += 4;
-        return true;
+        return;
       case 0x59:
-        if (!metaData(0x02, __LINE__)) return false;
+        metaData(0x02, __LINE__);
         file_.keySharps = static_cast<int8_t>(at_[0]);
         file_.keyMinor = at_[1] == 1;
         at_ += 2;
-        return true;
+        return;
       case 0x00:  // sequence number
       case 0x04:  // instrument name
       case 0x05:  // lyric
@@ -260,16 +246,15 @@ class MidiParser {
       case 0x20:  // channel prefix
       case 0x54:  // time-code offset
       case 0x7F:  // sequencer-specific
-        return failShort(__LINE__);
+        failShort(__LINE__);
       default:
-        return fail(__LINE__, "Unknown meta event, panicking!");
+        fail(__LINE__, "Unknown meta event, panicking!");
     }
   }
 
   const uint8_t* at_;
   const uint8_t* const end_;
   MidiFile& file_;
-  MidiError& error_;
   unsigned division_ = 0;
   uint8_t runningStatus_ = 0;
   uint32_t ticks_ = 0;  // wraps like the sequencer's own counter
@@ -279,20 +264,14 @@ class MidiParser {
 
 }  // namespace
 
-MidiFile::MidiFile(const uint8_t* bytes, size_t length, MidiError& error) {
-  error = MidiError();
-  MidiParser(bytes, length, *this, error).parse();
-}
+MidiFile::MidiFile(const uint8_t* bytes, size_t length) { MidiParser(bytes, length, *this).parse(); }
 
 MidiFile::MidiFile(const char* path) {
   FILE* stream = dataFopen(path, "rb");
   if (!stream) FATAL("Failed to open file %s", path);
   std::vector<uint8_t> bytes = readAndClose(stream);
 
-  MidiError error;
-  MidiParser(bytes.data(), bytes.size(), *this, error).parse();
-  if (error.shortForm) fatalErrorShort(error.file, error.line);
-  if (error) fatalError(error.file, error.line, "%s", error.message.c_str());
+  MidiParser(bytes.data(), bytes.size(), *this).parse();
 }
 
 MidiTrack* MidiFile::track(const std::string& name) {

@@ -37,23 +37,13 @@ struct MidiTrack {
   std::vector<std::unique_ptr<Modulator>> modulators;  // attached by the sync configuration
 };
 
-// What stopped the reader: the message and where it was raised, or the
-// short form for events that are recognised but not supported.
-struct MidiError {
-  const char* file = nullptr;  // null: no error
-  int line = 0;
-  std::string message;
-  bool shortForm = false;
-
-  explicit operator bool() const { return file != nullptr; }
-};
-
 class MidiFile {
  public:
-  // Reads the file through the file access layer; every problem is fatal.
+  // Reads the file through the file access layer. Every problem is a
+  // failure (util/error.h) from the line of the reader that found it.
   explicit MidiFile(const char* path);
-  // Parses a whole file held in memory; the error says what stopped it.
-  MidiFile(const uint8_t* bytes, size_t length, MidiError& error);
+  // Parses a whole file held in memory, the same way.
+  MidiFile(const uint8_t* bytes, size_t length);
 
   std::vector<MidiTrack> tracks;  // the tracks with at least one note event, in file order
   std::string notice;             // empty: none

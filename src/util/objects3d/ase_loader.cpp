@@ -7,7 +7,6 @@
 #include <memory>
 #include <string_view>
 
-#include "platform/messagebox.h"
 #include "util/data/data.h"
 #include "util/error.h"
 #include "util/texture/texture.h"
@@ -16,27 +15,15 @@ namespace {
 
 constexpr size_t npos = std::string_view::npos;
 
-// Unwinds the reader once `error` is filled.
-struct Stop {};
-
 // Every search is bounded: materials and geometry objects are cut apart
 // first, then each is searched only inside itself, so the whole read stays
 // linear in the text even when it is garbage.
 class AseReader {
  public:
-  AseReader(std::string_view text, AseModel& model, const AseTextureLoader& loadTexture,
-            AseError& error)
-      : text_(text), model_(model), loadTexture_(loadTexture), error_(error) {}
+  AseReader(std::string_view text, AseModel& model, const AseTextureLoader& loadTexture)
+      : text_(text), model_(model), loadTexture_(loadTexture) {}
 
-  bool read() {
-    try {
-      readMaterials();
-      readGeometries();
-    } catch (const Stop&) {
-      return false;
-    }
-    return true;
-  }
+  bool read() { return readMaterials() && readGeometries(); }
 
  private:
   [[noreturn]] void fatal(int line, const char* format, ...) __attribute__((format(printf, 3, 4))) {
@@ -45,20 +32,15 @@ class AseReader {
     va_start(args, format);
     std::vsnprintf(buffer, sizeof buffer, format, args);
     va_end(args);
-    error_.file = __FILE__;
-    error_.line = line;
-    error_.message = buffer;
-    error_.fatal = true;
-    throw Stop();
+    fatalError(__FILE__, line, "%s", buffer);
   }
 
-  [[noreturn]] void fail(int line, const std::string& message, const char* summary) {
-    error_.file = __FILE__;
-    error_.line = line;
-    error_.message = message;
-    error_.fatal = false;
-    error_.summary = summary;
-    throw Stop();
+  // A step that fails without ending anything: the message, then the step
+  // that failed, as notes for the failure the caller reports.
+  static bool fail(const std::string& message, const char* summary) {
+    noteFailure("Error", message);
+    noteFailure("Error.", summary);
+    return false;
   }
 
   // First occurrence of `key` in [from, to), or npos.
@@ -98,7 +80,7 @@ class AseReader {
     return true;
   }
 
-  void readMaterials() {
+  bool readMaterials() {
     static constexpr std::string_view kMaterial = "*MATERIAL ";
     static constexpr std::string_view kBitmap = "*BITMAP \"";
     static constexpr std::string_view kDiffuse = "*MATERIAL_DIFFUSE ";
@@ -142,11 +124,12 @@ class AseReader {
         std::snprintf(message, sizeof message,
                       "Material list size %i does not match current Material ID %lli at %s:%i",
                       index, id, __FILE__, __LINE__);
-        fail(__LINE__, message, "Failed to load ASE materials");
+        return fail(message, "Failed to load ASE materials");
       }
       materials.push_back(material);
       at = next;
     }
+    return true;
   }
 
   // The extent of a list: from its keyword to the next "}". Null when the
@@ -162,11 +145,11 @@ class AseReader {
     return true;
   }
 
-  void requireList(std::string_view key, size_t from, size_t to, size_t& start, size_t& end) {
-    if (!list(key, from, to, start, end))
-      fail(__LINE__, "ASE geometry object " + std::to_string(object_) + " has no " +
-                         std::string(key.substr(0, key.size() - 1)),
-           "Failed to load ASE geometry objects");
+  bool requireList(std::string_view key, size_t from, size_t to, size_t& start, size_t& end) {
+    return list(key, from, to, start, end) ||
+           fail("ASE geometry object " + std::to_string(object_) + " has no " +
+                    std::string(key.substr(0, key.size() - 1)),
+                "Failed to load ASE geometry objects");
   }
 
   // Calls entry(start, end) for each `key` in [from, to); an entry runs to
@@ -203,17 +186,17 @@ class AseReader {
             face, what, index, size);
   }
 
-  void readGeometry(size_t from, size_t to) {
+  bool readGeometry(size_t from, size_t to) {
     Geometry geometry;
     geometry.positionStride = 3;
     geometry.normalStride = 3;
     size_t start, end;
 
-    requireList("*MESH_VERTEX_LIST ", from, to, start, end);
+    if (!requireList("*MESH_VERTEX_LIST ", from, to, start, end)) return false;
     readTriple("*MESH_VERTEX ", start, end, geometry.positionSource);
     const size_t vertexCount = geometry.positionSource.size() / 3;
 
-    requireList("*MESH_FACE_LIST ", from, to, start, end);
+    if (!requireList("*MESH_FACE_LIST ", from, to, start, end)) return false;
     uint32_t face = 0;
     forEach("*MESH_FACE ", start, end, [&](size_t at, size_t entryEnd) {
       // "n:  A: i B: j C: k": the index after each of the three labels.
@@ -235,7 +218,7 @@ class AseReader {
     if (list("*MESH_TVERTLIST ", from, to, start, end)) {
       readTriple("*MESH_TVERT ", start, end, geometry.texcoordSource);
       const size_t tvertCount = geometry.texcoordSource.size() / 3;
-      requireList("*MESH_TFACELIST ", from, to, start, end);
+      if (!requireList("*MESH_TFACELIST ", from, to, start, end)) return false;
       size_t tface = 0;
       forEach("*MESH_TFACE ", start, end, [&](size_t at, size_t entryEnd) {
         long long index;
@@ -253,7 +236,7 @@ class AseReader {
     }
     geometry.texcoordStride = geometry.texcoordIndices.empty() ? 0 : 3;
 
-    requireList("*MESH_NORMALS ", from, to, start, end);
+    if (!requireList("*MESH_NORMALS ", from, to, start, end)) return false;
     readTriple("*MESH_FACENORMAL ", start, end, geometry.normalSource);
 
     static constexpr std::string_view kMaterialRef = "*MATERIAL_REF ";
@@ -277,32 +260,32 @@ class AseReader {
       fatal(__LINE__, "Loaded %zu ivertices, %zu normals and %zu itexcoords, material id is %lli",
             corners, geometry.normalSource.size(), texcorners, material);
     model_.geometries.push_back(std::move(geometry));
+    return true;
   }
 
-  void readGeometries() {
+  bool readGeometries() {
     static constexpr std::string_view kObject = "*GEOMOBJECT ";
     size_t at = find(kObject, 0, text_.size());
     while (at != npos) {
       const size_t next = find(kObject, at + kObject.size(), text_.size());
-      readGeometry(at + kObject.size(), next == npos ? text_.size() : next);
+      if (!readGeometry(at + kObject.size(), next == npos ? text_.size() : next)) return false;
       ++object_;
       at = next;
     }
+    return true;
   }
 
   std::string_view text_;
   AseModel& model_;
   const AseTextureLoader& loadTexture_;
-  AseError& error_;
   int object_ = 0;  // the geometry object being read, for messages
 };
 
 }  // namespace
 
 bool readAseText(const char* text, size_t length, AseModel& model,
-                 const AseTextureLoader& loadTexture, AseError& error) {
-  error = AseError();
-  return AseReader(std::string_view(text, length), model, loadTexture, error).read();
+                 const AseTextureLoader& loadTexture) {
+  return AseReader(std::string_view(text, length), model, loadTexture).read();
 }
 
 void attachAse(AseModel& model, Object3D& object) {
@@ -327,16 +310,8 @@ bool Object3D::loadAse(const char* fileName) {
     return texture;
   };
   AseModel model;
-  AseError error;
-  if (!readAseText(text.data(), text.size(), model, loadTexture, error)) {
-    if (error.fatal) fatalError(error.file, error.line, "%s", error.message.c_str());
-    // Not fatal here: the scene that asked for the model reports it.
-    std::fprintf(stderr, "%s: %s\n%s\n", fileName, error.message.c_str(), error.summary.c_str());
-    std::fflush(stderr);
-    showMessageBox("Error", error.message, BoxButtons::Ok, BoxIcon::Error);
-    showMessageBox("Error.", error.summary, BoxButtons::Ok, BoxIcon::Error);
-    return false;
-  }
+  // False is not fatal here: the scene that asked for the model reports it.
+  if (!readAseText(text.data(), text.size(), model, loadTexture)) return false;
   attachAse(model, *this);
   preDraw();
   return true;

@@ -25,31 +25,21 @@ struct AseModel {
   std::vector<Geometry> geometries;  // in file order
 };
 
-// What stopped the reader: the message and the line that raised it.
-struct AseError {
-  const char* file = nullptr;  // null: no error
-  int line = 0;
-  std::string message;
-  // False for the two failures that only make loading return false: a
-  // material id out of order and a required mesh list missing. `summary`
-  // then names the step that failed.
-  bool fatal = true;
-  std::string summary;
-
-  explicit operator bool() const { return file != nullptr; }
-};
-
 // Makes a material's texture from "data/images/" + the bitmap name. The
 // object model passes one that loads a real texture; tests pass stand-ins.
 using AseTextureLoader = std::function<Texture*(const std::string& path)>;
 
 // Reads a whole ASE text (length bytes, zero bytes allowed) into `model`.
-// False with `error` set on the first problem; `model` is then partly filled.
+// A material id out of order or a required mesh list missing makes it
+// return false, with two notes for the caller's failure (util/error.h): the
+// problem under "Error", then the step under "Error." ("Failed to load ASE
+// materials"). Any other problem is a failure of its own. Either way `model`
+// may be partly filled.
 // What it accepts holds together: every index inside its source, one normal
 // index and (if any) one texture index per position index, every material
 // reference valid.
 bool readAseText(const char* text, size_t length, AseModel& model,
-                 const AseTextureLoader& loadTexture, AseError& error);
+                 const AseTextureLoader& loadTexture);
 
 // Moves a read model into `object`: its materials and geometries replace the
 // object's, and the root draws every geometry. Needs no GL.

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "platform/messagebox.h"
 #include "util/data/data.h"
 #include "util/error.h"
 
@@ -13,16 +12,14 @@ namespace {
 
 bool isArbText(const char* source) { return std::strncmp(source, "!!ARB", 5) == 0; }
 
-// The ARB program boxes carry the caption "Error" rather than a location;
-// the location follows in a second box.
+// The ARB program's log, noted under the caption "Error" for the short
+// failure that follows with the location.
 void arbError(const char* stage, GLint position) {
   const char* log = reinterpret_cast<const char*>(glGetString(GL_PROGRAM_ERROR_STRING_ARB));
   char text[4096];
   std::snprintf(text, sizeof text, "%s program error at position: %d\n%s\n", stage, position,
                 log ? log : "");
-  std::fprintf(stderr, "%s\n", text);
-  std::fflush(stderr);
-  showMessageBox("Error", text, BoxButtons::Ok, BoxIcon::Error);
+  noteFailure("Error", text);
 }
 
 void loadArb(GLenum target, GLuint& name, const char* source) {

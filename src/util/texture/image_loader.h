@@ -1,12 +1,12 @@
 #pragma once
-// What the image loaders share: their message boxes, the size limit and the
+// What the image loaders share: their messages, the size limit and the
 // RGB raster that the BMP and JPEG readers fill.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "platform/messagebox.h"
+#include "util/error.h"
 #include "util/texture/texture.h"
 
 // Larger than any picture of the show and any texture a card takes; a header
@@ -14,19 +14,12 @@
 // gigabytes.
 constexpr uint32_t kMaxImageSide = 16384;
 
-// Set on a thread that decodes ahead of the loading: it says nothing of a
-// failure (the loading then decodes the picture itself and reports it).
-inline thread_local bool loaderMessagesQuiet = false;
+// A loader's reason for failing, in its own caption ("ERROR", ...). It
+// rides with the failure that its caller reports (util/error.h); a caller
+// that goes on after the false result takes it (takeFailureNotes).
+inline void loaderMessage(const char* caption, const char* text) { noteFailure(caption, text); }
 
-// A loader's own box. Boxes may be off, so the text goes to standard error too.
-inline void loaderMessage(const char* caption, const char* text) {
-  if (loaderMessagesQuiet) return;
-  std::fprintf(stderr, "%s: %s\n", caption, text);
-  std::fflush(stderr);
-  showMessageBox(caption, text, BoxButtons::Ok, BoxIcon::Error);
-}
-
-// The box captioned with the reporting source line.
+// The message captioned with the reporting source line.
 inline void loaderMessageAt(const char* file, int line, const char* text) {
   char caption[512];
   std::snprintf(caption, sizeof caption, "ERROR at %s:%i", file, line);

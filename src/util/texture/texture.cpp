@@ -9,7 +9,6 @@
 #include <cstring>
 #include <string>
 
-#include "platform/messagebox.h"
 #include "util/data/data.h"
 #include "util/error.h"
 #include "util/prefetch.h"
@@ -148,11 +147,8 @@ void Texture::decode(const char* fileName) {
   } else if (format == ImageFormat::Bmp) {
     loaded = loadBMP(fileName, *this);
   } else {
-    std::string text =
-        "Sorry, image format " + lowerTail(fileName, 4) + " is not yet supported.\nTry .tga or .png.";
-    std::fprintf(stderr, "Unsupported image format!: %s\n", text.c_str());
-    std::fflush(stderr);
-    showMessageBox("Unsupported image format!", text, BoxButtons::Ok, BoxIcon::Error);
+    noteFailure("Unsupported image format!",
+                "Sorry, image format " + lowerTail(fileName, 4) + " is not yet supported.\nTry .tga or .png.");
     loaded = false;
   }
   if (!loaded) FATAL("Failed to load image %s!", fileName);

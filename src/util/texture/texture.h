@@ -100,7 +100,8 @@ enum class ImageFormat { Tga, Png, Jpg, Bmp, Unknown };
 ImageFormat imageFormatOf(const char* fileName);
 
 // The image loaders: fill imageData, bpp, width, height and format and
-// return true, or return false (after their own message box, if any).
+// return true, or return false, after noting why if they have a message of
+// their own (noteFailure, util/error.h).
 bool loadTGA(const char* fileName, Texture& texture);
 bool loadBMP(const char* fileName, Texture& texture);
 bool loadJPG(const char* fileName, Texture& texture);
