@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "main_demo.h"
+#include "main_maker.h"
 #include "main_options.h"
 #include "main_startup.h"
 #include "platform/messagebox.h"
@@ -69,7 +70,8 @@ int main(int argc, char** argv) {
 
   int exitCode = 0;
   auto loadingBegan = std::chrono::steady_clock::now();
-  dataMode = options.pack ? kDataPacking : kDataReading;
+  // Maker mode reads the plain data/ tree, as packing does, and writes nothing.
+  dataMode = options.dev ? kDataPlain : options.pack ? kDataPacking : kDataReading;
   startLoadingScreen();
   openDataFile();
   loadLoadingLogo();
@@ -99,6 +101,10 @@ int main(int argc, char** argv) {
                                        : "the pictures written so far are kept");
         exitCode = 1;
       }
+    } else if (options.dev) {
+      demo.holdAtTheEnd();
+      demo.startShow(options.start, true);  // the fixed seed: every seek shows what --frame does
+      runMaker(demo);
     } else {
       demo.startShow(options.start);
       demo.run();

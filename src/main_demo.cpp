@@ -130,6 +130,7 @@ constexpr float kSameBeat = 1e-3f;
 }  // namespace
 
 void Demo::startShow(float startBeat, bool fixedSeed, int fps) {
+  catchUpFps_ = fps;
   std::srand(fixedSeed ? 1u : ticksMs());
   music_->setVolume(1.0f);
   if (startBeat > 0.0f) {
@@ -158,6 +159,37 @@ void Demo::catchUp(float beat, int fps) {
                  std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count());
 }
 
+void Demo::seek(float beat) {
+  music_->pause();  // nothing heard while the show catches up
+  for (auto& scene : scenes_) scene->rewind();
+  std::srand(1u);
+  Music::resetClock();
+  catchUp(std::max(0.0f, std::min(beat, lastBeat())), catchUpFps_);
+  // Until the next frame is drawn, the time it will show.
+  shownTime_ = FrameTime();
+  shownTime_.beat = music_->time();
+  holding_ = false;
+  if (!paused_) music_->resume();
+}
+
+void Demo::pause() {
+  if (paused_) return;
+  paused_ = true;
+  music_->pause();
+  holding_ = frames_ > 0;
+}
+
+void Demo::resume() {
+  if (!paused_) return;
+  paused_ = false;
+  holding_ = false;
+  music_->resume();
+}
+
+float Demo::lastBeat() const {
+  return static_cast<float>(music_->durationSeconds() / 60.0 * music_->tempo + music_->beatOffset);
+}
+
 void Demo::stepScenes(const FrameTime& time) {
   for (size_t i = 0; i < scenes_.size(); ++i) {
     Scene* scene = scenes_[i].get();
@@ -167,10 +199,13 @@ void Demo::stepScenes(const FrameTime& time) {
   }
 }
 
-bool Demo::takeEvents() {
+bool Demo::takeEvents(std::vector<WindowEvent>* keys) {
   WindowEvent event;
   while (pollWindowEvent(event)) {
     switch (event.kind) {
+      case WindowEventKind::KeyPressed:
+        if (keys) keys->push_back(event);
+        break;
       case WindowEventKind::EscapePressed:
         stopRequested_ = true;
         ending_ = true;
@@ -239,12 +274,21 @@ bool Demo::runFixedRate(FrameCapture* capture, int fps, bool singleFrame) {
 void Demo::frame(FrameCapture* capture) {
   auto begun = std::chrono::steady_clock::now();
 
-  music_->update();
-  const FrameTime time = readFrameTime(*music_);
-  if (!music_->isPlaying()) {
-    musicEnded_ = true;
-    postQuit();  // the frame is still drawn
+  // A held frame is drawn again at its time, without a step.
+  const bool stepping = !holding_;
+  if (stepping) {
+    music_->update();
+    shownTime_ = readFrameTime(*music_);
+    if (!music_->isPlaying()) {
+      if (holdAtTheEnd_) {
+        pause();
+      } else {
+        musicEnded_ = true;
+        postQuit();  // the frame is still drawn
+      }
+    }
   }
+  const FrameTime time = shownTime_;
 
   // Black, whatever clear colour the last scene left: the bands around the
   // picture and the frames outside every slot stay black.
@@ -261,7 +305,7 @@ void Demo::frame(FrameCapture* capture) {
     drawn |= 1u << i;
     GlOperation operation(timeline()[i].scene);
     const FrameTime sceneTime = time.inSlot(scene->start);
-    {
+    if (stepping) {
       GlOperation step("step");
       scene->step(sceneTime);
     }
@@ -280,6 +324,7 @@ void Demo::frame(FrameCapture* capture) {
   swapVideoBuffers();
   checkGlErrors();
   if (time.beat >= endBeat_ - kSameBeat) reachedEnd_ = true;
+  if (paused_) holding_ = true;
   // A timed frame is over when the driver has finished drawing it.
   if (benchmark_) glFinish();
 

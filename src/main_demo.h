@@ -9,6 +9,7 @@
 #include "main_benchmark.h"
 #include "main_capture.h"
 #include "main_shaders.h"
+#include "platform/video.h"
 #include "scenes/scene.h"
 #include "scenes/scene_kit.h"
 #include "util/ascii/asciiengine.h"
@@ -100,10 +101,31 @@ class Demo {
   // Frame times on standard error when the show ends (for batch runs).
   void reportFrameTimes(bool on) { reportFrameTimes_ = on; }
 
- private:
-  // Takes the pending window events; false once the show must end.
-  bool takeEvents();
+  // Maker mode (main_maker.h) drives the show with these.
+  //
+  // The end of the music holds the show there instead of ending it.
+  void holdAtTheEnd() { holdAtTheEnd_ = true; }
+  // Goes to `beat` (kept inside the music) exactly as --frame shows it:
+  // every scene rewound, the frames from the beginning caught up with again
+  // (startShow's frame rate, the fixed seed), the music put there. The next
+  // frame steps and draws there; a paused show then holds that frame.
+  void seek(float beat);
+  // Holds the music and the picture: frames redraw the last one without a
+  // step. Resume goes on from there.
+  void pause();
+  void resume();
+  bool paused() const { return paused_; }
+  // The time of the frame drawn last.
+  const FrameTime& shownTime() const { return shownTime_; }
+  // The music's end in beats.
+  float lastBeat() const;
+  // Takes the pending window events, and the keys maker mode answers into
+  // `keys` if given; false once the show must end.
+  bool takeEvents(std::vector<WindowEvent>* keys = nullptr);
+  // Draws one frame; with a capture, it takes the picture before the swap.
   void frame(FrameCapture* capture = nullptr);
+
+ private:
   bool runFixedRate(FrameCapture* capture, int fps, bool singleFrame);
   // Every scene whose slot holds the time takes its step, in timeline order.
   void stepScenes(const FrameTime& time);
@@ -120,6 +142,11 @@ class Demo {
   std::unique_ptr<Music> music_;
 
   bool ending_ = false;
+  bool holdAtTheEnd_ = false;
+  bool paused_ = false;
+  bool holding_ = false;  // frames redraw shownTime_ without stepping
+  FrameTime shownTime_;
+  int catchUpFps_ = 60;
   bool offline_ = false;       // nothing ends the process at once
   bool stopRequested_ = false; // by Escape, the window or a signal (not the music's end)
   bool musicEnded_ = false;

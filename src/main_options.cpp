@@ -44,6 +44,8 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       options.batch = true;
     } else if (arg == "--pack") {
       options.pack = true;
+    } else if (arg == "--dev") {
+      options.dev = true;
     } else if (arg == "--gl-debug") {
       options.glDebug = true;
     } else if (arg == "--anisotropy") {
@@ -127,6 +129,10 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
     error = "--benchmark excludes --frame and --capture";
     return false;
   }
+  if (options.dev && (options.offline() || options.pack)) {
+    error = "--dev plays live: it excludes --frame, --capture, --benchmark and --pack";
+    return false;
+  }
   if (options.frame && (options.out.size() < 5 || options.out.rfind(".png") != options.out.size() - 4)) {
     error = "--out wants a .png file name";
     return false;
@@ -139,6 +145,11 @@ void applyVideoOptions(const Options& options, VideoSettings& settings) {
     settings.width = options.width;
     settings.height = options.height;
     if (!options.fullscreen) settings.videoFlags &= ~kVideoFullscreen;
+  } else if (options.dev && !options.fullscreen) {
+    // A window beside the maker's editor.
+    settings.width = 1280;
+    settings.height = 720;
+    settings.videoFlags &= ~kVideoFullscreen;
   }
   if (options.fullscreen) settings.videoFlags |= kVideoFullscreen;
   if (options.samples >= 0) settings.samples = options.samples;
@@ -164,6 +175,9 @@ const char* usageText() {
          "                   errors go to standard error only; frame times are reported\n"
          "  --pack           load every asset from the plain data/ tree and write\n"
          "                   them into data.mvl beside the program\n"
+         "  --dev            maker mode: play from the plain data/ tree in a window\n"
+         "                   (1280x720 unless --window), with keys to pause, seek and\n"
+         "                   loop and commands on standard input (see the README)\n"
          "  --start BEAT     start the show (and the music) at that beat, exactly as a\n"
          "                   run from the beginning shows it there\n"
          "  --end BEAT       stop after the frame at that beat (exit code 0)\n"

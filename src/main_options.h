@@ -10,6 +10,7 @@ struct Options {
   bool version = false;
   bool batch = false;  // nothing waits for a person: no dialog, no boxes
   bool pack = false;   // assets from the plain data/ tree, then a new data.mvl
+  bool dev = false;    // maker mode: the plain data/ tree, pause, seek, commands on standard input
   // Video settings; any of them skips the set-up dialog.
   int width = -1;  // --window WxH
   int height = -1;
@@ -35,7 +36,7 @@ struct Options {
 
   bool offline() const { return frame || !capture.empty() || !benchmark.empty(); }
   bool setsVideo() const {
-    return width > 0 || fullscreen || samples >= 0 || vsync >= 0 || offline();
+    return width > 0 || fullscreen || samples >= 0 || vsync >= 0 || offline() || dev;
   }
 };
 

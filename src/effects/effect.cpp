@@ -35,6 +35,11 @@ void Skydome::step(float time) {
   lastTime = time;
 }
 
+void Skydome::rewind() {
+  cloudTime = 0.0f;
+  lastTime = -1.0f;
+}
+
 void Skydome::draw(float) {
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();

@@ -33,6 +33,8 @@ class Skydome : public Effect {
 
   // The clouds drift on to `time`: once per frame, in the scene's step.
   void step(float time);
+  // The clouds as at the show's start (every dome's: they share them).
+  void rewind();
   void draw(float time) override;
 
   // The clouds' drift, shared by every dome so the sky does not jump when

@@ -198,6 +198,25 @@ void swapVideoBuffers() {
 
 void drawableSize(int& width, int& height) { SDL_GL_GetDrawableSize(window, &width, &height); }
 
+namespace {
+
+bool windowKey(SDL_Keycode code, WindowKey& key) {
+  switch (code) {
+    case SDLK_SPACE: key = WindowKey::Space; return true;
+    case SDLK_LEFT: key = WindowKey::Left; return true;
+    case SDLK_RIGHT: key = WindowKey::Right; return true;
+    case SDLK_PAGEUP: key = WindowKey::PageUp; return true;
+    case SDLK_PAGEDOWN: key = WindowKey::PageDown; return true;
+    case SDLK_HOME: key = WindowKey::Home; return true;
+    case SDLK_l: key = WindowKey::L; return true;
+    case SDLK_r: key = WindowKey::R; return true;
+    case SDLK_h: key = WindowKey::H; return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
 bool pollWindowEvent(WindowEvent& event) {
   if (quitSignal && !quitDelivered) {
     quitDelivered = true;
@@ -210,7 +229,12 @@ bool pollWindowEvent(WindowEvent& event) {
   event = WindowEvent();
   switch (e.type) {
     case SDL_KEYDOWN:
-      if (e.key.keysym.sym == SDLK_ESCAPE) event.kind = WindowEventKind::EscapePressed;
+      if (e.key.keysym.sym == SDLK_ESCAPE) {
+        event.kind = WindowEventKind::EscapePressed;
+      } else if (windowKey(e.key.keysym.sym, event.key)) {
+        event.kind = WindowEventKind::KeyPressed;
+        event.shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
+      }
       break;
     case SDL_KEYUP:
       if (e.key.keysym.sym == SDLK_ESCAPE) event.kind = WindowEventKind::EscapeReleased;

@@ -59,11 +59,15 @@ void swapVideoBuffers();
 // The window's size in pixels as OpenGL draws it.
 void drawableSize(int& width, int& height);
 
-enum class WindowEventKind { EscapePressed, EscapeReleased, Quit, Resized, Dragged, Other };
+enum class WindowEventKind { EscapePressed, EscapeReleased, KeyPressed, Quit, Resized, Dragged, Other };
+// The keys maker mode answers (main_maker.h); other keys are Other events.
+enum class WindowKey { Space, Left, Right, PageUp, PageDown, Home, L, R, H };
 struct WindowEvent {
   WindowEventKind kind = WindowEventKind::Other;
   int width = 0;  // Resized: the new drawable size; Dragged: the mouse's move in pixels
   int height = 0;
+  WindowKey key = WindowKey::Space;  // KeyPressed: which, and whether Shift was held
+  bool shift = false;
 };
 
 // Takes the next pending window event; false when the queue is empty.

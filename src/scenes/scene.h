@@ -17,7 +17,9 @@
 // at a later beat (--start, --frame), the Demo first runs the frames from
 // the show's beginning at a fixed frame rate with `step` alone and no
 // drawing, so the first drawn frame shows exactly what a run from the
-// beginning shows there. `step` is therefore cheap: no geometry building,
+// beginning shows there. To go back (a seek in maker mode), the Demo calls
+// every scene's `rewind`, which puts that state back as `load` left it, and
+// catches up again from the beginning. `step` is therefore cheap: no geometry building,
 // no drawing, only the state changes. State that lives in OpenGL (a
 // texture painted into) is changed in `step` too, with as little drawing
 // as that takes. A scene without per-frame state keeps the empty base.
@@ -46,6 +48,9 @@ class Scene {
   // Draws one frame from the state; called while the show time lies in
   // [start, end]. Every scene must override it.
   virtual void draw(const FrameTime& time);
+  // Puts every per-frame state back as load left it (see the rule above).
+  // A scene whose step changes nothing keeps the empty base.
+  virtual void rewind() {}
   // Called once at teardown.
   virtual void release() {}
   // Sets viewport and projection; called every frame before draw. The base

@@ -33,3 +33,13 @@ void loadLitModel(Object3D& model, const char* path, const char* failure, const 
   model.plainShader = shaders.multi_material_notex;
   model.texturedShader = shaders.multi_material_tex;
 }
+
+void ViewSnapshot::take(const Object3D& model) {
+  cameras_ = model.cameras;
+  lights_ = model.lights;
+}
+
+void ViewSnapshot::restore(Object3D& model) const {
+  model.cameras = cameras_;
+  model.lights = lights_;
+}

@@ -6,9 +6,12 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
+
+#include "util/camera/camera.h"
+#include "util/lights/light.h"
 
 class AtlasFont;
-class Camera;
 class Object3D;
 class ShaderLibrary;
 
@@ -57,3 +60,15 @@ inline void setLens(Camera& camera, const Lens& lens, const Focus& focus) {
 // textures (the shader library's multi-material programs); `failure` is
 // the fatal report when it cannot be loaded.
 void loadLitModel(Object3D& model, const char* path, const char* failure, const ShaderLibrary& shaders);
+
+// A model's cameras and lights as load left them, for a scene whose step
+// moves them: taken at the end of load, put back on rewind.
+class ViewSnapshot {
+ public:
+  void take(const Object3D& model);
+  void restore(Object3D& model) const;
+
+ private:
+  std::vector<Camera> cameras_;
+  std::vector<Light> lights_;
+};

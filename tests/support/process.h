@@ -32,5 +32,33 @@ int runCapture(const std::vector<std::string>& args, const std::vector<std::stri
 
 std::string readFile(const std::string& path);
 
+// A started program spoken to a line at a time: lines to its standard
+// input, answers read from its standard output. Killed if still running
+// when the conversation ends.
+class Conversation {
+ public:
+  Conversation(const std::vector<std::string>& args, const std::vector<std::string>& env);
+  ~Conversation();
+  Conversation(const Conversation&) = delete;
+  Conversation& operator=(const Conversation&) = delete;
+
+  void say(const std::string& line);
+  // The next line of standard output without its newline; empty when none
+  // came within `seconds` or the output ended.
+  std::string nextLine(double seconds = 60.0);
+  // say, then nextLine.
+  std::string ask(const std::string& line, double seconds = 60.0) {
+    say(line);
+    return nextLine(seconds);
+  }
+  Child& child() { return child_; }
+
+ private:
+  Child child_;
+  int input_ = -1;   // the child's standard input
+  int output_ = -1;  // the child's standard output
+  std::string pending_;
+};
+
 // Waits until the child's standard error holds `text`; false after `seconds`.
 bool waitForStderr(const Child& child, const std::string& text, double seconds);

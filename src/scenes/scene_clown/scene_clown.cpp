@@ -86,6 +86,15 @@ void Clown::load() {
   fadeOut = std::make_unique<Effects::Fader>(fadeOutStart, end, 0, 0, 0, 0, 0, 0, 0, 1);
   if (!floorTexture.load("data/train/PlywoodNew0030_1_S.jpg", true, true, GL_LINEAR, GL_LINEAR))
     FATAL("Failed to load floor");
+  loadedView_.take(model);
+}
+
+void Clown::rewind() {
+  loadedView_.restore(model);
+  firstShakeSum = 0.0f;
+  ringShakeSum = 0.0f;
+  for (float& turn : ringTurns) turn = 0.0f;
+  started_ = false;
 }
 
 void Clown::setUpCameras() {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "scenes/scene.h"
+#include "scenes/scene_kit.h"
 #include "scenes/scene_clown/clown_timing.h"
 #include "util/objects3d/matrix.h"
 #include "util/objects3d/objects3d.h"
@@ -30,6 +31,7 @@ class Clown : public Scene {
   void load() override;
   // Camera 2's blend, the camera shakes and the drifts, the rings' turns.
   void step(const FrameTime& time) override;
+  void rewind() override;
   void draw(const FrameTime& time) override;
   void resizeView(int width, int height) override;
 
@@ -66,6 +68,7 @@ class Clown : public Scene {
   Matrix horsePivot_;  // the rocking part's world matrix, fixed at load
   Matrix horsePivotInverse_;
   bool started_ = false;
+  ViewSnapshot loadedView_;  // the cameras before the shakes and blends move them
   // The clown's parts, each drawn alone (made at load).
   std::optional<PartMask> pole_;
   std::vector<PartMask> bodyParts_;

@@ -62,6 +62,11 @@ void CodeScroller::step(const FrameTime& time) {
   started_ = true;
 }
 
+void CodeScroller::rewind() {
+  startBeat = 0.0f;
+  started_ = false;
+}
+
 void CodeScroller::draw(const FrameTime& time) {
   const float beat = time.beat;
   glColor4f(0.0f, 1.0f, 0.0f, 1.0f);

@@ -15,6 +15,7 @@ class CodeScroller : public Scene {
 
   void load() override;
   void step(const FrameTime& time) override;  // remembers the beat of the scene's first frame
+  void rewind() override;
   void draw(const FrameTime& time) override;
   void resizeView(int width, int height) override;
 

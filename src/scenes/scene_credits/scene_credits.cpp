@@ -64,7 +64,11 @@ void Credits::load() {
 
   fadeIn = std::make_unique<Effects::Fader>(start, fadeInEnd, 0, 0, 0, 1, 0, 0, 0, 0);
   fadeOut = std::make_unique<Effects::Fader>(fadeOutStart, end, 0, 0, 0, 0, 0, 0, 0, 1);
+  rewind();
+}
 
+void Credits::rewind() {
+  sky->rewind();
   for (int i = 0; i < kLayerCount; ++i)
     std::memcpy(layerColours_[i], layerBaseColour(i), sizeof layerColours_[i]);
 }

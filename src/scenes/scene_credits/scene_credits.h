@@ -20,6 +20,7 @@ class Credits : public Scene {
 
   void load() override;
   void step(const FrameTime& time) override;  // the sky's clouds and the landscape's dawn green
+  void rewind() override;
   void draw(const FrameTime& time) override;
 
   Texture partnerLogo, groupLogo, partyLogo;

@@ -87,6 +87,19 @@ void DadezAruv::load() {
   activeCamera = 4;
   fadeIn = std::make_unique<Effects::Fader>(start, fadeInEnd, 0, 0, 0, 1, 0, 0, 0, 0);
   fadeOut = std::make_unique<Effects::Fader>(fadeOutStart, end, 0, 0, 0, 0, 1, 1, 1, 1);
+  loadedView_.take(robot);
+}
+
+void DadezAruv::rewind() {
+  loadedView_.restore(robot);
+  robotPlacement = RobotsTiming::kRobotPlacement;
+  cameraBotPlacement = RobotsTiming::kCameraBotPlacement;
+  banjoBotPlacement = RobotsTiming::kBanjoBotPlacement;
+  painter = {};
+  painterTravel = 0.0f;
+  // A clean canvas, in the texture and in the chain.
+  paintCanvas.fill(0, 0, 0, 0);
+  canvasChain->clear();
 }
 
 void DadezAruv::makePartMasks() {

@@ -15,6 +15,7 @@
 
 #include "scenes/depth_of_field.h"
 #include "scenes/scene.h"
+#include "scenes/scene_kit.h"
 #include "scenes/scene_dadezaruv/dadezaruv_timing.h"
 #include "util/objects3d/matrix.h"
 #include "util/objects3d/objects3d.h"
@@ -34,6 +35,7 @@ class DadezAruv : public Scene {
   // The view's move, the four robots' cameras, lights and places, their
   // lamps, the robot's screen, and the painting into the canvas.
   void step(const FrameTime& time) override;
+  void rewind() override;
   void draw(const FrameTime& time) override;
   void resizeView(int width, int height) override;
 
@@ -54,7 +56,7 @@ class DadezAruv : public Scene {
   AtlasFont* captionFont = nullptr;
   std::unique_ptr<Effects::Fader> fadeIn;
   std::unique_ptr<Effects::Fader> fadeOut;
-  float painterTravel = 0.0f;  // kept from frame to frame, never reset
+  float painterTravel = 0.0f;  // kept from frame to frame (rewind puts it back)
 
  private:
   void setUpCameras();
@@ -92,4 +94,5 @@ class DadezAruv : public Scene {
   // The camera and painter robots' lamps, the assembled robot's screen.
   std::vector<Material*> lamps_;
   std::vector<Material*> screens_;
+  ViewSnapshot loadedView_;  // the robot's cameras and lights before the frames move them
 };

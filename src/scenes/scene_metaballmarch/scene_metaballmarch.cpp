@@ -16,6 +16,8 @@ void Metaballmarch::load() {
 
 void Metaballmarch::step(const FrameTime& time) { moveBalls(balls, time.beatStep); }
 
+void Metaballmarch::rewind() { resetBalls(balls); }
+
 void Metaballmarch::draw(const FrameTime&) {
   // No depth clear: the blobs keep the listing's depth in the target, and
   // nothing here touches the window.

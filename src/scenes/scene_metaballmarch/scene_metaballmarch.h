@@ -15,6 +15,7 @@ class Metaballmarch : public Scene {
  public:
   void load() override;
   void step(const FrameTime& time) override;  // the balls move by the frame's beat step
+  void rewind() override;
   void draw(const FrameTime& time) override;
 
   std::unique_ptr<ShaderProgram> shader;

@@ -55,6 +55,12 @@ void Tiles::load() {
   activeCamera = 0;
   fadeIn = std::make_unique<Effects::Fader>(start, fadeInEnd, 1, 1, 1, 1, 0, 0, 0, 0);
   fadeOut = std::make_unique<Effects::Fader>(fadeOutStart, end, 0, 0, 0, 0, 0, 0, 0, 1);
+  loadedView_.take(showerHead);
+}
+
+void Tiles::rewind() {
+  loadedView_.restore(showerHead);
+  meshT_ = 0.0f;
 }
 
 void Tiles::setUpCameras() {

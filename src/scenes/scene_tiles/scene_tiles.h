@@ -9,6 +9,7 @@
 
 #include "scenes/depth_of_field.h"
 #include "scenes/scene.h"
+#include "scenes/scene_kit.h"
 #include "scenes/scene_tiles/tiles_timing.h"
 #include "util/objects3d/objects3d.h"
 #include "util/texture/texture.h"
@@ -42,6 +43,7 @@ class Tiles : public Scene {
   void load() override;
   // Remembers the last fly-in beat the meshes must show; the view's blend.
   void step(const FrameTime& time) override;
+  void rewind() override;
   void draw(const FrameTime& time) override;
   void resizeView(int width, int height) override;
 
@@ -71,4 +73,5 @@ class Tiles : public Scene {
 
   float meshT_ = 0.0f;   // the fly-in beat the meshes must show (state)
   float builtT_ = -1.0f; // the one they show now (negative: never built)
+  ViewSnapshot loadedView_;  // camera 0 before the blends move it
 };

@@ -133,6 +133,18 @@ void Train::step(const FrameTime& time) {
     }
 }
 
+void Train::rewind() {
+  started_ = false;
+  segment = 0;
+  segmentStart = 0.0f;
+  segmentT = 0.0f;
+  trainY = 20.0f;
+  activeCamera = 0;
+  resetRails();
+  for (auto& heights : drawnHeights)
+    for (float& height : heights) height = 0.0f;
+}
+
 void Train::draw(const FrameTime& time) {
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

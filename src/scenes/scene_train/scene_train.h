@@ -26,6 +26,7 @@ class Train : public Scene {
   void load() override;
   // The segment, the train's position and the falling rails.
   void step(const FrameTime& time) override;
+  void rewind() override;
   void draw(const FrameTime& time) override;
   void resizeView(int width, int height) override;
 

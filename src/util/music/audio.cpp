@@ -363,11 +363,40 @@ void AudioStream::setPositionSeconds(double seconds) {
     wantDecoded(static_cast<uint64_t>(seconds * rate_), true);
     return;
   }
+  pausedSeconds_ = seconds;
   if (device_) SDL_LockAudioDevice(device_);
   fedFrames_ = static_cast<uint64_t>(seconds * rate_);
+  putFrames_ = fedFrames_;
   lastFeedTicks_ = SDL_GetPerformanceCounter();
   if (device_) SDL_UnlockAudioDevice(device_);
   wantDecoded(static_cast<uint64_t>(seconds * rate_), true);
+}
+
+void AudioStream::pause() {
+  if (paused_) return;
+  if (!offline_ && playing_ && device_) {
+    // The device stops at once; what it was handed but has not played is
+    // handed again on resuming.
+    const uint64_t heard = heardFrames();
+    pausedSeconds_ = static_cast<double>(heard) / rate_;
+    SDL_PauseAudioDevice(device_, 1);
+    SDL_LockAudioDevice(device_);
+    fedFrames_ = heard;
+    putFrames_ = heard;
+    SDL_UnlockAudioDevice(device_);
+  }
+  paused_ = true;
+}
+
+void AudioStream::resume() {
+  if (!paused_) return;
+  paused_ = false;
+  if (!offline_ && playing_ && device_) {
+    SDL_LockAudioDevice(device_);
+    lastFeedTicks_ = SDL_GetPerformanceCounter();
+    SDL_UnlockAudioDevice(device_);
+    SDL_PauseAudioDevice(device_, 0);
+  }
 }
 
 bool AudioStream::play() {
@@ -426,14 +455,18 @@ void AudioStream::feed(void* self, uint8_t* out, int length) {
 
 uint64_t AudioStream::heardFrames() const {
   if (programClock()) return static_cast<uint64_t>(offlineSeconds_ * rate_);
-  if (!playing_) return fedFrames_;
+  if (!playing_ || paused_) return fedFrames_;
   SDL_LockAudioDevice(device_);
   uint64_t fed = fedFrames_;
+  uint64_t put = putFrames_;
   uint64_t since = SDL_GetPerformanceCounter() - lastFeedTicks_;
   SDL_UnlockAudioDevice(device_);
   // What was handed over last is heard after one more buffer has played;
   // in between, the position runs on at the stream's rate.
+  // Until the device has taken a buffer from where playback was put, the
+  // position runs on from there.
   uint64_t oldest = fed > bufferFrames_ ? fed - bufferFrames_ : 0;
+  if (oldest < put) oldest = put;
   double elapsed = static_cast<double>(since) / static_cast<double>(SDL_GetPerformanceFrequency());
   uint64_t heard = oldest + static_cast<uint64_t>(elapsed * rate_);
   return std::min(heard, fed);
@@ -447,6 +480,7 @@ uint64_t AudioStream::position() const {
 
 double AudioStream::positionSeconds() const {
   if (programClock()) return std::min(offlineSeconds_, bytesToSeconds(lengthBytes()));
+  if (paused_ && playing_) return std::min(pausedSeconds_, bytesToSeconds(lengthBytes()));
   return bytesToSeconds(position());
 }
 

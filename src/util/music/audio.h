@@ -94,6 +94,12 @@ class AudioStream {
 
   // Starts playback; false when no device can play it.
   bool play();
+  // Holds playback where it is heard now, and goes on from there. A held
+  // stream still counts as playing; offline, the clock moves only by
+  // advance either way.
+  void pause();
+  void resume();
+  bool paused() const { return paused_; }
   // Playing until the end has been heard (never ends while looping).
   bool isPlaying() const;
   // Bytes of 16-bit stereo PCM heard so far.
@@ -158,6 +164,8 @@ class AudioStream {
   bool offline_ = false;
   bool simulating_ = false;
   bool playing_ = false;
+  bool paused_ = false;
+  double pausedSeconds_ = 0.0;  // where a held stream stands, exactly as put there
   double offlineSeconds_ = 0.0;
 
   // Shared with the device's thread: written under the device lock (which
@@ -169,4 +177,7 @@ class AudioStream {
   uint64_t fedFrames_ = 0;     // handed to the device so far (grows past the end too)
   uint64_t lastFeedTicks_ = 0; // performance counter at the last feed
   uint32_t bufferFrames_ = 0;
+  // Where playback was put (a start, a move, a resume): nothing before it
+  // is heard any more, though the device's next buffer is still to come.
+  uint64_t putFrames_ = 0;
 };

@@ -50,11 +50,22 @@ class Music {
   void waveform(float* buffer) const;
 
   bool isPlaying() const { return stream_ && stream_->isPlaying(); }
+  // Holds the music, and with it the clock, where it is heard now; resume
+  // goes on from there. Held music still counts as playing.
+  void pause() {
+    if (stream_) stream_->pause();
+  }
+  void resume() {
+    if (stream_) stream_->resume();
+  }
+  bool paused() const { return stream_ && stream_->paused(); }
   void setVolume(float volume);
   // Moves playback (or the offline clock) to the moment the clock reads `beat`.
   void seekToBeat(float beat);
   // Offline mode: the clock moves only by this.
   void advance(double seconds);
+  // The stream's whole length in seconds.
+  double durationSeconds() const { return stream_ ? stream_->bytesToSeconds(stream_->lengthBytes()) : 0.0; }
   // Where the stream stands, in seconds (what is heard; exact offline).
   double positionSeconds() const { return stream_ ? stream_->positionSeconds() : 0.0; }
 

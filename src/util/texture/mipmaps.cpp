@@ -80,6 +80,13 @@ MipChain::MipChain(int width, int height, int components) : components_(componen
   }
 }
 
+void MipChain::clear() {
+  for (Level& level : levels_) {
+    std::fill(level.pixels.begin(), level.pixels.end(), uint8_t{0});
+    level.x0 = level.y0 = level.x1 = level.y1 = 0;
+  }
+}
+
 void MipChain::write(int x, int y, int w, int h, const uint8_t* block) {
   Level& base = levels_[0];
   // What falls outside the picture is cut off.

@@ -40,6 +40,8 @@ class MipChain {
   // Writes a block of tightly packed texels into level 0 at (x, y) and
   // brings the levels above up to date.
   void write(int x, int y, int w, int h, const uint8_t* block);
+  // Every texel of every level back to 0, as made (nothing written since).
+  void clear();
   // What the last write changed, level by level, into the texture bound to
   // `target` (which has the whole chain).
   void uploadChanged(GLenum target, GLenum format) const;

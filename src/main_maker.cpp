@@ -1,0 +1,324 @@
+#include "main_maker.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "main_capture.h"
+#include "main_demo.h"
+#include "util/error.h"
+
+namespace {
+
+// PgUp from this far into a slot goes to its own start, from nearer to the
+// one before.
+constexpr float kSlotStartMargin = 0.5f;
+
+bool parseBeat(const std::string& word, float& beat) {
+  char* end = nullptr;
+  beat = std::strtof(word.c_str(), &end);
+  return end != word.c_str() && *end == '\0' && beat > -1e9f && beat < 1e9f;  // NaN fails too
+}
+
+bool readBeat(std::istringstream& in, float& beat) {
+  std::string word;
+  return (in >> word) && parseBeat(word, beat);
+}
+
+bool nothingMore(std::istringstream& in) {
+  std::string rest;
+  return !(in >> rest);
+}
+
+// The lines of standard input, read on a thread of their own so that the
+// frames never wait for them. The thread may outlive the show (a read that
+// never returns), so what it shares is kept alive by both sides.
+class CommandLines {
+ public:
+  CommandLines() : shared_(std::make_shared<Shared>()) {
+    std::shared_ptr<Shared> shared = shared_;
+    std::thread([shared] {
+      std::string line;
+      while (std::getline(std::cin, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::lock_guard<std::mutex> lock(shared->mutex);
+        shared->lines.push_back(line);
+      }
+    }).detach();
+  }
+
+  bool take(std::string& line) {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    if (shared_->lines.empty()) return false;
+    line = std::move(shared_->lines.front());
+    shared_->lines.pop_front();
+    return true;
+  }
+
+ private:
+  struct Shared {
+    std::mutex mutex;
+    std::deque<std::string> lines;
+  };
+  std::shared_ptr<Shared> shared_;
+};
+
+void answer(const std::string& line) {
+  std::fprintf(stdout, "%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+std::string beatText(float beat) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f", static_cast<double>(beat));
+  return text;
+}
+
+class Maker {
+ public:
+  explicit Maker(Demo& demo) : demo_(demo) {}
+
+  void run() {
+    std::vector<WindowEvent> keys;
+    while (!quit_) {
+      keys.clear();
+      if (!demo_.takeEvents(&keys)) break;
+      for (const WindowEvent& key : keys) onKey(key);
+      std::string line;
+      while (!quit_ && lines_.take(line)) onLine(line);
+      if (quit_) break;
+      wrapLoop();
+      if (shot_.empty()) {
+        demo_.frame();
+      } else {
+        takeShot();
+      }
+    }
+  }
+
+ private:
+  void onLine(const std::string& line) {
+    MakerCommand command;
+    std::string error;
+    if (!parseMakerCommand(line, command, error)) {
+      answer("error " + error);
+      return;
+    }
+    switch (command.kind) {
+      case MakerCommand::Kind::Seek:
+        demo_.seek(command.from);
+        answer("ok beat " + beatText(demo_.shownTime().beat));
+        break;
+      case MakerCommand::Kind::Pause:
+        demo_.pause();
+        answer("ok paused at beat " + beatText(demo_.shownTime().beat));
+        break;
+      case MakerCommand::Kind::Play:
+        demo_.resume();
+        answer("ok playing from beat " + beatText(demo_.shownTime().beat));
+        break;
+      case MakerCommand::Kind::Loop:
+        loop(command.from, command.to);
+        answer("ok looping " + beatText(command.from) + " to " + beatText(command.to));
+        break;
+      case MakerCommand::Kind::LoopOff:
+        looping_ = false;
+        answer("ok loop off");
+        break;
+      case MakerCommand::Kind::Shot:
+        shot_ = command.file;  // answered once the next frame is drawn
+        break;
+      case MakerCommand::Kind::Beat: {
+        const float beat = demo_.shownTime().beat;
+        std::string text = "ok beat " + beatText(beat) + " scenes";
+        for (const std::string& scene : scenesAt(beat)) text += " " + scene;
+        answer(text);
+        break;
+      }
+      case MakerCommand::Kind::Quit:
+        answer("ok");
+        quit_ = true;
+        break;
+    }
+  }
+
+  void onKey(const WindowEvent& key) {
+    const float beat = demo_.shownTime().beat;
+    switch (key.key) {
+      case WindowKey::Space:
+        if (demo_.paused()) {
+          demo_.resume();
+        } else {
+          demo_.pause();
+        }
+        break;
+      case WindowKey::L: {
+        float start, end;
+        if (looping_) {
+          looping_ = false;
+        } else if (slotAt(beat, start, end)) {
+          loop(start, end);
+        }
+        break;
+      }
+      case WindowKey::R:
+      case WindowKey::H:
+        break;
+      default: {
+        const int beatsPerBar = demo_.music().midi ? demo_.music().midi->timeSigNumerator : 4;
+        demo_.seek(beatForKey(key.key, key.shift, beat, beatsPerBar));
+        break;
+      }
+    }
+  }
+
+  void loop(float from, float to) {
+    looping_ = true;
+    loopStart_ = from;
+    loopEnd_ = to;
+  }
+
+  // A playing loop goes back to its start once a frame has passed its end.
+  void wrapLoop() {
+    if (!looping_ || demo_.paused()) return;
+    const float beat = demo_.shownTime().beat;
+    if (beat >= loopEnd_ || beat < loopStart_ - 1.0f) demo_.seek(loopStart_);
+  }
+
+  void takeShot() {
+    const std::string file = shot_;
+    shot_.clear();
+    int width, height;
+    drawableSize(width, height);
+    FailuresThrown thrown;  // a picture that cannot be written is an answer, not the end
+    try {
+      FrameCapture capture(file, width, height, 60, demo_.music(), 0.0);
+      demo_.frame(&capture);
+      capture.finish();
+      answer("ok " + file + " at beat " + beatText(demo_.shownTime().beat));
+    } catch (const Failure& failure) {
+      std::fprintf(stderr, "%s\n", failure.text.c_str());
+      answer("error cannot write " + file);
+    }
+  }
+
+  Demo& demo_;
+  CommandLines lines_;
+  bool quit_ = false;
+  bool looping_ = false;
+  float loopStart_ = 0.0f;
+  float loopEnd_ = 0.0f;
+  std::string shot_;  // a picture asked for: taken from the next frame
+};
+
+}  // namespace
+
+bool parseMakerCommand(const std::string& line, MakerCommand& command, std::string& error) {
+  std::istringstream in(line);
+  std::string word;
+  command = MakerCommand();
+  if (!(in >> word)) {
+    error = "an empty line is no command";
+    return false;
+  }
+  using Kind = MakerCommand::Kind;
+  if (word == "seek") {
+    command.kind = Kind::Seek;
+    if (!readBeat(in, command.from) || !nothingMore(in)) {
+      error = "seek wants one beat, such as: seek 200";
+      return false;
+    }
+  } else if (word == "loop") {
+    std::string first;
+    in >> first;
+    if (first == "off" && nothingMore(in)) {
+      command.kind = Kind::LoopOff;
+      return true;
+    }
+    command.kind = Kind::Loop;
+    if (!parseBeat(first, command.from) || !readBeat(in, command.to) || !nothingMore(in) ||
+        command.to <= command.from) {
+      error = "loop wants a first and a later last beat, such as: loop 200 232; or: loop off";
+      return false;
+    }
+  } else if (word == "shot") {
+    command.kind = Kind::Shot;
+    if (!(in >> command.file) || !nothingMore(in) || command.file.size() < 5 ||
+        command.file.compare(command.file.size() - 4, 4, ".png") != 0) {
+      error = "shot wants one .png file name, such as: shot frame.png";
+      return false;
+    }
+  } else {
+    const struct {
+      const char* word;
+      Kind kind;
+    } plain[] = {{"pause", Kind::Pause}, {"play", Kind::Play}, {"beat", Kind::Beat}, {"quit", Kind::Quit}};
+    bool known = false;
+    for (const auto& candidate : plain)
+      if (word == candidate.word) {
+        command.kind = candidate.kind;
+        known = true;
+      }
+    if (!known) {
+      error = "unknown command " + word + " (seek, pause, play, loop, shot, beat, quit)";
+      return false;
+    }
+    if (!nothingMore(in)) {
+      error = word + " takes nothing after it";
+      return false;
+    }
+  }
+  return true;
+}
+
+float beatForKey(WindowKey key, bool shift, float beat, int beatsPerBar) {
+  const float step = shift ? static_cast<float>(beatsPerBar > 0 ? beatsPerBar : 4) : 1.0f;
+  switch (key) {
+    case WindowKey::Left:
+      return beat - step;
+    case WindowKey::Right:
+      return beat + step;
+    case WindowKey::Home:
+      return 0.0f;
+    case WindowKey::PageUp: {
+      float best = 0.0f;
+      for (const TimelineSlot& slot : timeline())
+        if (slot.start < beat - kSlotStartMargin && slot.start > best) best = slot.start;
+      return best;
+    }
+    case WindowKey::PageDown: {
+      float best = beat;
+      for (const TimelineSlot& slot : timeline())
+        if (slot.start > beat + kSlotStartMargin && (best == beat || slot.start < best)) best = slot.start;
+      return best;
+    }
+    default:
+      return beat;
+  }
+}
+
+bool slotAt(float beat, float& start, float& end) {
+  bool found = false;
+  for (const TimelineSlot& slot : timeline())
+    if (slotContains(slot.start, slot.end, beat) && (!found || slot.start > start)) {
+      start = slot.start;
+      end = slot.end;
+      found = true;
+    }
+  return found;
+}
+
+std::vector<std::string> scenesAt(float beat) {
+  std::vector<std::string> names;
+  for (const TimelineSlot& slot : timeline())
+    if (slotContains(slot.start, slot.end, beat)) names.push_back(slot.scene);
+  return names;
+}
+
+void runMaker(Demo& demo) { Maker(demo).run(); }

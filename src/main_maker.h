@@ -1,0 +1,50 @@
+#pragma once
+// Maker mode (--dev): the show under the hands of the people who make it.
+// It plays from the plain data/ tree; keys and commands on standard input
+// pause it, move it and loop it, and take pictures.
+//
+// Keys: Space pauses and resumes; Left and Right go a beat back and forth,
+// with Shift a bar; Page Up and Page Down go to the previous and next slot's
+// start, Home to the beginning; L loops the slot playing now (again: off).
+//
+// Standard input takes one command a line; each is answered with one line
+// on standard output that begins with "ok" or "error":
+//   seek BEAT          go to the frame at BEAT exactly as --frame shows it
+//   pause, play        hold the music and the picture, go on
+//   loop START END     from END back to START while playing; loop off
+//   shot FILE.png      the next frame's picture, at the window's size
+//   beat               "ok beat B scenes NAME ..." (the frame drawn last)
+//   quit               ends the show with exit code 0
+#include <string>
+#include <vector>
+
+#include "platform/video.h"
+
+class Demo;
+
+struct MakerCommand {
+  enum class Kind { Seek, Pause, Play, Loop, LoopOff, Shot, Beat, Quit };
+  Kind kind = Kind::Beat;
+  float from = 0.0f;  // Seek: the beat; Loop: the first beat
+  float to = 0.0f;    // Loop: the last beat
+  std::string file;   // Shot
+};
+
+// One line of standard input; false with a one-line `error` for anything
+// that is not a command.
+bool parseMakerCommand(const std::string& line, MakerCommand& command, std::string& error);
+
+// Where Left, Right (a beat, with Shift `beatsPerBar`), Page Up, Page Down
+// (the previous and the next slot's start) and Home (0) go from `beat`; the
+// other keys do not move the show and answer `beat`.
+float beatForKey(WindowKey key, bool shift, float beat, int beatsPerBar);
+
+// The slot playing at `beat`: of the slots that hold it, the one that began
+// last. False when none does.
+bool slotAt(float beat, float& start, float& end);
+
+// The names of the scenes whose slots hold `beat`, in drawing order.
+std::vector<std::string> scenesAt(float beat);
+
+// Runs the show in maker mode until `quit`, Escape or the window closes.
+void runMaker(Demo& demo);

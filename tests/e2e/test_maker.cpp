@@ -1,0 +1,163 @@
+// Maker mode driven as a maker's script or editor drives it: commands on
+// standard input, answers on standard output, keys through the X server.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "picture.h"
+#include "process.h"
+#include "tempfiles.h"
+#include "xvfb.h"
+
+namespace {
+
+// The beat in an answer "ok beat B ...", or -1.
+double beatOf(const std::string& answer) {
+  const std::string lead = "ok beat ";
+  if (answer.compare(0, lead.size(), lead) != 0) return -1.0;
+  return std::atof(answer.c_str() + lead.size());
+}
+
+class Maker : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(xvfb_.running()) << "Xvfb did not start";
+    env_ = {"DISPLAY=" + xvfb_.display(), "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy"};
+  }
+
+  // The show in maker mode in a 320x180 window, with its first answer read.
+  std::unique_ptr<Conversation> startShow() {
+    auto show = std::make_unique<Conversation>(
+        std::vector<std::string>{TINLANTERN_BIN, "--dev", "--gl-debug", "--window", "320x180"}, env_);
+    EXPECT_EQ(beatOf(show->ask("beat")) >= 0.0, true) << readFile(show->child().stderrPath);
+    return show;
+  }
+
+  double beatNow(Conversation& show) { return beatOf(show.ask("beat")); }
+
+  // Ends the show with quit: "ok", then exit code 0 with no GL error.
+  void quit(std::unique_ptr<Conversation> show) {
+    EXPECT_EQ(show->ask("quit"), "ok");
+    EXPECT_EQ(waitProcess(show->child(), 30), 0) << readFile(show->child().stderrPath);
+  }
+
+  XvfbServer xvfb_;
+  std::vector<std::string> env_;
+  TempDir dir_;
+};
+
+// Paused, a seek shows exactly the picture --frame renders at that beat,
+// also after going past every scene and back: every scene's state is put
+// back and caught up with again.
+TEST_F(Maker, APausedSeekShowsWhatFrameShowsThereAfterGoingBackToo) {
+  const std::vector<int> beats = {100, 200, 330, 400, 456, 560};
+  std::vector<Child> frames;
+  for (int beat : beats)
+    frames.push_back(spawnProcess({TINLANTERN_BIN, "--batch", "--frame", std::to_string(beat), "--out",
+                                   dir_.file("frame" + std::to_string(beat) + ".png"), "--size", "320x180"},
+                                  env_));
+  auto show = startShow();
+  EXPECT_EQ(show->ask("pause").rfind("ok paused at beat ", 0), 0u);
+  EXPECT_GT(beatOf(show->ask("seek 575")), 574.0);  // every scene has stepped
+  for (int beat : {560, 456, 400, 330, 200, 100}) {
+    SCOPED_TRACE(beat);
+    EXPECT_NEAR(beatOf(show->ask("seek " + std::to_string(beat))), beat, 0.05);
+    const std::string shot = dir_.file("shot" + std::to_string(beat) + ".png");
+    EXPECT_EQ(show->ask("shot " + shot).rfind("ok " + shot + " at beat ", 0), 0u);
+  }
+  quit(std::move(show));
+  for (size_t i = 0; i < beats.size(); ++i) {
+    SCOPED_TRACE(beats[i]);
+    ASSERT_EQ(waitProcess(frames[i], 120), 0) << readFile(frames[i].stderrPath);
+    const std::string name = std::to_string(beats[i]) + ".png";
+    Picture frame = readPng(dir_.file("frame" + name));
+    Picture shot = readPng(dir_.file("shot" + name));
+    ASSERT_EQ(shot.width, 320);
+    ASSERT_EQ(shot.height, 180);
+    EXPECT_EQ(differingShare(frame, shot), 0.0);
+  }
+}
+
+TEST_F(Maker, PlayingALoopWrapsBackToItsStart) {
+  auto show = startShow();
+  EXPECT_EQ(show->ask("loop 400 401.5"), "ok looping 400.000 to 401.500");
+  double last = 0.0;
+  bool wrapped = false;
+  for (int i = 0; i < 30; ++i) {  // three seconds: about six beats
+    const double beat = beatNow(*show);
+    EXPECT_GE(beat, 399.99);
+    EXPECT_LE(beat, 401.8);  // past the end by at most a frame's beats
+    if (beat < last) wrapped = true;
+    last = beat;
+    usleep(100000);
+  }
+  EXPECT_TRUE(wrapped);
+  EXPECT_EQ(show->ask("loop off"), "ok loop off");
+  usleep(1500000);
+  EXPECT_GT(beatNow(*show), 401.5) << "it plays on";
+  quit(std::move(show));
+}
+
+TEST_F(Maker, PauseHoldsTheShowAndPlayGoesOnFromThere) {
+  auto show = startShow();
+  EXPECT_GT(beatOf(show->ask("seek 300")), 299.9);
+  show->ask("pause");
+  const double held = beatNow(*show);
+  usleep(600000);
+  EXPECT_EQ(beatNow(*show), held);
+  EXPECT_EQ(show->ask("play").rfind("ok playing from beat ", 0), 0u);
+  usleep(600000);
+  const double playing = beatNow(*show);
+  EXPECT_GT(playing, held + 0.5);
+  EXPECT_LT(playing, held + 3.0);
+  quit(std::move(show));
+}
+
+TEST_F(Maker, WhatIsNoCommandIsAnsweredWithAnError) {
+  auto show = startShow();
+  for (const char* line : {"jump 3", "seek", "seek x", "seek 3 4", "loop 5", "loop 9 2", "shot",
+                           "shot picture.jpg", "pause now", ""}) {
+    SCOPED_TRACE(line);
+    EXPECT_EQ(show->ask(line).rfind("error ", 0), 0u);
+  }
+  EXPECT_EQ(show->ask("shot /no/such/folder/x.png"), "error cannot write /no/such/folder/x.png");
+  const std::string answer = show->ask("seek 400");
+  EXPECT_NEAR(beatOf(answer), 400.0, 0.05) << "still answering";
+  quit(std::move(show));
+}
+
+TEST_F(Maker, KeysPauseAndMoveTheShow) {
+  auto show = startShow();
+  std::string window;
+  ASSERT_EQ(runCapture({"xdotool", "search", "--sync", "--name", "Morvella - Tin Lantern"}, env_, window), 0);
+  window = window.substr(0, window.find('\n'));
+  auto press = [&](const char* key) {
+    std::string ignored;
+    ASSERT_EQ(runCapture({"xdotool", "key", "--window", window, key}, env_, ignored), 0);
+    usleep(300000);  // a few frames: keys are read between them
+  };
+  show->ask("seek 200");
+  press("space");
+  const double held = beatNow(*show);
+  usleep(400000);
+  EXPECT_EQ(beatNow(*show), held) << "Space pauses";
+  press("Right");
+  EXPECT_NEAR(beatNow(*show), held + 1.0, 0.05);
+  press("shift+Left");
+  EXPECT_NEAR(beatNow(*show), held - 3.0, 0.05) << "a bar of four beats";
+  press("Next");
+  EXPECT_NEAR(beatNow(*show), 258.0, 0.05) << "Page Down: the next slot's start (the clown)";
+  press("Prior");
+  EXPECT_NEAR(beatNow(*show), 114.0, 0.05) << "Page Up from a slot's start: the one before";
+  press("Home");
+  EXPECT_NEAR(beatNow(*show), 0.1, 0.05);
+  press("space");
+  usleep(600000);
+  EXPECT_GT(beatNow(*show), 0.5) << "Space again plays on";
+  quit(std::move(show));
+}
+
+}  // namespace
