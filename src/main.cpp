@@ -6,6 +6,7 @@
 
 #include "main_demo.h"
 #include "main_maker.h"
+#include "util/shaderprogram/shaderprogram.h"
 #include "main_options.h"
 #include "main_startup.h"
 #include "platform/messagebox.h"
@@ -102,6 +103,7 @@ int main(int argc, char** argv) {
         exitCode = 1;
       }
     } else if (options.dev) {
+      ShaderProgram::tolerateMissingUniforms(true);
       demo.holdAtTheEnd();
       demo.startShow(options.start, true);  // the fixed seed: every seek shows what --frame does
       runMaker(demo);

@@ -2,7 +2,9 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <cctype>
+#include <ctime>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -75,36 +77,207 @@ std::vector<std::string> filesInLoadingOrder() {
 
 }  // namespace
 
+namespace {
+
+// The time of day, for saying which version of a part is shown.
+std::string timeOfDay() {
+  const std::time_t now = std::time(nullptr);
+  char text[16] = "";
+  if (const std::tm* local = std::localtime(&now)) std::strftime(text, sizeof text, "%H:%M:%S", local);
+  return text;
+}
+
+template <typename T>
+bool contains(const std::vector<T>& values, const T& value) {
+  return std::find(values.begin(), values.end(), value) != values.end();
+}
+
+}  // namespace
+
 Demo::Demo() : width_(videoSettings.width), height_(videoSettings.height) {
   startPrefetch(filesInLoadingOrder());
-  {
-    GlOperation operation("loading the shader library");
-    shaders_ = std::make_unique<ShaderLibrary>();
-  }
   {
     GlOperation operation("making the shared render target");
     renderTarget_ = std::make_unique<FBO>(512, 512, 1);
   }
-  {
-    GlOperation operation("loading the text engine");
-    ascii_ = std::make_unique<AsciiEngine>();
-  }
-  music_ = std::make_unique<Music>(kSyncConfiguration);
-  checkGlErrors();
+  shared_ = loadShared(sharedFiles_);
+  sharedLoadedAt_ = timeOfDay();
   for (const TimelineSlot& slot : timeline()) {
-    GlOperation operation("loading", slot.scene);
-    scenes_.emplace_back(slot.create());
-    Scene* scene = scenes_.back().get();
-    placeInSlot(*scene, slot);
-    scene->music = music_.get();
-    scene->shaders = shaders_.get();
-    scene->renderTarget = renderTarget_.get();
-    scene->ascii = ascii_.get();
-    scene->fonts = &fonts_;
-    scene->load();
-    checkGlErrors();
+    sceneFiles_.emplace_back();
+    scenes_.push_back(loadScene(slot, shared_, sceneFiles_.back()));
+    sceneLoadedAt_.push_back(sharedLoadedAt_);
   }
   stopPrefetch();
+}
+
+Demo::Shared Demo::loadShared(std::vector<std::string>& files, const Music* playing) {
+  RecordFileUse record(files);
+  Shared shared;
+  {
+    GlOperation operation("loading the shader library");
+    shared.shaders = std::make_unique<ShaderLibrary>();
+  }
+  {
+    GlOperation operation("loading the text engine");
+    shared.ascii = std::make_unique<AsciiEngine>();
+    shared.ascii->screenWidth = width_;
+    shared.ascii->screenHeight = height_;
+  }
+  shared.fonts = std::make_unique<FontLibrary>();
+  shared.music = std::make_unique<Music>(kSyncConfiguration, playing);
+  checkGlErrors();
+  return shared;
+}
+
+std::unique_ptr<Scene> Demo::loadScene(const TimelineSlot& slot, const Shared& shared,
+                                       std::vector<std::string>& files) {
+  RecordFileUse record(files);
+  GlOperation operation("loading", slot.scene);
+  std::unique_ptr<Scene> scene(slot.create());
+  placeInSlot(*scene, slot);
+  scene->music = shared.music.get();
+  scene->shaders = shared.shaders.get();
+  scene->renderTarget = renderTarget_.get();
+  scene->ascii = shared.ascii.get();
+  scene->fonts = shared.fonts.get();
+  scene->load();
+  checkGlErrors();
+  return scene;
+}
+
+std::string Demo::keep(const char* part, const std::string& loadedAt, const Failure& failure) {
+  writeFailure(failure, stderr);
+  return std::string("kept the previous ") + part + " (loaded at " + loadedAt + ")";
+}
+
+std::string Demo::reload(const std::vector<std::string>& changed, bool& failed) {
+  failed = false;
+  std::vector<size_t> readers;
+  for (const std::string& path : changed) {
+    bool readByAScene = false;
+    for (size_t i = 0; i < sceneFiles_.size(); ++i) {
+      if (!contains(sceneFiles_[i], path)) continue;
+      readByAScene = true;
+      if (!contains(readers, i)) readers.push_back(i);
+    }
+    // What the scenes share is loaded again whole; so are the fonts, which
+    // the library that every scene shares keeps.
+    const bool font = path.size() > 4 && path.compare(path.size() - 4, 4, ".ttf") == 0;
+    if (contains(sharedFiles_, path) || (readByAScene && font)) return reloadEverything(failed);
+  }
+  if (readers.empty()) return std::string();
+  std::sort(readers.begin(), readers.end());
+  replaced_.reset();
+  auto replaced = std::make_unique<Replaced>();
+  std::string said;
+  for (size_t i : readers) {
+    const char* name = timeline()[i].scene;
+    std::vector<std::string> files;
+    FailuresThrown thrown;
+    try {
+      replaced->scenes.push_back(loadScene(timeline()[i], shared_, files));
+      replaced->indices.push_back(i);
+      replaced->sceneFiles.push_back(std::move(files));
+      replaced->sceneLoadedAt.push_back(timeOfDay());
+      said += std::string(said.empty() ? "reloaded " : ", ") + name;
+    } catch (const Failure& failure) {
+      failed = true;
+      said += std::string(said.empty() ? "" : "; ") + keep(name, sceneLoadedAt_[i], failure);
+    }
+  }
+  // The new scenes in, the ones they replace kept aside.
+  swapReplaced(*replaced);
+  if (!replaced->indices.empty()) replaced_ = std::move(replaced);
+  seek(shownTime_.beat);
+  return said;
+}
+
+void Demo::swapReplaced(Replaced& replaced) {
+  for (size_t k = 0; k < replaced.indices.size(); ++k) {
+    const size_t i = replaced.indices[k];
+    std::swap(scenes_[i], replaced.scenes[k]);
+    std::swap(sceneFiles_[i], replaced.sceneFiles[k]);
+    std::swap(sceneLoadedAt_[i], replaced.sceneLoadedAt[k]);
+  }
+}
+
+std::string Demo::reloadEverything(bool& failed) {
+  failed = false;
+  std::vector<std::string> sharedFiles;
+  std::vector<std::vector<std::string>> sceneFiles(timeline().size());
+  std::vector<std::unique_ptr<Scene>> scenes;
+  Shared shared;
+  try {
+    FailuresThrown thrown;
+    shared = loadShared(sharedFiles, shared_.music.get());
+    for (size_t i = 0; i < timeline().size(); ++i)
+      scenes.push_back(loadScene(timeline()[i], shared, sceneFiles[i]));
+  } catch (const Failure& failure) {
+    failed = true;
+    for (auto& scene : scenes) scene->release();
+    scenes.clear();  // before what they share
+    return keep("show", sharedLoadedAt_, failure);
+  }
+  // The old parts are kept aside (see revertReload); the new music plays
+  // where the old one stood.
+  replaced_.reset();
+  auto old = std::make_unique<Replaced>();
+  old->everything = true;
+  std::swap(old->scenes, scenes_);
+  scenes_ = std::move(scenes);
+  shared_.music->pause();
+  if (!shared.music->sharesStreamWith(*shared_.music)) shared_.music->stop();  // the device is the new one's
+  old->shared = std::move(shared_);
+  shared_ = std::move(shared);
+  old->sharedFiles = std::move(sharedFiles_);
+  sharedFiles_ = std::move(sharedFiles);
+  old->sceneFiles = std::move(sceneFiles_);
+  sceneFiles_ = std::move(sceneFiles);
+  old->sharedLoadedAt = sharedLoadedAt_;
+  old->sceneLoadedAt = sceneLoadedAt_;
+  replaced_ = std::move(old);
+  sharedLoadedAt_ = timeOfDay();
+  sceneLoadedAt_.assign(scenes_.size(), sharedLoadedAt_);
+  startMusicWhereItStood();
+  return "reloaded everything";
+}
+
+void Demo::startMusicWhereItStood() {
+  Music& music = *shared_.music;
+  music.resume();  // music that played before goes on; new music starts
+  if (!music.isPlaying()) {
+    music.setVolume(1.0f);
+    music.resetSteps();
+    music.start();
+  }
+  if (paused_) music.pause();
+  seek(shownTime_.beat);
+}
+
+bool Demo::revertReload(const Failure& failure, std::string& said) {
+  if (!replaced_) return false;
+  writeFailure(failure, stderr);
+  std::unique_ptr<Replaced> back = std::move(replaced_);
+  if (back->everything) {
+    // The new parts go, the scenes first; the old music plays on.
+    for (auto& scene : scenes_) scene->release();
+    scenes_ = std::move(back->scenes);
+    shared_.music->pause();
+    shared_ = std::move(back->shared);
+    sharedFiles_ = std::move(back->sharedFiles);
+    sceneFiles_ = std::move(back->sceneFiles);
+    sharedLoadedAt_ = back->sharedLoadedAt;
+    sceneLoadedAt_ = back->sceneLoadedAt;
+    said = "drawing the reloaded show failed: back to the one loaded at " + sharedLoadedAt_;
+    startMusicWhereItStood();
+  } else {
+    swapReplaced(*back);
+    said = "drawing the reloaded";
+    for (size_t i : back->indices) said += std::string(" ") + timeline()[i].scene;
+    said += " failed: back to the previous version";
+    seek(shownTime_.beat);
+  }
+  return true;
 }
 
 Demo::~Demo() {
@@ -116,8 +289,8 @@ void Demo::resize(int width, int height) {
   width_ = width;
   height_ = height;
   renderTarget_->resize(sharedTargetSide(width), sharedTargetSide(height));
-  ascii_->screenWidth = width;
-  ascii_->screenHeight = height;
+  shared_.ascii->screenWidth = width;
+  shared_.ascii->screenHeight = height;
 }
 
 namespace {
@@ -132,50 +305,50 @@ constexpr float kSameBeat = 1e-3f;
 void Demo::startShow(float startBeat, bool fixedSeed, int fps) {
   catchUpFps_ = fps;
   std::srand(fixedSeed ? 1u : ticksMs());
-  music_->setVolume(1.0f);
+  shared_.music->setVolume(1.0f);
   if (startBeat > 0.0f) {
     catchUp(startBeat, fps);
-    music_->start();
+    shared_.music->start();
   } else {
-    music_->play();
+    shared_.music->play();
   }
-  while (music_->time() < 0.0f) {
+  while (shared_.music->time() < 0.0f) {
   }
 }
 
 void Demo::catchUp(float beat, int fps) {
   auto begun = std::chrono::steady_clock::now();
-  music_->beginCatchUp();
+  shared_.music->beginCatchUp();
   uint64_t frames = 0;
-  for (; music_->time() < beat - kSameBeat; ++frames) {
-    music_->update();
-    stepScenes(readFrameTime(*music_));
-    music_->advance(1.0 / fps);
+  for (; shared_.music->time() < beat - kSameBeat; ++frames) {
+    shared_.music->update();
+    stepScenes(readFrameTime(*shared_.music));
+    shared_.music->advance(1.0 / fps);
   }
-  music_->endCatchUp();
+  shared_.music->endCatchUp();
   if (reportFrameTimes_)
     std::fprintf(stderr, "tinlantern: caught up to beat %.3f in %llu frames at %i fps in %.3f s\n",
-                 static_cast<double>(music_->time()), static_cast<unsigned long long>(frames), fps,
+                 static_cast<double>(shared_.music->time()), static_cast<unsigned long long>(frames), fps,
                  std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count());
 }
 
 void Demo::seek(float beat) {
-  music_->pause();  // nothing heard while the show catches up
+  shared_.music->pause();  // nothing heard while the show catches up
   for (auto& scene : scenes_) scene->rewind();
   std::srand(1u);
   Music::resetClock();
   catchUp(std::max(0.0f, std::min(beat, lastBeat())), catchUpFps_);
   // Until the next frame is drawn, the time it will show.
   shownTime_ = FrameTime();
-  shownTime_.beat = music_->time();
+  shownTime_.beat = shared_.music->time();
   holding_ = false;
-  if (!paused_) music_->resume();
+  if (!paused_) shared_.music->resume();
 }
 
 void Demo::pause() {
   if (paused_) return;
   paused_ = true;
-  music_->pause();
+  shared_.music->pause();
   holding_ = frames_ > 0;
 }
 
@@ -183,11 +356,11 @@ void Demo::resume() {
   if (!paused_) return;
   paused_ = false;
   holding_ = false;
-  music_->resume();
+  shared_.music->resume();
 }
 
 float Demo::lastBeat() const {
-  return static_cast<float>(music_->durationSeconds() / 60.0 * music_->tempo + music_->beatOffset);
+  return static_cast<float>(shared_.music->durationSeconds() / 60.0 * shared_.music->tempo + shared_.music->beatOffset);
 }
 
 void Demo::stepScenes(const FrameTime& time) {
@@ -265,7 +438,7 @@ bool Demo::runFixedRate(FrameCapture* capture, int fps, bool singleFrame) {
   for (bool going = true; going && !reachedEnd_;) {
     going = takeEvents() && !singleFrame;
     frame(capture);
-    music_->advance(1.0 / fps);
+    shared_.music->advance(1.0 / fps);
   }
   printFrameTimes();
   return !stopRequested_;
@@ -277,9 +450,9 @@ void Demo::frame(FrameCapture* capture) {
   // A held frame is drawn again at its time, without a step.
   const bool stepping = !holding_;
   if (stepping) {
-    music_->update();
-    shownTime_ = readFrameTime(*music_);
-    if (!music_->isPlaying()) {
+    shared_.music->update();
+    shownTime_ = readFrameTime(*shared_.music);
+    if (!shared_.music->isPlaying()) {
       if (holdAtTheEnd_) {
         pause();
       } else {

@@ -14,6 +14,7 @@
 #include "scenes/scene_kit.h"
 #include "util/ascii/asciiengine.h"
 #include "util/fbo/fbo.h"
+#include "util/error.h"
 #include "util/music/music.h"
 
 // The show's music: the sync configuration names the stream and the MIDI data.
@@ -96,7 +97,7 @@ class Demo {
   // when it ran to its end.
   bool runBenchmark(Benchmark& benchmark, int fps);
 
-  const Music& music() const { return *music_; }
+  const Music& music() const { return *shared_.music; }
 
   // Frame times on standard error when the show ends (for batch runs).
   void reportFrameTimes(bool on) { reportFrameTimes_ = on; }
@@ -119,6 +120,20 @@ class Demo {
   const FrameTime& shownTime() const { return shownTime_; }
   // The music's end in beats.
   float lastBeat() const;
+  // Loads again what read any of the `changed` files: the shader library's,
+  // the text engine's, the music's files or a font reload everything, any
+  // other file the scenes that read it. What fails to load keeps its
+  // previous version, its failure on standard error. Then the show seeks
+  // to the beat it shows, so the new parts take their state. Answers with
+  // a line saying what was reloaded or kept, or an empty one when nothing
+  // read those files. `failed` tells whether anything was kept.
+  std::string reload(const std::vector<std::string>& changed, bool& failed);
+  std::string reloadEverything(bool& failed);
+  // A reload's previous versions stay until the next reload. A failure in a
+  // frame drawn since (a uniform the new shader lost) brings them back:
+  // true, with the failure on standard error and the line saying so in
+  // `said`; false when there was nothing to bring back.
+  bool revertReload(const Failure& failure, std::string& said);
   // Takes the pending window events, and the keys maker mode answers into
   // `keys` if given; false once the show must end.
   bool takeEvents(std::vector<WindowEvent>* keys = nullptr);
@@ -126,6 +141,20 @@ class Demo {
   void frame(FrameCapture* capture = nullptr);
 
  private:
+  // What the scenes share that comes from the data files.
+  struct Shared {
+    std::unique_ptr<ShaderLibrary> shaders;
+    std::unique_ptr<AsciiEngine> ascii;
+    std::unique_ptr<FontLibrary> fonts;
+    std::unique_ptr<Music> music;
+  };
+  // Each notes the files it reads into `files`.
+  // `playing`: the music playing now, whose stream a reload shares.
+  Shared loadShared(std::vector<std::string>& files, const Music* playing = nullptr);
+  std::unique_ptr<Scene> loadScene(const TimelineSlot& slot, const Shared& shared,
+                                   std::vector<std::string>& files);
+  // The failure on standard error, and the line saying which version is kept.
+  std::string keep(const char* part, const std::string& loadedAt, const Failure& failure);
   bool runFixedRate(FrameCapture* capture, int fps, bool singleFrame);
   // Every scene whose slot holds the time takes its step, in timeline order.
   void stepScenes(const FrameTime& time);
@@ -135,11 +164,33 @@ class Demo {
   std::vector<std::unique_ptr<Scene>> scenes_;
   int width_;
   int height_;
-  std::unique_ptr<ShaderLibrary> shaders_;
   std::unique_ptr<FBO> renderTarget_;  // 512 x 512 at first, then half the window's size
-  std::unique_ptr<AsciiEngine> ascii_;
-  FontLibrary fonts_;
-  std::unique_ptr<Music> music_;
+  Shared shared_;
+  std::vector<std::string> sharedFiles_;               // what shared_ read
+  std::vector<std::vector<std::string>> sceneFiles_;   // what each scene read
+  std::string sharedLoadedAt_;                         // when, as "12:03:44"
+  std::vector<std::string> sceneLoadedAt_;
+  // What the last reload replaced (see revertReload). The scenes go before
+  // what they share.
+  struct Replaced {
+    bool everything = false;
+    Shared shared;
+    std::vector<std::string> sharedFiles;
+    std::string sharedLoadedAt;
+    std::vector<size_t> indices;  // the scenes replaced
+    std::vector<std::unique_ptr<Scene>> scenes;
+    std::vector<std::vector<std::string>> sceneFiles;
+    std::vector<std::string> sceneLoadedAt;
+    ~Replaced() {
+      for (auto& scene : scenes) scene->release();
+      scenes.clear();
+    }
+  };
+  std::unique_ptr<Replaced> replaced_;
+  // Puts the replaced scenes back in place, or takes them out (swap).
+  void swapReplaced(Replaced& replaced);
+  // The music, made anew, started where the show stands (held if paused).
+  void startMusicWhereItStood();
 
   bool ending_ = false;
   bool holdAtTheEnd_ = false;

@@ -12,7 +12,9 @@
 
 #include "main_capture.h"
 #include "main_demo.h"
+#include "platform/file_watch.h"
 #include "util/error.h"
+#include "util/fatal_report.h"
 
 namespace {
 
@@ -82,7 +84,10 @@ std::string beatText(float beat) {
 
 class Maker {
  public:
-  explicit Maker(Demo& demo) : demo_(demo) {}
+  explicit Maker(Demo& demo) : demo_(demo), watch_("data") {
+    if (!watch_.watching())
+      std::fprintf(stderr, "tinlantern: the data/ folder cannot be watched: R or reload loads it again\n");
+  }
 
   void run() {
     std::vector<WindowEvent> keys;
@@ -93,9 +98,10 @@ class Maker {
       std::string line;
       while (!quit_ && lines_.take(line)) onLine(line);
       if (quit_) break;
+      reloadChanged();
       wrapLoop();
       if (shot_.empty()) {
-        demo_.frame();
+        drawFrame(nullptr);
       } else {
         takeShot();
       }
@@ -131,6 +137,13 @@ class Maker {
         looping_ = false;
         answer("ok loop off");
         break;
+      case MakerCommand::Kind::Reload: {
+        bool failed;
+        const std::string said = demo_.reloadEverything(failed);
+        tell(said);
+        answer((failed ? "error " : "ok ") + said);
+        break;
+      }
       case MakerCommand::Kind::Shot:
         shot_ = command.file;  // answered once the next frame is drawn
         break;
@@ -167,7 +180,11 @@ class Maker {
         }
         break;
       }
-      case WindowKey::R:
+      case WindowKey::R: {
+        bool failed;
+        tell(demo_.reloadEverything(failed));
+        break;
+      }
       case WindowKey::H:
         break;
       default: {
@@ -176,6 +193,22 @@ class Maker {
         break;
       }
     }
+  }
+
+  // What changed on disk is loaded again by the parts that read it.
+  void reloadChanged() {
+    const std::vector<std::string> changed = watch_.changed();
+    if (changed.empty()) return;
+    bool failed;
+    tell(demo_.reload(changed, failed));
+  }
+
+  // What a reload did, on standard error (standard output is for answers).
+  void tell(const std::string& said) {
+    if (said.empty()) return;
+    lastReload_ = said;
+    std::fprintf(stderr, "tinlantern: %s\n", said.c_str());
+    std::fflush(stderr);
   }
 
   void loop(float from, float to) {
@@ -191,25 +224,48 @@ class Maker {
     if (beat >= loopEnd_ || beat < loopStart_ - 1.0f) demo_.seek(loopStart_);
   }
 
+  // A frame that fails after a reload brings the previous version back;
+  // any other failure is the show's, as without maker mode. False when the
+  // frame failed.
+  bool drawFrame(FrameCapture* capture) {
+    FailuresThrown thrown;
+    try {
+      demo_.frame(capture);
+      return true;
+    } catch (const Failure& failure) {
+      std::string said;
+      if (!demo_.revertReload(failure, said)) reportFatally(failure);
+      tell(said);
+      return false;
+    }
+  }
+
   void takeShot() {
     const std::string file = shot_;
     shot_.clear();
+    // A picture that cannot be written is an answer, not the end.
+    if (FILE* probe = std::fopen(file.c_str(), "wb")) {
+      std::fclose(probe);
+    } else {
+      answer("error cannot write " + file);
+      return;
+    }
     int width, height;
     drawableSize(width, height);
-    FailuresThrown thrown;  // a picture that cannot be written is an answer, not the end
-    try {
-      FrameCapture capture(file, width, height, 60, demo_.music(), 0.0);
-      demo_.frame(&capture);
+    FrameCapture capture(file, width, height, 60, demo_.music(), 0.0);
+    if (drawFrame(&capture)) {
       capture.finish();
       answer("ok " + file + " at beat " + beatText(demo_.shownTime().beat));
-    } catch (const Failure& failure) {
-      std::fprintf(stderr, "%s\n", failure.text.c_str());
-      answer("error cannot write " + file);
+    } else {
+      std::remove(file.c_str());
+      answer("error the frame failed: " + lastReload_);
     }
   }
 
   Demo& demo_;
+  FileWatch watch_;
   CommandLines lines_;
+  std::string lastReload_;
   bool quit_ = false;
   bool looping_ = false;
   float loopStart_ = 0.0f;
@@ -258,7 +314,8 @@ bool parseMakerCommand(const std::string& line, MakerCommand& command, std::stri
     const struct {
       const char* word;
       Kind kind;
-    } plain[] = {{"pause", Kind::Pause}, {"play", Kind::Play}, {"beat", Kind::Beat}, {"quit", Kind::Quit}};
+    } plain[] = {{"pause", Kind::Pause}, {"play", Kind::Play}, {"beat", Kind::Beat},
+                 {"reload", Kind::Reload}, {"quit", Kind::Quit}};
     bool known = false;
     for (const auto& candidate : plain)
       if (word == candidate.word) {
@@ -266,7 +323,7 @@ bool parseMakerCommand(const std::string& line, MakerCommand& command, std::stri
         known = true;
       }
     if (!known) {
-      error = "unknown command " + word + " (seek, pause, play, loop, shot, beat, quit)";
+      error = "unknown command " + word + " (seek, pause, play, loop, reload, shot, beat, quit)";
       return false;
     }
     if (!nothingMore(in)) {

@@ -1,17 +1,23 @@
 #pragma once
 // Maker mode (--dev): the show under the hands of the people who make it.
-// It plays from the plain data/ tree; keys and commands on standard input
-// pause it, move it and loop it, and take pictures.
+// It plays from the plain data/ tree and watches it: a file written there is
+// loaded again by the parts of the show that read it (Demo::reload), and a
+// part that fails to load keeps its previous version. Keys and commands on
+// standard input pause the show, move it and loop it, and take pictures.
 //
 // Keys: Space pauses and resumes; Left and Right go a beat back and forth,
 // with Shift a bar; Page Up and Page Down go to the previous and next slot's
-// start, Home to the beginning; L loops the slot playing now (again: off).
+// start, Home to the beginning; L loops the slot playing now (again: off);
+// R loads everything again.
 //
 // Standard input takes one command a line; each is answered with one line
 // on standard output that begins with "ok" or "error":
 //   seek BEAT          go to the frame at BEAT exactly as --frame shows it
 //   pause, play        hold the music and the picture, go on
 //   loop START END     from END back to START while playing; loop off
+//   reload             everything again: "ok reloaded everything", or "error
+//                      kept the previous show ..." with the failure on
+//                      standard error
 //   shot FILE.png      the next frame's picture, at the window's size
 //   beat               "ok beat B scenes NAME ..." (the frame drawn last)
 //   quit               ends the show with exit code 0
@@ -23,7 +29,7 @@
 class Demo;
 
 struct MakerCommand {
-  enum class Kind { Seek, Pause, Play, Loop, LoopOff, Shot, Beat, Quit };
+  enum class Kind { Seek, Pause, Play, Loop, LoopOff, Reload, Shot, Beat, Quit };
   Kind kind = Kind::Beat;
   float from = 0.0f;  // Seek: the beat; Loop: the first beat
   float to = 0.0f;    // Loop: the last beat

@@ -3,6 +3,7 @@
 #include "main_shaders.h"
 #include "util/atlas_font.h"
 #include "util/camera/camera.h"
+#include "util/data/data.h"
 #include "util/error.h"
 #include "util/objects3d/objects3d.h"
 #include "util/util.h"
@@ -12,7 +13,11 @@ FontLibrary::~FontLibrary() = default;
 
 AtlasFont* FontLibrary::get(const char* path, unsigned faceSize) {
   std::unique_ptr<AtlasFont>& font = fonts_[{path, faceSize}];
-  if (!font) font = loadFont(path, faceSize);
+  if (font) {
+    noteFileUse(path);  // read before: its reader is told all the same
+  } else {
+    font = loadFont(path, faceSize);
+  }
   return font.get();
 }
 

@@ -89,7 +89,12 @@ void deliver(GlMessage& message) {
 void GLAPIENTRY onDebugMessage(GLenum source, GLenum type, GLuint id, GLenum severity,
                                GLsizei length, const GLchar* text, const void*) {
   std::string words = length < 0 ? std::string(text) : std::string(text, static_cast<size_t>(length));
-  GlMessage message = {type == GL_DEBUG_TYPE_ERROR || type == GL_DEBUG_TYPE_UNDEFINED_BEHAVIOR,
+  // A shader that does not compile is the program's own failure, with the
+  // compiler's log (ShaderProgram): the driver's word on it is no GL error
+  // (maker mode goes on with the previous shader).
+  const bool error = (type == GL_DEBUG_TYPE_ERROR || type == GL_DEBUG_TYPE_UNDEFINED_BEHAVIOR) &&
+                     source != GL_DEBUG_SOURCE_SHADER_COMPILER;
+  GlMessage message = {error,
                        sourceName(source),
                        typeName(type),
                        severityName(severity),

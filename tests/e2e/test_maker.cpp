@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,50 @@ class Maker : public ::testing::Test {
   }
 
   double beatNow(Conversation& show) { return beatOf(show.ask("beat")); }
+
+  // The show in maker mode working in a copy of the data/ tree (which it
+  // edits), paused at `beat`.
+  std::unique_ptr<Conversation> startShowOnACopy(double beat) {
+    std::string ignored;
+    EXPECT_EQ(runCapture({"cp", "-r", "data", dir_.path() + "/"}, {}, ignored), 0);
+    auto show = std::make_unique<Conversation>(
+        std::vector<std::string>{"sh", "-c", "cd \"$0\" && exec \"$1\" --dev --gl-debug --window 320x180",
+                                 dir_.path(), TINLANTERN_BIN},
+        env_);
+    show->ask("pause");
+    EXPECT_NEAR(beatOf(show->ask("seek " + std::to_string(beat))), beat, 0.05)
+        << readFile(show->child().stderrPath);
+    return show;
+  }
+
+  // Writes a file of the copy as an editor saves it.
+  void save(const std::string& path, const std::string& text) {
+    const std::string temporary = dir_.file(path + ".saving");
+    FILE* file = std::fopen(temporary.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+    ASSERT_EQ(std::rename(temporary.c_str(), dir_.file(path).c_str()), 0);
+  }
+
+  // Waits until the show's standard error says `text` for the n-th time.
+  bool saidTimes(Conversation& show, const std::string& text, int n, double seconds = 10.0) {
+    for (double waited = 0; waited < seconds; waited += 0.05) {
+      const std::string said = readFile(show.child().stderrPath);
+      int count = 0;
+      for (size_t at = said.find(text); at != std::string::npos; at = said.find(text, at + 1)) ++count;
+      if (count >= n) return true;
+      usleep(50000);
+    }
+    return false;
+  }
+
+  // The picture of the next frame.
+  Picture shot(Conversation& show, const std::string& name) {
+    const std::string file = dir_.file(name);
+    EXPECT_EQ(show.ask("shot " + file).rfind("ok ", 0), 0u);
+    return readPng(file);
+  }
 
   // Ends the show with quit: "ok", then exit code 0 with no GL error.
   void quit(std::unique_ptr<Conversation> show) {
@@ -157,6 +203,54 @@ TEST_F(Maker, KeysPauseAndMoveTheShow) {
   press("space");
   usleep(600000);
   EXPECT_GT(beatNow(*show), 0.5) << "Space again plays on";
+  quit(std::move(show));
+}
+
+// A shader saved while the show runs changes the picture within half a
+// second or so; one that does not compile is kept out, the failure said on
+// standard error, and the picture stays; the file put back brings back the
+// first picture.
+TEST_F(Maker, ASavedShaderIsLoadedAgainAndOneThatDoesNotCompileIsKeptOut) {
+  auto show = startShowOnACopy(100);  // the storm: the sky dome covers the picture
+  const Picture first = shot(*show, "first.png");
+  const std::string sky = "data/effects/skydome/skydome.frag";
+  const std::string original = readFile(dir_.file(sky));
+  const size_t last = original.rfind("gl_FragColor");
+  ASSERT_NE(last, std::string::npos);
+  save(sky, original.substr(0, last) + "gl_FragColor = vec4(1.0, 0.0, 0.0, 1.0);\n}\n");
+  ASSERT_TRUE(saidTimes(*show, "tinlantern: reloaded Credits", 1)) << readFile(show->child().stderrPath);
+  const Picture red = shot(*show, "red.png");
+  EXPECT_GT(meanDifference(first, red), 20.0);
+  EXPECT_EQ(beatNow(*show), 100.031) << "still paused there";
+
+  save(sky, original.substr(0, last) + "gl_FragColor = vec4(1.0, 0.0 0.0, 1.0);\n}\n");
+  ASSERT_TRUE(saidTimes(*show, "kept the previous Credits", 1)) << readFile(show->child().stderrPath);
+  const std::string said = readFile(show->child().stderrPath);
+  EXPECT_NE(said.find("Fragment shader compile failed"), std::string::npos) << said;
+  EXPECT_EQ(differingShare(red, shot(*show, "kept.png")), 0.0);
+
+  save(sky, original);
+  ASSERT_TRUE(saidTimes(*show, "tinlantern: reloaded Credits", 2)) << readFile(show->child().stderrPath);
+  EXPECT_EQ(differingShare(first, shot(*show, "back.png")), 0.0);
+  quit(std::move(show));
+}
+
+// A broken font is kept out like a broken shader (the fonts are shared, so
+// everything is loaded again); reload says it could not while the file is
+// broken, and loads everything again once it is whole.
+TEST_F(Maker, ABrokenFontIsKeptOutAndReloadSaysSo) {
+  auto show = startShowOnACopy(400);
+  const Picture first = shot(*show, "first.png");
+  const std::string font = "data/common/fonts/times.ttf";  // the robots' captions
+  const std::string original = readFile(dir_.file(font));
+  save(font, original.substr(0, 100));
+  ASSERT_TRUE(saidTimes(*show, "kept the previous show", 1)) << readFile(show->child().stderrPath);
+  EXPECT_EQ(differingShare(first, shot(*show, "kept.png")), 0.0);
+  EXPECT_EQ(show->ask("reload").rfind("error kept the previous show (loaded at ", 0), 0u);
+  save(font, original);
+  ASSERT_TRUE(saidTimes(*show, "tinlantern: reloaded everything", 1)) << readFile(show->child().stderrPath);
+  EXPECT_EQ(show->ask("reload"), "ok reloaded everything");
+  EXPECT_EQ(differingShare(first, shot(*show, "again.png")), 0.0);
   quit(std::move(show));
 }
 

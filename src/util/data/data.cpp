@@ -229,6 +229,17 @@ void writeDataFile() {
   if (dataMode == kDataPacking) writeArchive(dataFilePath(), dataIndex);
 }
 
+namespace {
+std::vector<std::string>* fileUse = nullptr;
+}  // namespace
+
+RecordFileUse::RecordFileUse(std::vector<std::string>& paths) : outer_(fileUse) { fileUse = &paths; }
+RecordFileUse::~RecordFileUse() { fileUse = outer_; }
+
+void noteFileUse(const char* path) {
+  if (fileUse) fileUse->push_back(path);
+}
+
 FILE* dataFopen(const char* path, const char* mode) {
   FILE* file = nullptr;
   if (dataMode == kDataReading) {
@@ -237,11 +248,13 @@ FILE* dataFopen(const char* path, const char* mode) {
     // A read-only stream over the entry's memory.
     file = openMemoryStream(entry->data.data(), entry->data.size());
     if (!file) return nullptr;
+    noteFileUse(path);
     entry->used = true;
   } else {
     bool fresh;
     file = openPlain(path, mode, fresh);
     if (!file) return nullptr;
+    noteFileUse(path);
     if (!fresh) return file;  // a skipped duplicate: nothing new to show
   }
   drawLoadingScreen();

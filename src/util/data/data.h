@@ -48,6 +48,22 @@ void writeDataFile();
 // open redraws the loading screen.
 FILE* dataFopen(const char* path, const char* mode);
 
+// While one lives (main thread), every path dataFopen opens, and every one
+// a cache serves again (noteFileUse), is added to `paths`: maker mode learns
+// which part of the show reads which file. They nest; the innermost records.
+class RecordFileUse {
+ public:
+  explicit RecordFileUse(std::vector<std::string>& paths);
+  ~RecordFileUse();
+  RecordFileUse(const RecordFileUse&) = delete;
+  RecordFileUse& operator=(const RecordFileUse&) = delete;
+
+ private:
+  std::vector<std::string>* outer_;
+};
+// A file used without opening it again (a cache's hit).
+void noteFileUse(const char* path);
+
 // Everything left in an open stream, read in steps so that no length from
 // elsewhere is trusted; the stream is closed.
 std::vector<uint8_t> readAndClose(FILE* file);

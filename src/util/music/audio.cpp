@@ -388,6 +388,15 @@ void AudioStream::pause() {
   paused_ = true;
 }
 
+void AudioStream::stop() {
+  if (device_) {
+    SDL_CloseAudioDevice(device_);
+    device_ = 0;
+  }
+  playing_ = false;
+  paused_ = false;
+}
+
 void AudioStream::resume() {
   if (!paused_) return;
   paused_ = false;

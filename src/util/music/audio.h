@@ -99,6 +99,8 @@ class AudioStream {
   // advance either way.
   void pause();
   void resume();
+  // Ends playback and closes the sound device; play opens one again.
+  void stop();
   bool paused() const { return paused_; }
   // Playing until the end has been heard (never ends while looping).
   bool isPlaying() const;

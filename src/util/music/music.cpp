@@ -12,21 +12,21 @@ float lastReading = 0.0f;
 float correction = 0.0f;
 }  // namespace
 
-Music::Music(const char* path) {
+Music::Music(const char* path, const Music* playing) {
   size_t length = std::strlen(path);
   std::string ending = length >= 4 ? std::string(path + length - 4) : std::string(path);
   if (ending == ".mp3" || ending == ".ogg")
-    loadStream(path);
+    loadStream(path, playing);
   else if (ending == ".xml")
-    loadSync(path);
+    loadSync(path, playing);
   else
     FATAL("Music format %s not supported", ending.c_str());
 }
 
-void Music::loadStream(const std::string& path) {
+void Music::loadStream(const std::string& path, const Music* playing) {
   if ((audioLayerVersion() >> 16) != (kAudioLayerVersion >> 16))
     FATAL("An incorrect version of the audio layer was loaded");
-  startAudioInit();  // answered when the music starts, after the loading
+  if (!playing) startAudioInit();  // answered when the music starts, after the loading
 
   FILE* file = dataFopen(path.c_str(), "rb");
   if (!file) FATAL("Failed to open %s", path.c_str());
@@ -39,8 +39,14 @@ void Music::loadStream(const std::string& path) {
   std::fclose(file);
   streamPath_ = path;
 
+  if (playing) {
+    deviceFound_ = playing->deviceFound_;
+    if (playing->stream_ && playing->streamPath_ == path && playing->file_ == file_) {
+      stream_ = playing->stream_;
+    }
+  }
   // A stream that cannot be decoded is not reported here: play reports it.
-  stream_ = AudioStream::open(file_.data(), file_.size());
+  if (!stream_) stream_ = AudioStream::open(file_.data(), file_.size());
   if (stream_) {
     lengthBytes = stream_->lengthBytes();
     lengthSeconds = static_cast<int32_t>(stream_->bytesToSeconds(lengthBytes));

@@ -18,12 +18,14 @@
 class Music {
  public:
   // By the path's ending: ".mp3" or ".ogg" a stream alone, ".xml" a sync
-  // configuration. Never starts playback.
-  explicit Music(const char* path);
+  // configuration. Never starts playback. Made again while `playing` plays
+  // (maker mode's reload), it shares that music's stream where the stream
+  // file is the same, and its answer about the sound device.
+  explicit Music(const char* path, const Music* playing = nullptr);
 
-  void loadStream(const std::string& path);
+  void loadStream(const std::string& path, const Music* playing = nullptr);
   void loadMidi(const std::string& path);
-  void loadSync(const std::string& path);
+  void loadSync(const std::string& path, const Music* playing = nullptr);
 
   // Resets the step windows and starts playback.
   void play();
@@ -59,6 +61,11 @@ class Music {
     if (stream_) stream_->resume();
   }
   bool paused() const { return stream_ && stream_->paused(); }
+  // Stops playback and lets the sound device go (another stream takes it).
+  void stop() {
+    if (stream_) stream_->stop();
+  }
+  bool sharesStreamWith(const Music& other) const { return stream_ && stream_ == other.stream_; }
   void setVolume(float volume);
   // Moves playback (or the offline clock) to the moment the clock reads `beat`.
   void seekToBeat(float beat);
@@ -87,7 +94,7 @@ class Music {
   uint64_t lengthBytes = 0;
 
  private:
-  std::unique_ptr<AudioStream> stream_;
+  std::shared_ptr<AudioStream> stream_;  // shared only with a reload's music
   bool deviceFound_ = false;  // the stream's device search answered
   std::vector<uint8_t> file_;  // the compressed stream, kept for the stream's lifetime
   std::string streamPath_;

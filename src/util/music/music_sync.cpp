@@ -168,14 +168,14 @@ std::unique_ptr<Modulator> buildOscillator(const TiXmlElement* lfo, const std::s
 
 }  // namespace
 
-void Music::loadSync(const std::string& path) {
+void Music::loadSync(const std::string& path, const Music* playing) {
   TiXmlDocument document;
   loadDocument(document, path);
   const TiXmlElement* root = document.FirstChildElement("modulators");
   if (!root) FATAL("element is NULL");
   std::string directory = path.substr(0, path.rfind('/') + 1);  // empty without a "/"
 
-  loadStream(directory + requiredAttribute(root, "stream_filename"));
+  loadStream(directory + requiredAttribute(root, "stream_filename"), playing);
   loadMidi(directory + requiredAttribute(root, "mididata_filename"));
 
   for (const TiXmlElement* entry = root->FirstChildElement(); entry;

@@ -157,11 +157,21 @@ void ShaderProgram::use() {
   }
 }
 
+namespace {
+bool missingUniformsTolerated = false;
+}  // namespace
+
+void ShaderProgram::tolerateMissingUniforms(bool tolerate) { missingUniformsTolerated = tolerate; }
+
 GLint ShaderProgram::uniformLocation(const char* name) {
   for (int i = 0; i < cachedUniforms_; ++i)
     if (std::strcmp(uniforms_[i].name, name) == 0) return uniforms_[i].location;
   GLint location = glGetUniformLocationARB(program, name);
-  if (location == -1) FATAL("Couldn't find uniform %s in %i", name, static_cast<int>(program));
+  if (location == -1) {
+    if (!missingUniformsTolerated) FATAL("Couldn't find uniform %s in %i", name, static_cast<int>(program));
+    std::fprintf(stderr, "tinlantern: shader program %i has no uniform %s: it is left out\n",
+                 static_cast<int>(program), name);
+  }
   if (cachedUniforms_ < kUniformCache && std::strlen(name) < kUniformName) {
     CachedUniform& cached = uniforms_[cachedUniforms_++];
     std::strcpy(cached.name, name);

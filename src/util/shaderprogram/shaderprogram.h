@@ -46,6 +46,11 @@ class ShaderProgram {
   static constexpr GLint kGlsl = 0;
   static constexpr GLint kArb = 1;
 
+  // A uniform the program does not have is fatal. Maker mode, where a
+  // shader being edited often leaves one out, tolerates it instead: said
+  // once on standard error, then set nowhere (as GL sets location -1).
+  static void tolerateMissingUniforms(bool tolerate);
+
  private:
   void buildGlsl(const char* vertexSource, const char* fragmentSource);
   void buildArb(const char* vertexSource, const char* fragmentSource);
