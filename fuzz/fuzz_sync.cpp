@@ -128,8 +128,8 @@ std::vector<uint8_t> readAndClose(FILE* file) {
 // Music's stream side is the audio layer's and stays out: no stream is
 // opened, and the one Music is never destroyed, so the audio layer is not
 // linked at all.
-Music::Music(const char*) {}
-void Music::loadStream(const std::string&) {}
+Music::Music(const char*, const Music*) {}
+void Music::loadStream(const std::string&, const Music*) {}
 void Music::loadMidi(const std::string& path) {
   midi = std::make_unique<MidiFile>(path.c_str());
   tempo = midi->tempo;

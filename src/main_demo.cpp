@@ -494,6 +494,10 @@ void Demo::frame(FrameCapture* capture) {
   }
   GlOperation operation("finishing the frame");
   if (capture) capture->grab();
+  if (overlay_) {
+    GlOperation overlay("the maker's overlay");
+    overlay_();
+  }
   swapVideoBuffers();
   checkGlErrors();
   if (time.beat >= endBeat_ - kSameBeat) reachedEnd_ = true;
@@ -504,6 +508,7 @@ void Demo::frame(FrameCapture* capture) {
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
   if (benchmark_) benchmark_->add(time.beat, drawn, seconds);
   ++frames_;
+  lastFrameSeconds_ = seconds;
   frameSeconds_ += seconds;
   if (seconds > worstFrameSeconds_) worstFrameSeconds_ = seconds;
 }

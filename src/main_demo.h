@@ -3,6 +3,7 @@
 // starts the music and runs the main loop that draws, every frame, each
 // scene whose slot contains the show time.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -134,6 +135,11 @@ class Demo {
   // true, with the failure on standard error and the line saying so in
   // `said`; false when there was nothing to bring back.
   bool revertReload(const Failure& failure, std::string& said);
+  // Drawn over every frame after its picture is taken (no shot or capture
+  // shows it), before the swap; none when empty.
+  void setOverlay(std::function<void()> draw) { overlay_ = std::move(draw); }
+  // How long the last frame took to draw, in seconds.
+  double lastFrameSeconds() const { return lastFrameSeconds_; }
   // Takes the pending window events, and the keys maker mode answers into
   // `keys` if given; false once the show must end.
   bool takeEvents(std::vector<WindowEvent>* keys = nullptr);
@@ -194,6 +200,8 @@ class Demo {
 
   bool ending_ = false;
   bool holdAtTheEnd_ = false;
+  std::function<void()> overlay_;
+  double lastFrameSeconds_ = 0.0;
   bool paused_ = false;
   bool holding_ = false;  // frames redraw shownTime_ without stepping
   FrameTime shownTime_;

@@ -1,7 +1,11 @@
 #include "main_maker.h"
 
+#include <GL/glew.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <deque>
 #include <iostream>
@@ -13,6 +17,9 @@
 #include "main_capture.h"
 #include "main_demo.h"
 #include "platform/file_watch.h"
+#include "util/atlas_font.h"
+#include "util/camera/projection.h"
+#include "util/util.h"
 #include "util/error.h"
 #include "util/fatal_report.h"
 
@@ -76,6 +83,44 @@ void answer(const std::string& line) {
   std::fflush(stdout);
 }
 
+// The overlay (H), drawn over the window after the frame's picture is taken.
+class Overlay {
+ public:
+  Overlay() : font_(loadFont("data/common/fonts/courier_new.ttf", kFaceSize)) {}
+
+  void draw(const char (&lines)[kOverlayLines][kOverlayLineLength]) {
+    int width, height;
+    drawableSize(width, height);
+    Scene::resetLeftovers();
+    glUseProgramObjectARB(0);
+    glDisable(GL_VERTEX_PROGRAM_ARB);
+    glDisable(GL_FRAGMENT_PROGRAM_ARB);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    multiplyOrtho2D(0, width, 0, height);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    const float line = kFaceSize * 1.3f, margin = 8.0f;
+    const float top = static_cast<float>(height) - margin;
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0.0f, 0.0f, 0.0f, 0.6f);
+    glRectf(0.0f, top - line * kOverlayLines - margin, std::min(width, 560) * 1.0f, static_cast<float>(height));
+    glColor4f(1.0f, 0.95f, 0.6f, 1.0f);
+    for (int i = 0; i < kOverlayLines; ++i)
+      font_->Render(lines[i], -1, FTPoint(margin, top - line * static_cast<float>(i + 1) + 4.0f));
+    glDisable(GL_BLEND);
+  }
+
+ private:
+  static constexpr unsigned kFaceSize = 15;
+  std::unique_ptr<AtlasFont> font_;
+};
+
 std::string beatText(float beat) {
   char text[32];
   std::snprintf(text, sizeof text, "%.3f", static_cast<double>(beat));
@@ -90,8 +135,18 @@ class Maker {
   }
 
   void run() {
+    demo_.setOverlay([this] {
+      if (overlay_) overlay_->draw(overlayText_);
+    });
     std::vector<WindowEvent> keys;
+    auto last = std::chrono::steady_clock::now();
     while (!quit_) {
+      const auto now = std::chrono::steady_clock::now();
+      const double seconds = std::chrono::duration<double>(now - last).count();
+      last = now;
+      // Smoothed over the last ten frames or so.
+      frameInterval_ += (seconds - frameInterval_) * (frameInterval_ > 0.0 ? 0.1 : 1.0);
+      if (overlay_) updateOverlay();
       keys.clear();
       if (!demo_.takeEvents(&keys)) break;
       for (const WindowEvent& key : keys) onKey(key);
@@ -186,6 +241,11 @@ class Maker {
         break;
       }
       case WindowKey::H:
+        if (overlay_) {
+          overlay_.reset();
+        } else {
+          overlay_ = std::make_unique<Overlay>();
+        }
         break;
       default: {
         const int beatsPerBar = demo_.music().midi ? demo_.music().midi->timeSigNumerator : 4;
@@ -201,6 +261,20 @@ class Maker {
     if (changed.empty()) return;
     bool failed;
     tell(demo_.reload(changed, failed));
+  }
+
+  void updateOverlay() {
+    OverlayState state;
+    state.beat = demo_.shownTime().beat;
+    state.beatsPerBar = demo_.music().midi ? demo_.music().midi->timeSigNumerator : 4;
+    state.framesPerSecond = frameInterval_ > 0.0 ? 1.0 / frameInterval_ : 0.0;
+    state.frameMilliseconds = demo_.lastFrameSeconds() * 1000.0;
+    state.paused = demo_.paused();
+    state.looping = looping_;
+    state.loopStart = loopStart_;
+    state.loopEnd = loopEnd_;
+    state.lastReload = lastReload_.c_str();
+    overlayLines(state, overlayText_);
   }
 
   // What a reload did, on standard error (standard output is for answers).
@@ -271,6 +345,9 @@ class Maker {
   float loopStart_ = 0.0f;
   float loopEnd_ = 0.0f;
   std::string shot_;  // a picture asked for: taken from the next frame
+  std::unique_ptr<Overlay> overlay_;  // shown while there is one
+  char overlayText_[kOverlayLines][kOverlayLineLength] = {};
+  double frameInterval_ = 0.0;  // seconds from one frame to the next
 };
 
 }  // namespace
@@ -369,6 +446,30 @@ bool slotAt(float beat, float& start, float& end) {
       found = true;
     }
   return found;
+}
+
+void overlayLines(const OverlayState& state, char (&lines)[kOverlayLines][kOverlayLineLength]) {
+  const int perBar = state.beatsPerBar > 0 ? state.beatsPerBar : 4;
+  const double beat = std::max(0.0f, state.beat);
+  const int bar = static_cast<int>(beat / perBar);
+  std::snprintf(lines[0], kOverlayLineLength, "beat %.2f  bar %d beat %.2f", beat, bar + 1,
+                beat - bar * perBar + 1.0);
+  std::snprintf(lines[1], kOverlayLineLength, "scenes:");
+  for (const TimelineSlot& slot : timeline())
+    if (slotContains(slot.start, slot.end, state.beat)) {
+      const size_t used = std::strlen(lines[1]);
+      std::snprintf(lines[1] + used, kOverlayLineLength - used, " %s", slot.scene);
+    }
+  std::snprintf(lines[2], kOverlayLineLength, "%.1f fps  %.1f ms a frame", state.framesPerSecond,
+                state.frameMilliseconds);
+  if (state.looping) {
+    std::snprintf(lines[3], kOverlayLineLength, "%s, looping %.2f to %.2f", state.paused ? "paused" : "playing",
+                  static_cast<double>(state.loopStart), static_cast<double>(state.loopEnd));
+  } else {
+    std::snprintf(lines[3], kOverlayLineLength, "%s", state.paused ? "paused" : "playing");
+  }
+  std::snprintf(lines[4], kOverlayLineLength, "last reload: %s",
+                state.lastReload && *state.lastReload ? state.lastReload : "none yet");
 }
 
 std::vector<std::string> scenesAt(float beat) {

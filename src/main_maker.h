@@ -8,7 +8,8 @@
 // Keys: Space pauses and resumes; Left and Right go a beat back and forth,
 // with Shift a bar; Page Up and Page Down go to the previous and next slot's
 // start, Home to the beginning; L loops the slot playing now (again: off);
-// R loads everything again.
+// R loads everything again; H shows or hides an overlay with the beat and
+// the frame times (never in shots).
 //
 // Standard input takes one command a line; each is answered with one line
 // on standard output that begins with "ok" or "error":
@@ -51,6 +52,25 @@ bool slotAt(float beat, float& start, float& end);
 
 // The names of the scenes whose slots hold `beat`, in drawing order.
 std::vector<std::string> scenesAt(float beat);
+
+// The overlay's lines (H): the beat, the bar and the beat in it (both from
+// 1, bars of `beatsPerBar`), the scenes drawing, frames a second and the
+// frame's milliseconds, whether paused or looping, and the last reload.
+// Written into `lines` (each kOverlayLineLength at most), so drawing them
+// allocates nothing.
+constexpr int kOverlayLines = 5;
+constexpr size_t kOverlayLineLength = 96;
+struct OverlayState {
+  float beat = 0.0f;
+  int beatsPerBar = 4;
+  double framesPerSecond = 0.0;
+  double frameMilliseconds = 0.0;
+  bool paused = false;
+  bool looping = false;
+  float loopStart = 0.0f, loopEnd = 0.0f;
+  const char* lastReload = "";  // empty: none yet
+};
+void overlayLines(const OverlayState& state, char (&lines)[kOverlayLines][kOverlayLineLength]);
 
 // Runs the show in maker mode until `quit`, Escape or the window closes.
 void runMaker(Demo& demo);

@@ -1,6 +1,7 @@
 // Maker mode's commands and keys, without a window.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,49 @@ TEST(MakerKeys, TheSlotPlayingIsTheOneThatBeganLast) {
   EXPECT_EQ(scenesAt(400.0f), (std::vector<std::string>{"CodeScroller", "Metaballmarch", "DadezAruv"}));
   EXPECT_EQ(scenesAt(114.0f), (std::vector<std::string>{"Credits", "Train"}));
   EXPECT_TRUE(scenesAt(-5.0f).empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MakerOverlay, SaysTheBeatTheBarTheScenesTheTimesAndTheLastReload) {
+  OverlayState state;
+  state.beat = 401.9f;
+  state.framesPerSecond = 24.96;
+  state.frameMilliseconds = 38.04;
+  state.paused = true;
+  state.looping = true;
+  state.loopStart = 354.0f;
+  state.loopEnd = 450.0f;
+  state.lastReload = "reloaded Credits";
+  char lines[kOverlayLines][kOverlayLineLength];
+  overlayLines(state, lines);
+  EXPECT_STREQ(lines[0], "beat 401.90  bar 101 beat 2.90");
+  EXPECT_STREQ(lines[1], "scenes: CodeScroller Metaballmarch DadezAruv");
+  EXPECT_STREQ(lines[2], "25.0 fps  38.0 ms a frame");
+  EXPECT_STREQ(lines[3], "paused, looping 354.00 to 450.00");
+  EXPECT_STREQ(lines[4], "last reload: reloaded Credits");
+
+  state.beat = 0.1f;
+  state.beatsPerBar = 3;
+  state.paused = state.looping = false;
+  state.lastReload = "";
+  overlayLines(state, lines);
+  EXPECT_STREQ(lines[0], "beat 0.10  bar 1 beat 1.10");
+  EXPECT_STREQ(lines[1], "scenes: Credits");
+  EXPECT_STREQ(lines[3], "playing");
+  EXPECT_STREQ(lines[4], "last reload: none yet");
+}
+
+TEST(MakerOverlay, ALongReloadIsCutToTheLine) {
+  OverlayState state;
+  const std::string said = "kept the previous show (loaded at 12:00:00); " + std::string(200, 'x');
+  state.lastReload = said.c_str();
+  char lines[kOverlayLines][kOverlayLineLength];
+  overlayLines(state, lines);
+  EXPECT_EQ(std::strlen(lines[4]), kOverlayLineLength - 1);
+  EXPECT_EQ(std::string(lines[4]).rfind("last reload: kept the previous show", 0), 0u);
 }
 
 }  // namespace
