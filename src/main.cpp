@@ -6,11 +6,12 @@
 
 #include "main_demo.h"
 #include "main_maker.h"
-#include "util/shaderprogram/shaderprogram.h"
 #include "main_options.h"
 #include "main_startup.h"
 #include "platform/messagebox.h"
+#include "platform/system.h"
 #include "platform/video.h"
+#include "util/shaderprogram/shaderprogram.h"
 #include "util/data/data.h"
 #include "util/data/loadingscreen.h"
 #include "util/fatal_report.h"
@@ -60,6 +61,11 @@ int main(int argc, char** argv) {
     return 0;
   }
   setMessageBoxesEnabled(!options.batch);
+  if (options.dev && !isFolder("data")) {
+    std::fprintf(stderr, "tinlantern: --dev plays from the data/ folder of the working folder, and "
+                         "there is none here (run it from the repository's root)\n");
+    return 1;
+  }
 
   setAudioOffline(options.offline());
   if (!startVideo(options)) return 0;  // the set-up dialog was cancelled

@@ -169,7 +169,7 @@ std::string Demo::reload(const std::vector<std::string>& changed, bool& failed) 
   std::sort(readers.begin(), readers.end());
   replaced_.reset();
   auto replaced = std::make_unique<Replaced>();
-  std::string said;
+  std::string reloaded, kept;
   for (size_t i : readers) {
     const char* name = timeline()[i].scene;
     std::vector<std::string> files;
@@ -179,17 +179,17 @@ std::string Demo::reload(const std::vector<std::string>& changed, bool& failed) 
       replaced->indices.push_back(i);
       replaced->sceneFiles.push_back(std::move(files));
       replaced->sceneLoadedAt.push_back(timeOfDay());
-      said += std::string(said.empty() ? "reloaded " : ", ") + name;
+      reloaded += std::string(reloaded.empty() ? "reloaded " : ", ") + name;
     } catch (const Failure& failure) {
       failed = true;
-      said += std::string(said.empty() ? "" : "; ") + keep(name, sceneLoadedAt_[i], failure);
+      kept += std::string(kept.empty() ? "" : "; ") + keep(name, sceneLoadedAt_[i], failure);
     }
   }
   // The new scenes in, the ones they replace kept aside.
   swapReplaced(*replaced);
   if (!replaced->indices.empty()) replaced_ = std::move(replaced);
   seek(shownTime_.beat);
-  return said;
+  return reloaded + (reloaded.empty() || kept.empty() ? "" : "; ") + kept;
 }
 
 void Demo::swapReplaced(Replaced& replaced) {

@@ -150,8 +150,10 @@ class Maker {
       keys.clear();
       if (!demo_.takeEvents(&keys)) break;
       for (const WindowEvent& key : keys) onKey(key);
+      // A shot waits for its frame before the next command is read, so the
+      // answers keep the commands' order.
       std::string line;
-      while (!quit_ && lines_.take(line)) onLine(line);
+      while (!quit_ && shot_.empty() && lines_.take(line)) onLine(line);
       if (quit_) break;
       reloadChanged();
       wrapLoop();

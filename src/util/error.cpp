@@ -10,7 +10,11 @@ namespace {
 
 std::atomic<FailureHandler> failureHandler{nullptr};
 thread_local bool failuresThrown = false;
-thread_local std::vector<FailureNote> waitingNotes;
+// Made by a thread's first note. Only trivial thread-locals here: a thread
+// that never notes (a worker, the decoding ahead) leaves nothing to destroy
+// when it ends, and MinGW's handling of thread-local destructors is best
+// not relied on. A thread that noted leaves its empty list behind.
+thread_local std::vector<FailureNote>* waitingNotes = nullptr;
 
 std::string vformat(const char* format, va_list args) {
   va_list copy;
@@ -54,12 +58,13 @@ void exitOnFailure(const Failure& failure) {
 }
 
 void noteFailure(std::string caption, std::string text) {
-  waitingNotes.push_back({std::move(caption), std::move(text)});
+  if (!waitingNotes) waitingNotes = new std::vector<FailureNote>;
+  waitingNotes->push_back({std::move(caption), std::move(text)});
 }
 
 std::vector<FailureNote> takeFailureNotes() {
   std::vector<FailureNote> notes;
-  notes.swap(waitingNotes);
+  if (waitingNotes) notes.swap(*waitingNotes);
   return notes;
 }
 

@@ -108,6 +108,31 @@ TEST(Options, FullscreenKeepsTheSizeUnchosenUnlessAWindowSizeIsGiven) {
   EXPECT_EQ(fullSized.height, 768);
 }
 
+TEST(Options, MakerModeOpensAWindowAndPlaysLiveOnly) {
+  Options options;
+  std::string error;
+  ASSERT_TRUE(parse({"--dev"}, options, error)) << error;
+  EXPECT_TRUE(options.dev);
+  EXPECT_TRUE(options.setsVideo()) << "no dialog";
+  VideoSettings settings;
+  settings.videoFlags |= kVideoFullscreen;
+  applyVideoOptions(options, settings);
+  EXPECT_FALSE(settings.fullscreen());
+  EXPECT_EQ(settings.width, 1280);
+  EXPECT_EQ(settings.height, 720);
+  ASSERT_TRUE(parse({"--dev", "--window", "640x360", "--start", "354"}, options, error)) << error;
+  VideoSettings sized;
+  applyVideoOptions(options, sized);
+  EXPECT_EQ(sized.width, 640);
+  for (std::vector<const char*> args : std::vector<std::vector<const char*>>{
+           {"--dev", "--frame", "3", "--out", "a.png"}, {"--dev", "--capture", "frames"},
+           {"--dev", "--benchmark", "a.csv"}, {"--dev", "--pack"}}) {
+    Options offline;
+    EXPECT_FALSE(parse(args, offline, error)) << args[1];
+    EXPECT_EQ(error, "--dev plays live: it excludes --frame, --capture, --benchmark and --pack");
+  }
+}
+
 TEST(Options, MalformedOrUnknownOptionsAreErrors) {
   for (std::vector<const char*> args : std::vector<std::vector<const char*>>{
            {"--window"}, {"--window", "640"}, {"--window", "0x360"}, {"--window", "x"},
