@@ -60,10 +60,14 @@ done
 started=$(date +%s)
 "$wine" wineboot -i > /dev/null 2>&1 || fail "wineboot could not make the prefix"
 echo "check_windows: a fresh Wine prefix in $(( $(date +%s) - started )) s"
+# A program that crashes ends, as on a compo machine without a debugger,
+# instead of waiting in Wine's debugger.
+"$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ \
+  /d false /f > /dev/null 2>&1 || fail "the prefix's debugger could not be turned off"
 
 # Runs the program under Wine from another working folder, with the rest of
 # the arguments; its standard error in $work/run.log.
-show() { (cd "$work" && "$wine" "$folder/tinlantern.exe" "$@") > /dev/null 2> "$work/run.log"; }
+show() { (cd "$work" && timeout 300 "$wine" "$folder/tinlantern.exe" "$@") > /dev/null 2> "$work/run.log"; }
 
 # One picture in every scene, beside the development build's.
 for beat in 40 200 300 400 500 560; do
