@@ -100,8 +100,9 @@ Demo::Demo() : width_(videoSettings.width), height_(videoSettings.height) {
     GlOperation operation("making the shared render target");
     renderTarget_ = std::make_unique<FBO>(512, 512, 1);
   }
-  shared_ = loadShared(sharedFiles_);
+  shared_ = loadShared(sharedFiles_, musicFiles_);
   sharedLoadedAt_ = timeOfDay();
+  musicLoadedAt_ = sharedLoadedAt_;
   for (const TimelineSlot& slot : timeline()) {
     sceneFiles_.emplace_back();
     scenes_.push_back(loadScene(slot, shared_, sceneFiles_.back()));
@@ -110,7 +111,8 @@ Demo::Demo() : width_(videoSettings.width), height_(videoSettings.height) {
   stopPrefetch();
 }
 
-Demo::Shared Demo::loadShared(std::vector<std::string>& files, const Music* playing) {
+Demo::Shared Demo::loadShared(std::vector<std::string>& files, std::vector<std::string>& musicFiles,
+                              const Music* playing) {
   RecordFileUse record(files);
   Shared shared;
   {
@@ -124,7 +126,10 @@ Demo::Shared Demo::loadShared(std::vector<std::string>& files, const Music* play
     shared.ascii->screenHeight = height_;
   }
   shared.fonts = std::make_unique<FontLibrary>();
-  shared.music = std::make_unique<Music>(kSyncConfiguration, playing);
+  {
+    RecordFileUse recordMusic(musicFiles);
+    shared.music = std::make_unique<Music>(kSyncConfiguration, playing);
+  }
   checkGlErrors();
   return shared;
 }
@@ -153,6 +158,7 @@ std::string Demo::keep(const char* part, const std::string& loadedAt, const Fail
 std::string Demo::reload(const std::vector<std::string>& changed, bool& failed) {
   failed = false;
   std::vector<size_t> readers;
+  bool musicChanged = false;
   for (const std::string& path : changed) {
     bool readByAScene = false;
     for (size_t i = 0; i < sceneFiles_.size(); ++i) {
@@ -164,12 +170,18 @@ std::string Demo::reload(const std::vector<std::string>& changed, bool& failed) 
     // the library that every scene shares keeps.
     const bool font = path.size() > 4 && path.compare(path.size() - 4, 4, ".ttf") == 0;
     if (contains(sharedFiles_, path) || (readByAScene && font)) return reloadEverything(failed);
+    if (contains(musicFiles_, path)) musicChanged = true;
   }
-  if (readers.empty()) return std::string();
+  std::string music;
+  if (musicChanged) {
+    music = reloadMusic(failed);
+    if (failed) return music;  // the scenes keep the notes they have
+  }
+  if (readers.empty()) return music;
   std::sort(readers.begin(), readers.end());
   replaced_.reset();
   auto replaced = std::make_unique<Replaced>();
-  std::string reloaded, kept;
+  std::string reloaded = music, kept;
   for (size_t i : readers) {
     const char* name = timeline()[i].scene;
     std::vector<std::string> files;
@@ -192,6 +204,30 @@ std::string Demo::reload(const std::vector<std::string>& changed, bool& failed) 
   return reloaded + (reloaded.empty() || kept.empty() ? "" : "; ") + kept;
 }
 
+std::string Demo::reloadMusic(bool& failed) {
+  std::vector<std::string> files;
+  std::unique_ptr<Music> music;
+  try {
+    FailuresThrown thrown;
+    RecordFileUse record(files);
+    music = std::make_unique<Music>(kSyncConfiguration, shared_.music.get());
+  } catch (const Failure& failure) {
+    failed = true;
+    return keep("music", musicLoadedAt_, failure);
+  }
+  // The scenes read the music only while they load; a reload's previous
+  // versions, which may point at this music, are given up.
+  replaced_.reset();
+  shared_.music->pause();
+  if (!music->sharesStreamWith(*shared_.music)) shared_.music->stop();  // the device is the new one's
+  for (auto& scene : scenes_) scene->music = music.get();
+  shared_.music = std::move(music);
+  musicFiles_ = std::move(files);
+  musicLoadedAt_ = timeOfDay();
+  startMusicWhereItStood();
+  return "reloaded the music";
+}
+
 void Demo::swapReplaced(Replaced& replaced) {
   for (size_t k = 0; k < replaced.indices.size(); ++k) {
     const size_t i = replaced.indices[k];
@@ -203,13 +239,13 @@ void Demo::swapReplaced(Replaced& replaced) {
 
 std::string Demo::reloadEverything(bool& failed) {
   failed = false;
-  std::vector<std::string> sharedFiles;
+  std::vector<std::string> sharedFiles, musicFiles;
   std::vector<std::vector<std::string>> sceneFiles(timeline().size());
   std::vector<std::unique_ptr<Scene>> scenes;
   Shared shared;
   try {
     FailuresThrown thrown;
-    shared = loadShared(sharedFiles, shared_.music.get());
+    shared = loadShared(sharedFiles, musicFiles, shared_.music.get());
     for (size_t i = 0; i < timeline().size(); ++i)
       scenes.push_back(loadScene(timeline()[i], shared, sceneFiles[i]));
   } catch (const Failure& failure) {
@@ -231,12 +267,15 @@ std::string Demo::reloadEverything(bool& failed) {
   shared_ = std::move(shared);
   old->sharedFiles = std::move(sharedFiles_);
   sharedFiles_ = std::move(sharedFiles);
+  old->musicFiles = std::move(musicFiles_);
+  musicFiles_ = std::move(musicFiles);
   old->sceneFiles = std::move(sceneFiles_);
   sceneFiles_ = std::move(sceneFiles);
   old->sharedLoadedAt = sharedLoadedAt_;
   old->sceneLoadedAt = sceneLoadedAt_;
   replaced_ = std::move(old);
   sharedLoadedAt_ = timeOfDay();
+  musicLoadedAt_ = sharedLoadedAt_;
   sceneLoadedAt_.assign(scenes_.size(), sharedLoadedAt_);
   startMusicWhereItStood();
   return "reloaded everything";
@@ -265,6 +304,7 @@ bool Demo::revertReload(const Failure& failure, std::string& said) {
     shared_.music->pause();
     shared_ = std::move(back->shared);
     sharedFiles_ = std::move(back->sharedFiles);
+    musicFiles_ = std::move(back->musicFiles);
     sceneFiles_ = std::move(back->sceneFiles);
     sharedLoadedAt_ = back->sharedLoadedAt;
     sceneLoadedAt_ = back->sceneLoadedAt;

@@ -245,6 +245,27 @@ TEST_F(Maker, ASavedShaderIsLoadedAgainAndOneThatDoesNotCompileIsKeptOut) {
   quit(std::move(show));
 }
 
+// The sync configuration saved: the music is made again (the stream plays
+// on) with the scenes that read its notes; broken, the music is kept.
+TEST_F(Maker, TheMusicsFilesReloadTheMusicAndTheScenesThatReadItsNotes) {
+  auto show = startShowOnACopy(330);  // the clown, whose rings fall on the music's bells
+  const Picture first = shot(*show, "first.png");
+  const std::string sync = "data/common/music/sp10-invite.xml";
+  const std::string original = readFile(dir_.file(sync));
+  save(sync, original);
+  ASSERT_TRUE(saidTimes(*show, "tinlantern: reloaded the music, Credits, Clown\n", 1))
+      << readFile(show->child().stderrPath);
+  EXPECT_EQ(differingShare(first, shot(*show, "again.png")), 0.0);
+  save(sync, original.substr(0, original.size() / 2));
+  ASSERT_TRUE(saidTimes(*show, "tinlantern: kept the previous music (loaded at ", 1))
+      << readFile(show->child().stderrPath);
+  EXPECT_EQ(differingShare(first, shot(*show, "kept.png")), 0.0);
+  EXPECT_EQ(show->ask("play").rfind("ok playing from beat 330.0", 0), 0u);
+  usleep(800000);
+  EXPECT_GT(beatNow(*show), 330.5) << "the music plays on";
+  quit(std::move(show));
+}
+
 // A broken font is kept out like a broken shader (the fonts are shared, so
 // everything is loaded again); reload says it could not while the file is
 // broken, and loads everything again once it is whole.

@@ -54,6 +54,7 @@ void Music::loadStream(const std::string& path, const Music* playing) {
 }
 
 void Music::loadMidi(const std::string& path) {
+  midiPath_ = path;
   midi = std::make_unique<MidiFile>(path.c_str());
   tempo = midi->tempo;
 }
@@ -119,6 +120,8 @@ void Music::update() {
 }
 
 std::vector<float> Music::noteStates(const char* trackName) const {
+  if (!midiPath_.empty()) noteFileUse(midiPath_.c_str());
+  if (!syncPath_.empty()) noteFileUse(syncPath_.c_str());
   if (!midi) FATAL("Attempted to get note states without a valid MIDI file loaded!");
   MidiTrack* track = midi->track(trackName);
   if (!track) FATAL("Could not find track \"%s\"!", trackName);

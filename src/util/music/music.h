@@ -44,7 +44,9 @@ class Music {
   float time();
   // Once per frame, before any scene draws: advances the step windows.
   void update();
-  // The events of note "C5" of the first track of that name: +beat on, -beat off.
+  // The events of note "C5" of the first track of that name: +beat on, -beat
+  // off. Counts as a use of the MIDI file and the sync configuration
+  // (noteFileUse).
   std::vector<float> noteStates(const char* trackName) const;
   // The beats where that note starts: every other event of noteStates.
   std::vector<float> noteOnBeats(const char* trackName) const;
@@ -98,4 +100,8 @@ class Music {
   bool deviceFound_ = false;  // the stream's device search answered
   std::vector<uint8_t> file_;  // the compressed stream, kept for the stream's lifetime
   std::string streamPath_;
+  // The files the notes come from: reading notes tells the data layer so
+  // (maker mode reloads the scenes that read them when they change).
+  std::string midiPath_;
+  std::string syncPath_;
 };

@@ -169,6 +169,7 @@ std::unique_ptr<Modulator> buildOscillator(const TiXmlElement* lfo, const std::s
 }  // namespace
 
 void Music::loadSync(const std::string& path, const Music* playing) {
+  syncPath_ = path;
   TiXmlDocument document;
   loadDocument(document, path);
   const TiXmlElement* root = document.FirstChildElement("modulators");
