@@ -100,9 +100,9 @@ Demo::Demo() : width_(videoSettings.width), height_(videoSettings.height) {
     GlOperation operation("making the shared render target");
     renderTarget_ = std::make_unique<FBO>(512, 512, 1);
   }
-  shared_ = loadShared(sharedFiles_, musicFiles_);
+  shared_ = loadShared(sharedFiles_, libraryFiles_, musicFiles_);
   sharedLoadedAt_ = timeOfDay();
-  musicLoadedAt_ = sharedLoadedAt_;
+  musicLoadedAt_ = libraryLoadedAt_ = sharedLoadedAt_;
   for (const TimelineSlot& slot : timeline()) {
     sceneFiles_.emplace_back();
     scenes_.push_back(loadScene(slot, shared_, sceneFiles_.back()));
@@ -111,11 +111,12 @@ Demo::Demo() : width_(videoSettings.width), height_(videoSettings.height) {
   stopPrefetch();
 }
 
-Demo::Shared Demo::loadShared(std::vector<std::string>& files, std::vector<std::string>& musicFiles,
-                              const Music* playing) {
+Demo::Shared Demo::loadShared(std::vector<std::string>& files, std::vector<std::string>& libraryFiles,
+                              std::vector<std::string>& musicFiles, const Music* playing) {
   RecordFileUse record(files);
   Shared shared;
   {
+    RecordFileUse recordLibrary(libraryFiles);
     GlOperation operation("loading the shader library");
     shared.shaders = std::make_unique<ShaderLibrary>();
   }
@@ -158,7 +159,7 @@ std::string Demo::keep(const char* part, const std::string& loadedAt, const Fail
 std::string Demo::reload(const std::vector<std::string>& changed, bool& failed) {
   failed = false;
   std::vector<size_t> readers;
-  bool musicChanged = false;
+  bool musicChanged = false, libraryChanged = false;
   for (const std::string& path : changed) {
     bool readByAScene = false;
     for (size_t i = 0; i < sceneFiles_.size(); ++i) {
@@ -166,40 +167,64 @@ std::string Demo::reload(const std::vector<std::string>& changed, bool& failed) 
       readByAScene = true;
       if (!contains(readers, i)) readers.push_back(i);
     }
-    // What the scenes share is loaded again whole; so are the fonts, which
-    // the library that every scene shares keeps.
+    // The text engine is loaded again with everything; so are the fonts,
+    // which the library that every scene shares keeps.
     const bool font = path.size() > 4 && path.compare(path.size() - 4, 4, ".ttf") == 0;
     if (contains(sharedFiles_, path) || (readByAScene && font)) return reloadEverything(failed);
     if (contains(musicFiles_, path)) musicChanged = true;
+    if (contains(libraryFiles_, path)) libraryChanged = true;
   }
-  std::string music;
+  std::string reloaded, kept;
+  auto say = [&](std::string& list, const std::string& what, const char* first, const char* next) {
+    list += (list.empty() ? first : next) + what;
+  };
   if (musicChanged) {
-    music = reloadMusic(failed);
-    if (failed) return music;  // the scenes keep the notes they have
+    const std::string said = reloadMusic(failed);
+    if (failed) return said;  // the scenes keep the notes they have
+    reloaded = said;
   }
-  if (readers.empty()) return music;
-  std::sort(readers.begin(), readers.end());
+  if (!libraryChanged && readers.empty()) return reloaded;
   replaced_.reset();
   auto replaced = std::make_unique<Replaced>();
-  std::string reloaded = music, kept;
+  if (libraryChanged) {
+    // The programs are made anew and swapped into the library's own, which
+    // the models' materials point at: no scene needs loading again.
+    std::vector<std::string> files;
+    try {
+      FailuresThrown thrown;
+      RecordFileUse record(files);
+      GlOperation operation("loading the shader library again");
+      replaced->library = std::make_unique<ShaderLibrary>();
+      shared_.shaders->swapPrograms(*replaced->library);
+      libraryFiles_ = std::move(files);
+      replaced->libraryLoadedAt = libraryLoadedAt_;
+      libraryLoadedAt_ = timeOfDay();
+      say(reloaded, "the shader library", "reloaded ", ", ");
+    } catch (const Failure& failure) {
+      failed = true;
+      replaced->library.reset();
+      say(kept, keep("shader library", libraryLoadedAt_, failure), "", "; ");
+    }
+  }
+  std::sort(readers.begin(), readers.end());
   for (size_t i : readers) {
     const char* name = timeline()[i].scene;
     std::vector<std::string> files;
-    FailuresThrown thrown;
     try {
+      FailuresThrown thrown;
       replaced->scenes.push_back(loadScene(timeline()[i], shared_, files));
       replaced->indices.push_back(i);
       replaced->sceneFiles.push_back(std::move(files));
       replaced->sceneLoadedAt.push_back(timeOfDay());
-      reloaded += std::string(reloaded.empty() ? "reloaded " : ", ") + name;
+      say(reloaded, name, "reloaded ", ", ");
     } catch (const Failure& failure) {
       failed = true;
-      kept += std::string(kept.empty() ? "" : "; ") + keep(name, sceneLoadedAt_[i], failure);
+      say(kept, keep(name, sceneLoadedAt_[i], failure), "", "; ");
     }
   }
   // The new scenes in, the ones they replace kept aside.
   swapReplaced(*replaced);
-  if (!replaced->indices.empty()) replaced_ = std::move(replaced);
+  if (!replaced->indices.empty() || replaced->library) replaced_ = std::move(replaced);
   seek(shownTime_.beat);
   return reloaded + (reloaded.empty() || kept.empty() ? "" : "; ") + kept;
 }
@@ -239,13 +264,13 @@ void Demo::swapReplaced(Replaced& replaced) {
 
 std::string Demo::reloadEverything(bool& failed) {
   failed = false;
-  std::vector<std::string> sharedFiles, musicFiles;
+  std::vector<std::string> sharedFiles, libraryFiles, musicFiles;
   std::vector<std::vector<std::string>> sceneFiles(timeline().size());
   std::vector<std::unique_ptr<Scene>> scenes;
   Shared shared;
   try {
     FailuresThrown thrown;
-    shared = loadShared(sharedFiles, musicFiles, shared_.music.get());
+    shared = loadShared(sharedFiles, libraryFiles, musicFiles, shared_.music.get());
     for (size_t i = 0; i < timeline().size(); ++i)
       scenes.push_back(loadScene(timeline()[i], shared, sceneFiles[i]));
   } catch (const Failure& failure) {
@@ -269,13 +294,15 @@ std::string Demo::reloadEverything(bool& failed) {
   sharedFiles_ = std::move(sharedFiles);
   old->musicFiles = std::move(musicFiles_);
   musicFiles_ = std::move(musicFiles);
+  old->libraryFiles = std::move(libraryFiles_);
+  libraryFiles_ = std::move(libraryFiles);
   old->sceneFiles = std::move(sceneFiles_);
   sceneFiles_ = std::move(sceneFiles);
   old->sharedLoadedAt = sharedLoadedAt_;
   old->sceneLoadedAt = sceneLoadedAt_;
   replaced_ = std::move(old);
   sharedLoadedAt_ = timeOfDay();
-  musicLoadedAt_ = sharedLoadedAt_;
+  musicLoadedAt_ = libraryLoadedAt_ = sharedLoadedAt_;
   sceneLoadedAt_.assign(scenes_.size(), sharedLoadedAt_);
   startMusicWhereItStood();
   return "reloaded everything";
@@ -305,6 +332,7 @@ bool Demo::revertReload(const Failure& failure, std::string& said) {
     shared_ = std::move(back->shared);
     sharedFiles_ = std::move(back->sharedFiles);
     musicFiles_ = std::move(back->musicFiles);
+    libraryFiles_ = std::move(back->libraryFiles);
     sceneFiles_ = std::move(back->sceneFiles);
     sharedLoadedAt_ = back->sharedLoadedAt;
     sceneLoadedAt_ = back->sceneLoadedAt;
@@ -313,6 +341,11 @@ bool Demo::revertReload(const Failure& failure, std::string& said) {
   } else {
     swapReplaced(*back);
     said = "drawing the reloaded";
+    if (back->library) {
+      shared_.shaders->swapPrograms(*back->library);
+      libraryLoadedAt_ = back->libraryLoadedAt;
+      said += " shader library";
+    }
     for (size_t i : back->indices) said += std::string(" ") + timeline()[i].scene;
     said += " failed: back to the previous version";
     seek(shownTime_.beat);

@@ -121,10 +121,11 @@ class Demo {
   const FrameTime& shownTime() const { return shownTime_; }
   // The music's end in beats.
   float lastBeat() const;
-  // Loads again what read any of the `changed` files: the shader library's
-  // or the text engine's files or a font reload everything; the music's
-  // files (its MIDI file, its sync configuration, its stream) the music and
-  // the scenes that read its notes; any other file the scenes that read it. What fails to load keeps its
+  // Loads again what read any of the `changed` files: the text engine's
+  // files or a font reload everything; the shader library's files the
+  // library's programs, in place; the music's files (its MIDI file, its
+  // sync configuration, its stream) the music and the scenes that read its
+  // notes; any other file the scenes that read it. What fails to load keeps its
   // previous version, its failure on standard error. Then the show seeks
   // to the beat it shows, so the new parts take their state. Answers with
   // a line saying what was reloaded or kept, or an empty one when nothing
@@ -158,8 +159,8 @@ class Demo {
   // Each notes the files it reads into `files`.
   // `playing`: the music playing now, whose stream a reload shares. What
   // the music reads goes to `musicFiles`.
-  Shared loadShared(std::vector<std::string>& files, std::vector<std::string>& musicFiles,
-                    const Music* playing = nullptr);
+  Shared loadShared(std::vector<std::string>& files, std::vector<std::string>& libraryFiles,
+                    std::vector<std::string>& musicFiles, const Music* playing = nullptr);
   // The music made anew where a file of it changed (see reload).
   std::string reloadMusic(bool& failed);
   std::unique_ptr<Scene> loadScene(const TimelineSlot& slot, const Shared& shared,
@@ -177,11 +178,13 @@ class Demo {
   int height_;
   std::unique_ptr<FBO> renderTarget_;  // 512 x 512 at first, then half the window's size
   Shared shared_;
-  std::vector<std::string> sharedFiles_;               // what shared_ read, the music aside
+  std::vector<std::string> sharedFiles_;               // what shared_ read, the two below aside
+  std::vector<std::string> libraryFiles_;              // what the shader library read
   std::vector<std::string> musicFiles_;                // what the music read
   std::vector<std::vector<std::string>> sceneFiles_;   // what each scene read
   std::string sharedLoadedAt_;                         // when, as "12:03:44"
   std::string musicLoadedAt_;
+  std::string libraryLoadedAt_;
   std::vector<std::string> sceneLoadedAt_;
   // What the last reload replaced (see revertReload). The scenes go before
   // what they share.
@@ -190,7 +193,12 @@ class Demo {
     Shared shared;
     std::vector<std::string> sharedFiles;
     std::vector<std::string> musicFiles;
+    std::vector<std::string> libraryFiles;
     std::string sharedLoadedAt;
+    // A reload of the shader library alone: the library holding the
+    // programs it had (swapped back on revert).
+    std::unique_ptr<ShaderLibrary> library;
+    std::string libraryLoadedAt;
     std::vector<size_t> indices;  // the scenes replaced
     std::vector<std::unique_ptr<Scene>> scenes;
     std::vector<std::vector<std::string>> sceneFiles;

@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -80,6 +81,14 @@ ShaderLibrary::ShaderLibrary() {
 
 ShaderLibrary::~ShaderLibrary() {
   for (const EntryFiles& files : kFiles) delete (this->*files.field);
+}
+
+void ShaderLibrary::swapPrograms(ShaderLibrary& other) {
+  for (const EntryFiles& files : kFiles) {
+    ShaderProgram* mine = this->*files.field;
+    ShaderProgram* theirs = other.*files.field;
+    if (mine && theirs) std::swap(*mine, *theirs);
+  }
 }
 
 ShaderProgram* ShaderLibrary::entry(int index) const {

@@ -19,6 +19,10 @@ class ShaderLibrary {
 
   // The entry by index (0..23); entry 6 is null.
   ShaderProgram* entry(int index) const;
+  // Exchanges every program's contents with the other library's: the
+  // ShaderProgram objects stay where they are (materials point at them),
+  // and this library's now have the other's GL programs.
+  void swapPrograms(ShaderLibrary& other);
 
   // The file names of an entry, null for none; for the tests and tools.
   static const char* vertexFile(int index);

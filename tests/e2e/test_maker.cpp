@@ -245,6 +245,30 @@ TEST_F(Maker, ASavedShaderIsLoadedAgainAndOneThatDoesNotCompileIsKeptOut) {
   quit(std::move(show));
 }
 
+// A shader of the shared library is made again in place: every model drawn
+// with it changes, and a broken one is kept out.
+TEST_F(Maker, TheSharedShaderLibraryIsLoadedAgainInPlace) {
+  auto show = startShowOnACopy(330);  // the clown's room: lit, textured models
+  const Picture first = shot(*show, "first.png");
+  const std::string shader = "data/common/shaders/multi_material_tex.frag";
+  const std::string original = readFile(dir_.file(shader));
+  const size_t last = original.rfind("gl_FragColor");
+  ASSERT_NE(last, std::string::npos);
+  save(shader, original.substr(0, last) + "gl_FragColor = vec4(0.0, 1.0, 0.0, 1.0);\n}\n");
+  ASSERT_TRUE(saidTimes(*show, "tinlantern: reloaded the shader library\n", 1))
+      << readFile(show->child().stderrPath);
+  const Picture green = shot(*show, "green.png");
+  EXPECT_GT(differingShare(first, green), 0.05);
+  save(shader, "void main() { gl_FragColor = vec4(1.0 0.0); }\n");
+  ASSERT_TRUE(saidTimes(*show, "tinlantern: kept the previous shader library (loaded at ", 1))
+      << readFile(show->child().stderrPath);
+  EXPECT_EQ(differingShare(green, shot(*show, "kept.png")), 0.0);
+  save(shader, original);
+  ASSERT_TRUE(saidTimes(*show, "tinlantern: reloaded the shader library\n", 2));
+  EXPECT_EQ(differingShare(first, shot(*show, "back.png")), 0.0);
+  quit(std::move(show));
+}
+
 // The sync configuration saved: the music is made again (the stream plays
 // on) with the scenes that read its notes; broken, the music is kept.
 TEST_F(Maker, TheMusicsFilesReloadTheMusicAndTheScenesThatReadItsNotes) {
