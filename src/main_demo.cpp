@@ -167,10 +167,10 @@ std::string Demo::reload(const std::vector<std::string>& changed, bool& failed) 
       readByAScene = true;
       if (!contains(readers, i)) readers.push_back(i);
     }
-    // The text engine is loaded again with everything; so are the fonts,
-    // which the library that every scene shares keeps.
-    const bool font = path.size() > 4 && path.compare(path.size() - 4, 4, ".ttf") == 0;
-    if (contains(sharedFiles_, path) || (readByAScene && font)) return reloadEverything(failed);
+    // The text engine is loaded again with everything. A font is made
+    // again for the scenes that read it.
+    if (contains(sharedFiles_, path)) return reloadEverything(failed);
+    if (readByAScene) shared_.fonts->forget(path);
     if (contains(musicFiles_, path)) musicChanged = true;
     if (contains(libraryFiles_, path)) libraryChanged = true;
   }

@@ -122,10 +122,10 @@ class Demo {
   // The music's end in beats.
   float lastBeat() const;
   // Loads again what read any of the `changed` files: the text engine's
-  // files or a font reload everything; the shader library's files the
-  // library's programs, in place; the music's files (its MIDI file, its
-  // sync configuration, its stream) the music and the scenes that read its
-  // notes; any other file the scenes that read it. What fails to load keeps its
+  // files reload everything; the shader library's files the library's
+  // programs, in place; the music's files (its MIDI file, its sync
+  // configuration, its stream) the music and the scenes that read its notes;
+  // any other file, a font among them, the scenes that read it. What fails to load keeps its
   // previous version, its failure on standard error. Then the show seeks
   // to the beat it shows, so the new parts take their state. Answers with
   // a line saying what was reloaded or kept, or an empty one when nothing

@@ -21,6 +21,17 @@ AtlasFont* FontLibrary::get(const char* path, unsigned faceSize) {
   return font.get();
 }
 
+void FontLibrary::forget(const std::string& path) {
+  for (auto it = fonts_.begin(); it != fonts_.end();) {
+    if (it->first.first == path) {
+      if (it->second) retired_.push_back(std::move(it->second));
+      it = fonts_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
 void setLens(Camera& camera, const Lens& lens) {
   camera.yfov = lens.yfov;
   camera.znear = lens.znear;

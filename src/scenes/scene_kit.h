@@ -28,9 +28,13 @@ class FontLibrary {
   // The font from the data file at that face size, loaded on the first
   // request; a font that cannot be read is fatal.
   AtlasFont* get(const char* path, unsigned faceSize);
+  // The file changed (maker mode): the next request loads it again. The
+  // fonts made from it so far stay alive for those that hold them.
+  void forget(const std::string& path);
 
  private:
   std::map<std::pair<std::string, unsigned>, std::unique_ptr<AtlasFont>> fonts_;
+  std::vector<std::unique_ptr<AtlasFont>> retired_;
 };
 
 // A camera's lens: the vertical field of view in degrees and the clip planes.

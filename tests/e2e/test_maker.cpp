@@ -290,20 +290,23 @@ TEST_F(Maker, TheMusicsFilesReloadTheMusicAndTheScenesThatReadItsNotes) {
   quit(std::move(show));
 }
 
-// A broken font is kept out like a broken shader (the fonts are shared, so
-// everything is loaded again); reload says it could not while the file is
-// broken, and loads everything again once it is whole.
-TEST_F(Maker, ABrokenFontIsKeptOutAndReloadSaysSo) {
+// A font is made again for the scenes that read it, and a broken one is
+// kept out like a broken shader; reload (everything) says it could not
+// while the file is broken, and loads everything once it is whole.
+TEST_F(Maker, AFontIsMadeAgainForItsScenesAndABrokenOneIsKeptOut) {
   auto show = startShowOnACopy(400);
   const Picture first = shot(*show, "first.png");
-  const std::string font = "data/common/fonts/times.ttf";  // the robots' captions
+  const std::string font = "data/common/fonts/times.ttf";  // the robots' and the tiles' captions
   const std::string original = readFile(dir_.file(font));
+  save(font, original);
+  ASSERT_TRUE(saidTimes(*show, "tinlantern: reloaded DadezAruv, Tiles\n", 1)) << readFile(show->child().stderrPath);
   save(font, original.substr(0, 100));
-  ASSERT_TRUE(saidTimes(*show, "kept the previous show", 1)) << readFile(show->child().stderrPath);
+  ASSERT_TRUE(saidTimes(*show, "tinlantern: kept the previous DadezAruv (loaded at ", 1))
+      << readFile(show->child().stderrPath);
   EXPECT_EQ(differingShare(first, shot(*show, "kept.png")), 0.0);
   EXPECT_EQ(show->ask("reload").rfind("error kept the previous show (loaded at ", 0), 0u);
   save(font, original);
-  ASSERT_TRUE(saidTimes(*show, "tinlantern: reloaded everything", 1)) << readFile(show->child().stderrPath);
+  ASSERT_TRUE(saidTimes(*show, "tinlantern: reloaded DadezAruv, Tiles\n", 2)) << readFile(show->child().stderrPath);
   EXPECT_EQ(show->ask("reload"), "ok reloaded everything");
   EXPECT_EQ(differingShare(first, shot(*show, "again.png")), 0.0);
   quit(std::move(show));
