@@ -124,12 +124,13 @@ class Demo {
   // Loads again what read any of the `changed` files: the text engine's
   // files reload everything; the shader library's files the library's
   // programs, in place; the music's files (its MIDI file, its sync
-  // configuration, its stream) the music and the scenes that read its notes;
-  // any other file, a font among them, the scenes that read it. What fails to load keeps its
-  // previous version, its failure on standard error. Then the show seeks
-  // to the beat it shows, so the new parts take their state. Answers with
-  // a line saying what was reloaded or kept, or an empty one when nothing
-  // read those files. `failed` tells whether anything was kept.
+  // configuration, its stream) the music and the scenes that read its
+  // notes; any other file, a font among them, the scenes that read it.
+  // What fails to load keeps its previous version, its failure on standard
+  // error. Then the show seeks to the beat it shows, so the new parts take
+  // their state. Answers with a line saying what was reloaded or kept, or
+  // an empty one when nothing read those files. `failed` tells whether
+  // anything was kept.
   std::string reload(const std::vector<std::string>& changed, bool& failed);
   std::string reloadEverything(bool& failed);
   // A reload's previous versions stay until the next reload. A failure in a
@@ -156,9 +157,9 @@ class Demo {
     std::unique_ptr<FontLibrary> fonts;
     std::unique_ptr<Music> music;
   };
-  // Each notes the files it reads into `files`.
-  // `playing`: the music playing now, whose stream a reload shares. What
-  // the music reads goes to `musicFiles`.
+  // Each notes the files it reads into `files`; the shader library's go to
+  // `libraryFiles`, the music's to `musicFiles`. `playing`: the music
+  // playing now, whose stream a reload shares.
   Shared loadShared(std::vector<std::string>& files, std::vector<std::string>& libraryFiles,
                     std::vector<std::string>& musicFiles, const Music* playing = nullptr);
   // The music made anew where a file of it changed (see reload).
