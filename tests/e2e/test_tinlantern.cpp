@@ -220,7 +220,8 @@ TEST_F(ShowUnderXvfb, ResizeMovesThePictureOnTheNextFrames) {
   startShow({"--window", "640x360", "--start", "200"});
   // The first frame of a scene can take a while on a software renderer, more
   // so on a busy machine: wait for the picture, and then for the new layout.
-  for (int i = 0; i < 100 && isBlack(pixel(320, 5)); ++i) sleepSeconds(0.1);
+  // (Once, under a full parallel run here, ten seconds were not enough.)
+  for (int i = 0; i < 300 && isBlack(pixel(320, 5)); ++i) sleepSeconds(0.1);
   EXPECT_FALSE(isBlack(pixel(320, 5)));  // exactly 16:9: no bands
   std::string ignored;
   ASSERT_EQ(xdotool({"windowsize", "--sync", std::to_string(window_), "800", "600"}, ignored), 0);
