@@ -183,7 +183,10 @@ std::string Demo::reload(const std::vector<std::string>& changed, bool& failed) 
     if (failed) return said;  // the scenes keep the notes they have
     reloaded = said;
   }
-  if (!libraryChanged && readers.empty()) return reloaded;
+  if (!libraryChanged && readers.empty()) {
+    if (musicChanged) seek(shownTime_.beat);
+    return reloaded;
+  }
   replaced_.reset();
   auto replaced = std::make_unique<Replaced>();
   if (libraryChanged) {
@@ -250,7 +253,7 @@ std::string Demo::reloadMusic(bool& failed) {
   musicFiles_ = std::move(files);
   musicLoadedAt_ = timeOfDay();
   startMusicWhereItStood();
-  return "reloaded the music";
+  return "reloaded the music";  // the caller seeks
 }
 
 void Demo::swapReplaced(Replaced& replaced) {
@@ -264,48 +267,44 @@ void Demo::swapReplaced(Replaced& replaced) {
 
 std::string Demo::reloadEverything(bool& failed) {
   failed = false;
-  std::vector<std::string> sharedFiles, libraryFiles, musicFiles;
-  std::vector<std::vector<std::string>> sceneFiles(timeline().size());
-  std::vector<std::unique_ptr<Scene>> scenes;
-  Shared shared;
+  auto fresh = std::make_unique<Replaced>();
+  fresh->everything = true;
+  fresh->sceneFiles.resize(timeline().size());
   try {
     FailuresThrown thrown;
-    shared = loadShared(sharedFiles, libraryFiles, musicFiles, shared_.music.get());
+    fresh->shared = loadShared(fresh->sharedFiles, fresh->libraryFiles, fresh->musicFiles, shared_.music.get());
     for (size_t i = 0; i < timeline().size(); ++i)
-      scenes.push_back(loadScene(timeline()[i], shared, sceneFiles[i]));
+      fresh->scenes.push_back(loadScene(timeline()[i], fresh->shared, fresh->sceneFiles[i]));
   } catch (const Failure& failure) {
     failed = true;
-    for (auto& scene : scenes) scene->release();
-    scenes.clear();  // before what they share
-    return keep("show", sharedLoadedAt_, failure);
+    return keep("show", sharedLoadedAt_, failure);  // what was made goes with `fresh`
   }
+  fresh->sharedLoadedAt = timeOfDay();
+  fresh->musicLoadedAt = fresh->libraryLoadedAt = fresh->sharedLoadedAt;
+  fresh->sceneLoadedAt.assign(fresh->scenes.size(), fresh->sharedLoadedAt);
   // The old parts are kept aside (see revertReload); the new music plays
   // where the old one stood.
   replaced_.reset();
-  auto old = std::make_unique<Replaced>();
-  old->everything = true;
-  std::swap(old->scenes, scenes_);
-  scenes_ = std::move(scenes);
-  shared_.music->pause();
-  if (!shared.music->sharesStreamWith(*shared_.music)) shared_.music->stop();  // the device is the new one's
-  old->shared = std::move(shared_);
-  shared_ = std::move(shared);
-  old->sharedFiles = std::move(sharedFiles_);
-  sharedFiles_ = std::move(sharedFiles);
-  old->musicFiles = std::move(musicFiles_);
-  musicFiles_ = std::move(musicFiles);
-  old->libraryFiles = std::move(libraryFiles_);
-  libraryFiles_ = std::move(libraryFiles);
-  old->sceneFiles = std::move(sceneFiles_);
-  sceneFiles_ = std::move(sceneFiles);
-  old->sharedLoadedAt = sharedLoadedAt_;
-  old->sceneLoadedAt = sceneLoadedAt_;
-  replaced_ = std::move(old);
-  sharedLoadedAt_ = timeOfDay();
-  musicLoadedAt_ = libraryLoadedAt_ = sharedLoadedAt_;
-  sceneLoadedAt_.assign(scenes_.size(), sharedLoadedAt_);
+  swapEverything(*fresh);
+  replaced_ = std::move(fresh);
   startMusicWhereItStood();
+  seek(shownTime_.beat);
   return "reloaded everything";
+}
+
+void Demo::swapEverything(Replaced& other) {
+  shared_.music->pause();
+  if (!other.shared.music->sharesStreamWith(*shared_.music)) shared_.music->stop();  // the device is the other's
+  std::swap(scenes_, other.scenes);
+  std::swap(shared_, other.shared);
+  std::swap(sharedFiles_, other.sharedFiles);
+  std::swap(libraryFiles_, other.libraryFiles);
+  std::swap(musicFiles_, other.musicFiles);
+  std::swap(sceneFiles_, other.sceneFiles);
+  std::swap(sharedLoadedAt_, other.sharedLoadedAt);
+  std::swap(musicLoadedAt_, other.musicLoadedAt);
+  std::swap(libraryLoadedAt_, other.libraryLoadedAt);
+  std::swap(sceneLoadedAt_, other.sceneLoadedAt);
 }
 
 void Demo::startMusicWhereItStood() {
@@ -317,7 +316,6 @@ void Demo::startMusicWhereItStood() {
     music.start();
   }
   if (paused_) music.pause();
-  seek(shownTime_.beat);
 }
 
 bool Demo::revertReload(const Failure& failure, std::string& said) {
@@ -325,17 +323,10 @@ bool Demo::revertReload(const Failure& failure, std::string& said) {
   writeFailure(failure, stderr);
   std::unique_ptr<Replaced> back = std::move(replaced_);
   if (back->everything) {
-    // The new parts go, the scenes first; the old music plays on.
-    for (auto& scene : scenes_) scene->release();
-    scenes_ = std::move(back->scenes);
-    shared_.music->pause();
-    shared_ = std::move(back->shared);
-    sharedFiles_ = std::move(back->sharedFiles);
-    musicFiles_ = std::move(back->musicFiles);
-    libraryFiles_ = std::move(back->libraryFiles);
-    sceneFiles_ = std::move(back->sceneFiles);
-    sharedLoadedAt_ = back->sharedLoadedAt;
-    sceneLoadedAt_ = back->sceneLoadedAt;
+    // The new parts go, the scenes first (and with them the new music's
+    // device); the old music plays on.
+    swapEverything(*back);
+    back.reset();
     said = "drawing the reloaded show failed: back to the one loaded at " + sharedLoadedAt_;
     startMusicWhereItStood();
   } else {
@@ -348,8 +339,8 @@ bool Demo::revertReload(const Failure& failure, std::string& said) {
     }
     for (size_t i : back->indices) said += std::string(" ") + timeline()[i].scene;
     said += " failed: back to the previous version";
-    seek(shownTime_.beat);
   }
+  seek(shownTime_.beat);
   return true;
 }
 

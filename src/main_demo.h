@@ -187,20 +187,24 @@ class Demo {
   std::string musicLoadedAt_;
   std::string libraryLoadedAt_;
   std::vector<std::string> sceneLoadedAt_;
-  // What the last reload replaced (see revertReload). The scenes go before
-  // what they share.
+  // What the last reload replaced (see revertReload), or everything a
+  // reload made before it takes the Demo's place. The scenes go before what
+  // they share.
   struct Replaced {
     bool everything = false;
+    // Everything: the shared parts and their records.
     Shared shared;
     std::vector<std::string> sharedFiles;
     std::vector<std::string> musicFiles;
     std::vector<std::string> libraryFiles;
     std::string sharedLoadedAt;
+    std::string musicLoadedAt;
     // A reload of the shader library alone: the library holding the
     // programs it had (swapped back on revert).
     std::unique_ptr<ShaderLibrary> library;
     std::string libraryLoadedAt;
-    std::vector<size_t> indices;  // the scenes replaced
+    // Everything: all the scenes; else the ones replaced, at `indices`.
+    std::vector<size_t> indices;
     std::vector<std::unique_ptr<Scene>> scenes;
     std::vector<std::vector<std::string>> sceneFiles;
     std::vector<std::string> sceneLoadedAt;
@@ -212,7 +216,11 @@ class Demo {
   std::unique_ptr<Replaced> replaced_;
   // Puts the replaced scenes back in place, or takes them out (swap).
   void swapReplaced(Replaced& replaced);
-  // The music, made anew, started where the show stands (held if paused).
+  // Exchanges every part and its records with `other` (a reload of
+  // everything, and its revert); the music that goes lets the sound device go.
+  void swapEverything(Replaced& other);
+  // The music, made anew or held, playing where the show stands (held if
+  // paused). The caller seeks.
   void startMusicWhereItStood();
 
   bool ending_ = false;
