@@ -129,14 +129,16 @@ void configureDriver(const Options& options) {
   const char* vendor = reinterpret_cast<const char*>(glGetString(GL_VENDOR));
   const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
   GLfloat maximum = 1.0f;
-  glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maximum);
+  const bool supported = anisotropicFilteringSupported();
+  if (supported) glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maximum);
   float anisotropy = chooseAnisotropy(renderer, maximum, options.anisotropy);
   setTextureAnisotropy(anisotropy);
   if (options.batch)
     std::fprintf(stderr, "tinlantern: OpenGL %s, %s (%s); anisotropic filtering %gx (%s)\n",
                  glGetString(GL_VERSION), renderer ? renderer : "?", vendor ? vendor : "?",
                  anisotropy,
-                 options.anisotropy > 0         ? "chosen with --anisotropy"
+                 !supported                     ? "the driver has none"
+                 : options.anisotropy > 0       ? "chosen with --anisotropy"
                  : isSoftwareRenderer(renderer) ? "software renderer"
                                                 : "the driver's maximum");
 }

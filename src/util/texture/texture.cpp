@@ -214,13 +214,19 @@ bool Texture::create() {
   return true;
 }
 
+bool anisotropicFilteringSupported() {
+  return GLEW_EXT_texture_filter_anisotropic || GLEW_ARB_texture_filter_anisotropic;
+}
+
 void useTrilinearAnisotropic(GLenum target) {
-  GLfloat maxAnisotropy = 1.0f;
-  glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
-  GLfloat anisotropy = chosenAnisotropy > 0.0f && chosenAnisotropy < maxAnisotropy
-                           ? chosenAnisotropy
-                           : maxAnisotropy;
-  glTexParameterf(target, GL_TEXTURE_MAX_ANISOTROPY_EXT, anisotropy);
+  if (anisotropicFilteringSupported()) {
+    GLfloat maxAnisotropy = 1.0f;
+    glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
+    GLfloat anisotropy = chosenAnisotropy > 0.0f && chosenAnisotropy < maxAnisotropy
+                             ? chosenAnisotropy
+                             : maxAnisotropy;
+    glTexParameterf(target, GL_TEXTURE_MAX_ANISOTROPY_EXT, anisotropy);
+  }
   glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
   glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 }

@@ -68,8 +68,12 @@ void drawTexture(const Texture& texture, float x, float y, float w, float h);
 void drawTextureWindow(const Texture& texture, float sw, float th, float s0, float t0);
 
 // For the texture bound to `target`: trilinear filtering with the chosen
-// anisotropy (below).
+// anisotropy (below), where the driver filters anisotropically at all.
 void useTrilinearAnisotropic(GLenum target);
+
+// Whether the driver has anisotropic filtering (the EXT or the ARB
+// extension); without it neither its limit nor a texture's may be touched.
+bool anisotropicFilteringSupported();
 
 // Anisotropic filtering of every mipmapped texture, chosen once at start-up
 // (process-wide, like the video settings). Until a choice is made, and for a
