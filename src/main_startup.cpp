@@ -87,12 +87,30 @@ void fillUnchosenSize(VideoSettings& settings, const DesktopFormat& desktop) {
   settings.height = known ? desktop.height : 720;
 }
 
+namespace {
+
+void startGlew() {
+  GLenum glew = glewInit();
+  // Without GLX (the offscreen driver) GLEW still loads every GL entry point
+  // and only fails to find the GLX display: that is fine for drawing.
+  if (glew != GLEW_OK && !(glew == GLEW_ERROR_NO_GLX_DISPLAY && !videoUsesGlx()))
+    FATAL("GLEW Error: %s\n", reinterpret_cast<const char*>(glewGetErrorString(glew)));
+}
+
+}  // namespace
+
+int chooseSamples(const char* renderer, int requested, bool chosen) {
+  return chosen || !isSoftwareRenderer(renderer) ? requested : 0;
+}
+
 bool startVideo(const Options& options) {
   if (!videoInit()) FATAL("Video initialization failed: %s\n", videoError().c_str());
   DesktopFormat desktop = desktopFormat();
 
   applyVideoOptions(options, videoSettings);
+  bool samplesChosen = options.samples >= 0;
   if (!options.setsVideo() && !options.batch) {
+    samplesChosen = true;
     std::vector<DisplayMode> modes;
     ModeQuery query = fullscreenModes(modes);
     if (runSetupDialog(videoSettings, query, modes) != SetupDialogModel::kRun) return false;
@@ -106,11 +124,14 @@ bool startVideo(const Options& options) {
                        videoSettings.videoFlags))
     FATAL("Video mode set failed: %s\n", videoError().c_str());
 
-  GLenum glew = glewInit();
-  // Without GLX (the offscreen driver) GLEW still loads every GL entry point
-  // and only fails to find the GLX display: that is fine for drawing.
-  if (glew != GLEW_OK && !(glew == GLEW_ERROR_NO_GLX_DISPLAY && !videoUsesGlx()))
-    FATAL("GLEW Error: %s\n", reinterpret_cast<const char*>(glewGetErrorString(glew)));
+  startGlew();
+  const int samples = chooseSamples(reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
+                                    videoSettings.samples, samplesChosen);
+  if (samples != videoSettings.samples) {
+    videoSettings.samples = samples;
+    if (!reopenVideoWindow(samples)) FATAL("Video mode set failed: %s\n", videoError().c_str());
+    startGlew();
+  }
 
   if (options.glDebug) {
     bool khr = enableGlDebug();
@@ -125,6 +146,20 @@ bool startVideo(const Options& options) {
   return true;
 }
 
+namespace {
+
+// What the batch line says of the window's multisampling.
+std::string multisamplingSaid(const char* renderer, const Options& options) {
+  GLint samples = 0;
+  glGetIntegerv(GL_SAMPLES, &samples);
+  if (samples > 0) return "multisampling " + std::to_string(samples) + "x";
+  if (videoSettings.samples == 0 && options.samples < 0 && isSoftwareRenderer(renderer))
+    return "no multisampling (software renderer; --samples asks for it)";
+  return "no multisampling";
+}
+
+}  // namespace
+
 void configureDriver(const Options& options) {
   const char* vendor = reinterpret_cast<const char*>(glGetString(GL_VENDOR));
   const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
@@ -134,11 +169,12 @@ void configureDriver(const Options& options) {
   float anisotropy = chooseAnisotropy(renderer, maximum, options.anisotropy);
   setTextureAnisotropy(anisotropy);
   if (options.batch)
-    std::fprintf(stderr, "tinlantern: OpenGL %s, %s (%s); anisotropic filtering %gx (%s)\n",
+    std::fprintf(stderr, "tinlantern: OpenGL %s, %s (%s); anisotropic filtering %gx (%s); %s\n",
                  glGetString(GL_VERSION), renderer ? renderer : "?", vendor ? vendor : "?",
                  anisotropy,
                  !supported                     ? "the driver has none"
                  : options.anisotropy > 0       ? "chosen with --anisotropy"
                  : isSoftwareRenderer(renderer) ? "software renderer"
-                                                : "the driver's maximum");
+                                                : "the driver's maximum",
+                 multisamplingSaid(renderer, options).c_str());
 }

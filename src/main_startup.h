@@ -16,6 +16,12 @@ bool startVideo(const Options& options);
 // (and, in --batch, a line on standard error naming the driver and the choice).
 void configureDriver(const Options& options);
 
+// The multisampling for a window on this renderer: the requested samples,
+// but none on a software renderer unless a person chose them (--samples or
+// the set-up dialog). There every sample is shaded by the processor: 4x
+// doubles the frame time of the scenes drawn straight into the window.
+int chooseSamples(const char* renderer, int requested, bool chosen);
+
 // A size still unchosen (the dialog confirmed with no modes listed, or full
 // screen asked for without a size) becomes the desktop's: the one size that
 // surely works.

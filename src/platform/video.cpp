@@ -32,6 +32,14 @@ SDL_GLContext context = nullptr;
 int requestedSamples = 0;
 int requestedVsync = 0;
 
+// The window as openVideoWindow made it, for opening it again.
+struct OpenedWindow {
+  std::string caption;
+  int width = 0, height = 0;
+  DesktopFormat desktop;
+  uint32_t videoFlags = 0;
+} opened;
+
 void setMultisampling(int samples) {
   SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, samples > 0 ? 1 : 0);
   SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, samples);
@@ -154,6 +162,7 @@ void requestGlDebugContext(bool debug) {
 
 bool openVideoWindow(const char* caption, int width, int height, const DesktopFormat& desktop,
                      uint32_t videoFlags) {
+  opened = {caption, width, height, desktop, videoFlags};
   int samples = requestedSamples;
   while (!tryOpen(caption, width, height, desktop, videoFlags)) {
     if (samples <= 0) return false;
@@ -166,6 +175,17 @@ bool openVideoWindow(const char* caption, int width, int height, const DesktopFo
   // Not every driver can change the swap interval; the loop then runs unpaced.
   SDL_GL_SetSwapInterval(requestedVsync);
   return true;
+}
+
+bool reopenVideoWindow(int samples) {
+  if (context) SDL_GL_DeleteContext(context);
+  if (window) SDL_DestroyWindow(window);
+  context = nullptr;
+  window = nullptr;
+  requestedSamples = samples;
+  setMultisampling(samples);
+  const OpenedWindow was = opened;
+  return openVideoWindow(was.caption.c_str(), was.width, was.height, was.desktop, was.videoFlags);
 }
 
 bool videoUsesGlx() { return std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0; }

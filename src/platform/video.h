@@ -41,6 +41,10 @@ void requestGlDebugContext(bool debug);
 // and says so on standard error. False when no window could be opened.
 bool openVideoWindow(const char* caption, int width, int height, const DesktopFormat& desktop,
                      uint32_t videoFlags);
+// Closes the window and opens it again as it was, with this many samples (a
+// window's multisampling is fixed when it is made). False when no window
+// could be opened.
+bool reopenVideoWindow(int samples);
 
 // True when the window runs on a GLX display (false for the offscreen driver).
 bool videoUsesGlx();

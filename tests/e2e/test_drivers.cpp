@@ -64,6 +64,8 @@ TEST(Drivers, EveryVendorGetsMesasOwnFrames) {
   runCapture({"rm", "-rf", folder}, {}, out);
 }
 
+// And the multisampling: none on a software renderer unless --samples asks
+// (the window is opened again without it), as many as asked otherwise.
 TEST(Drivers, TheStartUpSaysTheAnisotropyItChose) {
   XvfbServer xvfb;
   ASSERT_TRUE(xvfb.running()) << "Xvfb did not start";
@@ -75,16 +77,18 @@ TEST(Drivers, TheStartUpSaysTheAnisotropyItChose) {
                                    "--out", folder + "/f.png", "--size", "160x90"};
   Child automatic = spawnProcess(args, env);
   args[6] = folder + "/g.png";
-  args.insert(args.end(), {"--anisotropy", "4"});
+  args.insert(args.end(), {"--anisotropy", "4", "--samples", "4"});
   Child chosen = spawnProcess(args, env);
   EXPECT_EQ(waitProcess(automatic, 60), 0);
   EXPECT_EQ(waitProcess(chosen, 60), 0);
   std::string said = readFile(automatic.stderrPath);
   EXPECT_NE(said.find("llvmpipe"), std::string::npos) << said;
   EXPECT_NE(said.find("anisotropic filtering 1x (software renderer)"), std::string::npos) << said;
+  EXPECT_NE(said.find("; no multisampling (software renderer"), std::string::npos) << said;
   said = readFile(chosen.stderrPath);
   EXPECT_NE(said.find("anisotropic filtering 4x (chosen with --anisotropy)"), std::string::npos)
       << said;
+  EXPECT_NE(said.find("; multisampling 4x"), std::string::npos) << said;
   // A driver without anisotropic filtering (Debian 11's Mesa) is never asked
   // for it: no GL error.
   std::vector<std::string> without = env;

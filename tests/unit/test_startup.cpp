@@ -13,6 +13,15 @@ bool parse(std::vector<const char*> args, Options& options, std::string& error) 
   return parseOptions(static_cast<int>(args.size()), args.data(), options, error);
 }
 
+TEST(Multisampling, SoftwareRenderersGoWithoutUnlessAPersonChose) {
+  EXPECT_EQ(chooseSamples("llvmpipe (LLVM 15.0.6, 256 bits)", 4, false), 0);
+  EXPECT_EQ(chooseSamples("llvmpipe (LLVM 15.0.6, 256 bits)", 4, true), 4);
+  EXPECT_EQ(chooseSamples("Mesa DRI swrast", 8, false), 0);
+  EXPECT_EQ(chooseSamples("NVIDIA GeForce RTX 3060/PCIe/SSE2", 4, false), 4);
+  EXPECT_EQ(chooseSamples("AMD Radeon RX 6600 (radeonsi, navi23, LLVM 15.0.6)", 0, false), 0);
+  EXPECT_EQ(chooseSamples(nullptr, 4, false), 4);  // an unknown renderer keeps the request
+}
+
 TEST(ExtensionMessage, NothingMissingAsksNothing) { EXPECT_EQ(extensionMessage({}), ""); }
 
 TEST(ExtensionMessage, OneMissingName) {
