@@ -84,6 +84,10 @@ int main(int argc, char** argv) {
   loadLoadingLogo();
   {
     Demo demo;
+    int width, height;
+    drawableSize(width, height);
+    demo.resize(width, height);
+    if (options.warmUp) demo.warmUp();
     finishLoadingScreen();
     // Said in every run: from here on Escape ends the show with 0 (before,
     // during the loading, with 1), which is what a script driving it waits for.
@@ -91,9 +95,6 @@ int main(int argc, char** argv) {
                  std::chrono::duration<double>(std::chrono::steady_clock::now() - loadingBegan).count());
     writeDataFile();
     demo.reportFrameTimes(options.batch);
-    int width, height;
-    drawableSize(width, height);
-    demo.resize(width, height);
     if (options.end >= 0.0f) demo.endAfter(options.end);
     if (!options.benchmark.empty()) {
       exitCode = runTimedemo(demo, options);

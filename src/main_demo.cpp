@@ -22,6 +22,7 @@
 #include "scenes/scene_tiles/scene_tiles.h"
 #include "scenes/scene_train/scene_train.h"
 #include "util/data/data.h"
+#include "util/data/loadingscreen.h"
 #include "util/error.h"
 #include "util/prefetch.h"
 #include "util/video_settings.h"
@@ -535,27 +536,7 @@ void Demo::frame(FrameCapture* capture) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     checkGlErrors();
   }
-  uint32_t drawn = 0;
-  for (size_t i = 0; i < scenes_.size(); ++i) {
-    Scene* scene = scenes_[i].get();
-    if (!slotContains(scene->start, scene->end, time.beat)) continue;
-    drawn |= 1u << i;
-    GlOperation operation(timeline()[i].scene);
-    const FrameTime sceneTime = time.inSlot(scene->start);
-    if (stepping) {
-      GlOperation step("step");
-      scene->step(sceneTime);
-    }
-    {
-      GlOperation step("state reset and view");
-      scene->resetState();
-      scene->resizeView(width_, height_);
-      checkGlErrors();
-    }
-    GlOperation step("draw");
-    scene->draw(sceneTime);
-    checkGlErrors();
-  }
+  const uint32_t drawn = drawScenes(time, stepping, false);
   GlOperation operation("finishing the frame");
   if (capture) capture->grab();
   if (overlay_) {
@@ -575,6 +556,74 @@ void Demo::frame(FrameCapture* capture) {
   lastFrameSeconds_ = seconds;
   frameSeconds_ += seconds;
   if (seconds > worstFrameSeconds_) worstFrameSeconds_ = seconds;
+}
+
+uint32_t Demo::drawScenes(const FrameTime& time, bool stepping, bool unseen) {
+  uint32_t drawn = 0;
+  for (size_t i = 0; i < scenes_.size(); ++i) {
+    Scene* scene = scenes_[i].get();
+    if (!slotContains(scene->start, scene->end, time.beat)) continue;
+    drawn |= 1u << i;
+    GlOperation operation(timeline()[i].scene);
+    const FrameTime sceneTime = time.inSlot(scene->start);
+    if (stepping) {
+      GlOperation step("step");
+      scene->step(sceneTime);
+    }
+    {
+      GlOperation step("state reset and view");
+      scene->resetState();
+      scene->resizeView(width_, height_);
+      checkGlErrors();
+    }
+    GlOperation step("draw");
+    if (unseen) {
+      UnseenDraws nothingShows;
+      scene->draw(sceneTime);
+    } else {
+      scene->draw(sceneTime);
+    }
+    checkGlErrors();
+  }
+  return drawn;
+}
+
+std::vector<float> warmUpBeats() {
+  std::vector<float> beats;
+  for (const TimelineSlot& slot : timeline()) {
+    for (float beat = slot.start; beat < slot.end; beat += kWarmUpSpacing) beats.push_back(beat);
+    // The fade out, and the last frames of the slot.
+    beats.push_back(slot.fadeOutStart() + 0.5f * static_cast<float>(slot.fadeOut));
+  }
+  std::sort(beats.begin(), beats.end());
+  return beats;
+}
+
+void Demo::warmUp() {
+  const std::vector<float> beats = warmUpBeats();
+  expectLoadingSteps(static_cast<uint32_t>(beats.size()));
+  const Music& music = *shared_.music;
+  // The frames of a run from the beginning at the catch-up's rate; the
+  // music's clock is not moved (nothing must make its decoder work ahead).
+  const double beatsPerFrame = music.tempo / 60.0 / catchUpFps_;
+  FrameTime time;
+  time.beatStep = static_cast<float>(beatsPerFrame);
+  size_t next = 0;
+  for (uint64_t frame = 0; next < beats.size(); ++frame) {
+    time.beat = static_cast<float>(music.beatOffset + static_cast<double>(frame) * beatsPerFrame);
+    stepScenes(time);
+    if (time.beat < beats[next] - kSameBeat) continue;
+    {
+      GlOperation operation("drawing the show unseen");
+      drawScenes(time, false, true);
+    }
+    while (next < beats.size() && beats[next] <= time.beat + kSameBeat) {
+      ++next;
+      loadingStepDone();
+    }
+  }
+  for (auto& scene : scenes_) scene->rewind();
+  checkGlErrors();
 }
 
 void Demo::printFrameTimes() const {

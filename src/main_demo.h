@@ -46,6 +46,12 @@ const TimelineSlot& timelineSlot(const char* scene);
 // Puts the scene into the slot: its start, end and fade beats.
 void placeInSlot(Scene& scene, const TimelineSlot& slot);
 
+// The beats the show is drawn at, unseen, while it loads (see Demo::warmUp):
+// every slot's first beat and then every kWarmUpSpacing beats, and the
+// middle of its fade out, in order.
+constexpr float kWarmUpSpacing = 24.0f;
+std::vector<float> warmUpBeats();
+
 // The show clock as the frame sees it, read once (after the music's update).
 FrameTime readFrameTime(Music& music);
 
@@ -69,6 +75,15 @@ class Demo {
 
   // The drawing size changed (and once right after construction).
   void resize(int width, int height);
+  // Behind the loading screen, after the resize: the show is stepped as a
+  // run from the beginning steps it and drawn unseen (every draw call made,
+  // no pixel reached) at the warm-up beats, then every scene is rewound.
+  // Drivers compile shader code for each new combination of program, state
+  // and vertex layout on its first draw; a software renderer takes up to a
+  // second for a scene's first frame. That work now falls in the loading,
+  // whose bar counts each beat drawn, and the render targets have their
+  // size before the first frame.
+  void warmUp();
   // Starts the music (at `startBeat`) and returns once the show clock has
   // reached beat 0. Random numbers are seeded from the clock, or with a
   // fixed seed for pictures that must come out the same every time.
@@ -171,6 +186,10 @@ class Demo {
   bool runFixedRate(FrameCapture* capture, int fps, bool singleFrame);
   // Every scene whose slot holds the time takes its step, in timeline order.
   void stepScenes(const FrameTime& time);
+  // Every scene whose slot holds the time draws (stepped first when
+  // `stepping`; `unseen`: no pixel is reached); returns the scenes drawn,
+  // bit i for timeline scene i.
+  uint32_t drawScenes(const FrameTime& time, bool stepping, bool unseen);
   void catchUp(float beat, int fps);
   void printFrameTimes() const;
 

@@ -48,6 +48,8 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       options.dev = true;
     } else if (arg == "--gl-debug") {
       options.glDebug = true;
+    } else if (arg == "--no-warm-up") {
+      options.warmUp = false;
     } else if (arg == "--anisotropy") {
       if (!parseInt(value, options.anisotropy) || options.anisotropy < 1 || options.anisotropy > 64) {
         error = "--anisotropy wants a filtering level from 1 to 64";
@@ -203,6 +205,9 @@ const char* usageText() {
          "  --gl-debug       report every OpenGL error and driver message with the\n"
          "                   scene or operation it came from; any error makes the\n"
          "                   exit code 1\n"
+         "  --no-warm-up     do not draw the show once unseen while loading (the\n"
+         "                   driver then compiles shaders in each scene's first\n"
+         "                   frames), to measure what that saves\n"
          "  --help           this text\n"
          "  --version        the program's version\n";
 }

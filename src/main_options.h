@@ -33,6 +33,7 @@ struct Options {
   // Drivers.
   int anisotropy = 0;    // --anisotropy N; 0: chosen by the renderer
   bool glDebug = false;  // --gl-debug: report every GL error and driver message
+  bool warmUp = true;    // --no-warm-up: the show is not drawn unseen while loading
 
   bool offline() const { return frame || !capture.empty() || !benchmark.empty(); }
   bool setsVideo() const {

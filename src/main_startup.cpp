@@ -132,6 +132,7 @@ bool startVideo(const Options& options) {
     if (!reopenVideoWindow(samples)) FATAL("Video mode set failed: %s\n", videoError().c_str());
     startGlew();
   }
+  showVideoWindow();
 
   if (options.glDebug) {
     bool khr = enableGlDebug();

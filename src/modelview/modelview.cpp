@@ -162,6 +162,7 @@ int main(int argc, char** argv) {
   std::string caption = std::string("Tin Lantern model viewer - ") + file;
   if (!openVideoWindow(caption.c_str(), width, height, desktopFormat(), kVideoOpenGL | kVideoResizable))
     FATAL("Video mode set failed: %s\n", videoError().c_str());
+  showVideoWindow();
   GLenum glew = glewInit();
   if (glew != GLEW_OK && !(glew == GLEW_ERROR_NO_GLX_DISPLAY && !videoUsesGlx()))
     FATAL("GLEW Error: %s\n", reinterpret_cast<const char*>(glewGetErrorString(glew)));

@@ -47,7 +47,9 @@ void setMultisampling(int samples) {
 
 bool tryOpen(const char* caption, int width, int height, const DesktopFormat& desktop,
              uint32_t videoFlags) {
-  Uint32 flags = 0;
+  // Hidden until the start-up has settled its multisampling, which can mean
+  // a second window (see reopenVideoWindow).
+  Uint32 flags = SDL_WINDOW_HIDDEN;
   if (videoFlags & kVideoOpenGL) flags |= SDL_WINDOW_OPENGL;
   if (videoFlags & kVideoResizable) flags |= SDL_WINDOW_RESIZABLE;
   bool fullscreen = (videoFlags & kVideoFullscreen) != 0;

@@ -36,7 +36,8 @@ void requestGlAttributes(int samples, int vsync);
 // Asks for a debug context, in which drivers report more through KHR_debug.
 void requestGlDebugContext(bool debug);
 
-// Opens the window (centred when windowed) with its OpenGL context. When the
+// Opens the window (centred when windowed, hidden until showVideoWindow)
+// with its OpenGL context. When the
 // requested multisampling cannot be had, tries fewer samples, then none,
 // and says so on standard error. False when no window could be opened.
 bool openVideoWindow(const char* caption, int width, int height, const DesktopFormat& desktop,

@@ -147,21 +147,23 @@ class BackFaceCulling {
 // first draw, which can cost a frame or two; a scene draws what first shows
 // in the middle of its slot under one of these in the frames before, so the
 // compiling falls in its first frame rather than one the viewer watches.
-// The scissor test is off again after, with the box it had.
+// The scissor test and box are as they were again after (they nest: the
+// show's warm-up draws whole frames under one).
 class UnseenDraws {
  public:
-  UnseenDraws() {
+  UnseenDraws() : enabled_(glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE) {
     glGetIntegerv(GL_SCISSOR_BOX, box_);
     glScissor(0, 0, 0, 0);
     glEnable(GL_SCISSOR_TEST);
   }
   ~UnseenDraws() {
-    glDisable(GL_SCISSOR_TEST);
+    if (!enabled_) glDisable(GL_SCISSOR_TEST);
     glScissor(box_[0], box_[1], box_[2], box_[3]);
   }
   UnseenDraws(const UnseenDraws&) = delete;
   UnseenDraws& operator=(const UnseenDraws&) = delete;
 
  private:
+  bool enabled_;
   GLint box_[4] = {0, 0, 0, 0};
 };

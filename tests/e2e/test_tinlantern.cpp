@@ -283,6 +283,28 @@ TEST_F(ShowUnderXvfb, SingleFrameAtABeat) {
   removeCopy(dir);
 }
 
+// The warm-up steps every scene through the show and draws it unseen while
+// loading, then rewinds it: what a frame shows is the same without it, in
+// every scene's slot.
+TEST_F(ShowUnderXvfb, TheWarmUpLeavesNoTrace) {
+  std::string dir = lonelyCopy();
+  for (const char* beat : {"60", "200", "330", "420", "520", "560"}) {
+    std::string pictures[2];
+    for (int warm = 0; warm < 2; ++warm) {
+      pictures[warm] = dir + "/beat" + beat + (warm ? "-warm.png" : "-cold.png");
+      std::vector<std::string> args = {kBinary, "--batch", "--gl-debug", "--frame", beat,
+                                        "--out", pictures[warm], "--size", "160x90"};
+      if (!warm) args.push_back("--no-warm-up");
+      Child child = spawnProcess(args, env_);
+      ASSERT_EQ(waitProcess(child, 60), 0) << readFile(child.stderrPath);
+    }
+    const std::string cold = readFile(pictures[0]), warm = readFile(pictures[1]);
+    EXPECT_FALSE(cold.empty());
+    EXPECT_TRUE(cold == warm) << "beat " << beat;
+  }
+  removeCopy(dir);
+}
+
 TEST_F(ShowUnderXvfb, CaptureWritesEveryFrameToTheEndOfTheMusic) {
   // How long the music is, read the way the program reads it.
   std::string ogg = readFile("data/common/music/sp10-invite.ogg");

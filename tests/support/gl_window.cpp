@@ -17,6 +17,7 @@ void GlWindowEnvironment::SetUp() {
   if (debugContext_) requestGlDebugContext(true);
   ASSERT_TRUE(openVideoWindow(title_.c_str(), width_, height_, desktopFormat(), kVideoOpenGL))
       << videoError();
+  showVideoWindow();
   ASSERT_EQ(glewInit(), static_cast<GLenum>(GLEW_OK));
 }
 

@@ -297,6 +297,20 @@ TEST(LoadingProgress, TheScreenIsRedrawnEveryFiftyMillisecondsAndAtTheLastFile) 
   EXPECT_FALSE(loadingRedrawDue(0.01, nothing));
 }
 
+TEST(LoadingProgress, TheStepsAfterTheFilesFillTheRestOfTheBar) {
+  LoadingProgress progress;
+  progress.total = 90;
+  progress.done = 90;
+  progress.steps = 30;
+  EXPECT_FLOAT_EQ(progress.fraction(), 0.75f);
+  EXPECT_FLOAT_EQ(progress.brightness(), 0.5f) << "still fading out";
+  EXPECT_FALSE(loadingRedrawDue(0.0, progress)) << "the last file is not the end any more";
+  progress.stepsDone = 30;
+  EXPECT_FLOAT_EQ(progress.fraction(), 1.0f);
+  EXPECT_FLOAT_EQ(progress.brightness(), 0.0f);
+  EXPECT_TRUE(loadingRedrawDue(0.0, progress)) << "the full bar is always shown";
+}
+
 TEST_F(DataFiles, ReadLinesSplitsAtLineFeeds) {
   addEntry(dataIndex, "data/blank.txt", "a\n\nb");
   addEntry(dataIndex, "data/ended.txt", "a\nb\n");

@@ -158,13 +158,15 @@ TEST(Options, MalformedOrUnknownOptionsAreErrors) {
 TEST(Options, DriverOptionsChangeNoVideoSetting) {
   Options options;
   std::string error;
-  ASSERT_TRUE(parse({"--anisotropy", "4", "--gl-debug"}, options, error)) << error;
+  ASSERT_TRUE(parse({"--anisotropy", "4", "--gl-debug", "--no-warm-up"}, options, error)) << error;
   EXPECT_EQ(options.anisotropy, 4);
   EXPECT_TRUE(options.glDebug);
+  EXPECT_FALSE(options.warmUp);
   EXPECT_FALSE(options.setsVideo()) << "the set-up dialog still asks";
   Options plain;
   EXPECT_EQ(plain.anisotropy, 0) << "chosen by the renderer";
   EXPECT_FALSE(plain.glDebug);
+  EXPECT_TRUE(plain.warmUp);
 }
 
 }  // namespace

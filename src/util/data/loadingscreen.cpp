@@ -54,7 +54,8 @@ void LoadingProgress::advance(int mode, const DataIndex& index) {
 }
 
 float LoadingProgress::fraction() const {
-  return total == 0 ? 0.0f : static_cast<float>(done) / static_cast<float>(total);
+  const uint32_t all = total + steps;
+  return all == 0 ? 0.0f : static_cast<float>(done + stepsDone) / static_cast<float>(all);
 }
 
 float LoadingProgress::brightness() const {
@@ -63,7 +64,8 @@ float LoadingProgress::brightness() const {
 }
 
 bool loadingRedrawDue(double secondsSinceRedraw, const LoadingProgress& progress) {
-  return secondsSinceRedraw >= kLoadingRedrawSeconds || (progress.total > 0 && progress.done >= progress.total);
+  const uint32_t all = progress.total + progress.steps;
+  return secondsSinceRedraw >= kLoadingRedrawSeconds || (all > 0 && progress.done + progress.stepsDone >= all);
 }
 
 const LoadingProgress& loadingProgress() { return progress; }
@@ -86,17 +88,36 @@ void loadLoadingLogo() {
 
 void finishLoadingScreen() { started = false; }
 
-void drawLoadingScreen() {
-  if (started) {
-    WindowEvent event;
-    if (pollWindowEvent(event) &&
-        (event.kind == WindowEventKind::EscapePressed || event.kind == WindowEventKind::Quit))
-      std::exit(1);
-  }
-  progress.advance(dataMode, dataIndex);
-  if (!started) return;
+namespace {
+
+// Takes one window event: Escape or closing the window ends the program.
+void takeLoadingEvent() {
+  WindowEvent event;
+  if (pollWindowEvent(event) &&
+      (event.kind == WindowEventKind::EscapePressed || event.kind == WindowEventKind::Quit))
+    std::exit(1);
+}
+
+void redrawWhenDue() {
   const double since = std::chrono::duration<double>(std::chrono::steady_clock::now() - lastRedraw).count();
   if (loadingRedrawDue(since, progress)) redraw();
+}
+
+}  // namespace
+
+void drawLoadingScreen() {
+  if (started) takeLoadingEvent();
+  progress.advance(dataMode, dataIndex);
+  if (started) redrawWhenDue();
+}
+
+void expectLoadingSteps(uint32_t steps) { progress.steps += steps; }
+
+void loadingStepDone() {
+  if (progress.stepsDone < progress.steps) ++progress.stepsDone;
+  if (!started) return;
+  takeLoadingEvent();
+  redrawWhenDue();
 }
 
 void renderLoadingScreen() {

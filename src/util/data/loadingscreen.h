@@ -20,18 +20,26 @@ void loadLoadingLogo();
 // something.
 void drawLoadingScreen();
 
+// Work after the files that the bar counts too (the show drawn once unseen,
+// see Demo::warmUp): `steps` more to come, each ended by loadingStepDone,
+// which advances and redraws as an open does.
+void expectLoadingSteps(uint32_t steps);
+void loadingStepDone();
+
 // Loading is over: later opens draw nothing over the show.
 void finishLoadingScreen();
 
-// Files opened so far of the expected number.
+// Files opened so far of the expected number, and the steps after them.
 struct LoadingProgress {
   uint32_t done = 0;
   uint32_t total = 150;
+  uint32_t stepsDone = 0;
+  uint32_t steps = 0;
 
   // After an open. Reading mode: the archive's used entries of all its
   // entries. Other modes: one more, and the total grows whenever passed.
   void advance(int mode, const DataIndex& index);
-  // done / total, 0 when there is nothing to count.
+  // Everything done of everything expected, 0 when there is nothing to count.
   float fraction() const;
   // Of logo and bar: rises from 0 to 1 at half the files, back to 0 at the last.
   float brightness() const;
