@@ -8,6 +8,7 @@
 #include "platform/messagebox.h"
 #include "platform/setup_dialog.h"
 #include "platform/video.h"
+#include "scenes/depth_of_field.h"
 #include "util/error.h"
 #include "util/gl_debug.h"
 #include "util/gl_entry_points.h"
@@ -169,6 +170,7 @@ void configureDriver(const Options& options) {
   if (supported) glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maximum);
   float anisotropy = chooseAnisotropy(renderer, maximum, options.anisotropy);
   setTextureAnisotropy(anisotropy);
+  DepthOfField::setReflectionDivisor(isSoftwareRenderer(renderer) ? 2 : 1);
   if (options.batch)
     std::fprintf(stderr, "tinlantern: OpenGL %s, %s (%s); anisotropic filtering %gx (%s); %s\n",
                  glGetString(GL_VERSION), renderer ? renderer : "?", vendor ? vendor : "?",

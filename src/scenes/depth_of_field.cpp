@@ -3,12 +3,62 @@
 #include "main_shaders.h"
 #include "util/camera/camera.h"
 
+#include <algorithm>
+
+namespace {
+int reflectionDivisor = 1;
+}  // namespace
+
+void DepthOfField::setReflectionDivisor(int divisor) {
+  // The reflection is copied over with a blit, which a driver without
+  // framebuffer blits cannot do: there it stays in the sharp picture.
+  const bool blits = glBlitFramebufferEXT != nullptr || glBlitFramebuffer != nullptr;
+  reflectionDivisor = divisor > 1 && blits ? divisor : 1;
+}
+
 DepthOfField::DepthOfField()
-    : sceneTarget(std::make_unique<FBO>(64, 64, 4)), acrossTarget(std::make_unique<FBO>(64, 64, 1)) {}
+    : sceneTarget(std::make_unique<FBO>(64, 64, 4)), acrossTarget(std::make_unique<FBO>(64, 64, 1)) {
+  if (reflectionDivisor > 1) {
+    divisor_ = reflectionDivisor;
+    reflectionTarget = std::make_unique<FBO>(64, 64, 1);
+  }
+}
 
 void DepthOfField::resize(int width, int height) {
   sceneTarget->resize(width, height);
   acrossTarget->resize(width, height);
+  if (reflectionTarget) {
+    const auto smaller = [this](int side) { return std::max(1, (side + divisor_ - 1) / divisor_); };
+    reflectionTarget->resize(smaller(width), smaller(height));
+  }
+}
+
+// The reflection is drawn as the sharp picture is (see beginSharp).
+void DepthOfField::beginReflection() {
+  reflectionTarget->bind(true);
+  glPushAttrib(GL_COLOR_BUFFER_BIT);
+  glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+}
+
+void DepthOfField::endReflection() { endSharp(); }
+
+void DepthOfField::layReflection() {
+  // Each texel over its 2 x 2 pixels (when halved), and one pixel higher:
+  // where the content meets its reflection (the floor under a wall, the
+  // horizon) a pixel just below the meeting line then always shows a texel
+  // of the reflection, never one above the line, which the reflection
+  // leaves empty and which would show as a dark dot there once the picture
+  // is blurred; the pixel row above the line that the reflection now
+  // reaches is the content's own, drawn over it. The bottom row repeats the
+  // texels' first. The depth stays the cleared one: the floor writes its own.
+  const PFNGLBLITFRAMEBUFFEREXTPROC blit = glBlitFramebufferEXT ? glBlitFramebufferEXT : glBlitFramebuffer;
+  const FBO& from = *reflectionTarget;
+  const FBO& to = *sceneTarget;
+  glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, from.framebuffer);
+  glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, to.framebuffer);
+  blit(0, 0, from.width, from.height, 0, 1, to.width, to.height + 1, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  blit(0, 0, from.width, 1, 0, 0, to.width, 1, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, to.framebuffer);
 }
 
 void DepthOfField::beginSharp() {

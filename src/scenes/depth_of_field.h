@@ -17,6 +17,7 @@
 // nothing) shows as much as its alpha says. The targets are the window's size.
 #include <memory>
 
+#include "scenes/translucent_floor.h"
 #include "util/fbo/fbo.h"
 
 class Camera;
@@ -39,6 +40,36 @@ class DepthOfField {
     blurAndCompose(shaders, camera);
   }
 
+  // The content standing on the translucent glass floor (translucent_floor.h):
+  // drawScene(true) is its reflection, drawScene(false) the content itself.
+  // With a reflection divisor above 1 the reflection is drawn into a target
+  // of its own, that many times smaller each way, and laid into the sharp
+  // picture before the floor goes over it: seen through the tinted glass
+  // and blurred with the floor, it is a softer picture of the same, at a
+  // fraction of the pixels.
+  template <class DrawScene>
+  void renderOnGlassFloor(const ShaderLibrary& shaders, const Camera& camera, DrawScene&& drawScene) {
+    if (!reflectionTarget) {
+      render(shaders, camera, [&] { drawOnGlassFloor(shaders, drawScene); });
+      return;
+    }
+    beginReflection();
+    drawMirroredInFloor(drawScene);
+    endReflection();
+    beginSharp();
+    layReflection();
+    drawTranslucentFloor(shaders);
+    drawScene(false);
+    endSharp();
+    blurAndCompose(shaders, camera);
+  }
+
+  // How many times smaller each way reflections are drawn by the targets
+  // made from now on: 1 (in the sharp picture itself) unless set. The
+  // start-up sets 2 on a software renderer, where the reflection's pixels
+  // cost a quarter of the robots' and the tiles' frames.
+  static void setReflectionDivisor(int divisor);
+
   // The halves of render, for callers that cannot pass their content as one call.
   void beginSharp();
   void endSharp();
@@ -46,4 +77,12 @@ class DepthOfField {
 
   std::unique_ptr<FBO> sceneTarget;   // type 4: the sharp picture and its depth
   std::unique_ptr<FBO> acrossTarget;  // type 1: the sharp picture blurred across only
+  std::unique_ptr<FBO> reflectionTarget;  // type 1: the reflection, when it is drawn apart
+
+ private:
+  void beginReflection();
+  void endReflection();
+  // The reflection's picture into the sharp target, as it is (no blending).
+  void layReflection();
+  int divisor_ = 1;  // the reflection target's, fixed when it is made
 };

@@ -10,15 +10,21 @@ class ShaderLibrary;
 
 void drawTranslucentFloor(const ShaderLibrary& shaders);
 
-// A scene standing on the glass floor: drawScene(true) draws it mirrored
-// in the floor (z turned over: its reflection beneath), then the floor
-// goes over that, then drawScene(false) draws the scene itself.
+// The reflection of a scene standing on the glass floor: drawScene(true)
+// draws it mirrored in the floor (z turned over: beneath it).
 template <class DrawScene>
-void drawOnGlassFloor(const ShaderLibrary& shaders, DrawScene drawScene) {
+void drawMirroredInFloor(DrawScene& drawScene) {
   glPushMatrix();
   glScalef(1.0f, 1.0f, -1.0f);
   drawScene(true);
   glPopMatrix();
+}
+
+// A scene standing on the glass floor: its reflection, then the floor goes
+// over that, then drawScene(false) draws the scene itself.
+template <class DrawScene>
+void drawOnGlassFloor(const ShaderLibrary& shaders, DrawScene drawScene) {
+  drawMirroredInFloor(drawScene);
   drawTranslucentFloor(shaders);
   drawScene(false);
 }

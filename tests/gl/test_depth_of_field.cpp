@@ -5,11 +5,13 @@
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "main_shaders.h"
 #include "scenes/depth_of_field.h"
 #include "scenes/scene.h"
+#include "scenes/translucent_floor.h"
 #include "util/camera/camera.h"
 #include "util/data/data.h"
 
@@ -158,4 +160,84 @@ TEST_F(DepthOfFieldTest, TranslucentContentLandsAtItsOwnAlpha) {
   }
   EXPECT_EQ(at(0.5, 0), 0) << "the empty middle shows the blue alone";
   EXPECT_GT(at(0.635, 0), 240) << "the opaque square covers";
+}
+
+namespace {
+
+// A white wall standing on the glass floor at y = 0, from x = -3 to 3 and
+// z = 0 to 4, seen from above the floor in front of it: unlit, opaque.
+void wall() {
+  glUseProgramObjectARB(0);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_TEXTURE_2D);
+  glColor4f(1, 1, 1, 1);
+  glBegin(GL_QUADS);
+  glVertex3f(-3, 0, 0);
+  glVertex3f(3, 0, 0);
+  glVertex3f(3, 0, 4);
+  glVertex3f(-3, 0, 4);
+  glEnd();
+}
+
+// Red of every row of the window's middle column, bottom first.
+std::vector<int> middleColumn() {
+  std::vector<int> red(kHeight);
+  for (int y = 0; y < kHeight; ++y) {
+    unsigned char rgba[4];
+    glReadPixels(kWidth / 2, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    red[y] = rgba[0];
+  }
+  return red;
+}
+
+}  // namespace
+
+// A software renderer draws the reflection at half the size each way and
+// lays it into the sharp picture before the floor: the same picture, a
+// little coarser, and where the wall meets its reflection no pixel between
+// them is left dark.
+TEST_F(DepthOfFieldTest, AReflectionDrawnSmallerMeetsTheContentWithoutAGap) {
+  DepthOfField::setReflectionDivisor(2);
+  DepthOfField halved;
+  DepthOfField::setReflectionDivisor(1);
+  ASSERT_TRUE(halved.reflectionTarget) << "the driver blits";
+  halved.resize(kWidth, kHeight);
+  EXPECT_EQ(halved.reflectionTarget->width, kWidth / 2);
+  EXPECT_EQ(halved.reflectionTarget->height, kHeight / 2);
+  EXPECT_FALSE(pipeline.reflectionTarget) << "made before the divisor: in the sharp picture";
+
+  camera.focusPoint = 20.0f;
+  camera.focusRange = 100.0f;  // everything sharp: the pictures compare pixel by pixel
+  std::vector<int> columns[2];
+  for (int k = 0; k < 2; ++k) {
+    clearWindow(0, 0, 0, 0);
+    gluLookAt(0, -20, 3, 0, 0, 1, 0, 0, 1);
+    const GLfloat light[4] = {0, -10, 20, 1};
+    glLightfv(GL_LIGHT0, GL_POSITION, light);
+    DepthOfField& dof = k == 0 ? pipeline : halved;
+    dof.renderOnGlassFloor(*shaders, camera, [](bool) { wall(); });
+    glFinish();
+    columns[k] = middleColumn();
+  }
+  // The wall's base: the lowest white row of the full-size picture; the
+  // reflection's far edge: the lowest row it shows in.
+  int base = -1, far = -1;
+  for (int y = kHeight - 1; y > 0; --y)
+    if (columns[0][y] > 240 && columns[0][y - 1] <= 240) base = y;
+  for (int y = base - 1; y > 0; --y)
+    if (columns[0][y] > 60 && columns[0][y - 1] <= 60) far = y;
+  ASSERT_GT(base, 20);
+  ASSERT_GT(far, 0);
+  ASSERT_LT(far, base - 20) << "the reflection shows below the base";
+  // Where wall and reflection meet, nothing dark in between.
+  for (int y = base - 12; y < base + 12; ++y)
+    EXPECT_NEAR(columns[1][y], columns[0][y], 40) << "row " << y << " (base " << base << ")";
+  // Elsewhere the same but for the reflection's outer edge, which the
+  // halved picture moves by up to two rows.
+  for (int y = 0; y < kHeight; ++y) {
+    const bool nearAnEdge = std::abs(y - far) <= 3 || (y >= base - 12 && y < base + 12);
+    if (!nearAnEdge) {
+      EXPECT_NEAR(columns[1][y], columns[0][y], 8) << "row " << y;
+    }
+  }
 }

@@ -246,12 +246,10 @@ void DadezAruv::draw(const FrameTime& time) {
   robot.cameras[activeCamera].apply(viewWidth, viewHeight);
   robot.bindLights();
 
-  depthOfField.render(*shaders, robot.cameras[activeCamera], [this, t] {
-    drawOnGlassFloor(*shaders, [this, t](bool mirrored) {
-      if (!mirrored) drawCanvas();  // on the glass: no reflection of its own
-      BackFaceCulling culling(mirrored);
-      drawRobots(t);
-    });
+  depthOfField.renderOnGlassFloor(*shaders, robot.cameras[activeCamera], [this, t](bool mirrored) {
+    if (!mirrored) drawCanvas();  // on the glass: no reflection of its own
+    BackFaceCulling culling(mirrored);
+    drawRobots(t);
   });
 
   drawCategory(u);

@@ -235,11 +235,9 @@ void Tiles::draw(const FrameTime& time) {
   // The meshes show the last fly-in beat; rebuilt only when that changes.
   if (builtT_ != meshT_) updateTiles(meshT_);
 
-  depthOfField.render(*shaders, showerHead.cameras[0], [this, t] {
-    drawOnGlassFloor(*shaders, [this, t](bool) {
-      drawTiles(t);
-      drawShowerHead(t);
-    });
+  depthOfField.renderOnGlassFloor(*shaders, showerHead.cameras[0], [this, t](bool) {
+    drawTiles(t);
+    drawShowerHead(t);
   });
   drawCaption(t);
   const float beat = time.beat;
