@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "scenes/scene_tiles/tiles_timing.h"
 
@@ -22,6 +24,40 @@ TEST(TilesTiming, ATileStartsAtItsStartAndStaysAtItsTargetFromItsArrival) {
   for (float t : {10.0f, 30.0f, 48.0f}) {
     tilePosition(start, target, 10.0f, t, at);
     for (int i = 0; i < 3; ++i) EXPECT_FLOAT_EQ(at[i], target[i]) << "t " << t;
+  }
+}
+
+// The wall draws the arrived tiles where their targets are, and the mesh
+// the rest: a tile is on its target exactly from its arrival on, never a
+// float before, and the ones still flying hold the last places.
+TEST(TilesTiming, ArrivedTilesAreOnTheirTargetsAndTheFlyingOnesTakeTheLastPlaces) {
+  const float start[3] = {10, -40, 25}, target[3] = {2.5f, 0, 7};
+  std::srand(3);
+  std::vector<float> arrivals;
+  for (int k = 0; k < 500; ++k) arrivals.push_back(randomRange(5.0f, 48.0f));
+  arrivals.push_back(arrivals[7]);  // a tie
+  for (float arrival : arrivals) {
+    float at[3];
+    tilePosition(start, target, arrival, arrival, at);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(at[i], target[i]) << "at its arrival " << arrival;
+    const float before = std::nextafter(arrival, 0.0f);
+    EXPECT_FALSE(hasArrived(arrival, before));
+    EXPECT_TRUE(hasArrived(arrival, arrival));
+  }
+  const std::vector<int> places = placesByArrival(arrivals);
+  std::vector<bool> taken(places.size(), false);
+  for (int place : places) {
+    ASSERT_GE(place, 0);
+    ASSERT_LT(place, static_cast<int>(places.size()));
+    EXPECT_FALSE(taken[static_cast<size_t>(place)]) << "one tile a place";
+    taken[static_cast<size_t>(place)] = true;
+  }
+  EXPECT_LT(places[7], places.back()) << "the earlier tile first on a tie";
+  for (float t : {0.0f, 5.0f, 12.5f, arrivals[3], 30.0f, 47.99f, 48.0f}) {
+    int arrived = 0;
+    for (float arrival : arrivals) arrived += hasArrived(arrival, t);
+    for (size_t k = 0; k < arrivals.size(); ++k)
+      EXPECT_EQ(places[k] < arrived, hasArrived(arrivals[k], t)) << "tile " << k << " at " << t;
   }
 }
 

@@ -96,9 +96,10 @@ void Tiles::setUpLights() {
 }
 
 void Tiles::setUpTiles() {
-  if (!tileTexture.load("data/tiles/tile.png", true, false, GL_LINEAR, GL_LINEAR))
+  // Repeating: the wall lays one copy per tile, as each flying tile has one.
+  if (!tileTexture.load("data/tiles/tile.png", true, true, GL_LINEAR, GL_LINEAR))
     FATAL("Failed to load tile texture");
-  if (!tileNormalMap.load("data/tiles/tile_normalmap.png", true, false, GL_LINEAR, GL_LINEAR))
+  if (!tileNormalMap.load("data/tiles/tile_normalmap.png", true, true, GL_LINEAR, GL_LINEAR))
     FATAL("Failed to load tile normalmap");
   // The squid is never drawn, only read: its pixels, no texture. Four
   // bytes a pixel, a 24-bit picture with an opaque alpha.
@@ -116,6 +117,7 @@ void Tiles::setUpTiles() {
   for (int p = 0; p < 3; ++p) {
     TilePanel& panel = panels[p];
     panel.tiles = kRows[p] * kColumns;
+    panel.firstRow = p == 0 ? 0 : p == 1 ? kRows[0] : kRows[0] + kRows[1];
     const size_t n = static_cast<size_t>(panel.tiles);
     allocate(panel.positions, n * 4 * 3, p, "vertex");
     allocate(panel.texcoords0, n * 4 * 2, p, "texcoords0");
@@ -139,9 +141,37 @@ void Tiles::setUpTiles() {
       tile.start[2] = z + randomRange(-50.0f, 50.0f);
       tile.start[3] = 1.0f;
       tile.arrival = randomRange(5.0f, 48.0f);
+      tile.panel = r < kRows[0] ? 0 : r < kRows[0] + kRows[1] ? 1 : 2;
       std::memcpy(tile.current, tile.start, sizeof tile.current);
       tiles.push_back(tile);
     }
+  for (int p = 0; p < 3; ++p) {
+    std::vector<Tile*> ofPanel;
+    std::vector<float> arrivals;
+    for (Tile& tile : tiles) {
+      if (tile.panel != p) continue;
+      ofPanel.push_back(&tile);
+      arrivals.push_back(tile.arrival);
+    }
+    const std::vector<int> places = placesByArrival(arrivals);
+    for (size_t i = 0; i < ofPanel.size(); ++i) ofPanel[i]->place = places[i];
+  }
+
+  mosaicTexels.assign(static_cast<size_t>(kMosaicWidth) * kColumns * 4, 0);
+  for (size_t i = 0; i < static_cast<size_t>(kMosaicWidth) * kColumns; ++i)
+    std::memset(&mosaicTexels[i * 4], squidPixels[i * 4], 3);
+  mosaic.createEmpty(kMosaicWidth, kColumns, GL_RGBA8, false);
+  glBindTexture(GL_TEXTURE_2D, mosaic.id);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  mosaic.minFilter = mosaic.magFilter = GL_NEAREST;
+  wallShader = std::make_unique<ShaderProgram>("multi_specular_bump.vert", "tile_wall.frag");
+  wallShader->use();
+  wallShader->setUniform("Texture1", 0);
+  wallShader->setUniform("NormalMap", 1);
+  wallShader->setUniform("Mosaic", 2);
+  glUseProgramObjectARB(0);
 }
 
 void Tiles::resizeView(int width, int height) {
@@ -159,18 +189,19 @@ void Tiles::step(const FrameTime& time) {
 }
 
 void Tiles::updateTiles(float t) {
-  int panelOf[kMosaicWidth];
-  for (int r = 0; r < kMosaicWidth; ++r) panelOf[r] = r < 37 ? 0 : r < 74 ? 1 : 2;
-  int firstRow[3] = {0, 37, 74};
+  for (TilePanel& panel : panels) panel.arrived = 0;
   for (size_t k = 0; k < tiles.size(); ++k) {
     Tile& tile = tiles[k];
     tilePosition(tile.start, tile.target, tile.arrival, t, tile.current);
-    const int r = static_cast<int>(k) / kColumns, col = static_cast<int>(k) % kColumns;
-    TilePanel& panel = panels[panelOf[r]];
-    const size_t j = static_cast<size_t>((r - firstRow[panelOf[r]]) * kColumns + col);
+    TilePanel& panel = panels[tile.panel];
+    const bool arrived = hasArrived(tile.arrival, t);
+    if (arrived) ++panel.arrived;
+    mosaicTexels[k % kColumns * kMosaicWidth * 4 + k / kColumns * 4 + 3] = arrived ? 255 : 0;
+    const size_t j = static_cast<size_t>(tile.place);
     const float x = tile.current[0], y = tile.current[1], z = tile.current[2], s = kTileSize;
     const float corners[4][3] = {{x, y, z}, {x + s, y, z}, {x, y, z + s}, {x + s, y, z + s}};
     const float uv[4][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+    const int r = static_cast<int>(k) / kColumns, col = static_cast<int>(k) % kColumns;
     const size_t pixel = static_cast<size_t>(mosaicPixel(r, col)) * 4;
     const float g = squidPixels[pixel] / 255.0f;
     for (int v = 0; v < 4; ++v) {
@@ -210,13 +241,22 @@ void Tiles::updateTiles(float t) {
     glBindBuffer(GL_ARRAY_BUFFER, panel.vertexBuffer);
     GLintptr offset = 0;
     for (const auto* array : arrays) {
-      if (fresh || array == &panel.positions)
+      if (fresh) {
         glBufferSubData(GL_ARRAY_BUFFER, offset, static_cast<GLsizeiptr>(array->size() * 4), array->data());
+      } else if (array == &panel.positions) {
+        // The flying tiles' only: the arrived ones are drawn by the wall.
+        const size_t first = static_cast<size_t>(panel.arrived) * 4 * 3;
+        glBufferSubData(GL_ARRAY_BUFFER, offset + static_cast<GLintptr>(first * 4),
+                        static_cast<GLsizeiptr>((array->size() - first) * 4), array->data() + first);
+      }
       offset += static_cast<GLintptr>(array->size() * 4);
     }
   }
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  glBindTexture(GL_TEXTURE_2D, mosaic.id);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, kMosaicWidth, kColumns, GL_RGBA, GL_UNSIGNED_BYTE, mosaicTexels.data());
+  glBindTexture(GL_TEXTURE_2D, 0);
   builtT_ = t;
 }
 
@@ -261,6 +301,14 @@ void Tiles::drawTiles(float t) {
 
   const float a = foldAngle(t);
   const float s = kTileSize;
+  // The side panels turn about their inner edges as they fold up.
+  const auto placePanel = [a, s](int p) {
+    if (p == 0) glRotatef(a, 0, 0, 1);
+    if (p == 2) {
+      glTranslatef(kRows[1] * s, 0, 0);
+      glRotatef(-a, 0, 0, 1);
+    }
+  };
   glPushMatrix();
   glTranslatef(-kRows[1] * s * 0.5f, 0.0f, 0.0f);
   glEnableClientState(GL_VERTEX_ARRAY);
@@ -285,12 +333,11 @@ void Tiles::drawTiles(float t) {
     glTexCoordPointer(4, GL_FLOAT, 0, reinterpret_cast<const void*>(positions + normals + uvs));
     glColorPointer(4, GL_FLOAT, 0, reinterpret_cast<const void*>(positions + normals + uvs + tangents));
     glPushMatrix();
-    if (p == 0) glRotatef(a, 0, 0, 1);
-    if (p == 2) {
-      glTranslatef(kRows[1] * s, 0, 0);
-      glRotatef(-a, 0, 0, 1);
-    }
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(panel.indices.size()), GL_UNSIGNED_INT, nullptr);
+    placePanel(p);
+    const size_t flying = static_cast<size_t>(panel.tiles - panel.arrived) * 6;
+    if (flying > 0)
+      glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(flying), GL_UNSIGNED_INT,
+                     reinterpret_cast<const void*>(static_cast<size_t>(panel.arrived) * 6 * sizeof(uint32_t)));
     glPopMatrix();
   }
   for (int unit : {1, 0}) {
@@ -302,6 +349,23 @@ void Tiles::drawTiles(float t) {
   glDisableClientState(GL_COLOR_ARRAY);
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+
+  wallShader->use();
+  wallShader->setUniform("Num_lights", static_cast<int>(showerHead.lights.size()));
+  glActiveTexture(GL_TEXTURE2);
+  glBindTexture(GL_TEXTURE_2D, mosaic.id);
+  glActiveTexture(GL_TEXTURE0);
+  for (int p = 0; p < 3; ++p) {
+    if (panels[p].arrived == 0) continue;
+    glPushMatrix();
+    placePanel(p);
+    drawWall(p);
+    glPopMatrix();
+  }
+  glActiveTexture(GL_TEXTURE2);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glActiveTexture(GL_TEXTURE0);
+  bump.use();
   // The backing boxes after the tiles in front of them: what the tiles
   // cover is not shaded twice. They show from the fold on; before it they
   // are drawn unseen, so that the renderer is ready for them when they do.
@@ -327,6 +391,31 @@ void Tiles::drawTiles(float t) {
   glBindTexture(GL_TEXTURE_2D, 0);
   glActiveTexture(GL_TEXTURE0);
   glPopMatrix();
+}
+
+void Tiles::drawWall(int p) {
+  const TilePanel& panel = panels[p];
+  const float s = kTileSize;
+  const int rows = kRows[p];
+  // Where its first row's tiles land, as in setUpTiles.
+  const float x0 = static_cast<float>(panel.firstRow < 74 ? panel.firstRow - 37 : panel.firstRow - 74) * s;
+  const float x1 = x0 + static_cast<float>(rows) * s, z1 = static_cast<float>(kColumns) * s;
+  wallShader->setUniform("MosaicPlace", 1.0f / kMosaicWidth, 1.0f / kColumns,
+                         static_cast<float>(panel.firstRow) / kMosaicWidth, 0.0f);
+  // The tiles' corners, texture coordinates counted in tiles, and their
+  // triangles and normal and tangent.
+  const float corners[4][4] = {{x0, 0, 0, 0},
+                               {x1, 0, static_cast<float>(rows), 0},
+                               {x0, z1, 0, static_cast<float>(kColumns)},
+                               {x1, z1, static_cast<float>(rows), static_cast<float>(kColumns)}};
+  glNormal3f(0, -1, 0);
+  glMultiTexCoord4f(GL_TEXTURE1, 1, 0, 0, 1);
+  glBegin(GL_TRIANGLES);
+  for (int v : {0, 1, 2, 2, 3, 1}) {
+    glMultiTexCoord4f(GL_TEXTURE0, corners[v][2], corners[v][3], 0, 1);
+    glVertex3f(corners[v][0], 0, corners[v][1]);
+  }
+  glEnd();
 }
 
 void Tiles::drawShowerHead(float t) {

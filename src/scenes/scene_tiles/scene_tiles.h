@@ -20,9 +20,14 @@ class Fader;
 }
 
 // One panel's mesh: four vertices and six indices per tile, refilled while
-// the tiles fly, in one vertex and one index buffer.
+// the tiles fly, in one vertex and one index buffer. The tiles take their
+// places in it in the order they arrive, so the ones still flying are the
+// last `tiles - arrived`: only those are drawn one by one (and refilled);
+// the arrived ones are drawn as one quad over the whole panel (the wall).
 struct TilePanel {
   int tiles = 0;
+  int firstRow = 0;  // of the mosaic's 113
+  int arrived = 0;   // at the beat the mesh shows
   std::vector<float> positions, texcoords0, tangents, normals, colours;
   std::vector<uint32_t> indices;
   GLuint vertexBuffer = 0;
@@ -34,6 +39,8 @@ struct Tile {
   float target[4];
   float current[4];
   float arrival;
+  int panel;  // 0 to 2
+  int place;  // in the panel's mesh: its rank in arrival order
 };
 
 class Tiles : public Scene {
@@ -58,6 +65,11 @@ class Tiles : public Scene {
   Texture tileNormalMap;
   Texture squidImage;
   std::vector<uint8_t> squidPixels;
+  // A texel per tile, at (row, column): its grey, alpha 255 once it has
+  // arrived (at the beat the mesh shows); the wall's colours and mask.
+  Texture mosaic;
+  std::vector<uint8_t> mosaicTexels;
+  std::unique_ptr<ShaderProgram> wallShader;
   float boxLift = 0.02f;
   TilePanel panels[3];
   std::vector<Tile> tiles;
@@ -68,6 +80,8 @@ class Tiles : public Scene {
   void setUpTiles();
   void updateTiles(float t);
   void drawTiles(float t);
+  // The arrived tiles of panel p as one quad, in the panel's frame.
+  void drawWall(int p);
   void drawShowerHead(float t);
   void drawCaption(float t);
 

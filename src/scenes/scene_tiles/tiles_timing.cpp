@@ -1,5 +1,6 @@
 #include "scenes/scene_tiles/tiles_timing.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <initializer_list>
@@ -19,6 +20,15 @@ void tilePosition(const float start[3], const float target[3], float arrival, fl
   float u = arrival > 0.0f ? t / arrival : 1.0f;
   if (u > 1.0f) u = 1.0f;
   for (int i = 0; i < 3; ++i) out[i] = u * target[i] + (1.0f - u) * start[i];
+}
+
+std::vector<int> placesByArrival(const std::vector<float>& arrivals) {
+  std::vector<size_t> order(arrivals.size());
+  for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return arrivals[a] < arrivals[b]; });
+  std::vector<int> places(arrivals.size());
+  for (size_t place = 0; place < order.size(); ++place) places[order[place]] = static_cast<int>(place);
+  return places;
 }
 
 float foldAngle(float t) {

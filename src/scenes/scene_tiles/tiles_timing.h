@@ -3,6 +3,8 @@
 // (0 to 96): the tiles fly in until 48, the side panels fold up into walls
 // from 48 to 84, the shower head comes down from 48 to 66, and the camera
 // glides from camera 1 to camera 2 and on past camera 4.
+#include <vector>
+
 namespace TilesTiming {
 
 constexpr float kFlyInEnd = 48.0f;
@@ -21,6 +23,16 @@ float randomRange(float a, float b);
 // there from its arrival on.
 void tilePosition(const float start[3], const float target[3], float arrival, float t,
                   float out[3]);
+
+// Whether a tile has arrived at t: from then on tilePosition puts it
+// exactly on its target, and the wall draws it.
+inline bool hasArrived(float arrival, float t) { return t >= arrival; }
+
+// Each tile's place among its panel's tiles (the arrival times of one
+// panel): its rank by arrival, the earlier tile first on a tie. At any t
+// the tiles that have arrived then take the first places, so the ones still
+// flying are the last.
+std::vector<int> placesByArrival(const std::vector<float>& arrivals);
 
 // The side panels' fold, in degrees: 0 until 48, up to 90 at 84.
 float foldAngle(float t);
