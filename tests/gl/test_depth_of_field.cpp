@@ -212,10 +212,12 @@ TEST_F(DepthOfFieldTest, AReflectionDrawnSmallerMeetsTheContentWithoutAGap) {
   for (int k = 0; k < 2; ++k) {
     clearWindow(0, 0, 0, 0);
     gluLookAt(0, -20, 3, 0, 0, 1, 0, 0, 1);
+    glPushAttrib(GL_LIGHTING_BIT);  // the tests after this one light with GL's defaults
     const GLfloat light[4] = {0, -10, 20, 1};
     glLightfv(GL_LIGHT0, GL_POSITION, light);
     DepthOfField& dof = k == 0 ? pipeline : halved;
     dof.renderOnGlassFloor(*shaders, camera, [](bool) { wall(); });
+    glPopAttrib();
     glFinish();
     columns[k] = middleColumn();
   }
