@@ -67,6 +67,11 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  // Maker mode reads the plain data/ tree, as packing does, and writes nothing.
+  dataMode = options.dev ? kDataPlain : options.pack ? kDataPacking : kDataReading;
+  // Read while the window opens; the loading screen's first picture needs none of it.
+  startReadingDataFile(dataFilePath());
+
   setAudioOffline(options.offline());
   if (!startVideo(options)) return 0;  // the set-up dialog was cancelled
   if (!videoHasDisplay() && !options.offline())
@@ -77,8 +82,6 @@ int main(int argc, char** argv) {
 
   int exitCode = 0;
   auto loadingBegan = std::chrono::steady_clock::now();
-  // Maker mode reads the plain data/ tree, as packing does, and writes nothing.
-  dataMode = options.dev ? kDataPlain : options.pack ? kDataPacking : kDataReading;
   startLoadingScreen();
   openDataFile();
   loadLoadingLogo();

@@ -63,6 +63,8 @@ std::string readAll(FILE* file) {
   return out;
 }
 
+Bytes contentsOf(const DataEntry& entry) { return entry.data; }
+
 void addEntry(DataIndex& index, const std::string& name, const std::string& contents) {
   auto entry = std::make_unique<DataEntry>();
   entry->name = name;
@@ -97,6 +99,48 @@ TEST_F(DataFiles, ArchiveRoundTripKeepsNamesContentsAndOrder) {
     EXPECT_EQ(read[i]->data, written[i]->data);
     EXPECT_FALSE(read[i]->used);
   }
+}
+
+TEST_F(DataFiles, ArchiveReadAheadFillsTheIndexWhenOpened) {
+  DataIndex written;
+  addEntry(written, "data/a.txt", "alpha");
+  addEntry(written, "data/b.txt", "beta");
+  std::string path = temporary("");
+  writeArchive(path, written);
+  startReadingDataFile(path);
+  addEntry(dataIndex, "data/before.txt", "x");  // the archive's entries come after it
+  openDataFile();
+  ASSERT_EQ(dataIndex.size(), 3u);
+  EXPECT_EQ(dataIndex[1]->name, "data/a.txt");
+  EXPECT_EQ(contentsOf(*dataIndex[2]), bytesOf("beta"));
+  // Taken: a second read ahead may start.
+  startReadingDataFile(path);
+  openDataFile();
+  EXPECT_EQ(dataIndex.size(), 5u);
+}
+
+TEST_F(DataFiles, ArchiveReadAheadFailsWhereItIsOpened) {
+  std::string broken = temporary("Morvella Data File");
+  // The thread is long done when the main thread goes on, and says nothing.
+  EXPECT_EXIT(
+      {
+        startReadingDataFile(broken);
+        usleep(200000);
+        std::fprintf(stderr, "opening\n");
+        openDataFile();
+      },
+      ExitedWithCode(1), "^opening\n(.|\n)*\n\nFailed to read header!\n$");
+  EXPECT_EXIT(
+      {
+        startReadingDataFile("/nonexistent/data.mvl");
+        openDataFile();
+      },
+      ExitedWithCode(1), "Failed to open data file /nonexistent/data.mvl for reading.\n\n$");
+  // Other modes read nothing ahead.
+  dataMode = kDataPlain;
+  startReadingDataFile(broken);
+  openDataFile();
+  EXPECT_TRUE(dataIndex.empty());
 }
 
 TEST_F(DataFiles, WriterLogsEachFileWithUtcTimeStamps) {

@@ -2,6 +2,8 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <future>
+#include <system_error>
 
 #include "platform/system.h"
 #include "util/data/huffman.h"
@@ -221,8 +223,45 @@ void writeArchive(const std::string& path, const DataIndex& index) {
   dataLog(" ..compression rate:      %7.2f %%\n", (original - compressed) * 100.0 / original);
 }
 
+namespace {
+
+// The archive read on its own thread, or the failure that ended the reading.
+struct ArchiveRead {
+  DataIndex index;
+  std::unique_ptr<Failure> failure;
+};
+std::future<ArchiveRead> pendingRead;
+
+}  // namespace
+
+void startReadingDataFile(const std::string& path) {
+  if (dataMode != kDataReading || pendingRead.valid()) return;
+  try {
+    pendingRead = std::async(std::launch::async, [path] {
+      ArchiveRead read;
+      try {
+        FailuresThrown thrown;
+        readArchive(path, read.index);
+      } catch (Failure& failure) {
+        read.index.clear();
+        read.failure = std::make_unique<Failure>(std::move(failure));
+      }
+      return read;
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: openDataFile reads it.
+  }
+}
+
 void openDataFile() {
-  if (dataMode == kDataReading) readArchive(dataFilePath(), dataIndex);
+  if (dataMode != kDataReading) return;
+  if (!pendingRead.valid()) {
+    readArchive(dataFilePath(), dataIndex);
+    return;
+  }
+  ArchiveRead read = pendingRead.get();
+  if (read.failure) raiseFailure(std::move(*read.failure));
+  for (auto& entry : read.index) dataIndex.push_back(std::move(entry));
 }
 
 void writeDataFile() {

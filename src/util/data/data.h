@@ -36,7 +36,13 @@ extern DataIndex dataIndex;
 // Where the archive is: next to the executable, else in the working directory.
 std::string dataFilePath();
 
-// Reading mode: reads the archive into the data index. Other modes: nothing.
+// Reading mode: starts reading the archive at `path` (dataFilePath() for
+// the show) on a thread of its own, so that it is read while the window
+// opens. Other modes, a second call, or no thread to be had: nothing.
+void startReadingDataFile(const std::string& path);
+// Reading mode: reads the archive into the data index, or takes what the
+// thread read (waiting for it); a failure there is reported here, as if it
+// were met here. Other modes: nothing.
 void openDataFile();
 // Packing mode: writes every entry of the data index into the archive.
 // Other modes: nothing.
