@@ -35,7 +35,7 @@ struct Item {
   // What a ready item holds. A parsed document's nodes and strings take
   // about twice its text (the COLLADA files are mostly numbers as text).
   size_t bytes() const {
-    if (kind == Kind::Document) return entry->data.size() * 2;
+    if (kind == Kind::Document) return size_t{entry->size()} * 2;
     return size_t{picture.width} * picture.height * picture.bpp / 8;
   }
 };
@@ -60,13 +60,13 @@ void movePixels(Texture& from, Texture& to) {
 
 // A read-only stream over the entry's bytes, as dataFopen gives the loaders.
 FILE* openEntry(const DataEntry& entry) {
-  if (entry.data.empty()) return nullptr;
-  return openMemoryStream(entry.data.data(), entry.data.size());
+  if (entry.size() == 0) return nullptr;
+  return openMemoryStream(entry.bytes(), entry.size());
 }
 
 bool decode(const Item& item, Texture& picture) {
-  const std::vector<uint8_t>& data = item.entry->data;
-  if (imageFormatOf(item.path.c_str()) == ImageFormat::Png) return decodePNG(data.data(), data.size(), picture);
+  const DataEntry& entry = *item.entry;
+  if (imageFormatOf(item.path.c_str()) == ImageFormat::Png) return decodePNG(entry.bytes(), entry.size(), picture);
   FILE* file = openEntry(*item.entry);
   if (!file) return false;
   const bool decoded = decodeJPG(file, picture);

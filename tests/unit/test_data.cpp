@@ -63,7 +63,7 @@ std::string readAll(FILE* file) {
   return out;
 }
 
-Bytes contentsOf(const DataEntry& entry) { return entry.data; }
+Bytes contentsOf(const DataEntry& entry) { return Bytes(entry.bytes(), entry.bytes() + entry.size()); }
 
 void addEntry(DataIndex& index, const std::string& name, const std::string& contents) {
   auto entry = std::make_unique<DataEntry>();
@@ -96,9 +96,38 @@ TEST_F(DataFiles, ArchiveRoundTripKeepsNamesContentsAndOrder) {
   ASSERT_EQ(read.size(), 3u);
   for (size_t i = 0; i < read.size(); ++i) {
     EXPECT_EQ(read[i]->name, written[i]->name);
-    EXPECT_EQ(read[i]->data, written[i]->data);
+    EXPECT_EQ(contentsOf(*read[i]), written[i]->data);
     EXPECT_FALSE(read[i]->used);
   }
+}
+
+TEST_F(DataFiles, EntriesKeepTheDecodedStreamTheyShare) {
+  DataIndex written;
+  std::string big;
+  for (int i = 0; i < 300000; ++i) big += static_cast<char>('a' + (i * 31 + i / 7) % 26);
+  addEntry(written, "data/big.txt", big);
+  addEntry(written, "data/small.txt", "small");
+  addEntry(written, "data/empty.txt", "");
+  std::string path = temporary("");
+  writeArchive(path, written);
+
+  // Entries outlive the archive's bytes and the other entries.
+  std::unique_ptr<DataEntry> kept, empty;  // the small one and the empty one
+  {
+    DataIndex read;
+    readArchive(path, read);
+    ASSERT_EQ(read.size(), 3u);
+    EXPECT_EQ(contentsOf(*read[0]), bytesOf(big));
+    kept = std::move(read[1]);
+    empty = std::move(read[2]);
+  }
+  EXPECT_EQ(contentsOf(*kept), bytesOf("small"));
+  EXPECT_EQ(empty->size(), 0u);
+  dataIndex.push_back(std::move(empty));
+  FILE* file = dataFopen("data/empty.txt", "rb");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(std::fgetc(file), EOF);
+  std::fclose(file);
 }
 
 TEST_F(DataFiles, ArchiveReadAheadFillsTheIndexWhenOpened) {

@@ -45,30 +45,32 @@ std::string shown(const uint8_t* bytes, size_t length) {
   return std::string(reinterpret_cast<const char*>(bytes), strnlen(reinterpret_cast<const char*>(bytes), length));
 }
 
-// The chunk stream parsed from the decompressed block.
-std::string parseChunks(const std::vector<uint8_t>& stream, DataIndex& index) {
+// The chunk stream parsed from the decompressed block. The entries keep
+// the stream and point into it.
+std::string parseChunks(const std::shared_ptr<const uint8_t[]>& stream, size_t length, DataIndex& index) {
+  const uint8_t* const bytes = stream.get();
   size_t at = 0;
   uint32_t chunks = 0;
   double megabytes = 0.0;
-  while (stream.size() - at >= sizeof kChunkTag) {
-    const uint8_t* tag = stream.data() + at;
+  while (length - at >= sizeof kChunkTag) {
+    const uint8_t* tag = bytes + at;
     if (std::memcmp(tag, kChunkTag, sizeof kChunkTag) != 0)
       return format("Unrecognized chunk header: %s. \nRead %i chunks, %.1f MB before this\n",
                     shown(tag, sizeof kChunkTag).c_str(), chunks, megabytes);
     at += sizeof kChunkTag;
-    if (stream.size() - at < 8) return "Unexpected end of datafile!";
-    uint32_t nameLength = readLe32(stream.data() + at);
-    uint32_t contentLength = readLe32(stream.data() + at + 4);
+    if (length - at < 8) return "Unexpected end of datafile!";
+    uint32_t nameLength = readLe32(bytes + at);
+    uint32_t contentLength = readLe32(bytes + at + 4);
     at += 8;
-    // Both lengths are checked against what is really there before any allocation.
-    if (stream.size() - at < nameLength) return "Unexpected end of datafile!";
-    std::string name(reinterpret_cast<const char*>(stream.data() + at), nameLength);
+    // Both lengths are checked against what is really there before any use.
+    if (length - at < nameLength) return "Unexpected end of datafile!";
+    std::string name(reinterpret_cast<const char*>(bytes + at), nameLength);
     at += nameLength;
-    if (stream.size() - at < contentLength) return "Unexpected end of datafile!";
+    if (length - at < contentLength) return "Unexpected end of datafile!";
     auto entry = std::make_unique<DataEntry>();
     entry->name = std::move(name);
-    entry->data.assign(stream.begin() + static_cast<long>(at),
-                       stream.begin() + static_cast<long>(at + contentLength));
+    entry->piece = std::shared_ptr<const uint8_t>(stream, bytes + at);
+    entry->pieceLength = contentLength;
     at += contentLength;
     index.push_back(std::move(entry));
     ++chunks;
@@ -165,10 +167,16 @@ std::string parseArchive(const uint8_t* bytes, size_t length, DataIndex& index) 
     return format("Expected datafile format %i.%i, got %i.%i\n", kMajorVersion, kMinorVersion,
                   major, minor);
 
-  std::vector<uint8_t> stream;
-  std::string error = huffmanDecompress(bytes + kHeaderLength, length - kHeaderLength, stream);
+  // Decoded straight into a buffer nobody clears first: every byte of it is written.
+  const uint8_t* const block = bytes + kHeaderLength;
+  const size_t blockLength = length - kHeaderLength;
+  size_t streamLength;
+  std::string error = huffmanDecodedLength(block, blockLength, streamLength);
   if (!error.empty()) return error;
-  return parseChunks(stream, index);
+  std::shared_ptr<uint8_t[]> stream(new uint8_t[streamLength]);
+  error = huffmanDecompressInto(block, blockLength, stream.get());
+  if (!error.empty()) return error;
+  return parseChunks(stream, streamLength, index);
 }
 
 void readArchive(const std::string& path, DataIndex& index) {
@@ -178,12 +186,13 @@ void readArchive(const std::string& path, DataIndex& index) {
   long length = std::ftell(file);
   std::rewind(file);
   if (length < 1) FATAL("Negative or zero file length: %i", static_cast<int>(length));
-  std::vector<uint8_t> bytes(static_cast<size_t>(length));
-  size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
+  // Not cleared first: fread fills it, and what it does not fill is never read.
+  const size_t size = static_cast<size_t>(length);
+  std::unique_ptr<uint8_t[]> bytes(new uint8_t[size]);
+  size_t got = std::fread(bytes.get(), 1, size, file);
   std::fclose(file);
-  if (got != bytes.size())
-    FATAL("Failed to read %i bytes from %s.", static_cast<int>(length), path.c_str());
-  std::string error = parseArchive(bytes.data(), bytes.size(), index);
+  if (got != size) FATAL("Failed to read %i bytes from %s.", static_cast<int>(length), path.c_str());
+  std::string error = parseArchive(bytes.get(), size, index);
   if (!error.empty()) FATAL("%s", error.c_str());
 }
 
@@ -196,7 +205,7 @@ void writeArchive(const std::string& path, const DataIndex& index) {
     appendLe32(stream, static_cast<uint32_t>(entry->name.size()));
     appendLe32(stream, entry->size());
     stream.insert(stream.end(), entry->name.begin(), entry->name.end());
-    stream.insert(stream.end(), entry->data.begin(), entry->data.end());
+    stream.insert(stream.end(), entry->bytes(), entry->bytes() + entry->size());
   }
   if (stream.empty()) FATAL("Negative or zero file length: %i", 0);
   if (stream.size() > 0xffffffffu)
@@ -285,7 +294,7 @@ FILE* dataFopen(const char* path, const char* mode) {
     DataEntry* entry = findEntry(path);
     if (!entry) return nullptr;
     // A read-only stream over the entry's memory.
-    file = openMemoryStream(entry->data.data(), entry->data.size());
+    file = openMemoryStream(entry->bytes(), entry->size());
     if (!file) return nullptr;
     noteFileUse(path);
     entry->used = true;

@@ -21,11 +21,18 @@ constexpr int kDataPacking = 2;  // plain files, recorded and written to a new a
 extern int dataMode;
 
 struct DataEntry {
-  std::string name;           // the path exactly as the program asks for it: "data/..."
-  std::vector<uint8_t> data;  // the contents
-  bool used = false;          // opened at least once
+  std::string name;  // the path exactly as the program asks for it: "data/..."
+  // The contents are either the entry's own bytes (packing, the tools) or,
+  // read from an archive, its piece of the decoded chunk stream, which all
+  // the archive's entries share and keep: no copy each. Read them through
+  // bytes() and size().
+  std::vector<uint8_t> data;
+  std::shared_ptr<const uint8_t> piece;  // the piece's first byte; null for own bytes
+  size_t pieceLength = 0;
+  bool used = false;  // opened at least once
 
-  uint32_t size() const { return static_cast<uint32_t>(data.size()); }
+  const uint8_t* bytes() const { return piece ? piece.get() : data.data(); }
+  uint32_t size() const { return static_cast<uint32_t>(piece ? pieceLength : data.size()); }
 };
 
 // The data index: archive order when reading, order of first opening when
