@@ -153,14 +153,20 @@ bool claim(std::unique_lock<std::mutex>& lock, Item& item) {
 
 }  // namespace
 
-void startPrefetch(const std::vector<std::string>& paths) {
+void stopPrefetchAtExit() {
+  // An exit while loading (a fatal error, Escape) stops the worker first.
+  static const bool registered = std::atexit(stopPrefetch) == 0;
+  (void)registered;
+}
+
+void startPrefetch(const std::vector<std::string>& paths, const DataIndex& index) {
   if (dataMode != kDataReading || worker.joinable()) return;
   items.clear();
   for (const std::string& path : paths) {
     const ImageFormat format = imageFormatOf(path.c_str());
     const bool picture = format == ImageFormat::Png || format == ImageFormat::Jpg;
     if (!picture && !isDocument(path)) continue;
-    for (const std::unique_ptr<DataEntry>& entry : dataIndex) {
+    for (const std::unique_ptr<DataEntry>& entry : index) {
       if (entry->name != path) continue;
       auto item = std::make_unique<Item>();
       item->path = path;
@@ -179,9 +185,7 @@ void startPrefetch(const std::vector<std::string>& paths) {
     items.clear();  // no thread to be had: the loading reads every file itself
     return;
   }
-  // An exit while loading (a fatal error, Escape) stops the worker first.
-  static const bool registered = std::atexit(stopPrefetch) == 0;
-  (void)registered;
+  stopPrefetchAtExit();
 }
 
 bool takePrefetchedImage(const char* path, Texture& texture) {

@@ -14,12 +14,22 @@
 #include <string>
 #include <vector>
 
+#include "util/data/data.h"
+
 class Texture;
 class TiXmlDocument;
 
-// Starts the worker on these data file paths; those of other kinds are left
-// out (a later call while it runs does nothing).
-void startPrefetch(const std::vector<std::string>& paths);
+// Starts the worker on these data file paths, found in `index` (which must
+// keep its entries until stopPrefetch; the show's data index once it holds
+// the archive); those of other kinds are left out (a later call while it
+// runs does nothing). It may be called on another thread than the main one
+// (the one reading the archive) when nothing else touches the worker then.
+void startPrefetch(const std::vector<std::string>& paths, const DataIndex& index = dataIndex);
+// Has stopPrefetch run at exit (startPrefetch does it too). Called on the
+// main thread before a thread that starts the worker begins, it is never
+// registered during an exit, and it runs after the handlers registered
+// later, such as one waiting for that thread.
+void stopPrefetchAtExit();
 // The decoded picture of `path` moved into the texture's imageData, width,
 // height, bpp and format: true. False when the path was not given, the
 // worker had not begun it or could not decode it: the caller decodes it.

@@ -5,6 +5,7 @@
 
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -136,12 +137,21 @@ TEST_F(DataFiles, ArchiveReadAheadFillsTheIndexWhenOpened) {
   addEntry(written, "data/b.txt", "beta");
   std::string path = temporary("");
   writeArchive(path, written);
-  startReadingDataFile(path);
+  // The thread hands over the entries where they stay: the worker decoding
+  // ahead holds on to them.
+  std::vector<std::string> handed;
+  const DataEntry* second = nullptr;
+  startReadingDataFile(path, [&](const DataIndex& read) {
+    for (const auto& entry : read) handed.push_back(entry->name);
+    second = read[1].get();
+  });
   addEntry(dataIndex, "data/before.txt", "x");  // the archive's entries come after it
   openDataFile();
   ASSERT_EQ(dataIndex.size(), 3u);
   EXPECT_EQ(dataIndex[1]->name, "data/a.txt");
   EXPECT_EQ(contentsOf(*dataIndex[2]), bytesOf("beta"));
+  EXPECT_EQ(handed, std::vector<std::string>({"data/a.txt", "data/b.txt"}));
+  EXPECT_EQ(second, dataIndex[2].get());
   // Taken: a second read ahead may start.
   startReadingDataFile(path);
   openDataFile();
@@ -153,7 +163,7 @@ TEST_F(DataFiles, ArchiveReadAheadFailsWhereItIsOpened) {
   // The thread is long done when the main thread goes on, and says nothing.
   EXPECT_EXIT(
       {
-        startReadingDataFile(broken);
+        startReadingDataFile(broken, [](const DataIndex&) { std::abort(); });  // nothing to hand over
         usleep(200000);
         std::fprintf(stderr, "opening\n");
         openDataFile();

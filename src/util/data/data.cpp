@@ -1,6 +1,8 @@
 #include "util/data/data.h"
 
+#include <atomic>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <future>
 #include <system_error>
@@ -240,13 +242,23 @@ struct ArchiveRead {
   std::unique_ptr<Failure> failure;
 };
 std::future<ArchiveRead> pendingRead;
+std::atomic<bool> exiting{false};
+
+// An exit while the archive is read (a fatal error while the window opens)
+// lets the reading finish first, and with it whatever its thread starts.
+void finishReadingAtExit() {
+  exiting = true;
+  if (pendingRead.valid()) pendingRead.wait();
+}
 
 }  // namespace
 
-void startReadingDataFile(const std::string& path) {
+void startReadingDataFile(const std::string& path, std::function<void(const DataIndex&)> whenRead) {
   if (dataMode != kDataReading || pendingRead.valid()) return;
+  static const bool registered = std::atexit(finishReadingAtExit) == 0;
+  (void)registered;
   try {
-    pendingRead = std::async(std::launch::async, [path] {
+    pendingRead = std::async(std::launch::async, [path, whenRead = std::move(whenRead)] {
       ArchiveRead read;
       try {
         FailuresThrown thrown;
@@ -255,6 +267,7 @@ void startReadingDataFile(const std::string& path) {
         read.index.clear();
         read.failure = std::make_unique<Failure>(std::move(failure));
       }
+      if (!read.failure && whenRead && !exiting) whenRead(read.index);
       return read;
     });
   } catch (const std::system_error&) {

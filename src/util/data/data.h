@@ -10,6 +10,7 @@
 // them all into a new archive.
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,8 +46,12 @@ std::string dataFilePath();
 
 // Reading mode: starts reading the archive at `path` (dataFilePath() for
 // the show) on a thread of its own, so that it is read while the window
-// opens. Other modes, a second call, or no thread to be had: nothing.
-void startReadingDataFile(const std::string& path);
+// opens. Once it is read, and unless the program is exiting, that thread
+// hands the entries to `whenRead` (when there is one) before openDataFile
+// takes them: the work that needs them can begin there too. Other modes, a
+// second call, or no thread to be had: nothing.
+void startReadingDataFile(const std::string& path,
+                          std::function<void(const DataIndex&)> whenRead = nullptr);
 // Reading mode: reads the archive into the data index, or takes what the
 // thread read (waiting for it); a failure there is reported here, as if it
 // were met here. Other modes: nothing.
