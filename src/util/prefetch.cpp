@@ -36,7 +36,8 @@ struct Item {
   // about twice its text (the COLLADA files are mostly numbers as text).
   size_t bytes() const {
     if (kind == Kind::Document) return size_t{entry->size()} * 2;
-    return size_t{picture.width} * picture.height * picture.bpp / 8;
+    const size_t level0 = size_t{picture.width} * picture.height * picture.bpp / 8;
+    return picture.chainFollows ? level0 + level0 / 3 : level0;
   }
 };
 
@@ -54,8 +55,10 @@ void movePixels(Texture& from, Texture& to) {
   to.height = from.height;
   to.bpp = from.bpp;
   to.format = from.format;
+  to.chainFollows = from.chainFollows;
   to.imageData = from.imageData;
   from.imageData = nullptr;
+  from.chainFollows = false;
 }
 
 // A read-only stream over the entry's bytes, as dataFopen gives the loaders.
@@ -64,13 +67,20 @@ FILE* openEntry(const DataEntry& entry) {
   return openMemoryStream(entry.bytes(), entry.size());
 }
 
+// The picture's pixels, and the mipmap levels that most pictures get,
+// made here rather than on the main thread (a few pictures never use them).
 bool decode(const Item& item, Texture& picture) {
   const DataEntry& entry = *item.entry;
-  if (imageFormatOf(item.path.c_str()) == ImageFormat::Png) return decodePNG(entry.bytes(), entry.size(), picture);
-  FILE* file = openEntry(*item.entry);
-  if (!file) return false;
-  const bool decoded = decodeJPG(file, picture);
-  std::fclose(file);
+  bool decoded;
+  if (imageFormatOf(item.path.c_str()) == ImageFormat::Png) {
+    decoded = decodePNG(entry.bytes(), entry.size(), picture);
+  } else {
+    FILE* file = openEntry(*item.entry);
+    if (!file) return false;
+    decoded = decodeJPG(file, picture);
+    std::fclose(file);
+  }
+  if (decoded) appendMipmapChain(picture);
   return decoded;
 }
 
@@ -89,6 +99,7 @@ std::unique_ptr<TiXmlDocument> parse(const Item& item) {
 void freePixels(Texture& picture) {
   std::free(picture.imageData);
   picture.imageData = nullptr;
+  picture.chainFollows = false;
 }
 
 void decodeAll() {

@@ -1,6 +1,7 @@
 #include "util/texture/mipmaps.h"
 
 #include <algorithm>
+#include <memory>
 
 void halveImage(const uint8_t* pixels, int width, int height, int components, uint8_t* half) {
   const int halfWidth = std::max(1, width / 2), halfHeight = std::max(1, height / 2);
@@ -19,26 +20,45 @@ void halveImage(const uint8_t* pixels, int width, int height, int components, ui
   }
 }
 
+size_t mipmapChainBytes(int width, int height, int components) {
+  size_t bytes = 0;
+  while (width > 1 || height > 1) {
+    width = std::max(1, width / 2);
+    height = std::max(1, height / 2);
+    bytes += static_cast<size_t>(width) * height * components;
+  }
+  return bytes;
+}
+
+void makeMipmapChain(const uint8_t* level0, int width, int height, int components, uint8_t* chain) {
+  const uint8_t* from = level0;
+  while (width > 1 || height > 1) {
+    halveImage(from, width, height, components, chain);
+    from = chain;
+    width = std::max(1, width / 2);
+    height = std::max(1, height / 2);
+    chain += static_cast<size_t>(width) * height * components;
+  }
+}
+
 void uploadMipmapChain(GLenum target, GLint internalFormat, GLenum format, int width, int height,
-                       const uint8_t* level0) {
+                       const uint8_t* level0, const uint8_t* chain) {
   const int components = componentsOf(format);
   if (components == 0) return;
+  std::unique_ptr<uint8_t[]> made;  // not cleared: every byte is made
+  if (!chain) {
+    made.reset(new uint8_t[mipmapChainBytes(width, height, components)]);
+    makeMipmapChain(level0, width, height, components, made.get());
+    chain = made.get();
+  }
   GLint alignment = 4;
   glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  // Two buffers taking turns; the first level reads level 0 where it lies.
-  std::vector<uint8_t> buffers[2];
-  const uint8_t* from = level0;
   for (int level = 1; width > 1 || height > 1; ++level) {
-    const int halfWidth = std::max(1, width / 2), halfHeight = std::max(1, height / 2);
-    std::vector<uint8_t>& to = buffers[level % 2];
-    to.resize(static_cast<size_t>(halfWidth) * halfHeight * components);
-    halveImage(from, width, height, components, to.data());
-    glTexImage2D(target, level, internalFormat, halfWidth, halfHeight, 0, format, GL_UNSIGNED_BYTE,
-                 to.data());
-    from = to.data();
-    width = halfWidth;
-    height = halfHeight;
+    width = std::max(1, width / 2);
+    height = std::max(1, height / 2);
+    glTexImage2D(target, level, internalFormat, width, height, 0, format, GL_UNSIGNED_BYTE, chain);
+    chain += static_cast<size_t>(width) * height * components;
   }
   glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }
