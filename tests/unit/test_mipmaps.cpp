@@ -106,6 +106,21 @@ TEST(Mipmaps, ADecodedPictureGetsItsChainAfterItsPixels) {
   picture.imageData = nullptr;
 }
 
+TEST(Mipmaps, EveryTexelIsItsBlocksMeanWhateverTheTexelSize) {
+  for (int n = 3; n <= 5; ++n) {
+    for (auto size : {std::pair<int, int>{7, 1}, {5, 3}, {33, 17}}) {
+      const int w = size.first, h = size.second, halfWidth = std::max(1, w / 2);
+      const Bytes p = oddPicture(w, h, n), half = halved(p, w, h, n);
+      auto at = [&](int x, int y, int c) { return p[(static_cast<size_t>(std::min(y, h - 1)) * w + x) * n + c]; };
+      for (size_t i = 0; i < half.size(); ++i) {
+        const int c = static_cast<int>(i % n), x = static_cast<int>(i / n % halfWidth) * 2, y = static_cast<int>(i / n / halfWidth) * 2;
+        ASSERT_EQ(half[i], (at(x, y, c) + at(x + 1, y, c) + at(x, y + 1, c) + at(x + 1, y + 1, c) + 2) / 4)
+            << w << " x " << h << " x " << n << ", byte " << i;
+      }
+    }
+  }
+}
+
 TEST(Mipmaps, ComponentsOfTheUploadFormats) {
   EXPECT_EQ(componentsOf(GL_RGB), 3);
   EXPECT_EQ(componentsOf(GL_RGBA), 4);
