@@ -14,6 +14,7 @@
 #include "platform/system.h"
 #include "util/data/data.h"
 #include "util/error.h"
+#include "util/objects3d/dae_loader.h"
 #include "util/texture/texture.h"
 #include "util/util.h"
 #include "util/xml.h"
@@ -32,10 +33,12 @@ struct Item {
   State state = State::Waiting;
   Texture picture;  // only its pixel fields: no GL name is ever made
   std::unique_ptr<TiXmlDocument> document;
+  std::unique_ptr<ColladaNumbers> numbers;  // the document's, read ahead with it
   // What a ready item holds. A parsed document's nodes and strings take
-  // about twice its text (the COLLADA files are mostly numbers as text).
+  // about twice its text, and its number lists about as much again (the
+  // COLLADA files are mostly numbers as text).
   size_t bytes() const {
-    if (kind == Kind::Document) return size_t{entry->size()} * 2;
+    if (kind == Kind::Document) return size_t{entry->size()} * 3;
     const size_t level0 = size_t{picture.width} * picture.height * picture.bpp / 8;
     return picture.chainFollows ? level0 + level0 / 3 : level0;
   }
@@ -113,7 +116,16 @@ void decodeAll() {
     }
     Texture picture;
     std::unique_ptr<TiXmlDocument> document;
-    const bool done = item->kind == Kind::Picture ? decode(*item, picture) : (document = parse(*item)) != nullptr;
+    std::unique_ptr<ColladaNumbers> numbers;
+    bool done;
+    if (item->kind == Kind::Picture) {
+      done = decode(*item, picture);
+    } else {
+      document = parse(*item);
+      done = document != nullptr;
+      // Its number lists too: reading them is most of what the COLLADA reader does.
+      if (done) numbers = std::make_unique<ColladaNumbers>(readColladaNumbers(*document));
+    }
     // A picture that fails here is decoded again by the loading, which
     // reports it; what the loader said here is dropped.
     takeFailureNotes();
@@ -121,6 +133,7 @@ void decodeAll() {
       std::lock_guard<std::mutex> lock(mutex);
       movePixels(picture, item->picture);
       item->document = std::move(document);
+      item->numbers = std::move(numbers);
       item->state = done ? State::Ready : State::Failed;
       if (done) heldBytes += item->bytes();
       else freePixels(item->picture);
@@ -210,12 +223,15 @@ bool takePrefetchedImage(const char* path, Texture& texture) {
   return ready;
 }
 
-std::unique_ptr<TiXmlDocument> takePrefetchedDocument(const char* path) {
+std::unique_ptr<TiXmlDocument> takePrefetchedDocument(const char* path, std::unique_ptr<ColladaNumbers>* numbers) {
   std::unique_lock<std::mutex> lock(mutex);
   Item* item = find(path, Kind::Document);
   if (!item) return nullptr;
   std::unique_ptr<TiXmlDocument> document;
-  if (claim(lock, *item)) document = std::move(item->document);
+  if (claim(lock, *item)) {
+    document = std::move(item->document);
+    if (numbers) *numbers = std::move(item->numbers);
+  }
   lock.unlock();
   changed.notify_all();
   return document;
