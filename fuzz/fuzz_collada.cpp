@@ -1,10 +1,12 @@
 // libFuzzer target: arbitrary bytes as a COLLADA file through the whole
 // reader (the XML reading, libraries, effects, geometries, the node tree),
-// the file served from memory and nothing read ahead. The reader's fatal
-// report throws here instead of ending the process, so every input either
-// reads or stops with a message; sanitizers catch anything else. What is
-// read must hold together: every index inside its source, equal index
-// lists, node geometry and material indices in range.
+// the file served from memory, read once as a file and once as the prefetch
+// worker leaves it (parsed, its number lists read ahead), which must make
+// no difference. The reader's fatal report throws here instead of ending
+// the process, so every input either reads or stops with a message;
+// sanitizers catch anything else. What is read must hold together: every
+// index inside its source, equal index lists, node geometry and material
+// indices in range.
 // Built with -DCOLLADA_FUZZ_SEEDS instead, it writes a few valid documents
 // into the directory named on its command line.
 #include <tinyxml.h>
@@ -21,6 +23,7 @@
 #include "util/prefetch.h"
 
 #include "util/error.h"
+#include "util/xml.h"
 
 namespace {
 
@@ -73,20 +76,60 @@ FILE* dataFopen(const char*, const char*) {
   static uint8_t nothing;
   return fmemopen(inputLength ? const_cast<uint8_t*>(input) : &nothing, inputLength, "rb");
 }
-// Nothing is read ahead: the reader parses every file itself.
-std::unique_ptr<TiXmlDocument> takePrefetchedDocument(const char*) { return nullptr; }
+namespace {
+bool readAhead = false;
+}  // namespace
+
+// The first read parses the file itself; the second takes it parsed, with
+// its number lists, as the prefetch worker leaves it.
+std::unique_ptr<TiXmlDocument> takePrefetchedDocument(const char*, std::unique_ptr<ColladaNumbers>* numbers) {
+  if (!readAhead) return nullptr;
+  auto document = std::make_unique<TiXmlDocument>();
+  document->SetTabSize(0);
+  FILE* file = dataFopen("", "rb");
+  const bool parsed = file && loadXml(*document, file).empty();
+  if (file) std::fclose(file);
+  if (!parsed) return nullptr;
+  if (numbers) *numbers = std::make_unique<ColladaNumbers>(readColladaNumbers(*document));
+  return document;
+}
+
+namespace {
+
+// The reader's outcome: the failure's text, or empty with the scene read.
+std::string readOnce(bool ahead, ColladaScene& scene, Node& root) {
+  readAhead = ahead;
+  try {
+    readCollada("data/models/fuzz.dae", scene, root, fakeTexture);
+  } catch (const Failure& failure) {
+    return failure.text.empty() ? "?" : failure.text;
+  }
+  return std::string();
+}
+
+bool sameGeometry(const Geometry& a, const Geometry& b) {
+  return a.positionSource == b.positionSource && a.positionIndices == b.positionIndices &&
+         a.normalSource == b.normalSource && a.normalIndices == b.normalIndices &&
+         a.texcoordSource == b.texcoordSource && a.texcoordIndices == b.texcoordIndices;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
   input = bytes;
   inputLength = length;
-  ColladaScene scene;
-  Node root;
-  try {
-    readCollada("data/models/fuzz.dae", scene, root, fakeTexture);
-  } catch (const Failure& failure) {
-    report("stopped:", failure.text);
+  ColladaScene scene, ahead;
+  Node root, aheadRoot;
+  const std::string stopped = readOnce(false, scene, root);
+  // With the numbers read ahead, the same failure or the same geometry.
+  check(readOnce(true, ahead, aheadRoot) == stopped, "reading ahead changed the failure");
+  if (!stopped.empty()) {
+    report("stopped:", stopped);
     return 0;
   }
+  check(ahead.geometries.size() == scene.geometries.size(), "reading ahead changed the geometries");
+  for (size_t i = 0; i < scene.geometries.size(); ++i)
+    check(sameGeometry(ahead.geometries[i], scene.geometries[i]), "reading ahead changed a geometry");
   report("loaded");
   check(!scene.materials.empty() && scene.materials[0].name == "dummy", "no dummy material");
   for (const Geometry& g : scene.geometries) {

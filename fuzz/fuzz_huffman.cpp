@@ -1,6 +1,7 @@
 // libFuzzer target for the Huffman block. The first byte picks what to do
 // with the rest:
-//   even  decode it as a block with both decoders, which must agree exactly
+//   even  decode it as a block with both decoders (the fast one also in two
+//         steps into a buffer of its own), which must agree exactly
 //         (same error string, or same output);
 //   odd   pack it, check the length against huffmanBlockLength, and unpack
 //         it again with both decoders.
@@ -9,6 +10,7 @@
 // the decoding half starts from well-formed input.
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,6 +34,16 @@ void decodeBoth(const uint8_t* block, size_t size, const std::vector<uint8_t>* e
   const std::string treeError = huffmanDecompressByTree(block, size, tree);
   check(fastError == treeError, "the decoders disagree on the error");
   check(fast == tree, "the decoders disagree on the output");
+  // The two steps into a buffer of exactly L bytes, which the sanitizer guards.
+  size_t length = 0;
+  std::string intoError = huffmanDecodedLength(block, size, length);
+  if (intoError.empty()) {
+    std::unique_ptr<uint8_t[]> into(new uint8_t[length]);
+    intoError = huffmanDecompressInto(block, size, into.get());
+    if (intoError.empty())
+      check(std::vector<uint8_t>(into.get(), into.get() + length) == fast, "the two-step output differs");
+  }
+  check(intoError == fastError, "the two-step decoder disagrees on the error");
   if (expected) {
     check(fastError.empty(), "a packed block does not unpack");
     check(fast == *expected, "the round trip changed the bytes");

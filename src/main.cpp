@@ -17,6 +17,7 @@
 #include "util/fatal_report.h"
 #include "util/gl_debug.h"
 #include "util/music/audio.h"
+#include "util/prefetch.h"
 
 namespace {
 
@@ -67,6 +68,16 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  // Maker mode reads the plain data/ tree, as packing does, and writes nothing.
+  dataMode = options.dev ? kDataPlain : options.pack ? kDataPacking : kDataReading;
+  // Read while the window opens; the loading screen's first picture needs
+  // none of it. The pictures and documents are then decoded ahead on the
+  // prefetch worker, started by the reading thread as soon as it is done.
+  stopPrefetchAtExit();
+  startReadingDataFile(dataFilePath(), [](const DataIndex& index) {
+    startPrefetch(filesInLoadingOrder(index), index);
+  });
+
   setAudioOffline(options.offline());
   if (!startVideo(options)) return 0;  // the set-up dialog was cancelled
   if (!videoHasDisplay() && !options.offline())
@@ -77,8 +88,6 @@ int main(int argc, char** argv) {
 
   int exitCode = 0;
   auto loadingBegan = std::chrono::steady_clock::now();
-  // Maker mode reads the plain data/ tree, as packing does, and writes nothing.
-  dataMode = options.dev ? kDataPlain : options.pack ? kDataPacking : kDataReading;
   startLoadingScreen();
   openDataFile();
   loadLoadingLogo();

@@ -57,26 +57,21 @@ FrameTime readFrameTime(Music& music) {
   return time;
 }
 
-namespace {
-
-// The data file's files in about the order the loading asks for them: the
-// shared ones, then each scene's folder in timeline order.
-std::vector<std::string> filesInLoadingOrder() {
-  std::vector<std::string> folders = {"data/common/"};
+std::vector<std::string> filesInLoadingOrder(const DataIndex& index) {
+  std::vector<std::string> paths = {kLoadingLogoPath};
+  std::vector<std::string> folders = {"data/common/", "data/effects/"};
   for (const TimelineSlot& slot : timeline()) {
     std::string folder = "data/";
     for (const char* c = slot.scene; *c; ++c)
       folder += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
     folders.push_back(folder + "/");
   }
-  std::vector<std::string> paths;
   for (const std::string& folder : folders)
-    for (const auto& entry : dataIndex)
-      if (entry->name.compare(0, folder.size(), folder) == 0) paths.push_back(entry->name);
+    for (const auto& entry : index)
+      if (entry->name.compare(0, folder.size(), folder) == 0 && entry->name != paths[0])
+        paths.push_back(entry->name);
   return paths;
 }
-
-}  // namespace
 
 namespace {
 
@@ -96,7 +91,7 @@ bool contains(const std::vector<T>& values, const T& value) {
 }  // namespace
 
 Demo::Demo() : width_(videoSettings.width), height_(videoSettings.height) {
-  startPrefetch(filesInLoadingOrder());
+  startPrefetch(filesInLoadingOrder(dataIndex));  // unless the archive's reading started it
   {
     GlOperation operation("making the shared render target");
     renderTarget_ = std::make_unique<FBO>(512, 512, 1);

@@ -15,6 +15,7 @@
 #include "scenes/scene_kit.h"
 #include "util/ascii/asciiengine.h"
 #include "util/fbo/fbo.h"
+#include "util/data/data.h"
 #include "util/error.h"
 #include "util/music/music.h"
 
@@ -65,6 +66,11 @@ inline int sharedTargetSide(int windowSide) { return windowSide / 2 > 0 ? window
 inline bool slotContains(float start, float end, float time) {
   return start <= time && time <= end;
 }
+
+// The data file's files in about the order the loading asks for them: the
+// loading screen's logo, the shared ones, the effects', then each scene's
+// folder in timeline order.
+std::vector<std::string> filesInLoadingOrder(const DataIndex& index);
 
 class Demo {
  public:

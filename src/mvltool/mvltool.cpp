@@ -74,8 +74,7 @@ int extract(const std::string& archive, const std::string& dir) {
     fs::create_directories(target.parent_path(), error);
     FILE* out = std::fopen(target.c_str(), "wb");
     if (!out) FATAL("Failed to create %s", target.c_str());
-    bool written = entry->data.empty() ||
-                   std::fwrite(entry->data.data(), entry->data.size(), 1, out) == 1;
+    bool written = entry->size() == 0 || std::fwrite(entry->bytes(), entry->size(), 1, out) == 1;
     if (std::fclose(out) != 0 || !written) FATAL("Failed to write %s", target.c_str());
   }
   return 0;

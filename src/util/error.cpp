@@ -35,10 +35,7 @@ std::string errorLocation(const char* file, int line) {
 }
 
 [[noreturn]] void fail(std::string caption, std::string text) {
-  Failure failure{std::move(caption), std::move(text), takeFailureNotes()};
-  if (!failuresThrown)
-    if (FailureHandler handler = failureHandler.load()) handler(failure);
-  throw failure;  // thrown here, no handler, or one that returned
+  raiseFailure(Failure{std::move(caption), std::move(text), takeFailureNotes()});
 }
 
 }  // namespace
@@ -82,3 +79,9 @@ void fatalError(const char* file, int line, const char* format, ...) {
 }
 
 void fatalErrorShort(const char* file, int line) { fail("Error", errorLocation(file, line)); }
+
+void raiseFailure(Failure failure) {
+  if (!failuresThrown)
+    if (FailureHandler handler = failureHandler.load()) handler(failure);
+  throw failure;  // thrown here, no handler, or one that returned
+}

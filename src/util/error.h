@@ -73,6 +73,9 @@ class FailuresThrown {
 [[noreturn]] void fatalError(const char* file, int line, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 [[noreturn]] void fatalErrorShort(const char* file, int line);
+// A failure caught on another thread (inside FailuresThrown), reported on
+// this one as if found here: the same caption, text and notes.
+[[noreturn]] void raiseFailure(Failure failure);
 
 #define FATAL(...) fatalError(__FILE__, __LINE__, __VA_ARGS__)
 #define FATAL_SHORT() fatalErrorShort(__FILE__, __LINE__)

@@ -14,6 +14,7 @@
 #include "platform/system.h"
 #include "util/data/data.h"
 #include "util/error.h"
+#include "util/objects3d/dae_loader.h"
 #include "util/texture/texture.h"
 #include "util/util.h"
 #include "util/xml.h"
@@ -32,11 +33,14 @@ struct Item {
   State state = State::Waiting;
   Texture picture;  // only its pixel fields: no GL name is ever made
   std::unique_ptr<TiXmlDocument> document;
+  std::unique_ptr<ColladaNumbers> numbers;  // the document's, read ahead with it
   // What a ready item holds. A parsed document's nodes and strings take
-  // about twice its text (the COLLADA files are mostly numbers as text).
+  // about twice its text, and its number lists about as much again (the
+  // COLLADA files are mostly numbers as text).
   size_t bytes() const {
-    if (kind == Kind::Document) return entry->data.size() * 2;
-    return size_t{picture.width} * picture.height * picture.bpp / 8;
+    if (kind == Kind::Document) return size_t{entry->size()} * 3;
+    const size_t level0 = size_t{picture.width} * picture.height * picture.bpp / 8;
+    return picture.chainFollows ? level0 + level0 / 3 : level0;
   }
 };
 
@@ -54,23 +58,32 @@ void movePixels(Texture& from, Texture& to) {
   to.height = from.height;
   to.bpp = from.bpp;
   to.format = from.format;
+  to.chainFollows = from.chainFollows;
   to.imageData = from.imageData;
   from.imageData = nullptr;
+  from.chainFollows = false;
 }
 
 // A read-only stream over the entry's bytes, as dataFopen gives the loaders.
 FILE* openEntry(const DataEntry& entry) {
-  if (entry.data.empty()) return nullptr;
-  return openMemoryStream(entry.data.data(), entry.data.size());
+  if (entry.size() == 0) return nullptr;
+  return openMemoryStream(entry.bytes(), entry.size());
 }
 
+// The picture's pixels, and the mipmap levels that most pictures get,
+// made here rather than on the main thread (a few pictures never use them).
 bool decode(const Item& item, Texture& picture) {
-  const std::vector<uint8_t>& data = item.entry->data;
-  if (imageFormatOf(item.path.c_str()) == ImageFormat::Png) return decodePNG(data.data(), data.size(), picture);
-  FILE* file = openEntry(*item.entry);
-  if (!file) return false;
-  const bool decoded = decodeJPG(file, picture);
-  std::fclose(file);
+  const DataEntry& entry = *item.entry;
+  bool decoded;
+  if (imageFormatOf(item.path.c_str()) == ImageFormat::Png) {
+    decoded = decodePNG(entry.bytes(), entry.size(), picture);
+  } else {
+    FILE* file = openEntry(*item.entry);
+    if (!file) return false;
+    decoded = decodeJPG(file, picture);
+    std::fclose(file);
+  }
+  if (decoded) appendMipmapChain(picture);
   return decoded;
 }
 
@@ -89,6 +102,7 @@ std::unique_ptr<TiXmlDocument> parse(const Item& item) {
 void freePixels(Texture& picture) {
   std::free(picture.imageData);
   picture.imageData = nullptr;
+  picture.chainFollows = false;
 }
 
 void decodeAll() {
@@ -102,7 +116,16 @@ void decodeAll() {
     }
     Texture picture;
     std::unique_ptr<TiXmlDocument> document;
-    const bool done = item->kind == Kind::Picture ? decode(*item, picture) : (document = parse(*item)) != nullptr;
+    std::unique_ptr<ColladaNumbers> numbers;
+    bool done;
+    if (item->kind == Kind::Picture) {
+      done = decode(*item, picture);
+    } else {
+      document = parse(*item);
+      done = document != nullptr;
+      // Its number lists too: reading them is most of what the COLLADA reader does.
+      if (done) numbers = std::make_unique<ColladaNumbers>(readColladaNumbers(*document));
+    }
     // A picture that fails here is decoded again by the loading, which
     // reports it; what the loader said here is dropped.
     takeFailureNotes();
@@ -110,6 +133,7 @@ void decodeAll() {
       std::lock_guard<std::mutex> lock(mutex);
       movePixels(picture, item->picture);
       item->document = std::move(document);
+      item->numbers = std::move(numbers);
       item->state = done ? State::Ready : State::Failed;
       if (done) heldBytes += item->bytes();
       else freePixels(item->picture);
@@ -153,14 +177,20 @@ bool claim(std::unique_lock<std::mutex>& lock, Item& item) {
 
 }  // namespace
 
-void startPrefetch(const std::vector<std::string>& paths) {
+void stopPrefetchAtExit() {
+  // An exit while loading (a fatal error, Escape) stops the worker first.
+  static const bool registered = std::atexit(stopPrefetch) == 0;
+  (void)registered;
+}
+
+void startPrefetch(const std::vector<std::string>& paths, const DataIndex& index) {
   if (dataMode != kDataReading || worker.joinable()) return;
   items.clear();
   for (const std::string& path : paths) {
     const ImageFormat format = imageFormatOf(path.c_str());
     const bool picture = format == ImageFormat::Png || format == ImageFormat::Jpg;
     if (!picture && !isDocument(path)) continue;
-    for (const std::unique_ptr<DataEntry>& entry : dataIndex) {
+    for (const std::unique_ptr<DataEntry>& entry : index) {
       if (entry->name != path) continue;
       auto item = std::make_unique<Item>();
       item->path = path;
@@ -179,9 +209,7 @@ void startPrefetch(const std::vector<std::string>& paths) {
     items.clear();  // no thread to be had: the loading reads every file itself
     return;
   }
-  // An exit while loading (a fatal error, Escape) stops the worker first.
-  static const bool registered = std::atexit(stopPrefetch) == 0;
-  (void)registered;
+  stopPrefetchAtExit();
 }
 
 bool takePrefetchedImage(const char* path, Texture& texture) {
@@ -195,12 +223,15 @@ bool takePrefetchedImage(const char* path, Texture& texture) {
   return ready;
 }
 
-std::unique_ptr<TiXmlDocument> takePrefetchedDocument(const char* path) {
+std::unique_ptr<TiXmlDocument> takePrefetchedDocument(const char* path, std::unique_ptr<ColladaNumbers>* numbers) {
   std::unique_lock<std::mutex> lock(mutex);
   Item* item = find(path, Kind::Document);
   if (!item) return nullptr;
   std::unique_ptr<TiXmlDocument> document;
-  if (claim(lock, *item)) document = std::move(item->document);
+  if (claim(lock, *item)) {
+    document = std::move(item->document);
+    if (numbers) *numbers = std::move(item->numbers);
+  }
   lock.unlock();
   changed.notify_all();
   return document;

@@ -13,6 +13,7 @@
 
 #include "platform/messagebox.h"
 #include "util/data/data.h"
+#include "util/prefetch.h"
 #include "util/texture/texture.h"
 
 namespace {
@@ -199,6 +200,30 @@ TEST_F(Textures, ALoadedPicturesChainHoldsTheMeansOfItsBlocksOnEveryDriver) {
   texture.load("data/img/blocks.tga", true, false, GL_LINEAR, GL_LINEAR);
   EXPECT_EQ(levelPixels(texture, 1, GL_RGBA, 4), Bytes({100, 0, 0, 255, 5, 5, 5, 1}));
   EXPECT_EQ(levelPixels(texture, 2, GL_RGBA, 4), Bytes({53, 3, 3, 128}));
+}
+
+TEST_F(Textures, APictureDecodedAheadUploadsTheSameChainAsOneDecodedHere) {
+  // 13 x 11: odd rows and columns fall away on the way down.
+  std::FILE* file = std::fopen("tests/fixtures/png/rgba8.png", "rb");
+  ASSERT_NE(file, nullptr);
+  add("data/img/ahead.png", readAndClose(file));
+  Texture here;
+  here.load("data/img/ahead.png", true, false, GL_LINEAR, GL_LINEAR);
+  startPrefetch({"data/img/ahead.png"});
+  waitForPrefetch();
+  // Another picture of the same size now: only the one decoded ahead has these texels.
+  file = std::fopen("tests/fixtures/png/ga8.png", "rb");
+  ASSERT_NE(file, nullptr);
+  dataIndex.back()->data = readAndClose(file);
+  Texture ahead;
+  ahead.load("data/img/ahead.png", true, false, GL_LINEAR, GL_LINEAR);
+  stopPrefetch();
+  EXPECT_FALSE(ahead.chainFollows);
+  EXPECT_EQ(ahead.imageData, nullptr);
+  ASSERT_EQ(ahead.get_width(), 13u);
+  for (int level = 0; level <= 3; ++level) {
+    EXPECT_EQ(levelPixels(ahead, level, GL_RGBA, 4), levelPixels(here, level, GL_RGBA, 4)) << "level " << level;
+  }
 }
 
 TEST_F(Textures, ChosenAnisotropyReplacesTheMaximumUpToIt) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -56,6 +57,66 @@ TEST(ClosedSurface, PositionsThatAreNotNumbersAreNotClosed) {
     corners[4] = bad;
     EXPECT_FALSE(isClosedSurface(corners, 3, kOutward));
   }
+}
+
+// A cube of n x n squares a side, centred on the origin, counter-clockwise
+// seen from outside; each side has its own positions, so that the edges
+// between sides are seams joined by value (with -0 where a side has 0).
+void cube(int n, std::vector<float>& source, std::vector<uint32_t>& corners) {
+  for (int axis = 0; axis < 3; ++axis) {
+    for (float sign : {-1.0f, 1.0f}) {
+      const uint32_t first = static_cast<uint32_t>(source.size() / 3);
+      for (int i = 0; i <= n; ++i) {
+        for (int j = 0; j <= n; ++j) {
+          float p[3];
+          p[axis] = sign * n;
+          p[(axis + 1) % 3] = static_cast<float>(2 * i - n);
+          p[(axis + 2) % 3] = static_cast<float>(2 * j - n);
+          for (float& v : p)
+            if (v == 0 && sign < 0) v = -0.0f;
+          source.insert(source.end(), p, p + 3);
+        }
+      }
+      for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) {
+          const uint32_t a = first + i * (n + 1) + j, b = a + (n + 1), c = b + 1, d = a + 1;
+          if (sign > 0)
+            corners.insert(corners.end(), {a, b, c, a, c, d});
+          else
+            corners.insert(corners.end(), {a, c, b, a, d, c});
+        }
+      }
+    }
+  }
+}
+
+TEST(ClosedSurface, ASeamedMeshOfManyPositionsAndItsFaults) {
+  std::vector<float> source;
+  std::vector<uint32_t> corners;
+  cube(4, source, corners);  // 150 positions, 98 distinct; 192 faces
+  EXPECT_TRUE(isClosedSurface(source, 3, corners));
+  auto closedAfter = [&](auto change) {
+    std::vector<float> s = source;
+    std::vector<uint32_t> c = corners;
+    change(s, c);
+    return isClosedSurface(s, 3, c);
+  };
+  using Source = std::vector<float>;
+  using Corners = std::vector<uint32_t>;
+  for (size_t t : {size_t{0}, size_t{95 * 3}, corners.size() - 3}) {
+    EXPECT_FALSE(closedAfter([&](Source&, Corners& c) { std::swap(c[t + 1], c[t + 2]); })) << "turned over";
+    EXPECT_FALSE(closedAfter([&](Source&, Corners& c) { c.erase(c.begin() + t, c.begin() + t + 3); })) << "a hole";
+    EXPECT_FALSE(closedAfter([&](Source&, Corners& c) { c.insert(c.end(), c.begin() + t, c.begin() + t + 3); }))
+        << "a face twice";
+    EXPECT_FALSE(closedAfter([&](Source&, Corners& c) { c[t + 1] = c[t]; })) << "degenerate";
+  }
+  // A corner of the cube moved on one side only tears its seams; a
+  // position inside a side moves with all its faces.
+  EXPECT_FALSE(closedAfter([](Source& s, Corners&) { s[0] += 0.5f; }));
+  EXPECT_TRUE(closedAfter([](Source& s, Corners&) { s[(1 * 5 + 1) * 3] += 0.5f; }));
+  EXPECT_FALSE(closedAfter([](Source&, Corners& c) {
+    for (size_t k = 0; k < c.size(); k += 3) std::swap(c[k + 1], c[k + 2]);
+  })) << "inside out";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The COLLADA reader and the object model's searches, without a window:
 // documents come from the data index, textures from a stand-in loader.
 #include <gtest/gtest.h>
+#include <tinyxml.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -183,6 +184,47 @@ TEST_F(Collada, APieceOfAFloatArrayThatIsNoFiniteNumberIsFatal) {
                     std::string(piece) + "\", which is not a number")
         << piece;
   }
+}
+
+// What the prefetch worker reads ahead: every <p> and <float_array> list, as
+// the reader itself reads them; the reader takes them from there.
+TEST_F(Collada, NumberListsReadAheadAreWhatTheReaderReadsAndTakes) {
+  const std::string normals =
+      "<source id=\"m-nrm\"><float_array>0 0 1 0 0 -1</float_array>"
+      "<technique_common><accessor stride=\"3\"/></technique_common></source>";
+  const std::string triangles =
+      "<triangles count=\"1\"><input semantic=\"VERTEX\" source=\"#m-vtx\" offset=\"0\"/>"
+      "<input semantic=\"NORMAL\" source=\"#m-nrm\" offset=\"1\"/><p>0 0 1 1 2 0</p></triangles>"
+      "<triangles count=\"1\"><input semantic=\"VERTEX\" source=\"#m-vtx\" offset=\"0\"/><p>2 1 0</p></triangles>";
+  TiXmlDocument parsed;
+  parsed.Parse(document("", mesh("m", triangles, normals), "").c_str());
+  ASSERT_FALSE(parsed.Error());
+  ColladaNumbers numbers = readColladaNumbers(parsed);
+  EXPECT_EQ(numbers.indices.size(), 2u);
+  EXPECT_EQ(numbers.floats.size(), 2u);
+
+  ColladaScene plain, ahead;
+  Node plainRoot, aheadRoot;
+  readColladaDocument(parsed, plain, plainRoot, stubTextures());
+  readColladaDocument(parsed, ahead, aheadRoot, stubTextures(), &numbers);
+  ASSERT_EQ(ahead.geometries.size(), 2u);
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(ahead.geometries[i].positionSource, plain.geometries[i].positionSource);
+    EXPECT_EQ(ahead.geometries[i].positionIndices, plain.geometries[i].positionIndices);
+    EXPECT_EQ(ahead.geometries[i].normalSource, plain.geometries[i].normalSource);
+    EXPECT_EQ(ahead.geometries[i].normalIndices, plain.geometries[i].normalIndices);
+  }
+  EXPECT_EQ(ahead.geometries[0].normalIndices, (std::vector<uint32_t>{0, 1, 0}));
+  EXPECT_TRUE(numbers.indices.empty()) << "each list is taken, not copied";
+
+  // Taken indeed: a list changed after reading ahead is what the scene gets.
+  numbers = readColladaNumbers(parsed);
+  for (auto& list : numbers.indices)
+    if (list.second.size() == 3) list.second = {1, 2, 0};
+  ColladaScene changed;
+  Node changedRoot;
+  readColladaDocument(parsed, changed, changedRoot, stubTextures(), &numbers);
+  EXPECT_EQ(changed.geometries[1].positionIndices, (std::vector<uint32_t>{1, 2, 0}));
 }
 
 // TinyXML parses recursively: a document nested deeper than the stack

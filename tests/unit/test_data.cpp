@@ -5,6 +5,7 @@
 
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -63,6 +64,8 @@ std::string readAll(FILE* file) {
   return out;
 }
 
+Bytes contentsOf(const DataEntry& entry) { return Bytes(entry.bytes(), entry.bytes() + entry.size()); }
+
 void addEntry(DataIndex& index, const std::string& name, const std::string& contents) {
   auto entry = std::make_unique<DataEntry>();
   entry->name = name;
@@ -94,9 +97,89 @@ TEST_F(DataFiles, ArchiveRoundTripKeepsNamesContentsAndOrder) {
   ASSERT_EQ(read.size(), 3u);
   for (size_t i = 0; i < read.size(); ++i) {
     EXPECT_EQ(read[i]->name, written[i]->name);
-    EXPECT_EQ(read[i]->data, written[i]->data);
+    EXPECT_EQ(contentsOf(*read[i]), written[i]->data);
     EXPECT_FALSE(read[i]->used);
   }
+}
+
+TEST_F(DataFiles, EntriesKeepTheDecodedStreamTheyShare) {
+  DataIndex written;
+  std::string big;
+  for (int i = 0; i < 300000; ++i) big += static_cast<char>('a' + (i * 31 + i / 7) % 26);
+  addEntry(written, "data/big.txt", big);
+  addEntry(written, "data/small.txt", "small");
+  addEntry(written, "data/empty.txt", "");
+  std::string path = temporary("");
+  writeArchive(path, written);
+
+  // Entries outlive the archive's bytes and the other entries.
+  std::unique_ptr<DataEntry> kept, empty;  // the small one and the empty one
+  {
+    DataIndex read;
+    readArchive(path, read);
+    ASSERT_EQ(read.size(), 3u);
+    EXPECT_EQ(contentsOf(*read[0]), bytesOf(big));
+    kept = std::move(read[1]);
+    empty = std::move(read[2]);
+  }
+  EXPECT_EQ(contentsOf(*kept), bytesOf("small"));
+  EXPECT_EQ(empty->size(), 0u);
+  dataIndex.push_back(std::move(empty));
+  FILE* file = dataFopen("data/empty.txt", "rb");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(std::fgetc(file), EOF);
+  std::fclose(file);
+}
+
+TEST_F(DataFiles, ArchiveReadAheadFillsTheIndexWhenOpened) {
+  DataIndex written;
+  addEntry(written, "data/a.txt", "alpha");
+  addEntry(written, "data/b.txt", "beta");
+  std::string path = temporary("");
+  writeArchive(path, written);
+  // The thread hands over the entries where they stay: the worker decoding
+  // ahead holds on to them.
+  std::vector<std::string> handed;
+  const DataEntry* second = nullptr;
+  startReadingDataFile(path, [&](const DataIndex& read) {
+    for (const auto& entry : read) handed.push_back(entry->name);
+    second = read[1].get();
+  });
+  addEntry(dataIndex, "data/before.txt", "x");  // the archive's entries come after it
+  openDataFile();
+  ASSERT_EQ(dataIndex.size(), 3u);
+  EXPECT_EQ(dataIndex[1]->name, "data/a.txt");
+  EXPECT_EQ(contentsOf(*dataIndex[2]), bytesOf("beta"));
+  EXPECT_EQ(handed, std::vector<std::string>({"data/a.txt", "data/b.txt"}));
+  EXPECT_EQ(second, dataIndex[2].get());
+  // Taken: a second read ahead may start.
+  startReadingDataFile(path);
+  openDataFile();
+  EXPECT_EQ(dataIndex.size(), 5u);
+}
+
+TEST_F(DataFiles, ArchiveReadAheadFailsWhereItIsOpened) {
+  std::string broken = temporary("Morvella Data File");
+  // The thread is long done when the main thread goes on, and says nothing.
+  EXPECT_EXIT(
+      {
+        startReadingDataFile(broken, [](const DataIndex&) { std::abort(); });  // nothing to hand over
+        usleep(200000);
+        std::fprintf(stderr, "opening\n");
+        openDataFile();
+      },
+      ExitedWithCode(1), "^opening\n(.|\n)*\n\nFailed to read header!\n$");
+  EXPECT_EXIT(
+      {
+        startReadingDataFile("/nonexistent/data.mvl");
+        openDataFile();
+      },
+      ExitedWithCode(1), "Failed to open data file /nonexistent/data.mvl for reading.\n\n$");
+  // Other modes read nothing ahead.
+  dataMode = kDataPlain;
+  startReadingDataFile(broken);
+  openDataFile();
+  EXPECT_TRUE(dataIndex.empty());
 }
 
 TEST_F(DataFiles, WriterLogsEachFileWithUtcTimeStamps) {

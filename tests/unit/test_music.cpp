@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -71,6 +72,24 @@ TEST_F(MusicTest, DecodesOggAndMp3WholeAt16BitStereo) {
   EXPECT_FALSE(AudioStream::open(junk.data(), junk.size()));
   Bytes brokenOgg(ogg.begin(), ogg.begin() + 60);
   EXPECT_FALSE(AudioStream::open(brokenOgg.data(), brokenOgg.size()));
+}
+
+TEST_F(MusicTest, AnOggStreamPlaysFromTheBytesItWasGivenAndKeepsThem) {
+  auto ogg = std::make_shared<const Bytes>(encodedTone(1.0, "ogg"));
+  std::weak_ptr<const Bytes> given = ogg;
+  auto stream = AudioStream::open(std::move(ogg));
+  ASSERT_TRUE(stream);
+  EXPECT_FALSE(given.expired()) << "the stream holds the only reference";
+  EXPECT_EQ(stream->pcm().size(), 44100u * 2);  // decoded from them, whole
+  stream.reset();
+  EXPECT_TRUE(given.expired()) << "and lets go of it at the end";
+
+  auto mp3 = std::make_shared<const Bytes>(encodedTone(1.0, "mp3"));
+  given = mp3;
+  auto decoded = AudioStream::open(std::move(mp3));
+  ASSERT_TRUE(decoded);
+  EXPECT_TRUE(given.expired()) << "an MP3 stream is decoded at once and keeps nothing";
+  EXPECT_FALSE(AudioStream::open(std::shared_ptr<const Bytes>()));
 }
 
 TEST_F(MusicTest, OfflineClockIsExact) {

@@ -106,8 +106,11 @@ TEST_F(Prefetch, DocumentsAreParsedAsTheReaderParsesThemAndFailuresLeftToIt) {
   startPrefetch({"data/m/model.dae", "data/m/broken.DAE", "data/m/empty.dae"});
   waitForPrefetch();
 
-  std::unique_ptr<TiXmlDocument> taken = takePrefetchedDocument("data/m/model.dae");
+  std::unique_ptr<ColladaNumbers> numbers;
+  std::unique_ptr<TiXmlDocument> taken = takePrefetchedDocument("data/m/model.dae", &numbers);
   ASSERT_NE(taken, nullptr);
+  ASSERT_NE(numbers, nullptr) << "its number lists come with it";
+  EXPECT_TRUE(numbers->indices.empty());  // it has none
   TiXmlDocument own;
   own.SetTabSize(0);
   FILE* file = dataFopen("data/m/model.dae", "rb");

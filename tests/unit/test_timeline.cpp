@@ -3,6 +3,7 @@
 
 #include "main_demo.h"
 #include "platform/messagebox.h"
+#include "util/data/loadingscreen.h"
 #include "util/letterbox.h"
 
 namespace {
@@ -88,6 +89,22 @@ TEST(TimelineDeathTest, AnUnknownSceneIsFatal) {
 }
 
 // The time a scene sees is the frame's reading, in the scene's own slot.
+TEST(Timeline, TheWorkerGetsTheFilesInTheOrderTheLoadingReadsThem) {
+  DataIndex index;
+  for (const char* name : {"data/clown/a.dae", "data/common/images/asciichart.png", "data/credits/b.png",
+                           "data/effects/skydome/cloud.png", "data/elsewhere/c.png", kLoadingLogoPath,
+                           "data/train/d.jpg"}) {
+    index.push_back(std::make_unique<DataEntry>());
+    index.back()->name = name;
+  }
+  // The logo first, once; the shared folders; the scenes' as the timeline
+  // has them (Credits, Train, Clown); no other folder.
+  EXPECT_EQ(filesInLoadingOrder(index),
+            std::vector<std::string>({kLoadingLogoPath, "data/common/images/asciichart.png",
+                                      "data/effects/skydome/cloud.png", "data/credits/b.png", "data/train/d.jpg",
+                                      "data/clown/a.dae"}));
+}
+
 TEST(FrameTime, InSlotCountsFromTheSlotsFirstBeat) {
   FrameTime time;
   time.beat = 300.25f;

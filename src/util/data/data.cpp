@@ -1,7 +1,11 @@
 #include "util/data/data.h"
 
+#include <atomic>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
+#include <future>
+#include <system_error>
 
 #include "platform/system.h"
 #include "util/data/huffman.h"
@@ -43,30 +47,32 @@ std::string shown(const uint8_t* bytes, size_t length) {
   return std::string(reinterpret_cast<const char*>(bytes), strnlen(reinterpret_cast<const char*>(bytes), length));
 }
 
-// The chunk stream parsed from the decompressed block.
-std::string parseChunks(const std::vector<uint8_t>& stream, DataIndex& index) {
+// The chunk stream parsed from the decompressed block. The entries keep
+// the stream and point into it.
+std::string parseChunks(const std::shared_ptr<const uint8_t[]>& stream, size_t length, DataIndex& index) {
+  const uint8_t* const bytes = stream.get();
   size_t at = 0;
   uint32_t chunks = 0;
   double megabytes = 0.0;
-  while (stream.size() - at >= sizeof kChunkTag) {
-    const uint8_t* tag = stream.data() + at;
+  while (length - at >= sizeof kChunkTag) {
+    const uint8_t* tag = bytes + at;
     if (std::memcmp(tag, kChunkTag, sizeof kChunkTag) != 0)
       return format("Unrecognized chunk header: %s. \nRead %i chunks, %.1f MB before this\n",
                     shown(tag, sizeof kChunkTag).c_str(), chunks, megabytes);
     at += sizeof kChunkTag;
-    if (stream.size() - at < 8) return "Unexpected end of datafile!";
-    uint32_t nameLength = readLe32(stream.data() + at);
-    uint32_t contentLength = readLe32(stream.data() + at + 4);
+    if (length - at < 8) return "Unexpected end of datafile!";
+    uint32_t nameLength = readLe32(bytes + at);
+    uint32_t contentLength = readLe32(bytes + at + 4);
     at += 8;
-    // Both lengths are checked against what is really there before any allocation.
-    if (stream.size() - at < nameLength) return "Unexpected end of datafile!";
-    std::string name(reinterpret_cast<const char*>(stream.data() + at), nameLength);
+    // Both lengths are checked against what is really there before any use.
+    if (length - at < nameLength) return "Unexpected end of datafile!";
+    std::string name(reinterpret_cast<const char*>(bytes + at), nameLength);
     at += nameLength;
-    if (stream.size() - at < contentLength) return "Unexpected end of datafile!";
+    if (length - at < contentLength) return "Unexpected end of datafile!";
     auto entry = std::make_unique<DataEntry>();
     entry->name = std::move(name);
-    entry->data.assign(stream.begin() + static_cast<long>(at),
-                       stream.begin() + static_cast<long>(at + contentLength));
+    entry->piece = std::shared_ptr<const uint8_t>(stream, bytes + at);
+    entry->pieceLength = contentLength;
     at += contentLength;
     index.push_back(std::move(entry));
     ++chunks;
@@ -163,10 +169,16 @@ std::string parseArchive(const uint8_t* bytes, size_t length, DataIndex& index) 
     return format("Expected datafile format %i.%i, got %i.%i\n", kMajorVersion, kMinorVersion,
                   major, minor);
 
-  std::vector<uint8_t> stream;
-  std::string error = huffmanDecompress(bytes + kHeaderLength, length - kHeaderLength, stream);
+  // Decoded straight into a buffer nobody clears first: every byte of it is written.
+  const uint8_t* const block = bytes + kHeaderLength;
+  const size_t blockLength = length - kHeaderLength;
+  size_t streamLength;
+  std::string error = huffmanDecodedLength(block, blockLength, streamLength);
   if (!error.empty()) return error;
-  return parseChunks(stream, index);
+  std::shared_ptr<uint8_t[]> stream(new uint8_t[streamLength]);
+  error = huffmanDecompressInto(block, blockLength, stream.get());
+  if (!error.empty()) return error;
+  return parseChunks(stream, streamLength, index);
 }
 
 void readArchive(const std::string& path, DataIndex& index) {
@@ -176,12 +188,13 @@ void readArchive(const std::string& path, DataIndex& index) {
   long length = std::ftell(file);
   std::rewind(file);
   if (length < 1) FATAL("Negative or zero file length: %i", static_cast<int>(length));
-  std::vector<uint8_t> bytes(static_cast<size_t>(length));
-  size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
+  // Not cleared first: fread fills it, and what it does not fill is never read.
+  const size_t size = static_cast<size_t>(length);
+  std::unique_ptr<uint8_t[]> bytes(new uint8_t[size]);
+  size_t got = std::fread(bytes.get(), 1, size, file);
   std::fclose(file);
-  if (got != bytes.size())
-    FATAL("Failed to read %i bytes from %s.", static_cast<int>(length), path.c_str());
-  std::string error = parseArchive(bytes.data(), bytes.size(), index);
+  if (got != size) FATAL("Failed to read %i bytes from %s.", static_cast<int>(length), path.c_str());
+  std::string error = parseArchive(bytes.get(), size, index);
   if (!error.empty()) FATAL("%s", error.c_str());
 }
 
@@ -194,7 +207,7 @@ void writeArchive(const std::string& path, const DataIndex& index) {
     appendLe32(stream, static_cast<uint32_t>(entry->name.size()));
     appendLe32(stream, entry->size());
     stream.insert(stream.end(), entry->name.begin(), entry->name.end());
-    stream.insert(stream.end(), entry->data.begin(), entry->data.end());
+    stream.insert(stream.end(), entry->bytes(), entry->bytes() + entry->size());
   }
   if (stream.empty()) FATAL("Negative or zero file length: %i", 0);
   if (stream.size() > 0xffffffffu)
@@ -221,8 +234,56 @@ void writeArchive(const std::string& path, const DataIndex& index) {
   dataLog(" ..compression rate:      %7.2f %%\n", (original - compressed) * 100.0 / original);
 }
 
+namespace {
+
+// The archive read on its own thread, or the failure that ended the reading.
+struct ArchiveRead {
+  DataIndex index;
+  std::unique_ptr<Failure> failure;
+};
+std::future<ArchiveRead> pendingRead;
+std::atomic<bool> exiting{false};
+
+// An exit while the archive is read (a fatal error while the window opens)
+// lets the reading finish first, and with it whatever its thread starts.
+void finishReadingAtExit() {
+  exiting = true;
+  if (pendingRead.valid()) pendingRead.wait();
+}
+
+}  // namespace
+
+void startReadingDataFile(const std::string& path, std::function<void(const DataIndex&)> whenRead) {
+  if (dataMode != kDataReading || pendingRead.valid()) return;
+  static const bool registered = std::atexit(finishReadingAtExit) == 0;
+  (void)registered;
+  try {
+    pendingRead = std::async(std::launch::async, [path, whenRead = std::move(whenRead)] {
+      ArchiveRead read;
+      try {
+        FailuresThrown thrown;
+        readArchive(path, read.index);
+      } catch (Failure& failure) {
+        read.index.clear();
+        read.failure = std::make_unique<Failure>(std::move(failure));
+      }
+      if (!read.failure && whenRead && !exiting) whenRead(read.index);
+      return read;
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: openDataFile reads it.
+  }
+}
+
 void openDataFile() {
-  if (dataMode == kDataReading) readArchive(dataFilePath(), dataIndex);
+  if (dataMode != kDataReading) return;
+  if (!pendingRead.valid()) {
+    readArchive(dataFilePath(), dataIndex);
+    return;
+  }
+  ArchiveRead read = pendingRead.get();
+  if (read.failure) raiseFailure(std::move(*read.failure));
+  for (auto& entry : read.index) dataIndex.push_back(std::move(entry));
 }
 
 void writeDataFile() {
@@ -246,7 +307,7 @@ FILE* dataFopen(const char* path, const char* mode) {
     DataEntry* entry = findEntry(path);
     if (!entry) return nullptr;
     // A read-only stream over the entry's memory.
-    file = openMemoryStream(entry->data.data(), entry->data.size());
+    file = openMemoryStream(entry->bytes(), entry->size());
     if (!file) return nullptr;
     noteFileUse(path);
     entry->used = true;

@@ -10,6 +10,7 @@
 // them all into a new archive.
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,11 +22,18 @@ constexpr int kDataPacking = 2;  // plain files, recorded and written to a new a
 extern int dataMode;
 
 struct DataEntry {
-  std::string name;           // the path exactly as the program asks for it: "data/..."
-  std::vector<uint8_t> data;  // the contents
-  bool used = false;          // opened at least once
+  std::string name;  // the path exactly as the program asks for it: "data/..."
+  // The contents are either the entry's own bytes (packing, the tools) or,
+  // read from an archive, its piece of the decoded chunk stream, which all
+  // the archive's entries share and keep: no copy each. Read them through
+  // bytes() and size().
+  std::vector<uint8_t> data;
+  std::shared_ptr<const uint8_t> piece;  // the piece's first byte; null for own bytes
+  size_t pieceLength = 0;
+  bool used = false;  // opened at least once
 
-  uint32_t size() const { return static_cast<uint32_t>(data.size()); }
+  const uint8_t* bytes() const { return piece ? piece.get() : data.data(); }
+  uint32_t size() const { return static_cast<uint32_t>(piece ? pieceLength : data.size()); }
 };
 
 // The data index: archive order when reading, order of first opening when
@@ -36,7 +44,17 @@ extern DataIndex dataIndex;
 // Where the archive is: next to the executable, else in the working directory.
 std::string dataFilePath();
 
-// Reading mode: reads the archive into the data index. Other modes: nothing.
+// Reading mode: starts reading the archive at `path` (dataFilePath() for
+// the show) on a thread of its own, so that it is read while the window
+// opens. Once it is read, and unless the program is exiting, that thread
+// hands the entries to `whenRead` (when there is one) before openDataFile
+// takes them: the work that needs them can begin there too. Other modes, a
+// second call, or no thread to be had: nothing.
+void startReadingDataFile(const std::string& path,
+                          std::function<void(const DataIndex&)> whenRead = nullptr);
+// Reading mode: reads the archive into the data index, or takes what the
+// thread read (waiting for it); a failure there is reported here, as if it
+// were met here. Other modes: nothing.
 void openDataFile();
 // Packing mode: writes every entry of the data index into the archive.
 // Other modes: nothing.

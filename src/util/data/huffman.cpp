@@ -339,43 +339,28 @@ size_t huffmanCompress(const uint8_t* input, size_t length, uint8_t* output) {
 
 namespace {
 
-// What both decoders do first: the header, the output's size, the block of
-// one value (no inner node: every bit stands for it, and the length check
-// has made sure there are enough bits) and the tree. False when nothing is
-// left to decode; `error` then says whether the block was broken.
-bool beginDecode(const uint8_t* block, size_t blockLength, std::vector<uint8_t>& output,
-                 Header& header, Tree& tree, std::string& error) {
-  error = readHeader(block, blockLength, header);
-  if (!error.empty()) {
-    output.clear();
-    return false;
-  }
-  output.resize(header.length);
+// What both decoders do first, once the header is read and `output` holds
+// its L bytes: the block of one value (no inner node: every bit stands for
+// it, and the length check has made sure there are enough bits) and the
+// tree. False when nothing is left to decode.
+bool beginDecode(const Header& header, uint8_t* output, Tree& tree) {
   if (header.symbolCount == 1) {
-    if (header.length) std::memset(output.data(), header.table[4], header.length);
+    if (header.length) std::memset(output, header.table[4], header.length);
     return false;
   }
   readTree(header, tree);
   return true;
 }
 
-}  // namespace
-
-std::string huffmanDecompressByTree(const uint8_t* block, size_t blockLength,
-                                    std::vector<uint8_t>& output) {
-  Header header;
+std::string decodeByTree(const Header& header, uint8_t* output) {
   Tree tree;
-  std::string error;
-  if (!beginDecode(block, blockLength, output, header, tree, error)) return error;
+  if (!beginDecode(header, output, tree)) return std::string();
   const size_t totalBits = header.codeBytes * 8;
   size_t bit = 0;
   for (uint32_t i = 0; i < header.length; ++i) {
     uint16_t node = 0;
     for (;;) {
-      if (bit == totalBits) {
-        output.clear();
-        return kRanOut;
-      }
+      if (bit == totalBits) return kRanOut;
       const unsigned branch = header.code[bit >> 3] >> (7 - (bit & 7)) & 1;
       ++bit;
       const uint16_t child = tree.child[node][branch];
@@ -389,16 +374,13 @@ std::string huffmanDecompressByTree(const uint8_t* block, size_t blockLength,
   return std::string();
 }
 
-std::string huffmanDecompress(const uint8_t* block, size_t blockLength,
-                              std::vector<uint8_t>& output) {
-  Header header;
+std::string decodeFast(const Header& header, uint8_t* output) {
   Tree tree;
-  std::string error;
-  if (!beginDecode(block, blockLength, output, header, tree, error)) return error;
+  if (!beginDecode(header, output, tree)) return std::string();
   std::unique_ptr<uint32_t[]> table(new uint32_t[kTableSize]);  // 64 KiB: not on the stack
   buildTable(tree, table.get());
 
-  uint8_t* out = output.data();
+  uint8_t* out = output;
   uint8_t* const outEnd = out + header.length;
   // Plenty of input and output left: no bounds checks inside. A refill leaves
   // at least 56 bits, enough for four lookups of at most 14; each lookup
@@ -452,11 +434,47 @@ std::string huffmanDecompress(const uint8_t* block, size_t blockLength,
     } else {
       value = -1;
     }
-    if (value < 0) {
-      output.clear();
-      return kRanOut;
-    }
+    if (value < 0) return kRanOut;
     *out++ = static_cast<uint8_t>(value);
   }
   return std::string();
+}
+
+// The vector form of either decoder: sized to L, emptied on a failure.
+std::string decodeToVector(const uint8_t* block, size_t blockLength, std::vector<uint8_t>& output,
+                           std::string (*decode)(const Header&, uint8_t*)) {
+  Header header;
+  std::string error = readHeader(block, blockLength, header);
+  if (error.empty()) {
+    output.resize(header.length);
+    error = decode(header, output.data());
+  }
+  if (!error.empty()) output.clear();
+  return error;
+}
+
+}  // namespace
+
+std::string huffmanDecompressByTree(const uint8_t* block, size_t blockLength,
+                                    std::vector<uint8_t>& output) {
+  return decodeToVector(block, blockLength, output, decodeByTree);
+}
+
+std::string huffmanDecompress(const uint8_t* block, size_t blockLength,
+                              std::vector<uint8_t>& output) {
+  return decodeToVector(block, blockLength, output, decodeFast);
+}
+
+std::string huffmanDecodedLength(const uint8_t* block, size_t blockLength, size_t& length) {
+  Header header;
+  std::string error = readHeader(block, blockLength, header);
+  length = error.empty() ? header.length : 0;
+  return error;
+}
+
+std::string huffmanDecompressInto(const uint8_t* block, size_t blockLength, uint8_t* output) {
+  Header header;
+  std::string error = readHeader(block, blockLength, header);
+  if (!error.empty()) return error;
+  return decodeFast(header, output);
 }

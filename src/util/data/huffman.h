@@ -26,6 +26,13 @@ size_t huffmanCompress(const uint8_t* input, size_t length, uint8_t* output);
 // checked against the code bits before anything is allocated.
 std::string huffmanDecompress(const uint8_t* block, size_t blockLength, std::vector<uint8_t>& output);
 
+// The same in two steps, for a caller that gives its own buffer (one that
+// need not be cleared first): L from a block whose header is sound, else
+// what is wrong with it; then the values into exactly L bytes at `output`,
+// which hold nothing meaningful after a failure.
+std::string huffmanDecodedLength(const uint8_t* block, size_t blockLength, size_t& length);
+std::string huffmanDecompressInto(const uint8_t* block, size_t blockLength, uint8_t* output);
+
 // The plain decoder: one bit at a time down the tree. Slow, but obviously
 // right; huffmanDecompress must give the same output and the same error
 // string for every block, which the tests and the fuzz target check.

@@ -80,7 +80,7 @@ void startLoadingScreen() {
 }
 
 void loadLoadingLogo() {
-  Texture* tex_loading = new Texture("data/common/images/morvella_logo_transp.png", true, false);
+  Texture* tex_loading = new Texture(kLoadingLogoPath, true, false);
   ASSERT(tex_loading);
   logo = tex_loading;
   if (started) redraw();

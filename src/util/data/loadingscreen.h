@@ -14,6 +14,8 @@ void startLoadingScreen();
 
 // Once the archive is read: the group logo, drawn above the bar.
 void loadLoadingLogo();
+// The logo's picture: the first the loading reads.
+constexpr const char* kLoadingLogoPath = "data/common/images/morvella_logo_transp.png";
 
 // Advances the progress and, once started, takes one window event and
 // redraws when a redraw is due (below). Called after every open that loaded

@@ -231,14 +231,21 @@ bool audioInit() {
 }
 
 std::unique_ptr<AudioStream> AudioStream::open(const uint8_t* bytes, size_t length) {
+  return open(std::make_shared<const std::vector<uint8_t>>(bytes, bytes + length));
+}
+
+std::unique_ptr<AudioStream> AudioStream::open(std::shared_ptr<const std::vector<uint8_t>> file) {
   std::unique_ptr<AudioStream> stream(new AudioStream());
   stream->offline_ = offlineMode;
+  if (!file) return nullptr;
+  const uint8_t* const bytes = file->data();
+  const size_t length = file->size();
   if (length >= 4 && std::memcmp(bytes, "OggS", 4) == 0) {
-    // Decoded as it plays: the stream keeps its own copy of the bytes.
-    stream->compressed_.assign(bytes, bytes + length);
+    // Decoded as it plays, from the bytes it keeps.
+    stream->compressed_ = std::move(file);
     stream->vorbis_ = std::make_unique<VorbisDecoder>();
     uint64_t frames = 0;
-    if (!stream->vorbis_->open(stream->compressed_.data(), length, stream->rate_, frames) || stream->rate_ <= 0)
+    if (!stream->vorbis_->open(bytes, length, stream->rate_, frames) || stream->rate_ <= 0)
       return nullptr;
     stream->pcm_.resize(frames * 2);  // uninitialised: the decoder fills it
     stream->decoder_ = std::thread([s = stream.get()] { s->decode(); });

@@ -75,8 +75,12 @@ using PcmBuffer = std::vector<int16_t, UninitialisedAllocator<int16_t>>;
 
 class AudioStream {
  public:
-  // Opens a stream held in memory (the bytes are not kept); null when it is
-  // neither a readable Ogg Vorbis nor MP3 stream, or holds no sound.
+  // Opens a stream held in memory; null when it is neither a readable Ogg
+  // Vorbis nor MP3 stream, or holds no sound. An Ogg Vorbis stream is
+  // decoded as it plays and keeps the bytes (shared: no copy of its own);
+  // an MP3 stream is decoded at once and keeps nothing.
+  static std::unique_ptr<AudioStream> open(std::shared_ptr<const std::vector<uint8_t>> bytes);
+  // The same for bytes the stream copies when it keeps them.
   static std::unique_ptr<AudioStream> open(const uint8_t* bytes, size_t length);
   ~AudioStream();
   AudioStream(const AudioStream&) = delete;
@@ -152,7 +156,7 @@ class AudioStream {
   // which writes the frames in order and then publishes their count (and
   // silences what a stream that ends early leaves unwritten).
   PcmBuffer pcm_;
-  std::vector<uint8_t> compressed_;
+  std::shared_ptr<const std::vector<uint8_t>> compressed_;
   std::unique_ptr<VorbisDecoder> vorbis_;
   std::thread decoder_;
   std::atomic<uint64_t> decodedFrames_{0};

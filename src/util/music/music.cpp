@@ -33,24 +33,30 @@ void Music::loadStream(const std::string& path, const Music* playing) {
   std::fseek(file, 0, SEEK_END);
   long size = std::ftell(file);
   std::rewind(file);
-  file_.resize(size > 0 ? static_cast<size_t>(size) : 0);
-  if (file_.empty() || std::fread(file_.data(), file_.size(), 1, file) != 1)
+  auto bytes = std::make_shared<std::vector<uint8_t>>(size > 0 ? static_cast<size_t>(size) : 0);
+  if (bytes->empty() || std::fread(bytes->data(), bytes->size(), 1, file) != 1)
     FATAL("Failed to read music data from %s!", path.c_str());
   std::fclose(file);
+  file_ = std::move(bytes);
   streamPath_ = path;
 
   if (playing) {
     deviceFound_ = playing->deviceFound_;
-    if (playing->stream_ && playing->streamPath_ == path && playing->file_ == file_) {
+    if (playing->stream_ && playing->streamPath_ == path && *playing->file_ == *file_) {
       stream_ = playing->stream_;
     }
   }
   // A stream that cannot be decoded is not reported here: play reports it.
-  if (!stream_) stream_ = AudioStream::open(file_.data(), file_.size());
+  if (!stream_) stream_ = AudioStream::open(file_);
   if (stream_) {
     lengthBytes = stream_->lengthBytes();
     lengthSeconds = static_cast<int32_t>(stream_->bytesToSeconds(lengthBytes));
   }
+}
+
+const std::vector<uint8_t>& Music::streamFile() const {
+  static const std::vector<uint8_t> none;
+  return file_ ? *file_ : none;
 }
 
 void Music::loadMidi(const std::string& path) {

@@ -79,7 +79,7 @@ class Music {
   double positionSeconds() const { return stream_ ? stream_->positionSeconds() : 0.0; }
 
   // For writing the sound beside a captured picture: the stream file as loaded.
-  const std::vector<uint8_t>& streamFile() const { return file_; }
+  const std::vector<uint8_t>& streamFile() const;
   const std::string& streamPath() const { return streamPath_; }
 
   // Forgets the process-wide wrap correction (a new show in the same process).
@@ -98,7 +98,8 @@ class Music {
  private:
   std::shared_ptr<AudioStream> stream_;  // shared only with a reload's music
   bool deviceFound_ = false;  // the stream's device search answered
-  std::vector<uint8_t> file_;  // the compressed stream, kept for the stream's lifetime
+  // The compressed stream as read, shared with the stream that plays it.
+  std::shared_ptr<const std::vector<uint8_t>> file_;
   std::string streamPath_;
   // The files the notes come from: reading notes tells the data layer so
   // (maker mode reloads the scenes that read them when they change).

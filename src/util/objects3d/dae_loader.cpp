@@ -165,6 +165,11 @@ int64_t scanIndex(const char* begin, const char* end) {
 
 int64_t scanIndex(const std::string& piece) { return scanIndex(piece.data(), piece.data() + piece.size()); }
 
+// A <p> element's pieces, each as scanIndex reads it.
+void readIndexList(const Element* p, std::vector<int64_t>& pieces) {
+  forEachPiece(textOf(p), [&](const char* begin, const char* end) { pieces.push_back(scanIndex(begin, end)); });
+}
+
 bool isTag(const Element* element, const char* tag) { return lower(element->Value()) == tag; }
 
 float det3(const Matrix& m) {
@@ -191,8 +196,8 @@ struct Param {
 
 class Reader {
  public:
-  Reader(ColladaScene& scene, const ColladaTextureLoader& loadTexture)
-      : scene_(scene), loadTexture_(loadTexture) {}
+  Reader(ColladaScene& scene, const ColladaTextureLoader& loadTexture, ColladaNumbers* numbers)
+      : scene_(scene), loadTexture_(loadTexture), numbers_(numbers) {}
 
   void read(const TiXmlDocument& document, Node& root) {
     scene_.cameras.clear();
@@ -526,9 +531,7 @@ class Reader {
     const Element* p = triangles->FirstChildElement("p");
     if (!p) FATAL("ind_el is NULL");
     std::vector<int64_t> pieces;
-    forEachPiece(textOf(p), [&](const char* begin, const char* end) {
-      pieces.push_back(scanIndex(begin, end));
-    });
+    if (!takeAhead(numbers_ ? &numbers_->indices : nullptr, p, pieces)) readIndexList(p, pieces);
     // Whole corners only: every index list gets the same length.
     size_t corners = pieces.size() / inputStride;
     readIndices(id, "position", vertex, pieces, corners, inputStride, geometry.positionSource,
@@ -553,8 +556,20 @@ class Reader {
     meshSources_.push_back({source, values, stride});
   }
 
-  static void readSource(const Element* source, const std::string& id, std::vector<float>& values,
-                         uint32_t& stride) {
+  // The element's list read ahead, moved out of `lists` (a second read of
+  // it reads the text again): true. False when there is none.
+  template <typename List>
+  static bool takeAhead(std::unordered_map<const Element*, List>* lists, const Element* element, List& out) {
+    if (!lists) return false;
+    auto found = lists->find(element);
+    if (found == lists->end()) return false;
+    out = std::move(found->second);
+    lists->erase(found);
+    return true;
+  }
+
+  void readSource(const Element* source, const std::string& id, std::vector<float>& values,
+                  uint32_t& stride) {
     const Element* accessor = nullptr;
     if (const Element* common = source->FirstChildElement("technique_common"))
       accessor = common->FirstChildElement("accessor");
@@ -565,8 +580,17 @@ class Reader {
       FATAL("Invalid source stride %i", read < -1 || read > 1000 ? -1 : static_cast<int>(read));
     stride = static_cast<uint32_t>(read);
     std::string bad;
-    if (!readFloatList(textOf(source->FirstChildElement("float_array")), values, bad))
-      FATAL("Source %s holds \"%s\", which is not a number", id.c_str(), bad.c_str());
+    const Element* array = source->FirstChildElement("float_array");
+    ColladaNumbers::Floats floats;
+    bool numbers;
+    if (takeAhead(numbers_ ? &numbers_->floats : nullptr, array, floats)) {
+      values = std::move(floats.values);
+      bad = std::move(floats.bad);
+      numbers = floats.read;
+    } else {
+      numbers = readFloatList(textOf(array), values, bad);
+    }
+    if (!numbers) FATAL("Source %s holds \"%s\", which is not a number", id.c_str(), bad.c_str());
     if (values.size() % stride != 0)
       FATAL("Source %s holds %zu numbers, not a whole number of groups of %u", id.c_str(),
             values.size(), stride);
@@ -696,15 +720,36 @@ class Reader {
 
   ColladaScene& scene_;
   const ColladaTextureLoader& loadTexture_;
+  ColladaNumbers* numbers_;  // read ahead, or null
   std::vector<ImageEntry> images_;
   std::vector<MeshSource> meshSources_;  // of the mesh being read
 };
 
 }  // namespace
 
+ColladaNumbers readColladaNumbers(const TiXmlDocument& document) {
+  ColladaNumbers numbers;
+  // Every element, depth first without recursion (a hostile file may nest deep).
+  std::vector<const Element*> pending;
+  for (const Element* e = document.FirstChildElement(); e; e = e->NextSiblingElement()) pending.push_back(e);
+  while (!pending.empty()) {
+    const Element* element = pending.back();
+    pending.pop_back();
+    const char* tag = element->Value();
+    if (std::strcmp(tag, "p") == 0) {
+      readIndexList(element, numbers.indices[element]);
+    } else if (std::strcmp(tag, "float_array") == 0) {
+      ColladaNumbers::Floats& floats = numbers.floats[element];
+      floats.read = readFloatList(textOf(element), floats.values, floats.bad);
+    }
+    for (const Element* c = element->FirstChildElement(); c; c = c->NextSiblingElement()) pending.push_back(c);
+  }
+  return numbers;
+}
+
 void readColladaDocument(const TiXmlDocument& document, ColladaScene& scene, Node& root,
-                         const ColladaTextureLoader& loadTexture) {
-  Reader(scene, loadTexture).read(document, root);
+                         const ColladaTextureLoader& loadTexture, ColladaNumbers* numbers) {
+  Reader(scene, loadTexture, numbers).read(document, root);
 }
 
 void readCollada(const char* fileName, ColladaScene& scene, Node& root,
@@ -713,7 +758,8 @@ void readCollada(const char* fileName, ColladaScene& scene, Node& root,
   size_t slash = name.find_last_of('/');
   scene.directory = slash == std::string::npos ? "" : name.substr(0, slash + 1);
 
-  std::unique_ptr<TiXmlDocument> document = takePrefetchedDocument(fileName);
+  std::unique_ptr<ColladaNumbers> numbers;
+  std::unique_ptr<TiXmlDocument> document = takePrefetchedDocument(fileName, &numbers);
   FILE* file = dataFopen(fileName, "rb");  // opened all the same: the loading counts it
   std::string error = file ? "" : "Failed to open file";
   if (!document && file) {
@@ -726,5 +772,5 @@ void readCollada(const char* fileName, ColladaScene& scene, Node& root,
   if (file) std::fclose(file);
   if (!error.empty())
     FATAL("Could not load %s. Error='%s'. Exiting.\n", fileName, error.c_str());
-  readColladaDocument(*document, scene, root, loadTexture);
+  readColladaDocument(*document, scene, root, loadTexture, numbers.get());
 }

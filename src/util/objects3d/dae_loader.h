@@ -11,13 +11,16 @@
 // lower case; node ids keep their case because scenes look nodes up by them.
 // Every index and stride is checked against its array here, so the drawing
 // code can trust what it gets.
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "util/objects3d/objects3d.h"
 
 class TiXmlDocument;
+class TiXmlElement;
 
 struct ColladaScene {
   std::vector<Camera> cameras;
@@ -37,6 +40,23 @@ using ColladaTextureLoader = std::function<Texture*(const std::string& path)>;
 void readCollada(const char* fileName, ColladaScene& scene, Node& root,
                  const ColladaTextureLoader& loadTexture);
 
+// The number lists of a parsed document, read ahead of the reader (by the
+// worker that parsed it): every <p> element's pieces as the indices and
+// every <float_array>'s as the floats that the reader would read from them,
+// by element. The reader takes a list from here instead of reading it; a
+// list of floats that failed keeps the piece that is no number.
+struct ColladaNumbers {
+  struct Floats {
+    std::vector<float> values;
+    bool read = false;
+    std::string bad;
+  };
+  std::unordered_map<const TiXmlElement*, std::vector<int64_t>> indices;
+  std::unordered_map<const TiXmlElement*, Floats> floats;
+};
+ColladaNumbers readColladaNumbers(const TiXmlDocument& document);
+
 // The same over an already parsed document; `scene.directory` must be set.
+// The lists it takes from `numbers` are moved out of it.
 void readColladaDocument(const TiXmlDocument& document, ColladaScene& scene, Node& root,
-                         const ColladaTextureLoader& loadTexture);
+                         const ColladaTextureLoader& loadTexture, ColladaNumbers* numbers = nullptr);

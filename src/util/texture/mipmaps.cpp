@@ -1,44 +1,87 @@
 #include "util/texture/mipmaps.h"
 
 #include <algorithm>
+#include <memory>
+
+namespace {
+
+// One level row from two picture rows, `C` bytes a texel; `right` is the
+// step to the texel on the right (0 for a picture one texel wide).
+template <int C>
+void halveRow(const uint8_t* top, const uint8_t* bottom, size_t right, int halfWidth, uint8_t* out) {
+  for (int x = 0; x < halfWidth; ++x, top += 2 * C, bottom += 2 * C, out += C)
+    for (int c = 0; c < C; ++c)
+      out[c] = static_cast<uint8_t>((top[c] + top[right + c] + bottom[c] + bottom[right + c] + 2) / 4);
+}
+
+}  // namespace
 
 void halveImage(const uint8_t* pixels, int width, int height, int components, uint8_t* half) {
   const int halfWidth = std::max(1, width / 2), halfHeight = std::max(1, height / 2);
   const size_t row = static_cast<size_t>(width) * components;
+  // The texel right of and the row above the block's first: itself again
+  // on a picture one texel wide or high. A last odd column or row is never
+  // reached, so nothing else needs clamping.
+  const size_t right = width > 1 ? static_cast<size_t>(components) : 0;
+  const size_t up = height > 1 ? row : 0;
   for (int y = 0; y < halfHeight; ++y) {
     const uint8_t* top = pixels + static_cast<size_t>(2 * y) * row;
-    const uint8_t* bottom = pixels + static_cast<size_t>(std::min(2 * y + 1, height - 1)) * row;
     uint8_t* out = half + static_cast<size_t>(y) * halfWidth * components;
-    for (int x = 0; x < halfWidth; ++x) {
-      const size_t left = static_cast<size_t>(2 * x) * components;
-      const size_t right = static_cast<size_t>(std::min(2 * x + 1, width - 1)) * components;
-      for (int c = 0; c < components; ++c)
-        *out++ = static_cast<uint8_t>(
-            (top[left + c] + top[right + c] + bottom[left + c] + bottom[right + c] + 2) / 4);
+    switch (components) {
+      case 1: halveRow<1>(top, top + up, right, halfWidth, out); break;
+      case 2: halveRow<2>(top, top + up, right, halfWidth, out); break;
+      case 3: halveRow<3>(top, top + up, right, halfWidth, out); break;
+      case 4: halveRow<4>(top, top + up, right, halfWidth, out); break;
+      default:
+        for (int x = 0; x < halfWidth; ++x) {
+          const uint8_t* t = top + static_cast<size_t>(2 * x) * components;
+          const uint8_t* b = t + up;
+          for (int c = 0; c < components; ++c, ++out)
+            *out = static_cast<uint8_t>((t[c] + t[right + c] + b[c] + b[right + c] + 2) / 4);
+        }
     }
   }
 }
 
+size_t mipmapChainBytes(int width, int height, int components) {
+  size_t bytes = 0;
+  while (width > 1 || height > 1) {
+    width = std::max(1, width / 2);
+    height = std::max(1, height / 2);
+    bytes += static_cast<size_t>(width) * height * components;
+  }
+  return bytes;
+}
+
+void makeMipmapChain(const uint8_t* level0, int width, int height, int components, uint8_t* chain) {
+  const uint8_t* from = level0;
+  while (width > 1 || height > 1) {
+    halveImage(from, width, height, components, chain);
+    from = chain;
+    width = std::max(1, width / 2);
+    height = std::max(1, height / 2);
+    chain += static_cast<size_t>(width) * height * components;
+  }
+}
+
 void uploadMipmapChain(GLenum target, GLint internalFormat, GLenum format, int width, int height,
-                       const uint8_t* level0) {
+                       const uint8_t* level0, const uint8_t* chain) {
   const int components = componentsOf(format);
   if (components == 0) return;
+  std::unique_ptr<uint8_t[]> made;  // not cleared: every byte is made
+  if (!chain) {
+    made.reset(new uint8_t[mipmapChainBytes(width, height, components)]);
+    makeMipmapChain(level0, width, height, components, made.get());
+    chain = made.get();
+  }
   GLint alignment = 4;
   glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  // Two buffers taking turns; the first level reads level 0 where it lies.
-  std::vector<uint8_t> buffers[2];
-  const uint8_t* from = level0;
   for (int level = 1; width > 1 || height > 1; ++level) {
-    const int halfWidth = std::max(1, width / 2), halfHeight = std::max(1, height / 2);
-    std::vector<uint8_t>& to = buffers[level % 2];
-    to.resize(static_cast<size_t>(halfWidth) * halfHeight * components);
-    halveImage(from, width, height, components, to.data());
-    glTexImage2D(target, level, internalFormat, halfWidth, halfHeight, 0, format, GL_UNSIGNED_BYTE,
-                 to.data());
-    from = to.data();
-    width = halfWidth;
-    height = halfHeight;
+    width = std::max(1, width / 2);
+    height = std::max(1, height / 2);
+    glTexImage2D(target, level, internalFormat, width, height, 0, format, GL_UNSIGNED_BYTE, chain);
+    chain += static_cast<size_t>(width) * height * components;
   }
   glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }

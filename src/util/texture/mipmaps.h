@@ -13,10 +13,17 @@
 // a texel, rows tightly packed.
 void halveImage(const uint8_t* pixels, int width, int height, int components, uint8_t* half);
 
+// Levels 1 to 1 x 1 of a width x height picture, one after the other in
+// one buffer: their bytes together.
+size_t mipmapChainBytes(int width, int height, int components);
+// Makes those levels from level 0 into `chain` (mipmapChainBytes long).
+void makeMipmapChain(const uint8_t* level0, int width, int height, int components, uint8_t* chain);
+
 // Uploads levels 1 to the 1 x 1 level of the texture bound to `target` (or
-// of one cube face) from level 0's tightly packed 8-bit pixels.
+// of one cube face) from level 0's tightly packed 8-bit pixels, or from
+// `chain` where makeMipmapChain has made them already.
 void uploadMipmapChain(GLenum target, GLint internalFormat, GLenum format, int width, int height,
-                       const uint8_t* level0);
+                       const uint8_t* level0, const uint8_t* chain = nullptr);
 
 // Levels 1 to 1 x 1 for the texture bound to `target`, their texels undefined.
 void allocateMipmapChain(GLenum target, GLint internalFormat, GLenum format, int width, int height);

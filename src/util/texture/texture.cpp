@@ -203,7 +203,8 @@ bool Texture::create() {
   glPixelStorei(GL_UNPACK_ALIGNMENT, unpackAlignment);
 
   if (ownChain && imageData)
-    uploadMipmapChain(tgt, internalFormat, format, w, h, imageData);
+    uploadMipmapChain(tgt, internalFormat, format, w, h, imageData,
+                      chainFollows ? imageData + static_cast<size_t>(w) * h * componentsOf(format) : nullptr);
   else if (ownChain)
     allocateMipmapChain(tgt, internalFormat, format, w, h);  // filled by fill or the owner
   else if (mipmaps || !multisample)
@@ -211,6 +212,22 @@ bool Texture::create() {
 
   std::free(imageData);
   imageData = nullptr;
+  chainFollows = false;
+  return true;
+}
+
+bool appendMipmapChain(Texture& picture) {
+  const int components = componentsOf(picture.format);
+  if (!picture.imageData || picture.chainFollows || components == 0 ||
+      picture.bpp != static_cast<uint32_t>(components) * 8)
+    return false;
+  const int width = static_cast<int>(picture.width), height = static_cast<int>(picture.height);
+  const size_t level0 = static_cast<size_t>(width) * height * components;
+  void* grown = std::realloc(picture.imageData, level0 + mipmapChainBytes(width, height, components));
+  if (!grown) return false;  // the block is as it was
+  picture.imageData = static_cast<uint8_t*>(grown);
+  makeMipmapChain(picture.imageData, width, height, components, picture.imageData + level0);
+  picture.chainFollows = true;
   return true;
 }
 

@@ -52,6 +52,9 @@ class Texture {
   uint32_t width = 0;
   uint32_t height = 0;
   GLenum format = 0;  // GL_RGB or GL_RGBA
+  // imageData goes on after level 0 with levels 1 to 1 x 1, made ahead by
+  // appendMipmapChain: create uploads them instead of making them.
+  bool chainFollows = false;
   GLuint id = 0;      // 0 while no GL texture exists
   GLenum wrap = GL_CLAMP_TO_EDGE;
   GLint internalFormat = 0;  // component count (3, 4) for loaded images
@@ -60,6 +63,11 @@ class Texture {
   GLenum magFilter = GL_LINEAR;
   uint32_t samples = 0;  // above 0: a multisample texture
 };
+
+// Makes the decoded picture's levels 1 to 1 x 1 after its pixels in
+// imageData, for the decoding ahead (create then only uploads them): true.
+// False, the picture as it was, for pixels of another kind or no memory.
+bool appendMipmapChain(Texture& picture);
 
 // Draws the whole texture on the screen rectangle (x, y)-(x + w, y + h), in
 // normalised screen coordinates (0..1, origin lower left).
