@@ -585,12 +585,10 @@ uint32_t Demo::drawScenes(const FrameTime& time, bool stepping, bool unseen) {
 
 std::vector<float> warmUpBeats() {
   std::vector<float> beats;
-  for (const TimelineSlot& slot : timeline()) {
-    for (float beat = slot.start; beat < slot.end; beat += kWarmUpSpacing) beats.push_back(beat);
-    // The fade out, and the last frames of the slot.
-    beats.push_back(slot.fadeOutStart() + 0.5f * static_cast<float>(slot.fadeOut));
-  }
+  for (const TimelineSlot& slot : timeline())
+    if (beats.empty() || beats.back() != slot.start) beats.push_back(slot.start);
   std::sort(beats.begin(), beats.end());
+  beats.erase(std::unique(beats.begin(), beats.end()), beats.end());
   return beats;
 }
 

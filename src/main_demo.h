@@ -48,9 +48,9 @@ const TimelineSlot& timelineSlot(const char* scene);
 void placeInSlot(Scene& scene, const TimelineSlot& slot);
 
 // The beats the show is drawn at, unseen, while it loads (see Demo::warmUp):
-// every slot's first beat and then every kWarmUpSpacing beats, and the
-// middle of its fade out, in order.
-constexpr float kWarmUpSpacing = 24.0f;
+// every slot's first beat, in order, each once. A scene draws what first
+// shows later in its slot unseen in its frames before (see UnseenDraws), so
+// its first frame meets every program and state it draws with.
 std::vector<float> warmUpBeats();
 
 // The show clock as the frame sees it, read once (after the music's update).

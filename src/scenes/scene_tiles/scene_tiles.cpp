@@ -356,7 +356,9 @@ void Tiles::drawTiles(float t) {
   glBindTexture(GL_TEXTURE_2D, mosaic.id);
   glActiveTexture(GL_TEXTURE0);
   for (int p = 0; p < 3; ++p) {
-    if (panels[p].arrived == 0) continue;
+    // Before its first tile arrives, unseen: the renderer is ready for it.
+    std::optional<UnseenDraws> unseen;
+    if (panels[p].arrived == 0) unseen.emplace();
     glPushMatrix();
     placePanel(p);
     drawWall(p);
