@@ -553,11 +553,11 @@ void Demo::frame(FrameCapture* capture) {
   if (seconds > worstFrameSeconds_) worstFrameSeconds_ = seconds;
 }
 
-uint32_t Demo::drawScenes(const FrameTime& time, bool stepping, bool unseen) {
+uint32_t Demo::drawScenes(const FrameTime& time, bool stepping, bool unseen, uint32_t among) {
   uint32_t drawn = 0;
   for (size_t i = 0; i < scenes_.size(); ++i) {
     Scene* scene = scenes_[i].get();
-    if (!slotContains(scene->start, scene->end, time.beat)) continue;
+    if (!(among >> i & 1u) || !slotContains(scene->start, scene->end, time.beat)) continue;
     drawn |= 1u << i;
     GlOperation operation(timeline()[i].scene);
     const FrameTime sceneTime = time.inSlot(scene->start);
@@ -595,25 +595,18 @@ std::vector<float> warmUpBeats() {
 void Demo::warmUp() {
   const std::vector<float> beats = warmUpBeats();
   expectLoadingSteps(static_cast<uint32_t>(beats.size()));
-  const Music& music = *shared_.music;
-  // The frames of a run from the beginning at the catch-up's rate; the
-  // music's clock is not moved (nothing must make its decoder work ahead).
-  const double beatsPerFrame = music.tempo / 60.0 / catchUpFps_;
   FrameTime time;
-  time.beatStep = static_cast<float>(beatsPerFrame);
-  size_t next = 0;
-  for (uint64_t frame = 0; next < beats.size(); ++frame) {
-    time.beat = static_cast<float>(music.beatOffset + static_cast<double>(frame) * beatsPerFrame);
-    stepScenes(time);
-    if (time.beat < beats[next] - kSameBeat) continue;
-    {
-      GlOperation operation("drawing the show unseen");
-      drawScenes(time, false, true);
-    }
-    while (next < beats.size() && beats[next] <= time.beat + kSameBeat) {
-      ++next;
-      loadingStepDone();
-    }
+  time.beatStep = static_cast<float>(shared_.music->tempo / 60.0 / catchUpFps_);
+  for (float beat : beats) {
+    time.beat = beat;
+    // The scenes whose slots begin here, each stepped once from the state
+    // load left it in, as a run's first frame in the slot steps it.
+    uint32_t starting = 0;
+    for (size_t i = 0; i < scenes_.size(); ++i)
+      if (scenes_[i]->start == beat) starting |= 1u << i;
+    GlOperation operation("drawing the show unseen");
+    drawScenes(time, true, true, starting);
+    loadingStepDone();
   }
   for (auto& scene : scenes_) scene->rewind();
   checkGlErrors();

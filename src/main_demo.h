@@ -81,9 +81,10 @@ class Demo {
 
   // The drawing size changed (and once right after construction).
   void resize(int width, int height);
-  // Behind the loading screen, after the resize: the show is stepped as a
-  // run from the beginning steps it and drawn unseen (every draw call made,
-  // no pixel reached) at the warm-up beats, then every scene is rewound.
+  // Behind the loading screen, after the resize: every scene is stepped
+  // once and drawn unseen (every draw call made, no pixel reached) at the
+  // first beat of its slot, as a run's first frame there draws it; then
+  // every scene is rewound.
   // Drivers compile shader code for each new combination of program, state
   // and vertex layout on its first draw; a software renderer takes up to a
   // second for a scene's first frame. That work now falls in the loading,
@@ -193,9 +194,9 @@ class Demo {
   // Every scene whose slot holds the time takes its step, in timeline order.
   void stepScenes(const FrameTime& time);
   // Every scene whose slot holds the time draws (stepped first when
-  // `stepping`; `unseen`: no pixel is reached); returns the scenes drawn,
-  // bit i for timeline scene i.
-  uint32_t drawScenes(const FrameTime& time, bool stepping, bool unseen);
+  // `stepping`; `unseen`: no pixel is reached), of those `among` names (bit
+  // i for timeline scene i); returns the scenes drawn, bit i likewise.
+  uint32_t drawScenes(const FrameTime& time, bool stepping, bool unseen, uint32_t among = ~0u);
   void catchUp(float beat, int fps);
   void printFrameTimes() const;
 
