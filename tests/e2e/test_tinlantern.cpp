@@ -283,9 +283,9 @@ TEST_F(ShowUnderXvfb, SingleFrameAtABeat) {
   removeCopy(dir);
 }
 
-// The warm-up steps every scene through the show and draws it unseen while
-// loading, then rewinds it: what a frame shows is the same without it, in
-// every scene's slot.
+// The warm-up steps every scene once and draws it unseen at its slot's first
+// beat while loading, then rewinds it: what a frame shows is the same
+// without it, in every scene's slot.
 TEST_F(ShowUnderXvfb, TheWarmUpLeavesNoTrace) {
   std::string dir = lonelyCopy();
   for (const char* beat : {"60", "200", "330", "420", "520", "560"}) {
