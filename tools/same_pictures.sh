@@ -35,8 +35,12 @@ case $mode in
     if cmp -s "$list" "$work/hashes"; then
       echo "all $(wc -l <"$list") frames are the same"
     else
-      diff "$list" "$work/hashes" | grep '^[<>]' | awk '{print $1, $3}' | head -20 >&2
-      echo "frames differ: $(diff "$list" "$work/hashes" | grep -c '^>' || true) of $(wc -l <"$list")" >&2
+      # The first twenty lines of the difference (awk reads it all: no
+      # broken pipe under pipefail), then the count and the range.
+      diff "$list" "$work/hashes" | grep '^[<>]' | awk 'NR <= 20 {print $1, $3}' >&2 || true
+      differing=$(diff "$list" "$work/hashes" | grep '^>' | awk '{print $3}' || true)
+      echo "frames differ: $(echo "$differing" | grep -c . || true) of $(wc -l <"$list")," \
+        "from $(echo "$differing" | head -n 1) to $(echo "$differing" | tail -n 1)" >&2
       exit 1
     fi
     ;;
