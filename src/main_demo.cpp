@@ -585,8 +585,7 @@ uint32_t Demo::drawScenes(const FrameTime& time, bool stepping, bool unseen, uin
 
 std::vector<float> warmUpBeats() {
   std::vector<float> beats;
-  for (const TimelineSlot& slot : timeline())
-    if (beats.empty() || beats.back() != slot.start) beats.push_back(slot.start);
+  for (const TimelineSlot& slot : timeline()) beats.push_back(slot.start);
   std::sort(beats.begin(), beats.end());
   beats.erase(std::unique(beats.begin(), beats.end()), beats.end());
   return beats;
