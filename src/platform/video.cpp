@@ -162,8 +162,21 @@ void requestGlDebugContext(bool debug) {
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, debug ? SDL_GL_CONTEXT_DEBUG_FLAG : 0);
 }
 
+// An exit with the context alive (a fatal error's exit(1)) lets it go
+// before SDL_Quit, registered earlier and so run later, closes the display:
+// closing the display under a live llvmpipe context can leave the exit
+// waiting for ever on the renderer's threads.
+namespace {
+void releaseContextAtExit() {
+  if (context) SDL_GL_DeleteContext(context);
+  context = nullptr;
+}
+}  // namespace
+
 bool openVideoWindow(const char* caption, int width, int height, const DesktopFormat& desktop,
                      uint32_t videoFlags) {
+  static const bool registered = std::atexit(releaseContextAtExit) == 0;
+  (void)registered;
   opened = {caption, width, height, desktop, videoFlags};
   int samples = requestedSamples;
   while (!tryOpen(caption, width, height, desktop, videoFlags)) {
