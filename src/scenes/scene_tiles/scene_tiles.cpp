@@ -194,15 +194,16 @@ void Tiles::updateTiles(float t) {
     Tile& tile = tiles[k];
     tilePosition(tile.start, tile.target, tile.arrival, t, tile.current);
     TilePanel& panel = panels[tile.panel];
+    // The squid's pixels and the mosaic's texels share their order.
+    const int r = static_cast<int>(k) / kColumns, col = static_cast<int>(k) % kColumns;
+    const size_t pixel = static_cast<size_t>(mosaicPixel(r, col)) * 4;
     const bool arrived = hasArrived(tile.arrival, t);
     if (arrived) ++panel.arrived;
-    mosaicTexels[k % kColumns * kMosaicWidth * 4 + k / kColumns * 4 + 3] = arrived ? 255 : 0;
+    mosaicTexels[pixel + 3] = arrived ? 255 : 0;
     const size_t j = static_cast<size_t>(tile.place);
     const float x = tile.current[0], y = tile.current[1], z = tile.current[2], s = kTileSize;
     const float corners[4][3] = {{x, y, z}, {x + s, y, z}, {x, y, z + s}, {x + s, y, z + s}};
     const float uv[4][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
-    const int r = static_cast<int>(k) / kColumns, col = static_cast<int>(k) % kColumns;
-    const size_t pixel = static_cast<size_t>(mosaicPixel(r, col)) * 4;
     const float g = squidPixels[pixel] / 255.0f;
     for (int v = 0; v < 4; ++v) {
       const size_t at = j * 4 + static_cast<size_t>(v);

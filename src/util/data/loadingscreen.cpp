@@ -54,8 +54,7 @@ void LoadingProgress::advance(int mode, const DataIndex& index) {
 }
 
 float LoadingProgress::fraction() const {
-  const uint32_t all = total + steps;
-  return all == 0 ? 0.0f : static_cast<float>(done + stepsDone) / static_cast<float>(all);
+  return expected() == 0 ? 0.0f : static_cast<float>(finished()) / static_cast<float>(expected());
 }
 
 float LoadingProgress::brightness() const {
@@ -64,8 +63,8 @@ float LoadingProgress::brightness() const {
 }
 
 bool loadingRedrawDue(double secondsSinceRedraw, const LoadingProgress& progress) {
-  const uint32_t all = progress.total + progress.steps;
-  return secondsSinceRedraw >= kLoadingRedrawSeconds || (all > 0 && progress.done + progress.stepsDone >= all);
+  return secondsSinceRedraw >= kLoadingRedrawSeconds ||
+         (progress.expected() > 0 && progress.finished() >= progress.expected());
 }
 
 const LoadingProgress& loadingProgress() { return progress; }

@@ -41,6 +41,9 @@ struct LoadingProgress {
   // After an open. Reading mode: the archive's used entries of all its
   // entries. Other modes: one more, and the total grows whenever passed.
   void advance(int mode, const DataIndex& index);
+  // Files and steps together.
+  uint32_t expected() const { return total + steps; }
+  uint32_t finished() const { return done + stepsDone; }
   // Everything done of everything expected, 0 when there is nothing to count.
   float fraction() const;
   // Of logo and bar: rises from 0 to 1 at half the files, back to 0 at the last.
