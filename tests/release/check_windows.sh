@@ -184,7 +184,9 @@ plain_run() {
     fi
   fi
   set +e
-  timeout 60 tail --pid="$pid" -f /dev/null
+  # OK goes on to load the show, warm-up included, and play a beat: under
+  # Wine beside a full parallel test run that has taken over a minute.
+  timeout 180 tail --pid="$pid" -f /dev/null
   if kill -0 "$pid" 2>/dev/null; then
     fail "the show went on after $dialog_key${show_key:+, then $show_key}"
     kill "$pid"; /usr/lib/wine/wineserver -k
@@ -214,7 +216,9 @@ box_run() {
     done
   fi
   set +e
-  timeout 60 tail --pid="$pid" -f /dev/null
+  # OK goes on to load the show, warm-up included, and play a beat: under
+  # Wine beside a full parallel test run that has taken over a minute.
+  timeout 180 tail --pid="$pid" -f /dev/null
   if kill -0 "$pid" 2>/dev/null; then
     fail "no box \"$title\" answered"; kill "$pid"; /usr/lib/wine/wineserver -k
   fi
