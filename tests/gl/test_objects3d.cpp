@@ -12,6 +12,8 @@
 #include "platform/messagebox.h"
 #include "util/data/data.h"
 #include "util/objects3d/objects3d.h"
+#include "util/shaderprogram/shaderprogram.h"
+#include "util/texture/texture.h"
 
 namespace {
 
@@ -312,6 +314,39 @@ TEST_F(Objects3D, MaterialColourOffsetTintsTheLitColour) {
   EXPECT_NEAR(red, (0.6 + 0.6 * 0.2) * 255, 3);
 }
 
+
+TEST_F(Objects3D, ProgramsGoByMaterialThenByTextureAndUnlitMaterialsTakeTheFixedPipeline) {
+  ShaderProgram plain(nullptr, nullptr), textured(nullptr, nullptr), own(nullptr, nullptr);
+  object_.plainShader = &plain;
+  object_.texturedShader = &textured;
+  Material& material = object_.materials[object_.geometries[0].materialIndex];
+  EXPECT_FALSE(material.unlit());  // the dummy material is lit
+  glEnable(GL_LIGHTING);
+  EXPECT_EQ(object_.shaderFor(0), &plain);
+  for (float* colour : {material.ambient, material.diffuse, material.specular})
+    for (int c = 0; c < 3; ++c) colour[c] = 0.0f;
+  EXPECT_TRUE(material.unlit());
+  EXPECT_EQ(object_.shaderFor(0), nullptr);
+  // A scene's tint lights it again; without lighting the model's program draws.
+  material.setColourOffset(0.2f, 0.0f, 0.0f, 0.0f);
+  EXPECT_FALSE(material.unlit());
+  EXPECT_EQ(object_.shaderFor(0), &plain);
+  material.setColourOffset(0.0f, 0.0f, 0.0f, 0.0f);
+  glDisable(GL_LIGHTING);
+  EXPECT_EQ(object_.shaderFor(0), &plain);
+  material.program = &own;
+  EXPECT_EQ(object_.shaderFor(0), &own);
+  glEnable(GL_LIGHTING);
+  EXPECT_EQ(object_.shaderFor(0), &own);
+  glDisable(GL_LIGHTING);
+  material.program = nullptr;
+  Texture picture;
+  object_.geometries[0].textured = true;
+  material.texture = &picture;
+  EXPECT_EQ(object_.shaderFor(0), &textured);
+  material.texture = nullptr;
+  object_.plainShader = object_.texturedShader = nullptr;
+}
 
 // Tetrahedra: one turned outward, one inside out, one with a face missing;
 // all around the eye's line of sight, in front of it.

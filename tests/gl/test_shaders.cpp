@@ -388,6 +388,54 @@ TEST_F(ShaderDraw, MaterialEntriesWeighPointAndDirectionalLightsByTheFixedFormul
   }
 }
 
+// A backdrop lit once a vertex looks as it does lit once a pixel: the same
+// sums, not clamped before the texture modulates them (the fixed pipeline
+// clamps, which would dim a surface lit past white). And a material no light
+// reaches shows its emission alike under the fixed pipeline and the programs.
+TEST_F(ShaderDraw, LightingOnceAVertexShowsWhatLightingEachPixelShows) {
+  ShaderProgram perVertex("lit_per_vertex_tex.vert", "lit_per_vertex_tex.frag");
+  ASSERT_EQ(perVertex.kind, ShaderProgram::kGlsl);
+  perVertex.use();
+  perVertex.setUniform("Texture0", 0);
+  const GLfloat black[4] = {0, 0, 0, 1}, white[4] = {1, 1, 1, 1}, slanted[4] = {1, 0, 1, 0};
+  for (int i = 1; i < 4; ++i) setLight(i, slanted, black);
+  setLight(0, slanted, white);
+  for (int i = 0; i < 4; ++i) glLightfv(GL_LIGHT0 + i, GL_AMBIENT, black);
+  // Emission 0.6 and cos 45 of diffuse: 1.31 times a half-grey texture.
+  const GLfloat emission[4] = {0.6f, 0.6f, 0.6f, 1};
+  glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, black);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
+  bindUnits(plainTexture(128, 128, 128), flatNormals_, extra_);
+  auto drawnWith = [](ShaderProgram* program) {
+    program->use();
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawQuad();
+    return readMiddle();
+  };
+  const Pixels perPixel = drawnWith(library().multi_material_tex);
+  const Pixels once = drawnWith(&perVertex);
+  EXPECT_NEAR(perPixel.mean(0), 1.307 * 128, 3);
+  EXPECT_NEAR(once.mean(0), perPixel.mean(0), 1);
+  EXPECT_NEAR(once.mean(2), perPixel.mean(2), 1);
+
+  // Unlit: black ambient, diffuse and specular.
+  const GLfloat glow[4] = {0.3f, 0.6f, 0.9f, 1};
+  glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, black);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, glow);
+  const Pixels programmed = drawnWith(library().multi_material_tex);
+  for (int unit = 1; unit < 3; ++unit) {  // the fixed pipeline would modulate by them too
+    glActiveTexture(GL_TEXTURE0 + unit);
+    glDisable(GL_TEXTURE_2D);
+  }
+  glActiveTexture(GL_TEXTURE0);
+  const Pixels fixed = drawnWith(library().fixed_function);
+  for (int c = 0; c < 3; ++c) {
+    EXPECT_NEAR(programmed.mean(c), glow[c] * 128, 2) << c;
+    EXPECT_NEAR(fixed.mean(c), programmed.mean(c), 1) << c;
+  }
+}
+
 // With colour material on, the current colour is the surface colour.
 TEST_F(ShaderDraw, ColourMaterialFollowsTheCurrentColour) {
   bindUnits(plainTexture(255, 255, 255), flatNormals_, extra_);

@@ -869,6 +869,9 @@ STAGE_CENTRE = (-22.0, 0.0)
 STAGE_RADIUS = 62.0
 STAGE_TOP = 36.0
 STAGE_SEGMENTS = 128
+# The scene lights the curtain once a vertex: rows this many units high at
+# most keep the stage lights' pools on it as round as lighting each pixel.
+STAGE_ROW_HEIGHT = 3.5
 STAGE_PNG = "stage.png"
 CAMERABOT_PLACE = (-25.0, -20.0, 270.0)   # where the scene stands the camera robot
 # Where the scene's cameras stand (their circles' centres; each moves by 1 or
@@ -892,16 +895,19 @@ def stage_meshes():
     and a dark ceiling over it, in the scene's coordinates."""
     cx, cy = STAGE_CENTRE
     wall, lid = mk._Builder(), mk._Builder()
+    rows = math.ceil((STAGE_TOP - FLOOR_Z) / STAGE_ROW_HEIGHT)
     for i in range(STAGE_SEGMENTS + 1):
         a = 2 * math.pi * i / STAGE_SEGMENTS
         c, s_ = math.cos(a), math.sin(a)
         x, y = cx + STAGE_RADIUS * c, cy + STAGE_RADIUS * s_
         u = i / STAGE_SEGMENTS
-        wall.vertex((x, y, FLOOR_Z), (-c, -s_, 0), (u, 0))
-        wall.vertex((x, y, STAGE_TOP), (-c, -s_, 0), (u, 1))
+        for r in range(rows + 1):
+            v = r / rows
+            wall.vertex((x, y, FLOOR_Z + v * (STAGE_TOP - FLOOR_Z)), (-c, -s_, 0), (u, v))
     for i in range(STAGE_SEGMENTS):
-        b0, t0, b1, t1 = 2 * i, 2 * i + 1, 2 * i + 2, 2 * i + 3
-        wall.quad(b0, t0, t1, b1)  # counter-clockwise seen from inside
+        for r in range(rows):
+            b0, b1 = i * (rows + 1) + r, (i + 1) * (rows + 1) + r
+            wall.quad(b0, b0 + 1, b1 + 1, b1)  # counter-clockwise seen from inside
     # The ceiling reaches a little past the curtain, which hides the overlap:
     # no hairline crack where they meet.
     middle = lid.vertex((cx, cy, STAGE_TOP), (0, 0, -1), (0.5, 0.5))
@@ -1708,6 +1714,10 @@ def stage_errors(model, name, out_dir):
     towards = centre - wall.mean(axis=1)[:, :2]
     if np.any(np.einsum("ij,ij->i", normal[:, :2], towards) <= 0):
         errs.append(f"{name}: the curtain does not face the stage everywhere")
+    heights = np.unique(np.round(pts[:, 2], 4))
+    if np.diff(heights).max() > STAGE_ROW_HEIGHT + 1e-4:
+        errs.append(f"{name}: the curtain's rows are {np.diff(heights).max():.2f} high, "
+                    f"want {STAGE_ROW_HEIGHT} at most (it is lit once a vertex)")
     angles = np.sort(np.arctan2(pts[:, 1] - centre[1], pts[:, 0] - centre[0]))
     if np.diff(angles).max() > 2 * math.pi / STAGE_SEGMENTS + 1e-6:
         errs.append(f"{name}: the curtain has a gap")

@@ -72,6 +72,15 @@ void DadezAruv::load() {
   lamps_ = cameraBot.materialsNamed(ModelParts::CameraBot::Lamp);
   for (Material* lamp : painterBot.materialsNamed(ModelParts::PainterBot::Lamp)) lamps_.push_back(lamp);
   screens_ = robot.materialsNamed(ModelParts::Robot::Screen);
+  // The stage lights change smoothly over the curtain's fine grid: lit once
+  // a vertex it looks the same, and the backdrop behind every frame costs a
+  // software renderer far less than lighting each of its pixels.
+  curtainShader_ = std::make_unique<ShaderProgram>("lit_per_vertex_tex.vert", "lit_per_vertex_tex.frag");
+  curtainShader_->use();
+  curtainShader_->setUniform("Texture0", 0);
+  glUseProgramObjectARB(0);
+  for (Material* curtain : cameraBot.materialsNamed(ModelParts::CameraBot::Curtain))
+    curtain->program = curtainShader_.get();
 
   paintCanvas.createEmpty(kCanvasSize, kCanvasSize, GL_RGBA8, true);
   paintCanvas.fill(0, 0, 0, 0);

@@ -94,5 +94,7 @@ class DadezAruv : public Scene {
   // The camera and painter robots' lamps, the assembled robot's screen.
   std::vector<Material*> lamps_;
   std::vector<Material*> screens_;
+  // The stage curtain's program: lit once a vertex.
+  std::unique_ptr<ShaderProgram> curtainShader_;
   ViewSnapshot loadedView_;  // the robot's cameras and lights before the frames move them
 };

@@ -225,7 +225,7 @@ void Object3D::drawTree(const Node* node, bool flip, const Shown& shown) {
   if (enabled && shown.showsNodeGeometry(*node)) {
     for (uint32_t index : node->geometryIndices) {
       if (!shown.showsGeometry(index)) continue;
-      ShaderProgram* shader = drawnTextured(index) ? texturedShader : plainShader;
+      ShaderProgram* shader = shaderFor(index);
       if (shader) {
         shader->use();
       } else {
@@ -237,6 +237,21 @@ void Object3D::drawTree(const Node* node, bool flip, const Shown& shown) {
     }
   }
   glPopMatrix();
+}
+
+bool Material::unlit() const {
+  for (int c = 0; c < 3; ++c)
+    if (ambient[c] + colourOffset[c] > 0.0f || diffuse[c] + colourOffset[c] > 0.0f ||
+        specular[c] + colourOffset[c] > 0.0f)
+      return false;
+  return true;
+}
+
+ShaderProgram* Object3D::shaderFor(uint32_t geometryIndex) const {
+  const Material& material = materials[geometries[geometryIndex].materialIndex];
+  if (material.program) return material.program;
+  if (material.unlit() && glIsEnabled(GL_LIGHTING)) return nullptr;
+  return drawnTextured(geometryIndex) ? texturedShader : plainShader;
 }
 
 void Object3D::drawGeometry(uint32_t index) {

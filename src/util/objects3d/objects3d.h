@@ -104,6 +104,13 @@ struct Material {
   float specular[4] = {1.0f, 1.0f, 1.0f, 1.0f};
   float colourOffset[4] = {0.0f, 0.0f, 0.0f, 0.0f};  // added to all four colours; scenes tint with it
   float shininess = 20.0f;
+  // A scene's own program for this material, instead of the model's (see
+  // Object3D::shaderFor); not owned.
+  ShaderProgram* program = nullptr;
+
+  // No light reaches it: its ambient, diffuse and specular colours (offset
+  // included) are black, so it shows its emission alone, wherever the lights are.
+  bool unlit() const;
 
   void setColourOffset(float r, float g, float b, float a) {
     colourOffset[0] = r;
@@ -227,8 +234,14 @@ class Object3D {
   // closed (open tubes, single sheets) with it off, so their insides still
   // show. Finds which are closed first: a load-time step, not for a frame.
   void drawOpenGeometryTwoSided();
+  // The programs geometry is drawn with; none (null) is the fixed pipeline.
+  // A material's own program goes first. Under lighting a material no light
+  // reaches (Material::unlit) takes the fixed pipeline: it shows the same
+  // emission lit once a vertex as the programs show lit once a pixel, and a
+  // wide glowing surface then costs a software renderer its texture alone.
   ShaderProgram* plainShader = nullptr;     // for untextured geometry
   ShaderProgram* texturedShader = nullptr;  // for textured geometry
+  ShaderProgram* shaderFor(uint32_t geometryIndex) const;
   // Textures the loaders created for materials; they live with the object.
   std::vector<std::unique_ptr<Texture>> ownedTextures;
 
