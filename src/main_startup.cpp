@@ -175,14 +175,17 @@ void configureDriver(const Options& options) {
   if (supported) glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maximum);
   float anisotropy = chooseAnisotropy(renderer, maximum, options.anisotropy);
   setTextureAnisotropy(anisotropy);
-  DepthOfField::setReflectionDivisor(isSoftwareRenderer(renderer) ? 2 : 1);
+  const bool software = isSoftwareRenderer(renderer);
+  setMipmapBlending(!software);
+  DepthOfField::setReflectionDivisor(software ? 2 : 1);
   if (options.batch)
-    std::fprintf(stderr, "tinlantern: OpenGL %s, %s (%s); anisotropic filtering %gx (%s); %s\n",
+    std::fprintf(stderr, "tinlantern: OpenGL %s, %s (%s); anisotropic filtering %gx (%s); %s; %s\n",
                  glGetString(GL_VERSION), renderer ? renderer : "?", vendor ? vendor : "?",
                  anisotropy,
                  !supported                     ? "the driver has none"
                  : options.anisotropy > 0       ? "chosen with --anisotropy"
-                 : isSoftwareRenderer(renderer) ? "software renderer"
+                 : software                     ? "software renderer"
                                                 : "the driver's maximum",
+                 software ? "mipmaps filtered within one level (software renderer)" : "trilinear filtering",
                  multisamplingSaid(renderer, options).c_str());
 }

@@ -190,6 +190,26 @@ TEST_F(Textures, MipmapsOverrideTheFiltersWithTrilinearAnisotropic) {
   EXPECT_EQ(levelPixels(texture, 3, GL_RGB, 3), Bytes({200, 100, 50}));
 }
 
+// A software renderer's textures filter within the nearest level; the
+// choice holds for the textures made after it and leaves the rest alone.
+TEST_F(Textures, WithoutMipmapBlendingTexturesFilterWithinTheNearestLevel) {
+  add("data/img/Wall.Bmp", bmp(8, 4, 200, 100, 50));
+  Texture blended, nearest;
+  blended.load("data/img/Wall.Bmp", true, false, GL_NEAREST, GL_NEAREST);
+  setMipmapBlending(false);
+  nearest.load("data/img/Wall.Bmp", true, false, GL_NEAREST, GL_NEAREST);
+  Texture plain;
+  plain.createEmpty(4, 4, GL_RGBA8, false);
+  setMipmapBlending(true);
+  nearest.bind();
+  EXPECT_EQ(texParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_NEAREST);
+  EXPECT_EQ(texParameter(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+  blended.bind();
+  EXPECT_EQ(texParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+  plain.bind();
+  EXPECT_EQ(texParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR) << "no chain: its own filter";
+}
+
 TEST_F(Textures, ALoadedPicturesChainHoldsTheMeansOfItsBlocksOnEveryDriver) {
   // 4 x 2 RGBA, rows from the bottom: level 1 is the two 2 x 2 blocks' means
   // (rounded), level 2 their mean. The same chain whatever the vendor string.

@@ -50,6 +50,7 @@ const char* glString(GLenum name) {
 
 // 0 until start-up chooses: the driver's maximum.
 float chosenAnisotropy = 0.0f;
+bool mipmapBlending = true;
 
 bool containsWord(const char* text, const char* word) {
   std::string lower(text ? text : "");
@@ -244,9 +245,11 @@ void useTrilinearAnisotropic(GLenum target) {
                              : maxAnisotropy;
     glTexParameterf(target, GL_TEXTURE_MAX_ANISOTROPY_EXT, anisotropy);
   }
-  glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  glTexParameteri(target, GL_TEXTURE_MIN_FILTER, mipmapBlending ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR_MIPMAP_NEAREST);
   glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 }
+
+void setMipmapBlending(bool blend) { mipmapBlending = blend; }
 
 void setTextureAnisotropy(float anisotropy) { chosenAnisotropy = anisotropy; }
 

@@ -75,9 +75,17 @@ void drawTexture(const Texture& texture, float x, float y, float w, float h);
 // A full-screen quad showing the texture window s0..s0 + sw, t0..t0 + th.
 void drawTextureWindow(const Texture& texture, float sw, float th, float s0, float t0);
 
-// For the texture bound to `target`: trilinear filtering with the chosen
-// anisotropy (below), where the driver filters anisotropically at all.
+// For the texture bound to `target`: trilinear filtering (or the nearest
+// level alone, see setMipmapBlending) with the chosen anisotropy (below),
+// where the driver filters anisotropically at all.
 void useTrilinearAnisotropic(GLenum target);
+
+// Whether mipmapped textures made from now on blend their two nearest levels
+// (trilinear filtering, the default) or filter within the nearest one alone.
+// The start-up turns blending off on a software renderer, where it is half
+// of every textured pixel's texel reads; a level's edge then may show as a
+// faint line across a surface seen very aslant.
+void setMipmapBlending(bool blend);
 
 // Whether the driver has anisotropic filtering (the EXT or the ARB
 // extension); without it neither its limit nor a texture's may be touched.
