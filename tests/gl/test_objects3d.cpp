@@ -11,6 +11,7 @@
 
 #include "platform/messagebox.h"
 #include "util/data/data.h"
+#include "util/lights/light.h"
 #include "util/objects3d/objects3d.h"
 #include "util/shaderprogram/shaderprogram.h"
 #include "util/texture/texture.h"
@@ -346,6 +347,40 @@ TEST_F(Objects3D, ProgramsGoByMaterialThenByTextureAndUnlitMaterialsTakeTheFixed
   EXPECT_EQ(object_.shaderFor(0), &textured);
   material.texture = nullptr;
   object_.plainShader = object_.texturedShader = nullptr;
+}
+
+TEST_F(Objects3D, TheLightNearestTheEyeIsBoundFirstAndTheOthersFollowInOrder) {
+  auto lightAt = [](float x, float y, float z, float w) {
+    Light light;
+    light.position[0] = x;
+    light.position[1] = y;
+    light.position[2] = z;
+    light.position[3] = w;
+    return light;
+  };
+  // Under the object's matrix (moved 5 along z), the third is nearest the
+  // eye; a direction is never nearest, however its vector reads.
+  object_.lights = {lightAt(0, 0, 10, 1), lightAt(0, 0, 0.1f, 0), lightAt(1, 0, -5, 1), lightAt(9, 0, 0, 1)};
+  object_.matrix = Matrix::identity();
+  object_.matrix.translate(0, 0, 5);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  object_.bindLightsNearestFirst();
+  const float expected[4][4] = {{1, 0, 0, 1}, {0, 0, 15, 1}, {0, 0, 0.1f, 0}, {9, 0, 5, 1}};
+  for (int slot = 0; slot < 4; ++slot) {
+    GLfloat position[4] = {};
+    glGetLightfv(GL_LIGHT0 + slot, GL_POSITION, position);
+    EXPECT_TRUE(glIsEnabled(GL_LIGHT0 + slot)) << slot;
+    for (int k = 0; k < 4; ++k) EXPECT_NEAR(position[k], expected[slot][k], 1e-5f) << slot << ", " << k;
+  }
+  EXPECT_FALSE(glIsEnabled(GL_LIGHT4));
+  object_.bindLights();
+  GLfloat first[4] = {};
+  glGetLightfv(GL_LIGHT0, GL_POSITION, first);
+  EXPECT_NEAR(first[2], 15, 1e-5f) << "bindLights keeps their order";
+  for (int slot = 0; slot < 8; ++slot) glDisable(GL_LIGHT0 + slot);
+  object_.lights.clear();
+  object_.matrix = Matrix::identity();
 }
 
 // Tetrahedra: one turned outward, one inside out, one with a face missing;

@@ -200,6 +200,14 @@ class ShaderDraw : public ::testing::Test {
     glPopMatrix();
   }
 
+  // The middle of the quad drawn on black with `program`.
+  static Pixels drawnWith(ShaderProgram* program) {
+    program->use();
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawQuad();
+    return readMiddle();
+  }
+
   static ShaderLibrary& library() {
     static ShaderLibrary* shared = [] {
       dataMode = kDataPlain;
@@ -407,12 +415,6 @@ TEST_F(ShaderDraw, LightingOnceAVertexShowsWhatLightingEachPixelShows) {
   glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, black);
   glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
   bindUnits(plainTexture(128, 128, 128), flatNormals_, extra_);
-  auto drawnWith = [](ShaderProgram* program) {
-    program->use();
-    glClear(GL_COLOR_BUFFER_BIT);
-    drawQuad();
-    return readMiddle();
-  };
   const Pixels perPixel = drawnWith(library().multi_material_tex);
   const Pixels once = drawnWith(&perVertex);
   EXPECT_NEAR(perPixel.mean(0), 1.307 * 128, 3);
@@ -434,6 +436,40 @@ TEST_F(ShaderDraw, LightingOnceAVertexShowsWhatLightingEachPixelShows) {
     EXPECT_NEAR(programmed.mean(c), glow[c] * 128, 2) << c;
     EXPECT_NEAR(fixed.mean(c), programmed.mean(c), 1) << c;
   }
+}
+
+// The robots' programs light with light 0 once a pixel and lights 1 to 3
+// once a vertex: where the others do not change over a surface (lights as
+// directions, no highlights) they show what the full programs show.
+TEST_F(ShaderDraw, TheFirstLightOnceAPixelAndTheRestOnceAVertexAddUpAsTheFullPrograms) {
+  ShaderProgram plain("first_light_per_pixel.vert", "first_light_per_pixel_notex.frag");
+  ShaderProgram textured("first_light_per_pixel.vert", "first_light_per_pixel.frag");
+  ASSERT_EQ(plain.kind, ShaderProgram::kGlsl);
+  ASSERT_EQ(textured.kind, ShaderProgram::kGlsl);
+  textured.use();
+  textured.setUniform("Texture0", 0);
+  const GLfloat black[4] = {0, 0, 0, 1}, white[4] = {1, 1, 1, 1}, red[4] = {0.5f, 0, 0, 1};
+  const GLfloat near[4] = {0.3f, 0.2f, -1.5f, 1}, aside[4] = {1, 0, 1, 0}, above[4] = {0, 1, 1, 0};
+  setLight(0, near, white);  // a point light close to the quad: its light changes over it
+  setLight(1, aside, red);
+  setLight(2, above, red);
+  setLight(3, aside, black);
+  const GLfloat dim[4] = {0.1f, 0.1f, 0.1f, 1};
+  for (int i = 0; i < 4; ++i) glLightfv(GL_LIGHT0 + i, GL_AMBIENT, dim);
+  glLightf(GL_LIGHT0, GL_LINEAR_ATTENUATION, 0.3f);
+  setMaterial(0.6f, 0.7f, 0.8f, 1);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
+  const Pixels fullPlain = drawnWith(library().multi_material_notex);
+  const Pixels firstPlain = drawnWith(&plain);
+  const Pixels fullTextured = drawnWith(library().multi_material_tex);
+  const Pixels firstTextured = drawnWith(&textured);
+  EXPECT_GT(fullPlain.redSpread(), 10) << "light 0 changes over the quad";
+  for (int c = 0; c < 3; ++c) {
+    EXPECT_NEAR(firstPlain.mean(c), fullPlain.mean(c), 1) << c;
+    EXPECT_NEAR(firstTextured.mean(c), fullTextured.mean(c), 1) << c;
+  }
+  EXPECT_NEAR(firstPlain.redSpread(), fullPlain.redSpread(), 2);
+  glLightf(GL_LIGHT0, GL_LINEAR_ATTENUATION, 0.0f);
 }
 
 // With colour material on, the current colour is the surface colour.

@@ -59,6 +59,20 @@ void DadezAruv::load() {
   loadRobot(cameraBot, "data/dadezaruv/Assembled CameraBot.dae", "Failed to load camerabot", *shaders, 12.9f);
   loadRobot(painterBot, "data/dadezaruv/Painterbot.dae", "Failed to load painterbot", *shaders, 0.9f);
   loadRobot(banjoBot, "data/dadezaruv/BanjoBot.dae", "Failed to load banjobot", *shaders, 12.9f);
+  // The robots are lit by the lights at their cameras' eyes; the one by the
+  // viewer's camera makes the highlights the viewer sees, and draw() binds
+  // it first. It is lit once a pixel, the three farther off once a vertex:
+  // they change smoothly over a robot, and lighting them once a pixel cost a
+  // software renderer a tenth of the frame.
+  robotShader_ = std::make_unique<ShaderProgram>("first_light_per_pixel.vert", "first_light_per_pixel_notex.frag");
+  texturedRobotShader_ = std::make_unique<ShaderProgram>("first_light_per_pixel.vert", "first_light_per_pixel.frag");
+  texturedRobotShader_->use();
+  texturedRobotShader_->setUniform("Texture0", 0);
+  glUseProgramObjectARB(0);
+  for (Object3D* model : {&robot, &cameraBot, &painterBot, &banjoBot}) {
+    model->plainShader = robotShader_.get();
+    model->texturedShader = texturedRobotShader_.get();
+  }
   setUpCameras();
   setUpLights();
 
@@ -254,11 +268,28 @@ void DadezAruv::draw(const FrameTime& time) {
   glMultMatrixf(robot.matrix.data());
   robot.cameras[activeCamera].apply(viewWidth, viewHeight);
   robot.bindLights();
+  // The robots take the light nearest the viewer first (see load); the
+  // floor keeps the lights in their order, lit by light 0 alone. Both are
+  // bound under the camera's own view, the reflection's too.
+  Matrix view;
+  glGetFloatv(GL_MODELVIEW_MATRIX, view.data());
+  const auto bindUnderView = [&view](const Object3D& model, bool nearestFirst) {
+    glPushMatrix();
+    glLoadMatrixf(view.data());
+    if (nearestFirst) {
+      model.bindLightsNearestFirst();
+    } else {
+      model.bindLights();
+    }
+    glPopMatrix();
+  };
 
-  depthOfField.renderOnGlassFloor(*shaders, robot.cameras[activeCamera], [this, t](bool mirrored) {
+  depthOfField.renderOnGlassFloor(*shaders, robot.cameras[activeCamera], [&](bool mirrored) {
     if (!mirrored) drawCanvas();  // on the glass: no reflection of its own
     BackFaceCulling culling(mirrored);
+    bindUnderView(robot, true);
     drawRobots(t);
+    bindUnderView(robot, false);
   });
 
   drawCategory(u);

@@ -96,5 +96,8 @@ class DadezAruv : public Scene {
   std::vector<Material*> screens_;
   // The stage curtain's program: lit once a vertex.
   std::unique_ptr<ShaderProgram> curtainShader_;
+  // The robots' programs: the light nearest the eye once a pixel, the rest
+  // once a vertex.
+  std::unique_ptr<ShaderProgram> robotShader_, texturedRobotShader_;
   ViewSnapshot loadedView_;  // the robot's cameras and lights before the frames move them
 };

@@ -317,6 +317,35 @@ void Object3D::bindLights() const {
   glPopMatrix();
 }
 
+void Object3D::bindLightsNearestFirst() const {
+  Matrix modelview;
+  glGetFloatv(GL_MODELVIEW_MATRIX, modelview.data());
+  const Matrix toEye = modelview * matrix;
+  size_t nearest = 0;
+  float nearestDistance = -1.0f;
+  for (size_t i = 0; i < lights.size(); ++i) {
+    const float* p = lights[i].position;
+    if (lights[i].type != Light::kPoint || p[3] == 0.0f) continue;
+    float distance = 0.0f;
+    for (int r = 0; r < 3; ++r) {
+      const float e = toEye(r, 0) * p[0] + toEye(r, 1) * p[1] + toEye(r, 2) * p[2] + toEye(r, 3) * p[3];
+      distance += e * e / (p[3] * p[3]);
+    }
+    if (nearestDistance < 0.0f || distance < nearestDistance) {
+      nearest = i;
+      nearestDistance = distance;
+    }
+  }
+  glPushMatrix();
+  glMultMatrixf(matrix.data());
+  for (int i = 0; i < 8; ++i) glDisable(GL_LIGHT0 + i);
+  int slot = 0;
+  if (nearest < lights.size()) lights[nearest].apply(slot++);
+  for (size_t i = 0; i < lights.size(); ++i)
+    if (i != nearest) lights[i].apply(slot++);
+  glPopMatrix();
+}
+
 void Object3D::setNodeShowGeometry(const char* name, bool value, Node* start) {
   setNamedNodeFlag(start ? start : root.get(), name, value, &Node::showGeometry);
 }

@@ -196,6 +196,12 @@ class Object3D {
   // Disables GL lights 0 to 7, then applies every light (the first eight
   // matter) through the object's matrix on top of the current modelview.
   void bindLights() const;
+  // The same, but the light nearest the eye (after the current modelview
+  // and the object's matrix) is applied as GL light 0 and the others follow
+  // in their order: for programs that light with light 0 once a pixel and
+  // the rest once a vertex. Lights without a position (w = 0) are never
+  // nearest; without positioned lights the order stays as it is.
+  void bindLightsNearestFirst() const;
 
   // Sets the flag on every node named exactly `name` (below a match nothing
   // more is searched); start null means the root.
