@@ -13,6 +13,7 @@
 #include "platform/ticks.h"
 #include "util/gl_debug.h"
 #include "platform/video.h"
+#include "scenes/plywood_floor.h"
 #include "scenes/scene_clown/scene_clown.h"
 #include "scenes/scene_codescroller/scene_codescroller.h"
 #include "scenes/scene_credits/scene_credits.h"
@@ -25,6 +26,7 @@
 #include "util/data/loadingscreen.h"
 #include "util/error.h"
 #include "util/prefetch.h"
+#include "util/texture/texturecube.h"
 #include "util/video_settings.h"
 
 const std::vector<TimelineSlot>& timeline() {
@@ -57,19 +59,46 @@ FrameTime readFrameTime(Music& music) {
   return time;
 }
 
+namespace {
+
+// What a scene reads from another scene's folder. Listed again after the
+// scene's own files, it is decoded ahead once for each scene that reads it
+// (each decoded copy is taken once).
+std::vector<const char*> filesBorrowedBy(const char* scene) {
+  if (std::strcmp(scene, "Train") == 0)  // its sky: the metaballs' cube map
+    return std::vector<const char*>(std::begin(TextureCube::kFaceFiles), std::end(TextureCube::kFaceFiles));
+  if (std::strcmp(scene, "Clown") == 0) return {kPlywoodFloorTexture};  // the train's floor
+  return {};
+}
+
+}  // namespace
+
 std::vector<std::string> filesInLoadingOrder(const DataIndex& index) {
   std::vector<std::string> paths = {kLoadingLogoPath};
-  std::vector<std::string> folders = {"data/common/", "data/effects/"};
+  struct Folder {
+    std::string path;
+    const char* scene;
+  };
+  std::vector<Folder> folders = {{"data/common/", nullptr}, {"data/effects/", nullptr}};
   for (const TimelineSlot& slot : timeline()) {
     std::string folder = "data/";
     for (const char* c = slot.scene; *c; ++c)
       folder += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
-    folders.push_back(folder + "/");
+    folders.push_back({folder + "/", slot.scene});
   }
-  for (const std::string& folder : folders)
+  const auto inIndex = [&index](const char* path) {
     for (const auto& entry : index)
-      if (entry->name.compare(0, folder.size(), folder) == 0 && entry->name != paths[0])
+      if (entry->name == path) return true;
+    return false;
+  };
+  for (const Folder& folder : folders) {
+    for (const auto& entry : index)
+      if (entry->name.compare(0, folder.path.size(), folder.path) == 0 && entry->name != paths[0])
         paths.push_back(entry->name);
+    if (folder.scene)
+      for (const char* borrowed : filesBorrowedBy(folder.scene))
+        if (inIndex(borrowed)) paths.push_back(borrowed);
+  }
   return paths;
 }
 

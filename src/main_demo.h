@@ -69,7 +69,10 @@ inline bool slotContains(float start, float end, float time) {
 
 // The data file's files in about the order the loading asks for them: the
 // loading screen's logo, the shared ones, the effects', then each scene's
-// folder in timeline order.
+// folder in timeline order. A file that a scene reads from another scene's
+// folder is there again after the reader's own: the cube map's faces (the
+// train's sky, the metaballs' environment), the plywood floor (the train's
+// and the clown's).
 std::vector<std::string> filesInLoadingOrder(const DataIndex& index);
 
 class Demo {

@@ -5,4 +5,7 @@
 class ShaderLibrary;
 class Texture;
 
+// The floor's picture, in the train's folder; the clown reads it too.
+inline constexpr const char* kPlywoodFloorTexture = "data/train/PlywoodNew0030_1_S.jpg";
+
 void drawPlywoodFloor(const ShaderLibrary& shaders, const Texture& floorTexture);

@@ -4,7 +4,9 @@
 #include "main_demo.h"
 #include "platform/messagebox.h"
 #include "util/data/loadingscreen.h"
+#include "scenes/plywood_floor.h"
 #include "util/letterbox.h"
+#include "util/texture/texturecube.h"
 
 namespace {
 
@@ -91,18 +93,23 @@ TEST(TimelineDeathTest, AnUnknownSceneIsFatal) {
 // The time a scene sees is the frame's reading, in the scene's own slot.
 TEST(Timeline, TheWorkerGetsTheFilesInTheOrderTheLoadingReadsThem) {
   DataIndex index;
+  const char* face = TextureCube::kFaceFiles[2];
   for (const char* name : {"data/clown/a.dae", "data/common/images/asciichart.png", "data/credits/b.png",
                            "data/effects/skydome/cloud.png", "data/elsewhere/c.png", kLoadingLogoPath,
-                           "data/train/d.jpg"}) {
+                           "data/train/d.jpg", face, kPlywoodFloorTexture}) {
     index.push_back(std::make_unique<DataEntry>());
     index.back()->name = name;
   }
   // The logo first, once; the shared folders; the scenes' as the timeline
-  // has them (Credits, Train, Clown); no other folder.
+  // has them (Credits, Train, Clown, ..., Metaballmarch); no other folder.
+  // What a scene reads from another's folder comes again after its own:
+  // the cube map's faces (the one here) for the train, then the metaballs;
+  // the plywood floor for the train, then the clown.
   EXPECT_EQ(filesInLoadingOrder(index),
             std::vector<std::string>({kLoadingLogoPath, "data/common/images/asciichart.png",
                                       "data/effects/skydome/cloud.png", "data/credits/b.png", "data/train/d.jpg",
-                                      "data/clown/a.dae"}));
+                                      kPlywoodFloorTexture, face, "data/clown/a.dae", kPlywoodFloorTexture,
+                                      face}));
 }
 
 TEST(FrameTime, InSlotCountsFromTheSlotsFirstBeat) {

@@ -870,8 +870,10 @@ STAGE_RADIUS = 62.0
 STAGE_TOP = 36.0
 STAGE_SEGMENTS = 128
 # The scene lights the curtain once a vertex: rows this many units high at
-# most keep the stage lights' pools on it as round as lighting each pixel.
-STAGE_ROW_HEIGHT = 3.5
+# most keep the stage lights' pools on it as lighting each pixel draws them
+# (within 4 of 255 in every channel; a single row from floor to top is off
+# by up to 14).
+STAGE_ROW_HEIGHT = 12.5
 STAGE_PNG = "stage.png"
 CAMERABOT_PLACE = (-25.0, -20.0, 270.0)   # where the scene stands the camera robot
 # Where the scene's cameras stand (their circles' centres; each moves by 1 or

@@ -84,7 +84,7 @@ void Clown::load() {
 
   fadeIn = std::make_unique<Effects::Fader>(start, fadeInEnd, 0, 0, 0, 1, 0, 0, 0, 0);
   fadeOut = std::make_unique<Effects::Fader>(fadeOutStart, end, 0, 0, 0, 0, 0, 0, 0, 1);
-  if (!floorTexture.load("data/train/PlywoodNew0030_1_S.jpg", true, true, GL_LINEAR, GL_LINEAR))
+  if (!floorTexture.load(kPlywoodFloorTexture, true, true, GL_LINEAR, GL_LINEAR))
     FATAL("Failed to load floor");
   loadedView_.take(model);
 }

@@ -49,7 +49,7 @@ void Train::load() {
   captionFont = fonts->get("data/common/fonts/MOVIPB__.ttf", kCaptionFaceSize);
 
   if (!skyCube.load()) FATAL("Failed to load cubemap!");
-  if (!floorTexture.load("data/train/PlywoodNew0030_1_S.jpg", true, true, GL_LINEAR, GL_LINEAR))
+  if (!floorTexture.load(kPlywoodFloorTexture, true, true, GL_LINEAR, GL_LINEAR))
     FATAL("Failed to load floor");
 
   // What each drawing of a track shows (see drawTrack): the fixed pieces
