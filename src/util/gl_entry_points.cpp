@@ -112,13 +112,10 @@ std::vector<std::pair<std::string, std::string>> optionalGlEntryPoints() {
   const char* khr = "only with GLEW_KHR_debug (--gl-debug)";
   const char* arb = "only with GLEW_ARB_debug_output (--gl-debug)";
   const char* multisampled = "only for multisampled render targets, which the show never makes";
-  const char* reflection = "only for reflections drawn smaller (on software renderers, which all have it)";
   return {{"glDebugMessageControl", khr},
           {"glDebugMessageCallback", khr},
           {"glDebugMessageControlARB", arb},
           {"glDebugMessageCallbackARB", arb},
-          {"glBlitFramebufferEXT", reflection},
-          {"glBlitFramebuffer", reflection},
           {"glRenderbufferStorageMultisampleEXT", multisampled},
           {"glTexImage2DMultisample", multisampled}};
 }
