@@ -69,8 +69,7 @@ void DepthOfField::layReflection() {
   reflectionTarget->drawFullscreen();
   glViewport(0, 1, to.width, to.height);  // the rest, one pixel higher
   reflectionTarget->drawFullscreen();
-  glBindTexture(GL_TEXTURE_2D, 0);
-  glPopAttrib();
+  glPopAttrib();  // the texture bindings too
 }
 
 void DepthOfField::beginSharp() {

@@ -1,5 +1,6 @@
 #include "scenes/scene_dadezaruv/scene_dadezaruv.h"
 
+#include <memory>
 #include <new>
 
 #include "effects/effect.h"
@@ -36,6 +37,15 @@ void loadRobot(Object3D& model, const char* path, const char* failure, const Sha
   model.matrix.translate(0.0f, 0.0f, lift);
 }
 
+// A program of the scene's own whose texture is on unit 0.
+std::unique_ptr<ShaderProgram> programTexturingFromUnit0(const char* vertex, const char* fragment) {
+  auto program = std::make_unique<ShaderProgram>(vertex, fragment);
+  program->use();
+  program->setUniform("Texture0", 0);
+  glUseProgramObjectARB(0);
+  return program;
+}
+
 void applyPlacement(const Placement& p) {
   glTranslatef(p.position[0], p.position[1], p.position[2]);
   glRotatef(p.angle, 0.0f, 0.0f, 1.0f);
@@ -65,10 +75,7 @@ void DadezAruv::load() {
   // they change smoothly over a robot, and lighting them once a pixel cost a
   // software renderer a tenth of the frame.
   robotShader_ = std::make_unique<ShaderProgram>("first_light_per_pixel.vert", "first_light_per_pixel_notex.frag");
-  texturedRobotShader_ = std::make_unique<ShaderProgram>("first_light_per_pixel.vert", "first_light_per_pixel.frag");
-  texturedRobotShader_->use();
-  texturedRobotShader_->setUniform("Texture0", 0);
-  glUseProgramObjectARB(0);
+  texturedRobotShader_ = programTexturingFromUnit0("first_light_per_pixel.vert", "first_light_per_pixel.frag");
   for (Object3D* model : {&robot, &cameraBot, &painterBot, &banjoBot}) {
     model->plainShader = robotShader_.get();
     model->texturedShader = texturedRobotShader_.get();
@@ -89,10 +96,7 @@ void DadezAruv::load() {
   // The stage lights change smoothly over the curtain's fine grid: lit once
   // a vertex it looks the same, and the backdrop behind every frame costs a
   // software renderer far less than lighting each of its pixels.
-  curtainShader_ = std::make_unique<ShaderProgram>("lit_per_vertex_tex.vert", "lit_per_vertex_tex.frag");
-  curtainShader_->use();
-  curtainShader_->setUniform("Texture0", 0);
-  glUseProgramObjectARB(0);
+  curtainShader_ = programTexturingFromUnit0("lit_per_vertex_tex.vert", "lit_per_vertex_tex.frag");
   for (Material* curtain : cameraBot.materialsNamed(ModelParts::CameraBot::Curtain))
     curtain->program = curtainShader_.get();
 

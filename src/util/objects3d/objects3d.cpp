@@ -309,13 +309,7 @@ void Object3D::drawGeometry(uint32_t index) {
   glPopMatrix();
 }
 
-void Object3D::bindLights() const {
-  glPushMatrix();
-  glMultMatrixf(matrix.data());
-  for (int i = 0; i < 8; ++i) glDisable(GL_LIGHT0 + i);
-  for (size_t i = 0; i < lights.size(); ++i) lights[i].apply(static_cast<int>(i));
-  glPopMatrix();
-}
+void Object3D::bindLights() const { bindLightsFrom(0); }
 
 void Object3D::bindLightsNearestFirst() const {
   Matrix modelview;
@@ -336,13 +330,17 @@ void Object3D::bindLightsNearestFirst() const {
       nearestDistance = distance;
     }
   }
+  bindLightsFrom(nearest);
+}
+
+void Object3D::bindLightsFrom(size_t first) const {
   glPushMatrix();
   glMultMatrixf(matrix.data());
   for (int i = 0; i < 8; ++i) glDisable(GL_LIGHT0 + i);
   int slot = 0;
-  if (nearest < lights.size()) lights[nearest].apply(slot++);
+  if (first < lights.size()) lights[first].apply(slot++);
   for (size_t i = 0; i < lights.size(); ++i)
-    if (i != nearest) lights[i].apply(slot++);
+    if (i != first) lights[i].apply(slot++);
   glPopMatrix();
 }
 

@@ -252,6 +252,9 @@ class Object3D {
   std::vector<std::unique_ptr<Texture>> ownedTextures;
 
  private:
+  // Applies lights[first] as GL light 0 and the others after it in their
+  // order (bindLights: from 0, their order unchanged).
+  void bindLightsFrom(size_t first) const;
   bool twoSidedOpenGeometry_ = false;
   uint32_t nodeCount_ = 0;
   // The end of loading: numbers the nodes, and the pre-draw creates every buffer.
