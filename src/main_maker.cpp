@@ -287,10 +287,13 @@ class Maker {
     std::fflush(stderr);
   }
 
+  // A playing show outside the new loop goes to its start at once, so the
+  // next command already sees the show inside it.
   void loop(float from, float to) {
     looping_ = true;
     loopStart_ = from;
     loopEnd_ = to;
+    wrapLoop();
   }
 
   // A playing loop goes back to its start once a frame has passed its end.
