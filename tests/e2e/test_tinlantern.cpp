@@ -66,16 +66,31 @@ class ShowUnderXvfb : public ::testing::Test {
     ASSERT_NE(showErrors().find(" files in "), std::string::npos) << showErrors();
   }
 
-  int xdotool(std::vector<std::string> args, std::string& output) {
-    args.insert(args.begin(), "xdotool");
-    return runCapture(args, env_, output, 20.0);
+  int xdotool(const std::vector<std::string>& args, std::string& output) {
+    return runCapture(prefixed(args), env_, output, 20.0);
   }
 
+  // Focus goes only to a window that is on screen, and xdotool's wait for it
+  // never ends when the focus request was refused: so the keys wait until the
+  // window is viewable, and a focus that did not come is asked for again.
   void sendKeys(const std::vector<std::string>& keys) {
+    for (int i = 0; i < 100 && !viewable(); ++i) sleepSeconds(0.1);
     std::vector<std::string> args = {"windowfocus", "--sync", std::to_string(window_)};
     args.insert(args.end(), keys.begin(), keys.end());
     std::string ignored;
-    ASSERT_EQ(xdotool(args, ignored), 0);
+    int code = -1;
+    for (int attempt = 0; attempt < 3 && code != 0; ++attempt) code = runCapture(prefixed(args), env_, ignored, 8.0);
+    ASSERT_EQ(code, 0) << ignored;
+  }
+
+  bool viewable() {
+    XWindowAttributes attributes;
+    return XGetWindowAttributes(display_, window_, &attributes) && attributes.map_state == IsViewable;
+  }
+
+  static std::vector<std::string> prefixed(std::vector<std::string> args) {
+    args.insert(args.begin(), "xdotool");
+    return args;
   }
 
   Rgb pixel(int x, int y) {
