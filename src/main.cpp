@@ -45,7 +45,12 @@ int runTimedemo(Demo& demo, const Options& options) {
 
 }  // namespace
 
+// More than the loading's peak (about 360 MB at 640x360 on a software
+// renderer, whose textures live in the heap too).
+constexpr size_t kLoadingHeap = size_t{512} << 20;
+
 int main(int argc, char** argv) {
+  prepareHeapForLoading(kLoadingHeap);  // before any thread starts
   setFailureHandler(reportFatally);
   Options options;
   std::string error;

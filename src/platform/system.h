@@ -41,3 +41,20 @@ void lowerThreadPriority();
 
 // True when a program of this name can be started from the PATH.
 bool programOnPath(const std::string& name);
+
+// The loading touches a few hundred megabytes for the first time: decoded
+// pictures, the driver's copies of them, the data file's contents. Each
+// first touch of a page costs the system a fault, which on some machines
+// (virtual ones above all) costs more than the work done in the page. Called
+// first thing, before any thread starts: the heap is grown once by `bytes`
+// and asked for large pages, so fresh memory comes a 2 MB page at a time
+// where the system allows them; every thread allocates from it, large blocks
+// included; and what is freed stays there for the next allocation instead of
+// going back to the system and coming back as fresh pages. What it made,
+// for the checks: empty where the system has no such heap (then nothing
+// changed).
+struct PreparedHeap {
+  uintptr_t begin = 0, end = 0;  // the range asked for large pages
+  bool largePages = false;        // the system took the request
+};
+PreparedHeap prepareHeapForLoading(size_t bytes);

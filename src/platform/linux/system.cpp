@@ -1,11 +1,17 @@
 #include "platform/system.h"
 
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -74,4 +80,32 @@ void lowerThreadPriority() {
 
 bool programOnPath(const std::string& name) {
   return std::system(("command -v '" + name + "' >/dev/null 2>&1").c_str()) == 0;
+}
+
+PreparedHeap prepareHeapForLoading(size_t bytes) {
+  PreparedHeap heap;
+#if defined(__GLIBC__)
+  // Large blocks come from the heap too (up to the most glibc allows), one
+  // arena serves every thread, and nothing is handed back.
+  mallopt(M_ARENA_MAX, 1);
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, INT32_MAX);
+  // The next growth adds `bytes` beyond what it needs: a block grows the
+  // heap once, and stays there, free, when it is freed. Only its addresses
+  // are taken; no page of it is touched.
+  mallopt(M_TOP_PAD, static_cast<int>(bytes));
+  const uintptr_t before = reinterpret_cast<uintptr_t>(sbrk(0));
+  void* volatile block = malloc(1 << 20);
+  free(block);
+  const uintptr_t after = reinterpret_cast<uintptr_t>(sbrk(0));
+  mallopt(M_TOP_PAD, 128 << 10);  // later growth in modest steps again
+  constexpr uintptr_t kLargePage = 2 << 20;
+  heap.begin = (before + kLargePage - 1) & ~(kLargePage - 1);
+  heap.end = after & ~(kLargePage - 1);
+  if (heap.end <= heap.begin) return {};
+  heap.largePages = madvise(reinterpret_cast<void*>(heap.begin), heap.end - heap.begin, MADV_HUGEPAGE) == 0;
+#else
+  (void)bytes;
+#endif
+  return heap;
 }

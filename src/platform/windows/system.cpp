@@ -109,6 +109,9 @@ std::string writeTemporaryFile(const std::string& ending, const std::vector<uint
   return "";
 }
 
+// Windows gives large pages to privileged processes only.
+PreparedHeap prepareHeapForLoading(size_t) { return {}; }
+
 void lowerThreadPriority() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); }
 
 bool programOnPath(const std::string& name) {
