@@ -154,7 +154,7 @@ TEST_F(Capture, ASignalOrEscapeStopsItAndLeavesNothingBehind) {
     sleepSeconds(0.5);
     if (std::string(how) == "Escape") {
       std::string ignored;
-      ASSERT_EQ(runCapture({"xdotool", "search", "--sync", "--name", "Morvella - Tin Lantern",
+      ASSERT_EQ(runCapture({"xdotool", "search", "--sync", "--onlyvisible", "--name", "Morvella - Tin Lantern",
                             "windowfocus", "--sync", "key", "Escape"},
                            env_, ignored, 20),
                 0);

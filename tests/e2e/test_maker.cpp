@@ -188,7 +188,7 @@ TEST_F(Maker, WhatIsNoCommandIsAnsweredWithAnError) {
 TEST_F(Maker, KeysPauseAndMoveTheShow) {
   auto show = startShow();
   std::string window;
-  ASSERT_EQ(runCapture({"xdotool", "search", "--sync", "--name", "Morvella - Tin Lantern"}, env_, window), 0);
+  ASSERT_EQ(runCapture({"xdotool", "search", "--sync", "--onlyvisible", "--name", "Morvella - Tin Lantern"}, env_, window), 0);
   window = window.substr(0, window.find('\n'));
   auto press = [&](const char* key) {
     std::string ignored;
