@@ -140,13 +140,24 @@ sound=$(sed -n 's/^sound //p' "$work/with space.mp4" 2>/dev/null | tr -d '\r')
 grep -q 'with space\.mp4\.partial' "$work/with space.mp4" || fail "ffmpeg.exe was not asked for the video's name"
 [ ! -e "$work/with space.mp4.partial" ] || fail "the half-written video stayed"
 
-# The window of the show's caption whose size is $1 (any size: "any"), waited
-# for up to $2 seconds; its id on standard output.
+# press ID KEY: the key to that window, tried again for a few seconds while
+# the window cannot take the focus yet.
+press() {
+  for _ in 1 2 3 4 5; do
+    xdotool windowfocus "$1" key "$2" 2>/dev/null && return 0
+    sleep 1
+  done
+  return 1
+}
+
+# The visible window of the show's caption whose size is $1 (any size:
+# "any"), waited for up to $2 seconds; its id on standard output. The
+# start-up may open a hidden window first and replace it, which takes no focus.
 caption="Morvella - Tin Lantern"
 window_of_size() {
   local want=$1 until=$(( $(date +%s) + $2 )) id size
   while [ "$(date +%s)" -lt "$until" ]; do
-    for id in $(xdotool search --name "^$caption\$" 2>/dev/null); do
+    for id in $(xdotool search --onlyvisible --name "^$caption\$" 2>/dev/null); do
       size=$(xdotool getwindowgeometry "$id" 2>/dev/null | sed -n 's/.*Geometry: //p')
       if [ "$want" = any ] || [ "$size" = "$want" ]; then echo "$id"; return 0; fi
     done
@@ -172,13 +183,13 @@ plain_run() {
   if ! id=$(window_of_size any 60); then
     fail "no set-up dialog appeared"; kill "$pid"; wait "$pid" 2>/dev/null; return
   fi
-  xdotool windowfocus "$id" key "$dialog_key"
+  press "$id" "$dialog_key" || fail "the set-up dialog took no $dialog_key"
   if [ -n "$show_key" ]; then
     # The show's window, and the end of the loading (during it Escape would
     # end with 1, as it should).
     if id=$(window_of_size 1920x1080 120) && loaded 120; then
       sleep 1
-      xdotool windowfocus "$id" key "$show_key"
+      press "$id" "$show_key" || fail "the show's window took no $show_key"
     else
       fail "Run in the set-up dialog did not start the show"
     fi
@@ -205,7 +216,7 @@ box_run() {
   local title=$1 key=$2 want=$3 pid id code
   shift 3
   (cd "$work" && SDL_AUDIODRIVER=dummy exec "$@") > /dev/null 2> "$work/run.log" & pid=$!
-  if id=$(timeout 60 xdotool search --sync --name "^$title" 2>/dev/null | head -n 1) && [ -n "$id" ]; then
+  if id=$(timeout 60 xdotool search --sync --onlyvisible --name "^$title" 2>/dev/null | head -n 1) && [ -n "$id" ]; then
     # A busy machine can map the box before it takes keys: the key again
     # every few seconds while the box is still there.
     for _ in $(seq 10); do
