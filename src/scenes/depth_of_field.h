@@ -69,6 +69,8 @@ class DepthOfField {
   // start-up sets 2 on a software renderer, where the reflection's pixels
   // cost a quarter of the robots' and the tiles' frames.
   static void setReflectionDivisor(int divisor);
+  // Whether this one draws its reflection smaller (a divisor above 1 when made).
+  bool reflectionSmaller() const { return reflectionTarget != nullptr; }
 
   // The halves of render, for callers that cannot pass their content as one call.
   void beginSharp();

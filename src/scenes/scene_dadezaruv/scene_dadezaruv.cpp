@@ -28,6 +28,12 @@ constexpr Lens kCloseLens = {97.63f, 0.1f, 1000.0f};
 constexpr Lens kLongLens = {45.0f, 0.1f, 1000.0f};
 constexpr Focus kCloseFocus = {9.0f, 10.0f, 10.0f};
 
+// The robots' reflection, when it is drawn smaller, merges their vertices
+// on a grid this fine (in the models' units): about half their triangles go,
+// the small round details above all, while every part keeps its place, size
+// and colour.
+constexpr float kCoarseCell = 0.15f;
+
 void loadRobot(Object3D& model, const char* path, const char* failure, const ShaderLibrary& shaders,
                float lift) {
   loadLitModel(model, path, failure, shaders);
@@ -79,6 +85,10 @@ void DadezAruv::load() {
   for (Object3D* model : {&robot, &cameraBot, &painterBot, &banjoBot}) {
     model->plainShader = robotShader_.get();
     model->texturedShader = texturedRobotShader_.get();
+    // A reflection drawn smaller is drawn from coarser robots: in it their
+    // triangles are a few pixels each, and a software renderer pays for
+    // every triangle, seen or not, as much as for its pixels.
+    if (depthOfField.reflectionSmaller()) model->makeCoarse(kCoarseCell);
   }
   setUpCameras();
   setUpLights();
@@ -292,7 +302,9 @@ void DadezAruv::draw(const FrameTime& time) {
     if (!mirrored) drawCanvas();  // on the glass: no reflection of its own
     BackFaceCulling culling(mirrored);
     bindUnderView(robot, true);
+    for (Object3D* model : {&robot, &cameraBot, &painterBot, &banjoBot}) model->drawCoarse = mirrored;
     drawRobots(t);
+    for (Object3D* model : {&robot, &cameraBot, &painterBot, &banjoBot}) model->drawCoarse = false;
     bindUnderView(robot, false);
   });
 

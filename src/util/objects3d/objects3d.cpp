@@ -5,6 +5,7 @@
 
 #include "util/error.h"
 #include "util/objects3d/closed_surface.h"
+#include "util/objects3d/coarse_mesh.h"
 #include "util/objects3d/dae_loader.h"
 #include "util/shaderprogram/shaderprogram.h"
 #include "util/texture/texture.h"
@@ -149,6 +150,24 @@ bool Geometry::createVBOs() {
 }
 
 Object3D::Object3D() : root(std::make_unique<Node>()) {}
+
+void Object3D::makeCoarse(float cell) {
+  for (Geometry& geometry : geometries) {
+    // A textured geometry keeps its own list: vertices merged across a seam
+    // of its texture would stretch the whole texture over one row of triangles.
+    if (geometry.indexBuffer == 0 || geometry.texcoordStride > 0) continue;
+    const std::vector<uint32_t> coarse =
+        coarseTriangles(geometry.vertices, geometry.positionStride, geometry.indices, cell);
+    // Both lists in one buffer: the full one first, where drawing starts.
+    std::vector<uint32_t> both(geometry.indices);
+    both.insert(both.end(), coarse.begin(), coarse.end());
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, geometry.indexBuffer);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(4 * both.size()), both.data(), GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    geometry.hasCoarse = true;
+    geometry.coarseIndexCount = static_cast<uint32_t>(coarse.size());
+  }
+}
 
 Object3D::~Object3D() {
   // Buffers go with the object; at exit the context may already be gone,
@@ -298,8 +317,11 @@ void Object3D::drawGeometry(uint32_t index) {
   }
   const bool twoSided = twoSidedOpenGeometry_ && !geometry.closed && glIsEnabled(GL_CULL_FACE);
   if (twoSided) glDisable(GL_CULL_FACE);
-  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(geometry.indices.size()), GL_UNSIGNED_INT,
-                 bufferOffset(0));
+  const bool coarse = drawCoarse && geometry.hasCoarse;
+  const size_t corners = coarse ? geometry.coarseIndexCount : geometry.indices.size();
+  if (corners > 0)
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(corners), GL_UNSIGNED_INT,
+                   bufferOffset(coarse ? geometry.indexBytes : 0));
   if (twoSided) glEnable(GL_CULL_FACE);
   if (hasTexcoords) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   if (hasNormals) glDisableClientState(GL_NORMAL_ARRAY);

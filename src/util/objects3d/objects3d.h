@@ -77,6 +77,10 @@ struct Geometry {
   uint32_t normalBytes = 0;
   uint32_t texcoordBytes = 0;
   uint32_t indexBytes = 0;
+  // A coarser list of the same triangles (Object3D::makeCoarse), after the
+  // full one in the index buffer; it may be empty.
+  bool hasCoarse = false;
+  uint32_t coarseIndexCount = 0;
 
   std::string name;                     // the file's geometry id (COLLADA: lower case)
   std::string materialSymbol = "dummy";  // loader work field
@@ -236,6 +240,12 @@ class Object3D {
   std::vector<Geometry> geometries;
   Matrix matrix;  // the object's own placement, applied by the scene
   std::unique_ptr<Node> root;
+  // Gives every geometry a coarser list of its triangles (coarse_mesh.h,
+  // vertices merged on a grid `cell` units wide, in the geometries' own
+  // units): a load-time step, after the loading made the buffers.
+  void makeCoarse(float cell);
+  // While true, geometries with a coarser list are drawn from it.
+  bool drawCoarse = false;
   // From now on, with face culling on, draws the geometries that are not
   // closed (open tubes, single sheets) with it off, so their insides still
   // show. Finds which are closed first: a load-time step, not for a frame.
