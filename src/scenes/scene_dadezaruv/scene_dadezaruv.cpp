@@ -85,9 +85,9 @@ void DadezAruv::load() {
   for (Object3D* model : {&robot, &cameraBot, &painterBot, &banjoBot}) {
     model->plainShader = robotShader_.get();
     model->texturedShader = texturedRobotShader_.get();
-    // A reflection drawn smaller is drawn from coarser robots: in it their
-    // triangles are a few pixels each, and a software renderer pays for
-    // every triangle, seen or not, as much as for its pixels.
+    // A reflection drawn smaller is drawn from coarser robots: in it most
+    // of their triangles cover a few pixels, and what a software renderer
+    // spends there follows the number of triangles, not of pixels.
     if (depthOfField.reflectionSmaller()) model->makeCoarse(kCoarseCell);
   }
   setUpCameras();
