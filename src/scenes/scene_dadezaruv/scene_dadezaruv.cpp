@@ -82,7 +82,7 @@ void DadezAruv::load() {
   // software renderer a tenth of the frame.
   robotShader_ = std::make_unique<ShaderProgram>("first_light_per_pixel.vert", "first_light_per_pixel_notex.frag");
   texturedRobotShader_ = programTexturingFromUnit0("first_light_per_pixel.vert", "first_light_per_pixel.frag");
-  for (Object3D* model : {&robot, &cameraBot, &painterBot, &banjoBot}) {
+  for (Object3D* model : robots()) {
     model->plainShader = robotShader_.get();
     model->texturedShader = texturedRobotShader_.get();
     // A reflection drawn smaller is drawn from coarser robots: in it most
@@ -302,9 +302,9 @@ void DadezAruv::draw(const FrameTime& time) {
     if (!mirrored) drawCanvas();  // on the glass: no reflection of its own
     BackFaceCulling culling(mirrored);
     bindUnderView(robot, true);
-    for (Object3D* model : {&robot, &cameraBot, &painterBot, &banjoBot}) model->drawCoarse = mirrored;
+    for (Object3D* model : robots()) model->drawCoarse = mirrored;
     drawRobots(t);
-    for (Object3D* model : {&robot, &cameraBot, &painterBot, &banjoBot}) model->drawCoarse = false;
+    for (Object3D* model : robots()) model->drawCoarse = false;
     bindUnderView(robot, false);
   });
 

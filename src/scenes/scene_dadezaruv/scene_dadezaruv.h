@@ -8,6 +8,7 @@
 // circling before it, and the view moves from one to the next; the
 // party's competition categories change every twelve beats at the upper
 // left. Fades in from black and ends in a flash to white.
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -79,6 +80,8 @@ class DadezAruv : public Scene {
   static void drawTurned(Object3D& model, const PartMask& shown, const Matrix& node, const Matrix& nodeInverse,
                          float degrees, float x, float y, float z);
   void makePartMasks();
+  // The four robots' models (the camera robot's holds the stage too).
+  std::array<Object3D*, 4> robots() { return {&robot, &cameraBot, &painterBot, &banjoBot}; }
 
   // The turning nodes' world matrices and their inverses, fixed at load.
   Matrix robotSkull_, robotSkullInverse_;

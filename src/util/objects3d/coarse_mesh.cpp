@@ -36,7 +36,6 @@ float dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b
 
 std::vector<uint32_t> coarseTriangles(const std::vector<float>& positions, uint32_t stride,
                                       const std::vector<uint32_t>& indices, float cell) {
-  std::vector<uint32_t> kept;
   if (stride == 0 || !(cell > 0.0f)) return indices;
   const size_t vertexCount = positions.size() / stride;
   std::vector<uint32_t> standsFor(vertexCount);
@@ -45,6 +44,7 @@ std::vector<uint32_t> coarseTriangles(const std::vector<float>& positions, uint3
   for (size_t v = 0; v < vertexCount; ++v)
     standsFor[v] = firstInCell.emplace(cellKey(&positions[v * stride], stride, cell), static_cast<uint32_t>(v))
                        .first->second;
+  std::vector<uint32_t> kept;
   kept.reserve(indices.size());
   for (size_t i = 0; i + 2 < indices.size(); i += 3) {
     if (indices[i] >= vertexCount || indices[i + 1] >= vertexCount || indices[i + 2] >= vertexCount) continue;
