@@ -48,9 +48,13 @@ int runTimedemo(Demo& demo, const Options& options) {
 // More than the loading's peak (about 360 MB at 640x360 on a software
 // renderer, whose textures live in the heap too).
 constexpr size_t kLoadingHeap = size_t{512} << 20;
+// How far ahead of the allocator the heap is faulted in while loading: room
+// for the largest bursts (a picture and its driver copy, the marching cubes'
+// grids) without faulting in much the loading never uses.
+constexpr size_t kPrefaultLead = size_t{64} << 20;
 
 int main(int argc, char** argv) {
-  prepareHeapForLoading(kLoadingHeap);  // before any thread starts
+  startPrefaultingHeap(prepareHeapForLoading(kLoadingHeap), kPrefaultLead);  // before any thread starts
   setFailureHandler(reportFatally);
   Options options;
   std::string error;
@@ -102,6 +106,7 @@ int main(int argc, char** argv) {
     drawableSize(width, height);
     demo.resize(width, height);
     if (options.warmUp) demo.warmUp();
+    stopPrefaultingHeap();
     finishLoadingScreen();
     // Said in every run: from here on Escape ends the show with 0 (before,
     // during the loading, with 1), which is what a script driving it waits for.

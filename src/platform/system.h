@@ -58,3 +58,15 @@ struct PreparedHeap {
   bool largePages = false;        // the system took the request
 };
 PreparedHeap prepareHeapForLoading(size_t bytes);
+
+// Takes the system's work on fresh pages off the loading's own threads: a
+// thread faults the prepared heap's pages in ahead of the highest address the
+// allocator has handed out, at most `lead` bytes beyond it, so that the
+// threads allocating next find their pages ready (and the allocator, which
+// all threads share, is not held while the system clears a page for one of
+// them). Pages below that address, even untouched ones, are left alone; the
+// cost is up to `lead` bytes faulted in that the loading may not need.
+// Nothing happens where the heap was not prepared. Stopping returns how many
+// bytes it faulted in.
+void startPrefaultingHeap(const PreparedHeap& heap, size_t lead);
+size_t stopPrefaultingHeap();

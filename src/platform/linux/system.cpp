@@ -11,9 +11,14 @@
 #include <malloc.h>
 #endif
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
+#include <thread>
 
 std::string executableFolder() {
   char exe[4096];
@@ -82,6 +87,10 @@ bool programOnPath(const std::string& name) {
   return std::system(("command -v '" + name + "' >/dev/null 2>&1").c_str()) == 0;
 }
 
+namespace {
+constexpr uintptr_t kLargePage = 2 << 20;
+}
+
 PreparedHeap prepareHeapForLoading(size_t bytes) {
   PreparedHeap heap;
 #if defined(__GLIBC__)
@@ -99,7 +108,6 @@ PreparedHeap prepareHeapForLoading(size_t bytes) {
   free(block);
   const uintptr_t after = reinterpret_cast<uintptr_t>(sbrk(0));
   mallopt(M_TOP_PAD, 128 << 10);  // later growth in modest steps again
-  constexpr uintptr_t kLargePage = 2 << 20;
   heap.begin = (before + kLargePage - 1) & ~(kLargePage - 1);
   heap.end = after & ~(kLargePage - 1);
   if (heap.end <= heap.begin) return {};
@@ -108,4 +116,80 @@ PreparedHeap prepareHeapForLoading(size_t bytes) {
   (void)bytes;
 #endif
   return heap;
+}
+
+namespace {
+
+struct Prefaulting {
+  std::thread thread;
+  std::atomic<bool> stop{false};
+  std::atomic<size_t> faulted{0};
+} prefaulting;
+
+#if defined(__GLIBC__)
+// The highest address the allocator has handed out: where the free block at
+// the heap's top begins.
+uintptr_t heapReached() {
+#if __GLIBC_PREREQ(2, 33)
+  const size_t topBlock = mallinfo2().keepcost;
+#else
+  const size_t topBlock = static_cast<unsigned>(mallinfo().keepcost);
+#endif
+  return reinterpret_cast<uintptr_t>(sbrk(0)) - topBlock;
+}
+
+void prefault(PreparedHeap heap, size_t lead) {
+  // Each page is touched by a locked add of nothing, which leaves whatever
+  // another thread wrote there as it was, and faults it in through the
+  // ordinary path. (Asking the kernel to populate a range holds the lock on
+  // the whole address space while it clears the pages, and the loading's
+  // threads map memory all the time.) It runs at the loading's own priority:
+  // it only does work they would otherwise do themselves, and it reads the
+  // allocator's figures under the allocator's lock.
+  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  uintptr_t next = heap.begin, seen = 0;
+  int pause = 1;  // milliseconds; longer while the allocator stands still (a dialog)
+  while (!prefaulting.stop.load(std::memory_order_relaxed)) {
+    const uintptr_t reached = heapReached() & ~(kLargePage - 1);
+    if (next < reached) next = reached;
+    if (next >= heap.end) return;
+    if (next >= reached + lead) {
+      pause = reached == seen ? std::min(pause * 2, 32) : 1;
+      seen = reached;
+      std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+      continue;
+    }
+    for (uintptr_t at = next; at < next + kLargePage; at += page)
+      __atomic_fetch_add(reinterpret_cast<volatile char*>(at), 0, __ATOMIC_RELAXED);
+    prefaulting.faulted.fetch_add(kLargePage, std::memory_order_relaxed);
+    next += kLargePage;
+  }
+}
+#endif
+
+}  // namespace
+
+void startPrefaultingHeap(const PreparedHeap& heap, size_t lead) {
+#if defined(__GLIBC__)
+  if (heap.end <= heap.begin || prefaulting.thread.joinable()) return;
+  // An exit while loading (a fatal error, Escape) stops the thread first.
+  static const bool registered = std::atexit([] { stopPrefaultingHeap(); }) == 0;
+  (void)registered;
+  prefaulting.stop = false;
+  prefaulting.faulted = 0;
+  try {
+    prefaulting.thread = std::thread(prefault, heap, lead);
+  } catch (const std::system_error&) {
+    // No thread to be had: the loading faults its pages itself.
+  }
+#else
+  (void)heap;
+  (void)lead;
+#endif
+}
+
+size_t stopPrefaultingHeap() {
+  prefaulting.stop = true;
+  if (prefaulting.thread.joinable()) prefaulting.thread.join();
+  return prefaulting.faulted;
 }

@@ -112,6 +112,9 @@ std::string writeTemporaryFile(const std::string& ending, const std::vector<uint
 // Windows gives large pages to privileged processes only.
 PreparedHeap prepareHeapForLoading(size_t) { return {}; }
 
+void startPrefaultingHeap(const PreparedHeap&, size_t) {}
+size_t stopPrefaultingHeap() { return 0; }
+
 void lowerThreadPriority() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); }
 
 bool programOnPath(const std::string& name) {
