@@ -56,12 +56,14 @@ bin=$(stage nosudo 1000 no no)
 run "$bin"
 [ "$code" != 0 ] || fail "without sudo: exit 0"
 [ ! -e "$bin/calls" ] || fail "without sudo: ran $(cat "$bin/calls")"
-echo "$out" | grep -q "there is no sudo" || fail "without sudo: says '$out'"
+# (Here-strings, not a pipe: with pipefail, a grep -q that has its match and
+# ends before the rest of the text is written fails the pipe.)
+grep -q "there is no sudo" <<<"$out" || fail "without sudo: says '$out'"
 # The command to run as root, with every package, on one line.
 line=$(echo "$out" | grep '^apt-get update && apt-get install -y --no-install-recommends ')
 [ -n "$line" ] || fail "without sudo: no command to run: '$out'"
 for package in build-essential libsdl2-dev xvfb ffmpeg lame; do
-  echo "$line" | grep -qw -- "$package" || fail "without sudo: $package missing from '$line'"
+  grep -qw -- "$package" <<<"$line" || fail "without sudo: $package missing from '$line'"
 done
 
 [ "$failures" = 0 ] && echo "setup: all cases pass"
