@@ -425,6 +425,29 @@ TEST(MarchingCubesWorkers, FourWorkersMatchOneBitForBit) {
   EXPECT_EQ(four.activeWorkers(), 1);
 }
 
+// The grid laid out on a worker while the caller goes on is the grid the
+// caller would have laid out: the same points, and the same meshes from it.
+// An engine that goes before its grid is done waits for it.
+TEST(MarchingCubesWorkers, AGridBuiltOnAWorkerIsTheSameGrid) {
+  MarchingCubes here, there;
+  here.buildGrid(kShowMax, kShowMin);
+  there.startBuildingGrid(kShowMax, kShowMin);
+  there.finishGrid();
+  ASSERT_EQ(here.pointCount(), there.pointCount());
+  ASSERT_EQ(here.edgeCount(), there.edgeCount());
+  for (size_t i = 0; i < here.pointCount(); ++i)
+    ASSERT_EQ(0, std::memcmp(here.points()[i].position, there.points()[i].position, sizeof(float) * 4)) << i;
+  MarchingCubes later;
+  later.startBuildingGrid(kShowMax, kShowMin);  // polygonise waits for it
+  Ball balls[kBallCount];
+  resetBalls(balls);
+  for (int frame = 0; frame < 80; ++frame) moveBalls(balls, kBeatsPerFrame);
+  for (MarchingCubes* mc : {&here, &later}) mc->polygonise(metaballField);
+  expectSameMesh(here, later, 80);
+  MarchingCubes gone;
+  gone.startBuildingGrid(kShowMax, kShowMin);
+}
+
 TEST(MarchingCubesWorkers, TheArraysHoldTheLargestMeshFromTheStartAndStay) {
   MarchingCubes mc;
   EXPECT_EQ(mc.vertexCapacity(), 0u);

@@ -4,13 +4,15 @@
 #include "util/fbo/fbo.h"
 
 void Metaballmarch::load() {
-  shader = std::make_unique<ShaderProgram>("data/metaballmarch/metaballmarch.vert",
-                                           "data/metaballmarch/metaballmarch.frag");
-  if (!environment.load()) FATAL("Failed to load cubemap!");
+  // The grid is laid out on a worker while the loading goes on; the first
+  // polygonise waits for it.
   engine = std::make_unique<MarchingCubes>();
   const float max[3] = {150.0f, 150.0f, 150.0f};
   const float min[3] = {-150.0f, -150.0f, -150.0f};
-  engine->buildGrid(max, min);
+  engine->startBuildingGrid(max, min);
+  shader = std::make_unique<ShaderProgram>("data/metaballmarch/metaballmarch.vert",
+                                           "data/metaballmarch/metaballmarch.frag");
+  if (!environment.load()) FATAL("Failed to load cubemap!");
   resetBalls(balls);
 }
 

@@ -71,6 +71,7 @@ MarchingCubes::MarchingCubes() : work_(new WorkRange[kMaxWorkers]) {
 }
 
 MarchingCubes::~MarchingCubes() {
+  finishGrid();
   for (auto& worker : workers_) worker.reset();
   std::free(vertices_);
   std::free(indices_);
@@ -150,6 +151,22 @@ void MarchingCubes::buildGrid(const float max[3], const float min[3]) {
   edgeCount_ = created;  // the count above, unless the walk is wrong (tested)
 }
 
+void MarchingCubes::startBuildingGrid(const float max[3], const float min[3]) {
+  finishGrid();
+  for (int k = 0; k < 3; ++k) {
+    gridMax_[k] = max[k];
+    gridMin_[k] = min[k];
+  }
+  gridPending_ = true;
+  workers_[0]->post(kBuildGrid, 0, nullptr);
+}
+
+void MarchingCubes::finishGrid() {
+  if (!gridPending_) return;
+  done_[0].wait();
+  gridPending_ = false;
+}
+
 void MarchingCubes::handle(const WorkerMessage& message) {
   const size_t index = message.wParam;
   if (index >= static_cast<size_t>(workerCount_)) return;
@@ -160,6 +177,7 @@ void MarchingCubes::handle(const WorkerMessage& message) {
     case kComputeVertices: computeVertices(work_[index], f); break;
     case kClassifyCells: runCount_[w] = classifyCells(work_[index], runSurface_[w]); break;
     case kWriteIndices: writeIndices(work_[index], runSurface_[w], runBase_[w]); break;
+    case kBuildGrid: buildGrid(gridMax_, gridMin_); break;
     default: return;  // not ours: nobody waits for it
   }
   done_[index].signal();
@@ -278,6 +296,7 @@ void MarchingCubes::runOnWorkers(unsigned message, int32_t count, FieldFunction 
 }
 
 void MarchingCubes::polygonise(FieldFunction f) {
+  finishGrid();
   if (!points_) return;
   runOnWorkers(kEvaluatePoints, static_cast<int32_t>(pointCount_), f);
   for (size_t word = 0; word < crossedWords_; ++word) crossed_[word].store(0, std::memory_order_relaxed);

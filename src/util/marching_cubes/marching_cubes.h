@@ -98,6 +98,7 @@ class MarchingCubes {
   static constexpr unsigned kComputeVertices = 0x402;
   static constexpr unsigned kClassifyCells = 0x403;
   static constexpr unsigned kWriteIndices = 0x404;
+  static constexpr unsigned kBuildGrid = 0x405;
 
   MarchingCubes();
   ~MarchingCubes();
@@ -105,6 +106,11 @@ class MarchingCubes {
   MarchingCubes& operator=(const MarchingCubes&) = delete;
 
   void buildGrid(const float max[3], const float min[3]);
+  // buildGrid on a worker, for a loading that goes on meanwhile: it returns
+  // at once, and polygonise waits for the grid (finishGrid waits for it
+  // alone). Nothing of the engine may be asked for or changed before then.
+  void startBuildingGrid(const float max[3], const float min[3]);
+  void finishGrid();
   void polygonise(FieldFunction f);
 
   // How many workers share a frame's work, 1..4 (default 4; clamped).
@@ -180,6 +186,10 @@ class MarchingCubes {
   std::unique_ptr<std::atomic<uint64_t>[]> crossed_;  // bit e: edge e is crossed
   size_t crossedWords_ = 0;
   
+  // The grid startBuildingGrid is having built, while it is.
+  float gridMax_[3] = {}, gridMin_[3] = {};
+  bool gridPending_ = false;
+
   int activeWorkers_ = kMaxWorkers;
   bool splitWalks_ = true;
   bool splitVertices_ = false;
