@@ -216,14 +216,23 @@ box_run() {
   local title=$1 key=$2 want=$3 pid id code
   shift 3
   (cd "$work" && SDL_AUDIODRIVER=dummy exec "$@") > /dev/null 2> "$work/run.log" & pid=$!
-  if id=$(timeout 60 xdotool search --sync --onlyvisible --name "^$title" 2>/dev/null | head -n 1) && [ -n "$id" ]; then
-    # A busy machine can map the box before it takes keys: the key again
-    # every few seconds while the box is still there.
-    for _ in $(seq 10); do
-      sleep 1
-      xdotool windowfocus "$id" key "$key" 2>/dev/null || break
-      timeout 3 tail --pid="$pid" -f /dev/null && break
-      xdotool search --name "^$title" 2>/dev/null | grep -qx "$id" || break
+  if timeout 60 xdotool search --sync --onlyvisible --name "^$title" > /dev/null 2>&1; then
+    # A busy machine can map the box before it takes keys, and Wine may show
+    # a box's window and replace it by another of the same title: the key to
+    # every shown box of that title, again every few seconds, until none has
+    # been shown for two looks after a key went in.
+    local pressed=0 unseen=0 ids
+    sleep 1
+    for _ in $(seq 20); do
+      ids=$(xdotool search --onlyvisible --name "^$title" 2>/dev/null || true)
+      if [ -z "$ids" ]; then
+        unseen=$((unseen + 1))
+        [ $pressed = 1 ] && [ $unseen -ge 2 ] && break
+      else
+        unseen=0
+        for id in $ids; do xdotool windowfocus "$id" key "$key" 2>/dev/null && pressed=1; done
+      fi
+      timeout 2 tail --pid="$pid" -f /dev/null && break
     done
   fi
   set +e
@@ -231,7 +240,12 @@ box_run() {
   # Wine beside a full parallel test run that has taken over a minute.
   timeout 180 tail --pid="$pid" -f /dev/null
   if kill -0 "$pid" 2>/dev/null; then
-    fail "no box \"$title\" answered"; kill "$pid"; /usr/lib/wine/wineserver -k
+    if xdotool search --onlyvisible --name "^$title" > /dev/null 2>&1; then
+      fail "the box \"$title\" took no $key"
+    else
+      fail "the program went on after $key in the box \"$title\""
+    fi
+    kill "$pid"; /usr/lib/wine/wineserver -k
   fi
   wait "$pid"; code=$?
   set -e
