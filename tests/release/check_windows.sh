@@ -141,11 +141,20 @@ grep -q 'with space\.mp4\.partial' "$work/with space.mp4" || fail "ffmpeg.exe wa
 [ ! -e "$work/with space.mp4.partial" ] || fail "the half-written video stayed"
 
 # press ID KEY: the key to that window, tried again for a few seconds while
-# the window cannot take the focus yet.
+# the window cannot take the focus yet. Wine may replace a window by another
+# of the same name and size (as it does message boxes): then to that one.
+geometry() { xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/.*Geometry: //p'; }
 press() {
+  local id=$1 name size other  # name: as a pattern
+  name=$(xdotool getwindowname "$id" 2>/dev/null | sed 's/[][\.*^$()+?{}|]/\\&/g') || name=
+  size=$(geometry "$id")
   for _ in 1 2 3 4 5; do
-    xdotool windowfocus "$1" key "$2" 2>/dev/null && return 0
+    xdotool windowfocus "$id" key "$2" 2>/dev/null && return 0
     sleep 1
+    [ -n "$name" ] || continue
+    for other in $(xdotool search --onlyvisible --name "^$name\$" 2>/dev/null); do
+      if [ "$other" != "$id" ] && [ "$(geometry "$other")" = "$size" ]; then id=$other; break; fi
+    done
   done
   return 1
 }
@@ -158,7 +167,7 @@ window_of_size() {
   local want=$1 until=$(( $(date +%s) + $2 )) id size
   while [ "$(date +%s)" -lt "$until" ]; do
     for id in $(xdotool search --onlyvisible --name "^$caption\$" 2>/dev/null); do
-      size=$(xdotool getwindowgeometry "$id" 2>/dev/null | sed -n 's/.*Geometry: //p')
+      size=$(geometry "$id")
       if [ "$want" = any ] || [ "$size" = "$want" ]; then echo "$id"; return 0; fi
     done
     sleep 0.5
@@ -213,25 +222,22 @@ plain_run Return alt+F4
 # Message boxes: a fatal report's box (OK ends with 1), and the question about
 # a missing extension (Cancel ends with 1, OK goes on).
 box_run() {
-  local title=$1 key=$2 want=$3 pid id code
+  local title=$1 key=$2 want=$3 pid id code tries=""
   shift 3
   (cd "$work" && SDL_AUDIODRIVER=dummy exec "$@") > /dev/null 2> "$work/run.log" & pid=$!
   if timeout 60 xdotool search --sync --onlyvisible --name "^$title" > /dev/null 2>&1; then
     # A busy machine can map the box before it takes keys, and Wine may show
-    # a box's window and replace it by another of the same title: the key to
-    # every shown box of that title, again every few seconds, until none has
-    # been shown for two looks after a key went in.
-    local pressed=0 unseen=0 ids
+    # a box's window, take it down and show another of the same title a few
+    # seconds later. So the key goes to every shown box of that title, again
+    # every few seconds, until the answer shows: the program has ended, or
+    # (OK to the question) it has gone on and loaded the show.
+    local ids
     sleep 1
-    for _ in $(seq 20); do
+    for _ in $(seq 30); do
+      grep -q "tinlantern: loaded" "$work/run.log" 2>/dev/null && break
       ids=$(xdotool search --onlyvisible --name "^$title" 2>/dev/null || true)
-      if [ -z "$ids" ]; then
-        unseen=$((unseen + 1))
-        [ $pressed = 1 ] && [ $unseen -ge 2 ] && break
-      else
-        unseen=0
-        for id in $ids; do xdotool windowfocus "$id" key "$key" 2>/dev/null && pressed=1; done
-      fi
+      tries="$tries ${ids:-none}"
+      for id in $ids; do xdotool windowfocus "$id" key "$key" 2>/dev/null || tries="$tries(refused)"; done
       timeout 2 tail --pid="$pid" -f /dev/null && break
     done
   fi
@@ -241,9 +247,9 @@ box_run() {
   timeout 180 tail --pid="$pid" -f /dev/null
   if kill -0 "$pid" 2>/dev/null; then
     if xdotool search --onlyvisible --name "^$title" > /dev/null 2>&1; then
-      fail "the box \"$title\" took no $key"
+      fail "the box \"$title\" took no $key (the shown boxes at each try:${tries:- none})"
     else
-      fail "the program went on after $key in the box \"$title\""
+      fail "the program went on after $key in the box \"$title\" (the shown boxes at each try:${tries:- none})"
     fi
     kill "$pid"; /usr/lib/wine/wineserver -k
   fi
