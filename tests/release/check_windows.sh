@@ -72,7 +72,7 @@ show() { (cd "$work" && timeout 300 "$wine" "$folder/tinlantern.exe" "$@") > /de
 # One picture in every scene, beside the development build's.
 for beat in 40 200 300 400 500 560; do
   SDL_AUDIODRIVER=dummy show --batch --gl-debug --frame $beat --size 320x180 --out "$work/windows-$beat.png" \
-    || { cat "$work/run.log"; fail "--frame $beat failed"; continue; }
+    || { code=$?; cat "$work/run.log"; fail "--frame $beat failed with $code"; continue; }
   if grep -q "GL error" "$work/run.log"; then fail "beat $beat: $(grep "GL error" "$work/run.log" | head -n 3)"; fi
   (cd "$repo" && SDL_AUDIODRIVER=dummy build/tinlantern --batch --frame $beat --size 320x180 \
      --out "$work/linux-$beat.png") > /dev/null 2>&1 || { fail "the development build's --frame $beat failed"; continue; }
@@ -141,20 +141,11 @@ grep -q 'with space\.mp4\.partial' "$work/with space.mp4" || fail "ffmpeg.exe wa
 [ ! -e "$work/with space.mp4.partial" ] || fail "the half-written video stayed"
 
 # press ID KEY: the key to that window, tried again for a few seconds while
-# the window cannot take the focus yet. Wine may replace a window by another
-# of the same name and size (as it does message boxes): then to that one.
-geometry() { xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/.*Geometry: //p'; }
+# the window cannot take the focus yet.
 press() {
-  local id=$1 name size other  # name: as a pattern
-  name=$(xdotool getwindowname "$id" 2>/dev/null | sed 's/[][\.*^$()+?{}|]/\\&/g') || name=
-  size=$(geometry "$id")
   for _ in 1 2 3 4 5; do
-    xdotool windowfocus "$id" key "$2" 2>/dev/null && return 0
+    xdotool windowfocus "$1" key "$2" 2>/dev/null && return 0
     sleep 1
-    [ -n "$name" ] || continue
-    for other in $(xdotool search --onlyvisible --name "^$name\$" 2>/dev/null); do
-      if [ "$other" != "$id" ] && [ "$(geometry "$other")" = "$size" ]; then id=$other; break; fi
-    done
   done
   return 1
 }
@@ -167,7 +158,7 @@ window_of_size() {
   local want=$1 until=$(( $(date +%s) + $2 )) id size
   while [ "$(date +%s)" -lt "$until" ]; do
     for id in $(xdotool search --onlyvisible --name "^$caption\$" 2>/dev/null); do
-      size=$(geometry "$id")
+      size=$(xdotool getwindowgeometry "$id" 2>/dev/null | sed -n 's/.*Geometry: //p')
       if [ "$want" = any ] || [ "$size" = "$want" ]; then echo "$id"; return 0; fi
     done
     sleep 0.5
@@ -222,34 +213,31 @@ plain_run Return alt+F4
 # Message boxes: a fatal report's box (OK ends with 1), and the question about
 # a missing extension (Cancel ends with 1, OK goes on).
 box_run() {
-  local title=$1 key=$2 want=$3 pid id code tries=""
+  local title=$1 key=$2 want=$3 pid id ids code tries=""
   shift 3
   (cd "$work" && SDL_AUDIODRIVER=dummy exec "$@") > /dev/null 2> "$work/run.log" & pid=$!
-  if timeout 60 xdotool search --sync --onlyvisible --name "^$title" > /dev/null 2>&1; then
-    # A busy machine can map the box before it takes keys, and Wine may show
-    # a box's window, take it down and show another of the same title a few
-    # seconds later. So the key goes to every shown box of that title, again
-    # every few seconds, until the answer shows: the program has ended, or
-    # (OK to the question) it has gone on and loaded the show.
-    local ids
-    sleep 1
-    for _ in $(seq 30); do
-      grep -q "tinlantern: loaded" "$work/run.log" 2>/dev/null && break
-      ids=$(xdotool search --onlyvisible --name "^$title" 2>/dev/null || true)
-      tries="$tries ${ids:-none}"
-      for id in $ids; do xdotool windowfocus "$id" key "$key" 2>/dev/null || tries="$tries(refused)"; done
-      timeout 2 tail --pid="$pid" -f /dev/null && break
-    done
-  fi
+  # A busy machine can map the box late and before it takes keys, and Wine
+  # may show a box's window, take it down and show another of the same title
+  # a few seconds later. So for two minutes the key goes to every shown box
+  # of that title, again every two seconds, until the answer shows: the
+  # program has ended, or (OK to the question) it has gone on and loaded the
+  # show.
+  for _ in $(seq 60); do
+    loaded 0 && break
+    ids=$(xdotool search --onlyvisible --name "^$title" 2>/dev/null || true)
+    [ -z "$ids" ] || tries="$tries $(echo $ids)"
+    for id in $ids; do xdotool windowfocus "$id" key "$key" 2>/dev/null || tries="$tries(refused)"; done
+    timeout 2 tail --pid="$pid" -f /dev/null && break
+  done
   set +e
   # OK goes on to load the show, warm-up included, and play a beat: under
   # Wine beside a full parallel test run that has taken over a minute.
   timeout 180 tail --pid="$pid" -f /dev/null
   if kill -0 "$pid" 2>/dev/null; then
     if xdotool search --onlyvisible --name "^$title" > /dev/null 2>&1; then
-      fail "the box \"$title\" took no $key (the shown boxes at each try:${tries:- none})"
+      fail "the box \"$title\" took no $key (the boxes it went to:${tries:- none})"
     else
-      fail "the program went on after $key in the box \"$title\" (the shown boxes at each try:${tries:- none})"
+      fail "the program went on after $key in the box \"$title\" (the boxes it went to:${tries:- none})"
     fi
     kill "$pid"; /usr/lib/wine/wineserver -k
   fi
